@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Configures and builds toraScan. Usage: scripts/build.sh [--asan]  (build dir: build/ or build-asan/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=build
+EXTRA=()
+if [ "${1:-}" = "--asan" ]; then
+  BUILD_DIR=build-asan
+  EXTRA=(-DTORASCAN_SANITIZE=ON -DTORASCAN_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+fi
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/torascan-ccache}"
+cmake -S . -B "$BUILD_DIR" -G Ninja "${EXTRA[@]}" >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)"
+echo "$BUILD_DIR"

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+
+class DcmFileFormat;
+class DcmItem;
+class DcmElement;
+
+namespace imaging {
+
+struct DicomTag {
+  std::uint16_t group;
+  std::uint16_t element;
+};
+
+struct DicomDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+// How the stored pixel values of a decoded frame are to be read. The bitmap a frame is
+// decoded into holds them as they are in the file, made unsigned (see frameImage).
+struct PixelDescription {
+  int samplesPerPixel = 1;
+  int bitsAllocated = 0;
+  int bitsStored = 0;
+  int highBit = 0;
+  bool isSigned = false;
+  std::string photometric;  // "MONOCHROME2", "MONOCHROME1", "RGB", "PALETTE COLOR", "YBR_FULL", ...
+  bool isColour() const;
+  bool isMonochrome1() const { return photometric == "MONOCHROME1"; }
+};
+
+// A DICOM data set loaded from a file, decoded with DCMTK (every transfer syntax it
+// supports) and OpenJPEG (JPEG 2000). Stands in for the imaging library's data set.
+class DicomDataSet {
+ public:
+  DicomDataSet();
+  ~DicomDataSet();
+  DicomDataSet(const DicomDataSet&) = delete;
+  DicomDataSet& operator=(const DicomDataSet&) = delete;
+
+  // 0 on success, else a negative ImagingError. Files without preamble or meta header are
+  // read too. A malformed file never crashes: it gives an error code.
+  int load(const std::string& path);
+  // Writes the data set (with a fresh meta header) to path. 0 or a negative ImagingError.
+  int save(const std::string& path);
+  bool isLoaded() const;
+
+  // Number of Frames (0028,0008); 1 for an image without it; 0 without Pixel Data.
+  int frameCount() const;
+  bool hasPixelData() const;
+  PixelDescription pixelDescription() const;
+  std::string transferSyntaxUid() const;
+
+  // True when the element is present (searchIntoSequences: also inside sequence items,
+  // depth first, item tag FFFE,E000).
+  bool hasElement(DicomTag tag, bool searchIntoSequences = false) const;
+  // The element's whole value as text (multiple values joined with "\"), as DCMTK prints it.
+  // nullopt when absent. The text is converted to UTF-8 following Specific Character Set.
+  std::optional<std::string> text(DicomTag tag, bool searchIntoSequences = false) const;
+  // Like text() but cut to 255 bytes (the narrow-string rule of the image record).
+  std::optional<std::string> string(DicomTag tag, bool searchIntoSequences = false) const;
+  // A DA value (first value). nullopt when absent or not a valid date.
+  std::optional<DicomDate> date(DicomTag tag, bool searchIntoSequences = false) const;
+  // Sets (or inserts at top level) an element from text. 0 or a negative ImagingError.
+  int setValue(DicomTag tag, const std::string& value);
+
+  // Decodes frame `frame` (0-based) into `out`:
+  //  - grey images into a 16-bit bitmap when Bits Allocated > 8, else into an 8-bit bitmap,
+  //    holding the stored values masked to Bits Stored; signed values are shifted by
+  //    2^(BitsStored-1) so that every value is unsigned and the order is kept;
+  //  - colour images (RGB, YBR_*, PALETTE COLOR) into a 24-bit RGB bitmap.
+  // 0 or a negative ImagingError.
+  int frameImage(int frame, Bitmap& out) const;
+  // Decodes every frame (same rules). 0 or a negative ImagingError.
+  int allFrames(std::vector<Bitmap>& frames) const;
+
+  // The underlying DCMTK data set, for code that needs more (null when not loaded).
+  DcmItem* dataset() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace imaging
