@@ -1,0 +1,434 @@
+#include "image/ImageEach.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <optional>
+
+#include "imaging/DicomDataSet.h"
+#include "imaging/ImagingError.h"
+#include "ui/MessageSink.h"
+
+using imaging::DicomTag;
+
+namespace {
+
+namespace tag {
+constexpr DicomTag BitsStored{0x0028, 0x0101};
+constexpr DicomTag WindowCenter{0x0028, 0x1050};
+constexpr DicomTag WindowWidth{0x0028, 0x1051};
+constexpr DicomTag RescaleIntercept{0x0028, 0x1052};
+constexpr DicomTag RescaleSlope{0x0028, 0x1053};
+constexpr DicomTag ModalityLutSequence{0x0028, 0x3000};
+constexpr DicomTag SopInstanceUid{0x0008, 0x0018};
+constexpr DicomTag PatientName{0x0010, 0x0010};
+constexpr DicomTag PatientId{0x0010, 0x0020};
+constexpr DicomTag PatientBirthDate{0x0010, 0x0030};
+constexpr DicomTag PatientSex{0x0010, 0x0040};
+constexpr DicomTag PatientAge{0x0010, 0x1010};
+constexpr DicomTag StudyInstanceUid{0x0020, 0x000D};
+constexpr DicomTag StudyDate{0x0008, 0x0020};
+constexpr DicomTag StudyTime{0x0008, 0x0030};
+constexpr DicomTag ReferringPhysician{0x0008, 0x0090};
+constexpr DicomTag StudyId{0x0020, 0x0010};
+constexpr DicomTag AccessionNumber{0x0008, 0x0050};
+constexpr DicomTag StudyDescription{0x0008, 0x1030};
+constexpr DicomTag SeriesNumber{0x0020, 0x0011};
+constexpr DicomTag SeriesDate{0x0008, 0x0021};
+constexpr DicomTag SeriesTime{0x0008, 0x0031};
+constexpr DicomTag PerformingPhysician{0x0008, 0x1050};
+constexpr DicomTag OperatorsName{0x0008, 0x1070};
+constexpr DicomTag BodyPartExamined{0x0018, 0x0015};
+constexpr DicomTag PatientPosition{0x0018, 0x5100};
+constexpr DicomTag Laterality{0x0020, 0x0060};
+constexpr DicomTag InstitutionName{0x0008, 0x0080};
+constexpr DicomTag InstitutionAddress{0x0008, 0x0081};
+constexpr DicomTag StationName{0x0008, 0x1010};
+constexpr DicomTag InstanceNumber{0x0020, 0x0013};
+constexpr DicomTag AcquisitionNumber{0x0020, 0x0012};
+constexpr DicomTag Kvp{0x0018, 0x0060};
+constexpr DicomTag ExposureTime{0x0018, 0x1150};
+constexpr DicomTag XRayTubeCurrent{0x0018, 0x1151};
+constexpr DicomTag Exposure{0x0018, 0x1152};
+constexpr DicomTag ContentDate{0x0008, 0x0023};
+constexpr DicomTag ContentTime{0x0008, 0x0033};
+constexpr DicomTag ImageComment{0x0020, 0x4001};
+constexpr DicomTag PixelSpacing{0x0028, 0x0030};
+constexpr DicomTag ImagerPixelSpacing{0x0018, 0x1164};
+constexpr DicomTag DoseAreaProduct{0x0018, 0x115E};
+constexpr DicomTag ExposureIndex{0x0018, 0x1411};
+constexpr DicomTag FrameTime{0x0018, 0x1063};
+constexpr DicomTag Rows{0x0028, 0x0010};
+constexpr DicomTag Columns{0x0028, 0x0011};
+constexpr DicomTag BitsAllocated{0x0028, 0x0100};
+constexpr DicomTag HighBit{0x0028, 0x0102};
+constexpr DicomTag PixelRepresentation{0x0028, 0x0103};
+constexpr DicomTag SamplesPerPixel{0x0028, 0x0002};
+constexpr DicomTag Photometric{0x0028, 0x0004};
+}  // namespace tag
+
+// Reads attribute values of one data set into record fields; an absent element leaves the
+// field as it was.
+class AttributeReader {
+ public:
+  explicit AttributeReader(const imaging::DicomDataSet& dataSet) : m_dataSet(dataSet) {}
+
+  std::optional<QString> text(DicomTag t) const {
+    const auto value = m_dataSet.text(t);
+    if (!value) return std::nullopt;
+    return QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
+  }
+  void text(DicomTag t, QString& field) const {
+    if (auto value = text(t)) field = *value;
+  }
+  // Narrow strings: at most 255 characters, trailing blanks removed.
+  void narrow(DicomTag t, QString& field) const {
+    const auto value = m_dataSet.string(t);
+    if (!value) return;
+    QString s = QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
+    while (s.endsWith(QLatin1Char(' '))) s.chop(1);
+    field = s;
+  }
+  template <typename Number>
+  void integer(DicomTag t, Number& field) const {
+    if (auto value = text(t)) field = static_cast<Number>(attribute::toInteger(*value));
+  }
+  void real(DicomTag t, double& field) const {
+    if (auto value = text(t)) field = attribute::toReal(*value);
+  }
+  // Date element and time element combined; a missing date keeps the zero date, a missing
+  // time gives midnight.
+  void dateTime(DicomTag dateTag, std::optional<DicomTag> timeTag, CDateTime& field) const {
+    const auto date = m_dataSet.date(dateTag);
+    if (!date && !(timeTag && m_dataSet.hasElement(*timeTag))) return;
+    CDateTime value;
+    if (date) value.setDate(date->year, date->month, date->day);
+    if (timeTag) {
+      int hour = 0, minute = 0, second = 0;
+      if (auto t = text(*timeTag); t && attribute::parseTime(*t, hour, minute, second)) {
+        value.setTime(hour, minute, second);
+      }
+    }
+    field = value;
+  }
+  bool has(DicomTag t) const { return m_dataSet.hasElement(t); }
+
+ private:
+  const imaging::DicomDataSet& m_dataSet;
+};
+
+// How decoded frames become the container's pixels: grey data is always 16-bit so that one
+// window table serves every grey image; MONOCHROME1 is turned into its negative so that bone
+// shows white as on every other radiograph.
+struct PixelMapping {
+  bool colour = false;
+  bool monochrome1 = false;
+  int bitsStored = 16;
+  int maxStored() const { return bitsStored > 0 && bitsStored < 16 ? (1 << bitsStored) - 1 : 65535; }
+};
+
+bool toContainerFormat(imaging::Bitmap& frame, const PixelMapping& mapping) {
+  if (mapping.colour) return true;
+  if (frame.bitsPerPixel() == 8) {
+    imaging::Bitmap wide;
+    if (!wide.create(frame.width(), frame.height(), 16)) return false;
+    const std::uint8_t* in = frame.data();
+    std::uint16_t* out = wide.grey16();
+    const std::size_t count = static_cast<std::size_t>(frame.width()) * frame.height();
+    for (std::size_t i = 0; i < count; ++i) out[i] = in[i];
+    frame = std::move(wide);
+  }
+  if (mapping.monochrome1) frame.invert(mapping.maxStored());
+  return true;
+}
+
+void setWindowFromData(CBaseImage& image) {
+  int lowest = 0;
+  int highest = 0;
+  if (!image.bitmap().minMax(lowest, highest)) return;
+  const int width = std::max(1, highest - lowest);
+  image.SetWindow(width, lowest + width / 2);
+}
+
+}  // namespace
+
+namespace attribute {
+
+long toInteger(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::strtol(bytes.constData(), nullptr, 10);
+}
+
+double toReal(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::strtod(bytes.constData(), nullptr);
+}
+
+int encodeAge(const QString& ageText) {
+  const QString text = ageText.trimmed();
+  int age = static_cast<int>(toInteger(text));
+  const QString unit = text.mid(text.indexOf(QRegularExpression(QStringLiteral("[^0-9 ]"))))
+                           .toLower();
+  if (unit.startsWith(QLatin1String("m"))) return age + 1000;
+  if (unit.startsWith(QLatin1String("w"))) return age * 7 + 2000;
+  if (unit.startsWith(QLatin1String("d"))) return age + 2000;
+  return age;
+}
+
+double spacing(const QString& spacingText) {
+  QString first = spacingText.section(QLatin1Char('\\'), 0, 0).trimmed();
+  while (first.contains(QLatin1Char('.')) && first.endsWith(QLatin1Char('0'))) first.chop(1);
+  return toReal(first);
+}
+
+long hundredths(double value) {
+  // Decimal texts such as "0.29" are not exact in binary; a nudge far below one hundredth
+  // keeps them from truncating to the value below.
+  const double scaled = value * 100.0;
+  return static_cast<long>(scaled + (scaled >= 0 ? 1e-7 : -1e-7));
+}
+
+bool parseTime(const QString& text, int& hour, int& minute, int& second) {
+  const QString t = text.trimmed();
+  static const QRegularExpression colon(QStringLiteral("^(\\d{1,2}):(\\d{2})(?::(\\d{2}))?"));
+  static const QRegularExpression compact(QStringLiteral("^(\\d{2})(\\d{2})?(\\d{2})?"));
+  QRegularExpressionMatch match = colon.match(t);
+  if (!match.hasMatch()) match = compact.match(t);
+  if (!match.hasMatch()) return false;
+  hour = match.captured(1).toInt();
+  minute = match.captured(2).toInt();
+  second = match.captured(3).toInt();
+  return hour < 24 && minute < 60 && second < 60;
+}
+
+}  // namespace attribute
+
+int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFrames) {
+  m_raw.clear();
+  m_raw.shrink_to_fit();
+  if (path.isEmpty() || path.size() > kMaxPathLength) return -1;
+
+  imaging::DicomDataSet dataSet;
+  const int loadCode = dataSet.load(path.toStdString());
+  if (loadCode != 0) return loadCode;
+
+  frameCount = dataSet.frameCount();
+  scanInfo.Img.NumberOfFrames = frameCount;
+  const AttributeReader read(dataSet);
+  CDImgInfo& img = scanInfo.Img;
+
+  m_pixelError = 0;
+  m_frames.clear();
+  if (dataSet.hasPixelData()) {
+    const imaging::PixelDescription pixels = dataSet.pixelDescription();
+    PixelMapping mapping;
+    mapping.colour = pixels.isColour();
+    mapping.monochrome1 = pixels.isMonochrome1();
+    mapping.bitsStored = pixels.bitsStored;
+
+    imaging::Bitmap first;
+    if (frameCount > 1 && loadFrames == 1) {
+      m_pixelError = dataSet.allFrames(m_frames);
+      for (auto& frame : m_frames) {
+        if (m_pixelError == 0 && !toContainerFormat(frame, mapping)) {
+          m_pixelError = imaging::kErrNoMemory;
+        }
+      }
+      if (m_pixelError == 0 && !m_frames.empty()) {
+        const imaging::Bitmap& front = m_frames.front();
+        first = front.copyRect(0, 0, front.width(), front.height());
+      }
+      if (m_pixelError != 0) m_frames.clear();
+    } else {
+      m_pixelError = dataSet.frameImage(0, first);
+      if (m_pixelError == 0 && !toContainerFormat(first, mapping)) {
+        m_pixelError = imaging::kErrNoMemory;
+      }
+    }
+
+    if (m_pixelError == 0 && first.isAllocated()) {
+      image.bitmap() = std::move(first);
+      image.setBitsStored(pixels.bitsStored);
+      image.ResetView();
+      if (mapping.colour) {
+        image.StoreWindow(0, 0);  // neutral intensity and contrast
+      } else {
+        int windowWidth = kDefaultWindowWidth;
+        int windowCentre = kDefaultWindowCentre;
+        const auto widthText = read.text(tag::WindowWidth);
+        const auto centreText = read.text(tag::WindowCenter);
+        if (widthText) windowWidth = static_cast<int>(attribute::toInteger(*widthText));
+        if (centreText) windowCentre = static_cast<int>(attribute::toInteger(*centreText));
+        const bool linearRescale = !read.has(tag::ModalityLutSequence);
+        if (!widthText || !centreText || !linearRescale) {
+          // No usable window in the file: show the whole range of values present.
+          setWindowFromData(image);
+        } else {
+          // The file's window is in rescaled units; the container holds stored values made
+          // unsigned (and mirrored for MONOCHROME1), so the window follows them there.
+          double slope = 1.0;
+          double intercept = 0.0;
+          read.real(tag::RescaleSlope, slope);
+          read.real(tag::RescaleIntercept, intercept);
+          if (slope == 0.0) slope = 1.0;
+          const double shift = pixels.isSigned ? std::ldexp(1.0, pixels.bitsStored - 1) : 0.0;
+          const int fileWidth = windowWidth;
+          const int fileCentre = windowCentre;
+          windowCentre = static_cast<int>(std::lround((windowCentre - intercept) / slope + shift));
+          windowWidth = static_cast<int>(std::lround(windowWidth / std::fabs(slope)));
+          if (mapping.monochrome1) windowCentre = mapping.maxStored() - windowCentre;
+          if (fileWidth == kDefaultWindowWidth || fileCentre == kDefaultWindowCentre) {
+            image.StoreWindow(windowWidth, windowCentre);
+          } else {
+            image.SetWindow(windowWidth, windowCentre);
+            if (applyBitRangeLut == 1) image.SetWindowBitRange(windowWidth, windowCentre);
+          }
+        }
+      }
+    }
+  } else {
+    m_pixelError = imaging::kErrNoPixelData;
+  }
+
+  CDPatInfo& pat = scanInfo.Pat;
+  CDStuInfo& stu = scanInfo.Stu;
+  CDSerInfo& ser = scanInfo.Ser;
+  if (auto bits = read.text(tag::BitsStored)) image.setBitsStored(int(attribute::toInteger(*bits)));
+  read.text(tag::SopInstanceUid, stu.Spare);
+  read.narrow(tag::PatientName, pat.PatName);
+  read.narrow(tag::PatientId, pat.PatID);
+  read.dateTime(tag::PatientBirthDate, std::nullopt, pat.PatBirthDate);
+  read.text(tag::PatientSex, pat.PatSex);
+  if (auto age = read.text(tag::PatientAge)) patientAge = attribute::encodeAge(*age);
+  read.text(tag::StudyInstanceUid, stu.StuInstanceUID);
+  read.dateTime(tag::StudyDate, tag::StudyTime, stu.StuDateTime);
+  read.narrow(tag::ReferringPhysician, stu.StuPhysicianRef);
+  read.narrow(tag::StudyId, stu.StuID);
+  read.narrow(tag::AccessionNumber, stu.StuAccessNo);
+  read.narrow(tag::StudyDescription, stu.StuDesc);
+  read.integer(tag::SeriesNumber, ser.SeriesNo);
+  read.integer(tag::SeriesNumber, img.SeriesNo);
+  read.dateTime(tag::SeriesDate, tag::SeriesTime, ser.SeriesDate);
+  read.narrow(tag::PerformingPhysician, stu.StuPhysician);
+  read.narrow(tag::OperatorsName, stu.StuOperator);
+  read.narrow(tag::BodyPartExamined, ser.BodyPart);
+  read.text(tag::PatientPosition, ser.PatientPosition);
+  read.text(tag::PatientPosition, img.PatientPosition);
+  read.text(tag::Laterality, ser.Laterality);
+  read.text(tag::Laterality, img.Laterality);
+  read.narrow(tag::InstitutionName, img.InstitutionName);
+  read.narrow(tag::InstitutionAddress, img.InstitutionAddress);
+  read.narrow(tag::StationName, img.StationName);
+  read.integer(tag::InstanceNumber, img.InstanceNumber);
+  read.integer(tag::InstanceNumber, img.ImageNo);
+  read.integer(tag::AcquisitionNumber, img.AcqNo);
+  read.real(tag::Kvp, img.KVP);
+  read.integer(tag::ExposureTime, img.ExposureTime);
+  if (auto current = read.text(tag::XRayTubeCurrent)) {
+    img.X_RayTubeCurrent = attribute::toInteger(*current);
+    img.MA = static_cast<double>(img.X_RayTubeCurrent);
+  }
+  if (auto exposure = read.text(tag::Exposure)) {
+    img.MAS = static_cast<double>(attribute::toInteger(*exposure));
+  }
+  read.dateTime(tag::ContentDate, tag::ContentTime, img.AcquisitionDateTime);
+  read.text(tag::ImageComment, img.Comment);
+  // Most CR/DX files carry only Imager Pixel Spacing; lengths measured with the configured
+  // default of another detector would be wrong, so it stands in for Pixel Spacing.
+  if (auto value = read.text(tag::PixelSpacing)) {
+    img.ImagerPixelSpacing = attribute::spacing(*value);
+  } else if (auto imager = read.text(tag::ImagerPixelSpacing)) {
+    img.ImagerPixelSpacing = attribute::spacing(*imager);
+  }
+  if (auto dose = read.text(tag::DoseAreaProduct)) {
+    img.DoseAreaProduct = attribute::hundredths(attribute::toReal(*dose));
+  }
+  read.integer(tag::ExposureIndex, img.ExposureIndex);
+  read.real(tag::FrameTime, img.FrameTime);
+  // The pixel description, so that lists and exports can tell how the values read.
+  read.integer(tag::Rows, img.Rows);
+  read.integer(tag::Columns, img.Columns);
+  read.integer(tag::BitsAllocated, img.BitsAllocated);
+  read.integer(tag::BitsStored, img.BitsStored);
+  read.integer(tag::HighBit, img.HighBit);
+  read.integer(tag::PixelRepresentation, img.PixelRepresentation);
+  read.integer(tag::SamplesPerPixel, img.SamplesPerPixel);
+  read.text(tag::Photometric, img.PhotometricInterpretation);
+  read.real(tag::WindowCenter, img.WindowCenter);
+  read.real(tag::WindowWidth, img.WindowWidth);
+  read.real(tag::RescaleSlope, img.RescaleSlope);
+  read.real(tag::RescaleIntercept, img.RescaleIntercept);
+
+  width = image.bitmap().width();
+  height = image.bitmap().height();
+  currentFrame = 0;
+  return 0;
+}
+
+int CImageEach::OpenRaw(const QString& path, int rawWidth, int rawHeight, int bits) {
+  if (rawWidth <= 0 || rawHeight <= 0 || (bits != 8 && bits != 16)) return -1;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(path),
+                QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
+    return -1;
+  }
+  const int bytesPerPixel = bits / 8;
+  const qint64 expected = qint64(rawWidth) * rawHeight * bytesPerPixel;
+  if (file.size() < expected) return -1;
+  QByteArray data;
+  try {
+    data = file.read(expected);
+  } catch (const std::bad_alloc&) {
+    return -100;
+  }
+  if (data.size() < expected) return -1;
+  if (!image.Create(rawWidth, rawHeight, bits)) return -100;
+  const std::size_t rowBytes = std::size_t(rawWidth) * bytesPerPixel;
+  for (int y = 0; y < rawHeight; ++y) image.bitmap().putRow(y, data.constData() + y * rowBytes, rowBytes);
+  image.setBitsStored(bits);
+  image.ResetView();
+  if (bits == 16) setWindowFromData(image);
+  rawFilePath = path;
+  frameCount = 1;
+  m_frames.clear();
+  width = rawWidth;
+  height = rawHeight;
+  return 0;
+}
+
+int CImageEach::SetRawImage(const std::uint16_t* pixels, int rawWidth, int rawHeight, int bits,
+                            int windowWidth, int windowCentre) {
+  if (pixels == nullptr || rawWidth <= 0 || rawHeight <= 0) return -100;
+  width = rawWidth;
+  height = rawHeight;
+  const std::size_t count = std::size_t(rawWidth) * rawHeight;
+  try {
+    m_raw.assign(pixels, pixels + count);
+  } catch (const std::bad_alloc&) {
+    return -100;
+  }
+  if (!image.Create(rawWidth, rawHeight, 16)) return -100;
+  const std::size_t rowBytes = std::size_t(rawWidth) * 2;
+  for (int y = 0; y < rawHeight; ++y) image.bitmap().putRow(y, m_raw.data() + std::size_t(y) * rawWidth, rowBytes);
+  image.setBitsStored(std::clamp(bits, 1, 16));
+  image.ResetView();
+  image.StoreWindow(windowWidth, windowCentre);
+  m_raw.clear();
+  m_raw.shrink_to_fit();
+  frameCount = 1;
+  m_frames.clear();
+  return 0;
+}
+
+void CImageEach::SelectFrame(int index) {
+  if (m_frames.size() < 2) return;
+  if (index < 0) index = currentFrame;
+  if (index >= static_cast<int>(m_frames.size())) return;
+  const imaging::Bitmap& frame = m_frames[static_cast<std::size_t>(index)];
+  if (frame.byteSize() != image.bitmap().byteSize()) return;
+  image.PutRawData(frame.data());
+  currentFrame = index;
+}

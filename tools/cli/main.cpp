@@ -1,0 +1,20 @@
+#include <QCoreApplication>
+#include <QStringList>
+
+#include "CliCommands.h"
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QStringList args = app.arguments();
+  args.removeFirst();
+  if (args.isEmpty()) {
+    cli::printUsage();
+    return cli::kExitUsage;
+  }
+  const QString command = args.takeFirst();
+  if (command == QLatin1String("info")) return cli::runInfo(args);
+  if (command == QLatin1String("export")) return cli::runExport(args);
+  if (command == QLatin1String("render")) return cli::runRender(args);
+  cli::printUsage();
+  return cli::kExitUsage;
+}
