@@ -1,0 +1,641 @@
+#include "imaging/DicomDataSet.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
+#include <dcmtk/dcmdata/dcrledrg.h>
+#include <dcmtk/dcmdata/dcspchrs.h>
+#include <dcmtk/dcmdata/dcvrda.h>
+#include <dcmtk/dcmdata/dcxfer.h>
+#include <dcmtk/dcmjpeg/djdecode.h>
+#include <dcmtk/dcmjpls/djdecode.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "imaging/ImagingError.h"
+#include "imaging/Jpeg2000Decoder.h"
+
+namespace imaging {
+
+namespace {
+
+// Elements longer than this stay in the file until their value is needed; DCMTK checks
+// every length against the bytes that remain, so a bogus length fails instead of allocating.
+constexpr Uint32 kMaxReadLength = 64 * 1024;
+// Largest single frame we agree to decode (a 4 GiB frame would be a broken header).
+constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{1} << 30;
+
+void initCodecs() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // Damaged files are answered with error codes; DCMTK's own warnings would only be noise.
+    OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
+    DJDecoderRegistration::registerCodecs();
+    DJLSDecoderRegistration::registerCodecs();
+    DcmRLEDecoderRegistration::registerCodecs();
+  });
+}
+
+DcmTagKey key(DicomTag tag) { return DcmTagKey(tag.group, tag.element); }
+
+bool isJpeg2000(E_TransferSyntax xfer) {
+  return xfer == EXS_JPEG2000LosslessOnly || xfer == EXS_JPEG2000 ||
+         xfer == EXS_JPEG2000MulticomponentLosslessOnly || xfer == EXS_JPEG2000Multicomponent;
+}
+
+// Keeps valid UTF-8 sequences and replaces every invalid byte with U+FFFD.
+std::string sanitizeUtf8(const std::string& in) {
+  std::string out;
+  out.reserve(in.size());
+  std::size_t i = 0;
+  while (i < in.size()) {
+    const auto c = static_cast<unsigned char>(in[i]);
+    int len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    bool ok = len > 0 && i + len <= in.size();
+    for (int k = 1; ok && k < len; ++k)
+      ok = (static_cast<unsigned char>(in[i + k]) & 0xC0) == 0x80;
+    if (ok && len == 2) ok = c >= 0xC2;  // no overlong forms
+    if (ok && len == 3) {
+      const auto c1 = static_cast<unsigned char>(in[i + 1]);
+      ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+    }
+    if (ok && len == 4) {
+      const auto c1 = static_cast<unsigned char>(in[i + 1]);
+      ok = c <= 0xF4 && !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+    }
+    if (ok) {
+      out.append(in, i, len);
+      i += len;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
+bool isCharsetDependent(DcmEVR vr) {
+  return vr == EVR_SH || vr == EVR_LO || vr == EVR_ST || vr == EVR_LT || vr == EVR_UT ||
+         vr == EVR_PN || vr == EVR_UC;
+}
+
+// The Specific Character Set in force for an element: that of the nearest enclosing item
+// which declares one (items of a sequence may override the data set's).
+OFString characterSetOf(DcmElement* element) {
+  for (DcmObject* p = element->getParent(); p != nullptr; p = p->getParent()) {
+    if (p->ident() != EVR_item && p->ident() != EVR_dataset) continue;
+    OFString charset;
+    if (static_cast<DcmItem*>(p)->findAndGetOFStringArray(DCM_SpecificCharacterSet, charset)
+            .good())
+      return charset;
+  }
+  return OFString();
+}
+
+std::string elementText(DcmElement* element) {
+  OFString value;
+  if (element->getOFStringArray(value).bad()) return std::string();
+  std::string raw(value.c_str(), value.length());
+  const bool ascii = std::all_of(raw.begin(), raw.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii || !isCharsetDependent(element->ident())) return sanitizeUtf8(raw);
+  DcmSpecificCharacterSet converter;
+  OFString converted;
+  const OFString delimiters = element->ident() == EVR_PN ? "\\^=" : "\\";
+  if (converter.selectCharacterSet(characterSetOf(element)).good() &&
+      converter.convertString(value, converted, delimiters).good())
+    return sanitizeUtf8(std::string(converted.c_str(), converted.length()));
+  return sanitizeUtf8(raw);
+}
+
+int uint16Value(DcmItem* ds, const DcmTagKey& tag, int fallback) {
+  Uint16 v = 0;
+  return ds->findAndGetUint16(tag, v).good() ? v : fallback;
+}
+
+// Everything frameImage needs to know about the pixel data, checked against the data.
+struct FrameLayout {
+  PixelDescription pixels;
+  int rows = 0;
+  int columns = 0;
+  int planar = 0;
+  int frames = 0;
+  std::uint64_t frameBytes = 0;
+  DcmPixelData* pixelData = nullptr;
+  DcmPixelSequence* sequence = nullptr;  // set for encapsulated pixel data
+  E_TransferSyntax xfer = EXS_Unknown;
+};
+
+PixelDescription describePixels(DcmItem* ds) {
+  PixelDescription d;
+  d.samplesPerPixel = uint16Value(ds, DCM_SamplesPerPixel, 1);
+  d.bitsAllocated = uint16Value(ds, DCM_BitsAllocated, 0);
+  d.bitsStored = uint16Value(ds, DCM_BitsStored, d.bitsAllocated);
+  // Headers lie: keep Bits Stored and High Bit inside the allocated bits.
+  if (d.bitsStored < 1 || d.bitsStored > d.bitsAllocated) d.bitsStored = d.bitsAllocated;
+  d.highBit = uint16Value(ds, DCM_HighBit, d.bitsStored - 1);
+  if (d.highBit < d.bitsStored - 1 || d.highBit >= d.bitsAllocated) d.highBit = d.bitsStored - 1;
+  d.isSigned = uint16Value(ds, DCM_PixelRepresentation, 0) == 1;
+  OFString photometric;
+  if (ds->findAndGetOFString(DCM_PhotometricInterpretation, photometric).good())
+    d.photometric = photometric.c_str();
+  return d;
+}
+
+int frameCountOf(DcmItem* ds) {
+  Sint32 frames = 0;
+  if (ds->findAndGetSint32(DCM_NumberOfFrames, frames).bad() || frames < 1) return 1;
+  return frames;
+}
+
+DcmPixelData* pixelDataOf(DcmItem* ds) {
+  DcmElement* element = nullptr;
+  if (ds->findAndGetElement(DCM_PixelData, element).bad() || element == nullptr) return nullptr;
+  return dynamic_cast<DcmPixelData*>(element);
+}
+
+// True when a pixel data element holds something to decode (native bytes or fragments).
+bool hasPixelValue(DcmPixelData* pixelData, E_TransferSyntax xfer) {
+  if (pixelData == nullptr) return false;
+  DcmPixelSequence* seq = nullptr;
+  if (DcmXfer(xfer).isEncapsulated() &&
+      pixelData->getEncapsulatedRepresentation(xfer, nullptr, seq).good() && seq != nullptr)
+    return seq->card() > 1;
+  return pixelData->getLength() > 0;
+}
+
+int readLayout(DcmDataset* ds, FrameLayout& layout) {
+  layout.xfer = ds->getOriginalXfer();
+  layout.pixelData = pixelDataOf(ds);
+  if (!hasPixelValue(layout.pixelData, layout.xfer)) return kErrNoPixelData;
+  if (DcmXfer(layout.xfer).isEncapsulated()) {
+    if (layout.pixelData->getEncapsulatedRepresentation(layout.xfer, nullptr, layout.sequence)
+            .bad())
+      return kErrCorrupt;
+  }
+  layout.pixels = describePixels(ds);
+  layout.rows = uint16Value(ds, DCM_Rows, 0);
+  layout.columns = uint16Value(ds, DCM_Columns, 0);
+  layout.planar = uint16Value(ds, DCM_PlanarConfiguration, 0);
+  layout.frames = frameCountOf(ds);
+  const PixelDescription& p = layout.pixels;
+  if (layout.rows < 1 || layout.columns < 1) return kErrCorrupt;
+  if (p.bitsAllocated != 8 && p.bitsAllocated != 16) return kErrPixelFormat;
+  if (p.samplesPerPixel != 1 && p.samplesPerPixel != 3) return kErrPixelFormat;
+  const bool palette = p.photometric == "PALETTE COLOR";
+  if (p.samplesPerPixel == 3 && (p.bitsAllocated != 8 || p.photometric.starts_with("MONO")))
+    return kErrPixelFormat;
+  if (p.samplesPerPixel == 1 && !palette && !p.photometric.starts_with("MONO") &&
+      !p.photometric.empty())
+    return kErrPixelFormat;
+  // Uncompressed 4:2:2 keeps two samples per pixel; only decoders hand us full YBR.
+  if (p.photometric == "YBR_FULL_422" && layout.sequence == nullptr) return kErrPixelFormat;
+  layout.frameBytes = static_cast<std::uint64_t>(layout.rows) * layout.columns *
+                      p.samplesPerPixel * (p.bitsAllocated / 8);
+  if (layout.frameBytes > kMaxFrameBytes) return kErrNoMemory;
+  return kImagingOk;
+}
+
+// Fragment range [first, last) of a frame in an encapsulated pixel sequence (item 0 is the
+// Basic Offset Table). Uses the table when it is filled, else the codestream start markers.
+int frameFragments(const FrameLayout& layout, int frame, unsigned long& first,
+                   unsigned long& last) {
+  DcmPixelSequence* seq = layout.sequence;
+  const unsigned long items = seq->card();
+  if (items < 2) return kErrNoPixelData;
+  if (layout.frames == 1) {
+    first = 1;
+    last = items;
+    return kImagingOk;
+  }
+  if (items - 1 == static_cast<unsigned long>(layout.frames)) {
+    first = frame + 1;
+    last = frame + 2;
+    return kImagingOk;
+  }
+  std::vector<unsigned long> starts;
+  DcmPixelItem* table = nullptr;
+  Uint8* offsets = nullptr;
+  if (seq->getItem(table, 0).good() &&
+      table->getLength() >= 4u * static_cast<Uint32>(layout.frames) &&
+      table->getUint8Array(offsets).good() && offsets != nullptr) {
+    // Offsets count bytes from the first fragment's item tag; each item adds an 8-byte header.
+    std::uint64_t position = 0;
+    int next = 0;
+    for (unsigned long i = 1; i < items && next < layout.frames; ++i) {
+      const Uint8* o = offsets + 4 * next;
+      const std::uint64_t wanted = o[0] | (o[1] << 8) | (o[2] << 16) |
+                                   (static_cast<std::uint64_t>(o[3]) << 24);
+      if (position == wanted) {
+        starts.push_back(i);
+        ++next;
+      }
+      DcmPixelItem* fragment = nullptr;
+      if (seq->getItem(fragment, i).bad()) return kErrCorrupt;
+      position += 8 + fragment->getLength();
+    }
+  }
+  if (starts.size() != static_cast<std::size_t>(layout.frames)) {
+    starts.clear();
+    for (unsigned long i = 1; i < items; ++i) {
+      DcmPixelItem* fragment = nullptr;
+      Uint8 head[4] = {0, 0, 0, 0};
+      if (seq->getItem(fragment, i).bad()) return kErrCorrupt;
+      if (fragment->getLength() < 4 || fragment->getPartialValue(head, 0, 4).bad()) continue;
+      const bool jpeg = head[0] == 0xFF && head[1] == 0xD8;
+      const bool j2k = head[0] == 0xFF && head[1] == 0x4F && head[2] == 0xFF && head[3] == 0x51;
+      const bool jp2 = head[0] == 0 && head[1] == 0 && head[2] == 0 && head[3] == 0x0C;
+      if (jpeg || j2k || jp2) starts.push_back(i);
+    }
+    if (starts.size() != static_cast<std::size_t>(layout.frames)) return kErrCorrupt;
+  }
+  first = starts[frame];
+  last = frame + 1 < layout.frames ? starts[frame + 1] : items;
+  return kImagingOk;
+}
+
+int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
+  unsigned long first = 0;
+  unsigned long last = 0;
+  if (int rc = frameFragments(layout, frame, first, last); rc != kImagingOk) return rc;
+  std::vector<std::uint8_t> joined;
+  const Uint8* stream = nullptr;
+  std::size_t size = 0;
+  for (unsigned long i = first; i < last; ++i) {
+    DcmPixelItem* fragment = nullptr;
+    Uint8* bytes = nullptr;
+    if (layout.sequence->getItem(fragment, i).bad()) return kErrCorrupt;
+    if (fragment->getLength() == 0) continue;
+    if (fragment->getUint8Array(bytes).bad() || bytes == nullptr) return kErrCorrupt;
+    if (last - first == 1) {  // the common case: decode straight from the fragment
+      stream = bytes;
+      size = fragment->getLength();
+    } else {
+      joined.insert(joined.end(), bytes, bytes + fragment->getLength());
+    }
+  }
+  if (stream == nullptr) {
+    stream = joined.data();
+    size = joined.size();
+  }
+  return decodeJpeg2000(stream, size, layout.rows, layout.columns, layout.pixels, out);
+}
+
+// One frame through DCMTK (native data or a registered codec) into dst (frameBytes long).
+int decodeDcmtkFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::uint8_t* dst,
+                     std::string& colourModel) {
+  Uint32 startFragment = 0;
+  if (layout.sequence != nullptr) {
+    unsigned long first = 0;
+    unsigned long last = 0;
+    if (int rc = frameFragments(layout, frame, first, last); rc != kImagingOk) return rc;
+    startFragment = static_cast<Uint32>(first);
+  } else {
+    const std::uint64_t needed = (static_cast<std::uint64_t>(frame) + 1) * layout.frameBytes;
+    if (layout.pixelData->getLength() < needed) return kErrCorrupt;
+  }
+  // DCMTK wants an even buffer size; odd frames (8-bit, odd pixel count) go through a copy.
+  const auto bytes = static_cast<std::size_t>(layout.frameBytes);
+  std::vector<std::uint8_t> scratch;
+  std::uint8_t* target = dst;
+  if (bytes % 2 != 0) {
+    scratch.resize(bytes + 1);
+    target = scratch.data();
+  }
+  OFString model;
+  const OFCondition status = layout.pixelData->getUncompressedFrame(
+      ds, static_cast<Uint32>(frame), startFragment, target,
+      static_cast<Uint32>(bytes + bytes % 2), model);
+  if (status.bad()) {
+    if (layout.sequence == nullptr) return kErrCorrupt;
+    if (status == EC_CannotChangeRepresentation) return kErrUnsupportedSyntax;
+    return kErrDecode;
+  }
+  if (target != dst) std::memcpy(dst, target, bytes);
+  colourModel = model.empty() ? layout.pixels.photometric : model.c_str();
+  return kImagingOk;
+}
+
+// Stored values cut to Bits Stored (moved down when High Bit says so), signed ones offset by
+// 2^(BitsStored-1): flipping the sign bit of a two's complement value does exactly that.
+template <class T>
+void normaliseGrey(T* p, std::size_t count, const PixelDescription& d) {
+  const int shift = d.highBit + 1 - d.bitsStored;
+  const unsigned mask = d.bitsStored >= 16 ? 0xFFFFu : (1u << d.bitsStored) - 1u;
+  const unsigned sign = d.isSigned ? 1u << (d.bitsStored - 1) : 0u;
+  for (std::size_t i = 0; i < count; ++i)
+    p[i] = static_cast<T>(((static_cast<unsigned>(p[i]) >> shift) & mask) ^ sign);
+}
+
+void normaliseGrey(Bitmap& bitmap, const PixelDescription& d) {
+  const std::size_t count = static_cast<std::size_t>(bitmap.width()) * bitmap.height();
+  if (bitmap.bitsPerPixel() == 16)
+    normaliseGrey(bitmap.grey16(), count, d);
+  else
+    normaliseGrey(bitmap.data(), count, d);
+}
+
+std::uint8_t clampByte(float v) {
+  return static_cast<std::uint8_t>(std::clamp(v + 0.5f, 0.f, 255.f));
+}
+
+void ybrFullToRgb(Bitmap& bitmap) {
+  std::uint8_t* p = bitmap.data();
+  for (std::size_t i = 0, n = bitmap.byteSize(); i + 2 < n; i += 3) {
+    const float y = p[i];
+    const float cb = p[i + 1] - 128.f;
+    const float cr = p[i + 2] - 128.f;
+    p[i] = clampByte(y + 1.402f * cr);
+    p[i + 1] = clampByte(y - 0.344136f * cb - 0.714136f * cr);
+    p[i + 2] = clampByte(y + 1.772f * cb);
+  }
+}
+
+// Palette indices through the three LUTs of the data set (8- or 16-bit entries) to RGB.
+int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
+  static const DcmTagKey kDescriptors[3] = {DCM_RedPaletteColorLookupTableDescriptor,
+                                           DCM_GreenPaletteColorLookupTableDescriptor,
+                                           DCM_BluePaletteColorLookupTableDescriptor};
+  static const DcmTagKey kData[3] = {DCM_RedPaletteColorLookupTableData,
+                                     DCM_GreenPaletteColorLookupTableData,
+                                     DCM_BluePaletteColorLookupTableData};
+  std::vector<std::uint8_t> tables[3];
+  int firstMapped[3] = {0, 0, 0};
+  for (int c = 0; c < 3; ++c) {
+    Uint16 entries = 0;
+    Uint16 first = 0;
+    Uint16 bits = 0;
+    if (ds->findAndGetUint16(kDescriptors[c], entries, 0).bad() ||
+        ds->findAndGetUint16(kDescriptors[c], first, 1).bad() ||
+        ds->findAndGetUint16(kDescriptors[c], bits, 2).bad())
+      return kErrPixelFormat;
+    const std::size_t n = entries == 0 ? 65536 : entries;
+    const Uint8* bytes = nullptr;
+    unsigned long length = 0;
+    if (ds->findAndGetUint8Array(kData[c], bytes, &length).bad() || bytes == nullptr)
+      return kErrPixelFormat;
+    tables[c].resize(n);
+    if (bits <= 8 && length >= n && length < 2 * n) {  // 8-bit entries packed into OW
+      std::copy(bytes, bytes + n, tables[c].begin());
+    } else if (length >= 2 * n) {
+      const Uint16* words = nullptr;
+      if (ds->findAndGetUint16Array(kData[c], words).bad() || words == nullptr)
+        return kErrPixelFormat;
+      const int down = bits > 8 ? bits - 8 : 0;
+      for (std::size_t i = 0; i < n; ++i)
+        tables[c][i] = static_cast<std::uint8_t>(std::min(words[i] >> down, 255));
+    } else {
+      return kErrCorrupt;
+    }
+    firstMapped[c] = first;
+  }
+  if (!out.create(indices.width(), indices.height(), 24)) return kErrNoMemory;
+  const std::size_t count = static_cast<std::size_t>(indices.width()) * indices.height();
+  std::uint8_t* dst = out.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    const int v = indices.bitsPerPixel() == 16 ? indices.grey16()[i] : indices.data()[i];
+    for (int c = 0; c < 3; ++c) {
+      const int index = std::clamp(v - firstMapped[c], 0, static_cast<int>(tables[c].size()) - 1);
+      dst[i * 3 + c] = tables[c][index];
+    }
+  }
+  return kImagingOk;
+}
+
+// Colour frame as DCMTK returned it (8-bit samples, pixel or plane interleaved) into RGB.
+void colourToRgb(const std::uint8_t* src, bool planar, const std::string& model, Bitmap& out) {
+  const std::size_t count = static_cast<std::size_t>(out.width()) * out.height();
+  std::uint8_t* dst = out.data();
+  if (planar) {
+    for (int c = 0; c < 3; ++c)
+      for (std::size_t i = 0; i < count; ++i) dst[i * 3 + c] = src[c * count + i];
+  } else if (src != dst) {
+    std::memcpy(dst, src, count * 3);
+  }
+  if (model.starts_with("YBR_FULL")) ybrFullToRgb(out);
+}
+
+}  // namespace
+
+bool PixelDescription::isColour() const {
+  return samplesPerPixel > 1 || photometric == "PALETTE COLOR";
+}
+
+struct DicomDataSet::Impl {
+  std::unique_ptr<DcmFileFormat> file;
+  DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
+  DcmElement* find(DicomTag tag, bool searchIntoSequences) const {
+    DcmElement* element = nullptr;
+    if (!file || file->getDataset()->findAndGetElement(key(tag), element, searchIntoSequences)
+                     .bad())
+      return nullptr;
+    return element;
+  }
+};
+
+DicomDataSet::DicomDataSet() : m_impl(std::make_unique<Impl>()) {}
+DicomDataSet::~DicomDataSet() = default;
+
+int DicomDataSet::load(const std::string& path) {
+  initCodecs();
+  m_impl->file.reset();
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(status)) return kErrFileNotFound;
+  if (!std::filesystem::is_regular_file(status)) return kErrFileRead;
+  char head[132] = {};
+  {
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe) return kErrFileRead;
+    probe.read(head, sizeof head);
+  }
+  const bool hasMagic = std::memcmp(head + 128, "DICM", 4) == 0;
+
+  auto file = std::make_unique<DcmFileFormat>();
+  OFCondition result = file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange, kMaxReadLength,
+                                      ERM_autoDetect);
+  bool parsedSomething = file->getDataset()->card() > 0;
+  // A bare data set may defeat the guess of its encoding: try both little endian ones.
+  for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
+    if (result.good() || hasMagic) break;
+    file = std::make_unique<DcmFileFormat>();
+    result = file->loadFile(path.c_str(), xfer, EGL_noChange, kMaxReadLength, ERM_dataset);
+    parsedSomething = parsedSomething || file->getDataset()->card() > 0;
+  }
+  if (result.bad()) return hasMagic || parsedSomething ? kErrCorrupt : kErrNotDicom;
+  DcmDataset* ds = file->getDataset();
+  if (ds->card() == 0) return hasMagic ? kErrCorrupt : kErrNotDicom;
+  // Without the DICM mark, a parse is believed only if it found an identifying element
+  // (group 0008) or an image.
+  if (!hasMagic && !ds->tagExists(DCM_PixelData)) {
+    bool identified = false;
+    for (DcmObject* o = ds->nextInContainer(nullptr); o != nullptr && !identified;
+         o = ds->nextInContainer(o))
+      identified = o->getGTag() == 0x0008;
+    if (!identified) return kErrNotDicom;
+  }
+  m_impl->file = std::move(file);
+  return kImagingOk;
+}
+
+int DicomDataSet::save(const std::string& path) {
+  if (!isLoaded()) return kErrInvalidParameter;
+  DcmDataset* ds = m_impl->dataset();
+  // Values left in the source file must be read now: path may be that very file.
+  if (m_impl->file->loadAllDataIntoMemory().bad()) return kErrFileRead;
+  const E_TransferSyntax original = ds->getOriginalXfer();
+  const E_TransferSyntax xfer =
+      DcmXfer(original).isEncapsulated() ? original : EXS_LittleEndianExplicit;
+  const OFCondition result =
+      m_impl->file->saveFile(path.c_str(), xfer, EET_ExplicitLength, EGL_recalcGL, EPD_noChange,
+                             0, 0, EWM_updateMeta);
+  return result.good() ? kImagingOk : kErrWrite;
+}
+
+bool DicomDataSet::isLoaded() const { return m_impl->file != nullptr; }
+
+int DicomDataSet::frameCount() const {
+  if (!hasPixelData()) return 0;
+  return frameCountOf(m_impl->dataset());
+}
+
+bool DicomDataSet::hasPixelData() const {
+  DcmDataset* ds = m_impl->dataset();
+  return ds != nullptr && hasPixelValue(pixelDataOf(ds), ds->getOriginalXfer());
+}
+
+PixelDescription DicomDataSet::pixelDescription() const {
+  DcmDataset* ds = m_impl->dataset();
+  return ds ? describePixels(ds) : PixelDescription{};
+}
+
+std::string DicomDataSet::transferSyntaxUid() const {
+  DcmDataset* ds = m_impl->dataset();
+  if (!ds) return std::string();
+  const char* uid = DcmXfer(ds->getOriginalXfer()).getXferID();
+  return uid ? uid : std::string();
+}
+
+bool DicomDataSet::hasElement(DicomTag tag, bool searchIntoSequences) const {
+  return m_impl->find(tag, searchIntoSequences) != nullptr;
+}
+
+std::optional<std::string> DicomDataSet::text(DicomTag tag, bool searchIntoSequences) const {
+  DcmElement* element = m_impl->find(tag, searchIntoSequences);
+  if (element == nullptr) return std::nullopt;
+  return elementText(element);
+}
+
+std::optional<std::string> DicomDataSet::string(DicomTag tag, bool searchIntoSequences) const {
+  std::optional<std::string> value = text(tag, searchIntoSequences);
+  if (value && value->size() > 255) {
+    std::size_t cut = 255;
+    // Never split a UTF-8 sequence: back up to the start of the character.
+    while (cut > 0 && (static_cast<unsigned char>((*value)[cut]) & 0xC0) == 0x80) --cut;
+    value->resize(cut);
+  }
+  return value;
+}
+
+std::optional<DicomDate> DicomDataSet::date(DicomTag tag, bool searchIntoSequences) const {
+  auto* element = dynamic_cast<DcmDate*>(m_impl->find(tag, searchIntoSequences));
+  OFDate value;
+  if (element == nullptr || element->getOFDate(value, 0, OFTrue).bad() || !value.isValid())
+    return std::nullopt;
+  return DicomDate{static_cast<int>(value.getYear()), static_cast<int>(value.getMonth()),
+                   static_cast<int>(value.getDay())};
+}
+
+int DicomDataSet::setValue(DicomTag tag, const std::string& value) {
+  if (!isLoaded()) return kErrInvalidParameter;
+  DcmDataset* ds = m_impl->dataset();
+  const bool ascii = std::all_of(value.begin(), value.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  // Our text is UTF-8; a data set in another character set is converted to UTF-8 first so
+  // that the new value and the old ones stay readable together.
+  if (!ascii) {
+    OFString charset;
+    ds->findAndGetOFStringArray(DCM_SpecificCharacterSet, charset);
+    if (charset != "ISO_IR 192" && ds->convertToUTF8().bad()) return kErrInvalidParameter;
+  }
+  return ds->putAndInsertString(key(tag), value.c_str()).good() ? kImagingOk
+                                                                 : kErrInvalidParameter;
+}
+
+int DicomDataSet::frameImage(int frame, Bitmap& out) const {
+  DcmDataset* ds = m_impl->dataset();
+  if (ds == nullptr) return kErrInvalidParameter;
+  FrameLayout layout;
+  if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
+  if (frame < 0 || frame >= layout.frames) return kErrBadFrame;
+  const PixelDescription& p = layout.pixels;
+  const bool palette = p.photometric == "PALETTE COLOR";
+
+  if (isJpeg2000(layout.xfer)) {
+    Bitmap decoded;
+    if (int rc = decodeJpeg2000Frame(layout, frame, decoded); rc != kImagingOk) return rc;
+    if (p.samplesPerPixel == 3) {
+      if (p.photometric.starts_with("YBR_FULL")) ybrFullToRgb(decoded);
+      out = std::move(decoded);
+      return kImagingOk;
+    }
+    normaliseGrey(decoded, p);
+    if (palette) return applyPalette(ds, decoded, out);
+    out = std::move(decoded);
+    return kImagingOk;
+  }
+
+  std::string model;
+  if (p.samplesPerPixel == 3) {
+    Bitmap rgb;
+    if (!rgb.create(layout.columns, layout.rows, 24)) return kErrNoMemory;
+    // Planes need reordering; pixel-interleaved frames are decoded straight into the bitmap.
+    const bool planar = layout.sequence == nullptr ? layout.planar == 1
+                                                   : layout.xfer == EXS_RLELossless;
+    std::vector<std::uint8_t> planes;
+    std::uint8_t* target = rgb.data();
+    if (planar) {
+      planes.resize(static_cast<std::size_t>(layout.frameBytes));
+      target = planes.data();
+    }
+    if (int rc = decodeDcmtkFrame(ds, layout, frame, target, model); rc != kImagingOk) return rc;
+    colourToRgb(target, planar, model, rgb);
+    out = std::move(rgb);
+    return kImagingOk;
+  }
+  Bitmap grey;
+  if (!grey.create(layout.columns, layout.rows, p.bitsAllocated > 8 ? 16 : 8)) return kErrNoMemory;
+  if (int rc = decodeDcmtkFrame(ds, layout, frame, grey.data(), model); rc != kImagingOk)
+    return rc;
+  normaliseGrey(grey, p);
+  if (palette) return applyPalette(ds, grey, out);
+  out = std::move(grey);
+  return kImagingOk;
+}
+
+int DicomDataSet::allFrames(std::vector<Bitmap>& frames) const {
+  frames.clear();
+  const int count = frameCount();
+  if (!isLoaded()) return kErrInvalidParameter;
+  if (count == 0) return kErrNoPixelData;
+  frames.resize(count);
+  for (int i = 0; i < count; ++i) {
+    if (int rc = frameImage(i, frames[i]); rc != kImagingOk) {
+      frames.clear();
+      return rc;
+    }
+  }
+  return kImagingOk;
+}
+
+DcmItem* DicomDataSet::dataset() const { return m_impl->dataset(); }
+
+}  // namespace imaging
