@@ -1,0 +1,160 @@
+#pragma once
+
+// AppSettings: the window-free part of the application object CtoraScanApp (Part 1.1): paths,
+// the settings read once at start-up, the run mode and its disc-mode working copy, registry
+// values, fixed display values and the session store. The widget application object (later)
+// owns one and runs load() in start-up; other Parts read the members.
+//
+// Platform mapping (DESIGN.md): paths use "/" and the program folder always ends in "/"; the
+// image database is the SQLite file "Pelmora.db"; the skin is an optional style sheet
+// "Skins/<SkinType>"; the registry key "toraScan" is QSettings in the native format
+// (organisation and application "toraScan"); the Common Files folder of the disc mode is the
+// user's data folder (QStandardPaths::GenericDataLocation) followed by "/Norvika".
+
+#include <QString>
+
+#include "app/IniFile.h"
+#include "app/MyConfig.h"
+
+class QSettings;
+
+inline constexpr int RunModeEmbedded = 1;
+inline constexpr int RunModeStation = 2;
+inline constexpr int RunModeDisc = 3;
+
+class AppSettings {
+ public:
+  AppSettings();
+  ~AppSettings();
+  AppSettings(const AppSettings&) = delete;
+  AppSettings& operator=(const AppSettings&) = delete;
+
+  // ---- fixed values
+  static const QString& title();    // "toraScan"
+  static const QString& version();  // "1.0.0.1"
+  static constexpr const char* kImageDatabaseFile = "Pelmora.db";
+  static constexpr const char* kIniFile = "Pelmora.ini";
+  static constexpr const char* kDiscFolderName = "Norvika";
+  static constexpr int kWindowLevelBits = 14;
+
+  // ---- set before load()
+  // The available screen geometry standing for SM_CXFULLSCREEN and
+  // SM_CYSIZE + SM_CYFULLSCREEN + SM_CYBORDER: the defaults of the window width and height
+  // (a full-screen frame, caption included, fills the available area).
+  void setScreenSize(int availableWidth, int availableHeight);
+  // The disc mode's working folder; empty (the default) means
+  // QStandardPaths::GenericDataLocation + "/Norvika". Tests point it at a temporary folder.
+  void setDiscWorkingFolder(const QString& folder) { m_discWorkingFolderOverride = folder; }
+  // The registry (not owned); nullptr (the default) means QSettings in the native format,
+  // organisation and application "toraScan".
+  void setRegistry(QSettings* registry) { m_registry = registry; }
+
+  // ---- start-up (Part 1.1 steps 5, 7, 9, 10, 11 without the windows)
+  // Sets the paths from programFolder (made absolute, ending in exactly one "/"), points the
+  // global CIniFile at the settings file, reads every key of the settings-file table once,
+  // decides the run mode and, in RunModeDisc, prepares the working copy of the image database.
+  // Returns false only when that preparation fails: start-up then shows
+  // "Can't run this software." (caption "toraScan") and ends.
+  bool load(const QString& programFolder);
+
+  // The run-mode rule: IstoraScan 1 → embedded; else WholeSpineType 1 → station; else disc.
+  static int decideRunMode(int istoraScan, int wholeSpineType);
+  // The storage root for a WholeSpinePath: the leading part up to and including its first
+  // separator ("/" here; "\" as well on Windows); "" when there is none.
+  static QString dataRootOf(const QString& wholeSpinePath);
+  // The default WholeSpinePath. The system's "C:\dcm\CR_1205" points at a folder the user can
+  // write: <home folder>/dcm/CR_1205 (its storage root is then "/", as "C:\" was).
+  static QString defaultWholeSpinePath();
+  // The program folder as stored: absolute, cleaned, with exactly one trailing "/".
+  static QString normaliseProgramFolder(const QString& folder);
+  // The working folder the disc mode uses (the override, or the user's data folder + "/Norvika").
+  QString discWorkingFolder() const;
+  // RunModeDisc steps 1 to 5: working folder, dataRoot, WholeSpinePath, creation of the folder,
+  // copy of the image database (overwriting, read-only cleared). Returns false on any failure.
+  bool prepareDiscWorkingCopy();
+
+  // ---- registry (the framework's profile functions, under the key "toraScan")
+  QString GetProfileString(const QString& section, const QString& entry,
+                           const QString& defaultValue = QString()) const;
+  int GetProfileInt(const QString& section, const QString& entry, int defaultValue) const;
+  bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
+  bool WriteProfileInt(const QString& section, const QString& entry, int value);
+
+  // Part 1.1 GetDefaultPixelSpacing: mm per pixel for images that carry no spacing.
+  double GetDefaultPixelSpacing();
+
+  // Leading decimal number of a text as _wtof reads it (0 when there is none).
+  static double LeadingDouble(const QString& text);
+
+  // The companion manager starts with the main window whenever WholeSpineType is non-zero
+  // (even in RunModeEmbedded).
+  bool startsCompanion() const { return wholeSpineType != 0; }
+
+  // ---- paths
+  QString programFolder;      // ends in "/"
+  QString dataRoot;           // storage root
+  QString imageDatabasePath;  // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db"
+  QString iniPath;            // programFolder + "Pelmora.ini"
+  QString skinFilePath;       // programFolder + "Skins/" + SkinType
+  CIniFile ini;               // on iniPath (the global theIniFile() gets the same path)
+
+  // ---- settings file, section "SYSTEM"
+  int dispOrder = 0;
+  int wholeSpineType = 0;
+  QString wholeSpinePath;
+  QString skinType = QStringLiteral("default.skf");
+  int istoraScan = 0;
+  int windowX = 0;
+  int windowY = 0;
+  int windowWidth = 0;   // "toraScanWidth", default: available width
+  int windowHeight = 0;  // "toraScanHeigth", default: available height
+  int isVet = 0;
+  int interpolation = 0;
+
+  // ---- section "VA": overlay text groups (non-zero shows the group, Part 3.3)
+  int isPatientInfo = 1;
+  int isAcquisitionInfo = 1;
+  int isHospitalInfo = 1;
+  int isXrayParamInfo = 1;
+  int isAnatomicalInfo = 1;
+  int isSeriesInfo = 1;
+  int isWindowLevel = 1;
+
+  // ---- section "PRTRPT": report print font sizes (Part 7.3)
+  int printFontSmall = 90;
+  int printFontMiddle = 120;
+  int printFontLarge = 200;
+
+  // ---- run mode
+  int RunMode = RunModeStation;  // 2 until start-up decides
+  // True when prepareDiscWorkingCopy created the working folder itself (the clean-up at exit
+  // may only remove a folder the program created).
+  bool discWorkingFolderCreated = false;
+
+  // ---- fixed values other Parts read
+  int frameDefaultWidth = 0;   // SM_CXFULLSCREEN stand-in
+  int frameDefaultHeight = 0;  // SM_CYSIZE + SM_CYFULLSCREEN + SM_CYBORDER stand-in
+  int windowLevelBits = kWindowLevelBits;
+  int currentLayout = 0;  // 0 (1 x 1), 1 (1 x 2), 3 (2 x 2)
+  int dateDisplayOrder = 0;
+  QString dateSeparator = QStringLiteral(".");
+  int listFontHeight = 20;
+  QString fontFace;  // empty: the system default face
+  unsigned dialogTextColour = 0;
+  unsigned dialogBackColour = 0;
+
+  // ---- session store
+  CMyConfig session;
+
+ private:
+  QSettings& registry() const;
+
+  int m_screenWidth = 1920;
+  int m_screenHeight = 1050;
+  QString m_discWorkingFolderOverride;
+  QSettings* m_registry = nullptr;
+  mutable QSettings* m_ownRegistry = nullptr;
+};
+
+// The process-wide instance (the application object's settings).
+AppSettings& theAppSettings();
