@@ -85,7 +85,8 @@ bool AppSettings::load(const QString& folder) {
   // Step 9.
   dispOrder = ini.ReadInt(kSystem, QStringLiteral("DispOrder"), 0);
   wholeSpineType = ini.ReadInt(kSystem, QStringLiteral("WholeSpineType"), 0);
-  wholeSpinePath = ini.ReadString(kSystem, QStringLiteral("WholeSpinePath"), defaultWholeSpinePath());
+  wholeSpinePath =
+      ini.ReadString(kSystem, QStringLiteral("WholeSpinePath"), defaultWholeSpinePath());
   dataRoot = dataRootOf(wholeSpinePath);
   skinType = ini.ReadString(kSystem, QStringLiteral("SkinType"), QStringLiteral("default.skf"));
   skinFilePath = programFolder + QStringLiteral("Skins/") + skinType;
@@ -198,7 +199,9 @@ double AppSettings::LeadingDouble(const QString& text) {
   while (i < n && text.at(i).isSpace()) ++i;
   const qsizetype start = i;
   if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) ++i;
-  auto isDigit = [&](qsizetype k) { return k < n && text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9'); };
+  auto isDigit = [&](qsizetype k) {
+    return k < n && text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9');
+  };
   qsizetype digits = 0;
   while (isDigit(i)) ++i, ++digits;
   if (i < n && text.at(i) == QLatin1Char('.')) {

@@ -91,12 +91,13 @@ class AppSettings {
   bool startsCompanion() const { return wholeSpineType != 0; }
 
   // ---- paths
-  QString programFolder;      // ends in "/"
-  QString dataRoot;           // storage root
-  QString imageDatabasePath;  // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db"
-  QString iniPath;            // programFolder + "Pelmora.ini"
-  QString skinFilePath;       // programFolder + "Skins/" + SkinType
-  CIniFile ini;               // on iniPath (the global theIniFile() gets the same path)
+  QString programFolder;  // ends in "/"
+  QString dataRoot;       // storage root
+  QString
+      imageDatabasePath;  // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db"
+  QString iniPath;        // programFolder + "Pelmora.ini"
+  QString skinFilePath;   // programFolder + "Skins/" + SkinType
+  CIniFile ini;           // on iniPath (the global theIniFile() gets the same path)
 
   // ---- settings file, section "SYSTEM"
   int dispOrder = 0;

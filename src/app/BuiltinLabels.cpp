@@ -90,12 +90,15 @@ constexpr BuiltinLabelEntry kLabels[] = {
 
 }  // namespace
 
-std::span<const BuiltinLabelEntry> BuiltinLabels() { return std::span<const BuiltinLabelEntry>(kLabels); }
+std::span<const BuiltinLabelEntry> BuiltinLabels() {
+  return std::span<const BuiltinLabelEntry>(kLabels);
+}
 
 QString BuiltinLabel(int id) {
   static const QHash<int, QString> table = [] {
     QHash<int, QString> result;
-    for (const BuiltinLabelEntry& entry : kLabels) result.insert(entry.id, QString::fromUtf8(entry.text));
+    for (const BuiltinLabelEntry& entry : kLabels)
+      result.insert(entry.id, QString::fromUtf8(entry.text));
     return result;
   }();
   return table.value(id);

@@ -81,9 +81,7 @@ bool splitEntry(const QString& line, QString* key, QString* value) {
   return true;
 }
 
-bool sameName(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // Finds the value of (section, key); returns false when absent.
 bool findValue(const Document& doc, const QString& section, const QString& key, QString* value) {
@@ -142,7 +140,8 @@ QString CIniFile::ReadString(const QString& section, const QString& key,
                              const QString& defaultValue) const {
   const Document doc = loadDocument(m_path);
   QString value;
-  if (!findValue(doc, section, key, &value)) return cutToReadLength(trimTrailingBlanks(defaultValue));
+  if (!findValue(doc, section, key, &value))
+    return cutToReadLength(trimTrailingBlanks(defaultValue));
   return cutToReadLength(stripQuotes(value));
 }
 
@@ -158,19 +157,26 @@ int CIniFile::LeadingInt(const QString& text) {
   unsigned base = 10;
   if (i + 1 < n && text.at(i) == QLatin1Char('0')) {
     const QChar p = text.at(i + 1).toLower();
-    if (p == QLatin1Char('x')) base = 16;
-    else if (p == QLatin1Char('o')) base = 8;
-    else if (p == QLatin1Char('b')) base = 2;
+    if (p == QLatin1Char('x'))
+      base = 16;
+    else if (p == QLatin1Char('o'))
+      base = 8;
+    else if (p == QLatin1Char('b'))
+      base = 2;
     if (base != 10) i += 2;
   }
   quint32 result = 0;  // wraps like the system's 32-bit conversion
   for (; i < n; ++i) {
     const char16_t c = text.at(i).unicode();
     unsigned digit;
-    if (c >= u'0' && c <= u'9') digit = c - u'0';
-    else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    else break;
+    if (c >= u'0' && c <= u'9')
+      digit = c - u'0';
+    else if (c >= u'a' && c <= u'f')
+      digit = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+      digit = c - u'A' + 10;
+    else
+      break;
     if (digit >= base) break;
     result = result * base + digit;
   }
@@ -187,8 +193,7 @@ int CIniFile::ReadInt(const QString& section, const QString& key, int defaultVal
   return LeadingInt(value);
 }
 
-bool CIniFile::WriteString(const QString& section, const QString& key,
-                           const QString& value) const {
+bool CIniFile::WriteString(const QString& section, const QString& key, const QString& value) const {
   const QString wantSection = section.trimmed();
   const QString wantKey = key.trimmed();
   if (m_path.isEmpty() || wantKey.isEmpty() || wantSection.isEmpty()) return false;
@@ -206,9 +211,9 @@ bool CIniFile::WriteString(const QString& section, const QString& key,
   }
   const QString entry = wantKey + QLatin1Char('=') + value;
 
-  qsizetype sectionLine = -1;   // header of the first matching section
-  qsizetype lastEntryLine = -1; // last entry of that section (its header when it has none);
-                                // comments and blank lines after it stay after it
+  qsizetype sectionLine = -1;    // header of the first matching section
+  qsizetype lastEntryLine = -1;  // last entry of that section (its header when it has none);
+                                 // comments and blank lines after it stay after it
   qsizetype keyLine = -1;
   bool inSection = false;
   for (qsizetype i = 0; i < doc.lines.size(); ++i) {

@@ -1,10 +1,9 @@
 #include "app/LanguageTable.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <freexl.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <climits>
 #include <cmath>
 
@@ -135,17 +134,18 @@ int ReadLanguageWorkbook(const QString& workbookPath, LanguageTable* table) {
       break;
     }
   }
-  if (sheetIndex < 0 ||
-      freexl_select_active_worksheet(book.handle(), static_cast<unsigned short>(sheetIndex)) !=
-          FREEXL_OK) {
-    reportError(QStringLiteral("The sheet \"%1\" was not found in %2.").arg(sheetName, workbookPath));
+  if (sheetIndex < 0 || freexl_select_active_worksheet(
+                            book.handle(), static_cast<unsigned short>(sheetIndex)) != FREEXL_OK) {
+    reportError(
+        QStringLiteral("The sheet \"%1\" was not found in %2.").arg(sheetName, workbookPath));
     return 0;
   }
 
   unsigned int rows = 0;
   unsigned short columns = 0;
   if (freexl_worksheet_dimensions(book.handle(), &rows, &columns) != FREEXL_OK) {
-    reportError(QStringLiteral("The sheet \"%1\" of %2 cannot be read.").arg(sheetName, workbookPath));
+    reportError(
+        QStringLiteral("The sheet \"%1\" of %2 cannot be read.").arg(sheetName, workbookPath));
     return 0;
   }
 

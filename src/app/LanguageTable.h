@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <span>
 
 // Key: the id in decimal ("%d"); value: the label text.

@@ -1,7 +1,6 @@
 #include "ui/MessageSink.h"
 
 #include <QStringList>
-
 #include <atomic>
 #include <cstdio>
 

@@ -92,7 +92,9 @@ MessageSink* messageSink();
 // Binds a sink for the lifetime of this object and restores the previous one afterwards.
 class ScopedMessageSink {
  public:
-  explicit ScopedMessageSink(MessageSink* sink) : m_previous(messageSink()) { setMessageSink(sink); }
+  explicit ScopedMessageSink(MessageSink* sink) : m_previous(messageSink()) {
+    setMessageSink(sink);
+  }
   ~ScopedMessageSink() { setMessageSink(m_previous); }
   ScopedMessageSink(const ScopedMessageSink&) = delete;
   ScopedMessageSink& operator=(const ScopedMessageSink&) = delete;

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHash>
-
 #include <cstring>
 
 namespace {
@@ -77,11 +76,11 @@ QByteArray buildStream(const QList<XlsSheet>& sheets) {
   QList<qsizetype> sheetOffsetFields;
   for (const XlsSheet& sheet : sheets) {
     QByteArray b;
-    put32(b, 0);  // patched below
-    b.append(char(0));   // visible
-    b.append(char(0));   // worksheet
+    put32(b, 0);        // patched below
+    b.append(char(0));  // visible
+    b.append(char(0));  // worksheet
     b.append(char(sheet.name.size()));
-    b.append(char(1));   // 16-bit characters
+    b.append(char(1));  // 16-bit characters
     putUtf16(b, sheet.name);
     sheetOffsetFields.append(stream.size() + 4);
     record(stream, kBoundSheet, b);
@@ -159,8 +158,8 @@ QByteArray dirEntry(const QString& name, quint8 type, quint32 child, quint32 sta
   put16(e, type != 0 ? quint16((name.size() + 1) * 2) : 0);
   e.append(char(type));
   e.append(char(type != 0 ? 1 : 0));  // black
-  put32(e, kNoStream);                 // left
-  put32(e, kNoStream);                 // right
+  put32(e, kNoStream);                // left
+  put32(e, kNoStream);                // right
   put32(e, child);
   e.append(QByteArray(16, '\0'));  // CLSID
   put32(e, 0);                     // state
@@ -211,7 +210,8 @@ QByteArray buildXlsWorkbook(const QList<XlsSheet>& sheets) {
   directory.append(dirEntry(QString(), 0, kNoStream, 0, 0));
 
   QByteArray fat;
-  for (quint32 i = 0; i < streamSectors; ++i) put32(fat, i + 1 < streamSectors ? i + 1 : kEndOfChain);
+  for (quint32 i = 0; i < streamSectors; ++i)
+    put32(fat, i + 1 < streamSectors ? i + 1 : kEndOfChain);
   put32(fat, kEndOfChain);  // directory
   for (quint32 i = 0; i < fatSectors; ++i) put32(fat, kFatSect);
   while (fat.size() < qsizetype(fatSectors) * 512) put32(fat, kFreeSect);
