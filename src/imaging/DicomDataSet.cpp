@@ -359,6 +359,21 @@ void ybrFullToRgb(Bitmap& bitmap) {
   }
 }
 
+// One value of a LUT descriptor, whose VR may be US or SS.
+bool descriptorValue(DcmItem* ds, const DcmTagKey& tag, unsigned long pos, int& value) {
+  Uint16 u = 0;
+  Sint16 s = 0;
+  if (ds->findAndGetUint16(tag, u, pos).good()) {
+    value = u;
+    return true;
+  }
+  if (ds->findAndGetSint16(tag, s, pos).good()) {
+    value = s;
+    return true;
+  }
+  return false;
+}
+
 // Palette indices through the three LUTs of the data set (8- or 16-bit entries) to RGB.
 int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
   static const DcmTagKey kDescriptors[3] = {DCM_RedPaletteColorLookupTableDescriptor,
@@ -370,32 +385,29 @@ int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
   std::vector<std::uint8_t> tables[3];
   int firstMapped[3] = {0, 0, 0};
   for (int c = 0; c < 3; ++c) {
-    Uint16 entries = 0;
-    Uint16 first = 0;
-    Uint16 bits = 0;
-    if (ds->findAndGetUint16(kDescriptors[c], entries, 0).bad() ||
-        ds->findAndGetUint16(kDescriptors[c], first, 1).bad() ||
-        ds->findAndGetUint16(kDescriptors[c], bits, 2).bad())
+    int entries = 0;
+    int bits = 0;
+    if (!descriptorValue(ds, kDescriptors[c], 0, entries) ||
+        !descriptorValue(ds, kDescriptors[c], 1, firstMapped[c]) ||
+        !descriptorValue(ds, kDescriptors[c], 2, bits))
       return kErrPixelFormat;
-    const std::size_t n = entries == 0 ? 65536 : entries;
-    const Uint8* bytes = nullptr;
-    unsigned long length = 0;
-    if (ds->findAndGetUint8Array(kData[c], bytes, &length).bad() || bytes == nullptr)
+    // 0 entries means 65536 (the count does not fit into 16 bits).
+    const std::size_t n = entries == 0 ? 65536 : static_cast<std::uint16_t>(entries);
+    const Uint16* words = nullptr;
+    unsigned long count = 0;
+    if (ds->findAndGetUint16Array(kData[c], words, &count).bad() || words == nullptr)
       return kErrPixelFormat;
     tables[c].resize(n);
-    if (bits <= 8 && length >= n && length < 2 * n) {  // 8-bit entries packed into OW
-      std::copy(bytes, bytes + n, tables[c].begin());
-    } else if (length >= 2 * n) {
-      const Uint16* words = nullptr;
-      if (ds->findAndGetUint16Array(kData[c], words).bad() || words == nullptr)
-        return kErrPixelFormat;
+    if (bits <= 8 && count < n) {  // 8-bit entries packed two to a word, low byte first
+      if (2 * count < n) return kErrCorrupt;
+      for (std::size_t i = 0; i < n; ++i)
+        tables[c][i] = static_cast<std::uint8_t>(words[i / 2] >> (8 * (i % 2)));
+    } else {
+      if (count < n) return kErrCorrupt;
       const int down = bits > 8 ? bits - 8 : 0;
       for (std::size_t i = 0; i < n; ++i)
         tables[c][i] = static_cast<std::uint8_t>(std::min(words[i] >> down, 255));
-    } else {
-      return kErrCorrupt;
     }
-    firstMapped[c] = first;
   }
   if (!out.create(indices.width(), indices.height(), 24)) return kErrNoMemory;
   const std::size_t count = static_cast<std::size_t>(indices.width()) * indices.height();
@@ -421,6 +433,15 @@ void colourToRgb(const std::uint8_t* src, bool planar, const std::string& model,
     std::memcpy(dst, src, count * 3);
   }
   if (model.starts_with("YBR_FULL")) ybrFullToRgb(out);
+}
+
+// Without the DICM mark any bytes parse as something: believe a parse only when it found an
+// identifying element (group 0008) or an image.
+bool looksLikeImageDataSet(DcmDataset* ds) {
+  if (ds->tagExists(DCM_PixelData)) return true;
+  for (DcmObject* o = ds->nextInContainer(nullptr); o != nullptr; o = ds->nextInContainer(o))
+    if (o->getGTag() == 0x0008) return true;
+  return false;
 }
 
 }  // namespace
@@ -462,26 +483,18 @@ int DicomDataSet::load(const std::string& path) {
   auto file = std::make_unique<DcmFileFormat>();
   OFCondition result = file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange, kMaxReadLength,
                                       ERM_autoDetect);
-  bool parsedSomething = file->getDataset()->card() > 0;
+  bool parsedSomething = looksLikeImageDataSet(file->getDataset());
   // A bare data set may defeat the guess of its encoding: try both little endian ones.
   for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
     if (result.good() || hasMagic) break;
     file = std::make_unique<DcmFileFormat>();
     result = file->loadFile(path.c_str(), xfer, EGL_noChange, kMaxReadLength, ERM_dataset);
-    parsedSomething = parsedSomething || file->getDataset()->card() > 0;
+    parsedSomething = parsedSomething || looksLikeImageDataSet(file->getDataset());
   }
   if (result.bad()) return hasMagic || parsedSomething ? kErrCorrupt : kErrNotDicom;
   DcmDataset* ds = file->getDataset();
   if (ds->card() == 0) return hasMagic ? kErrCorrupt : kErrNotDicom;
-  // Without the DICM mark, a parse is believed only if it found an identifying element
-  // (group 0008) or an image.
-  if (!hasMagic && !ds->tagExists(DCM_PixelData)) {
-    bool identified = false;
-    for (DcmObject* o = ds->nextInContainer(nullptr); o != nullptr && !identified;
-         o = ds->nextInContainer(o))
-      identified = o->getGTag() == 0x0008;
-    if (!identified) return kErrNotDicom;
-  }
+  if (!hasMagic && !parsedSomething) return kErrNotDicom;
   m_impl->file = std::move(file);
   return kImagingOk;
 }
@@ -597,9 +610,9 @@ int DicomDataSet::frameImage(int frame, Bitmap& out) const {
   if (p.samplesPerPixel == 3) {
     Bitmap rgb;
     if (!rgb.create(layout.columns, layout.rows, 24)) return kErrNoMemory;
-    // Planes need reordering; pixel-interleaved frames are decoded straight into the bitmap.
-    const bool planar = layout.sequence == nullptr ? layout.planar == 1
-                                                   : layout.xfer == EXS_RLELossless;
+    // DCMTK hands frames over in the data set's planar configuration. Planes need
+    // reordering; pixel-interleaved frames are decoded straight into the bitmap.
+    const bool planar = layout.planar == 1;
     std::vector<std::uint8_t> planes;
     std::uint8_t* target = rgb.data();
     if (planar) {

@@ -1,0 +1,500 @@
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
+#include <dcmtk/dcmdata/dcrleerg.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "ImagingTestUtil.h"
+#include "imaging/DicomDataSet.h"
+#include "imaging/ImagingError.h"
+
+using namespace imaging;
+using namespace imaging::testing_util;
+
+namespace {
+
+// A small native data set written with DCMTK, so a test controls every pixel attribute.
+struct NativeImage {
+  int rows = 1;
+  int columns = 1;
+  int samples = 1;
+  int bitsAllocated = 16;
+  int bitsStored = 16;
+  int highBit = 15;
+  int pixelRepresentation = 0;
+  int planar = 0;
+  std::string photometric = "MONOCHROME2";
+};
+
+std::string writeNative(const TempDir& dir, const NativeImage& img, const void* pixels,
+                        std::size_t bytes, DcmItem** extra = nullptr) {
+  static int counter = 0;
+  DcmFileFormat file;
+  DcmDataset* ds = file.getDataset();
+  ds->putAndInsertString(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
+  ds->putAndInsertString(DCM_SOPInstanceUID, "1.2.3.4.5");
+  ds->putAndInsertUint16(DCM_Rows, static_cast<Uint16>(img.rows));
+  ds->putAndInsertUint16(DCM_Columns, static_cast<Uint16>(img.columns));
+  ds->putAndInsertUint16(DCM_SamplesPerPixel, static_cast<Uint16>(img.samples));
+  ds->putAndInsertUint16(DCM_BitsAllocated, static_cast<Uint16>(img.bitsAllocated));
+  ds->putAndInsertUint16(DCM_BitsStored, static_cast<Uint16>(img.bitsStored));
+  ds->putAndInsertUint16(DCM_HighBit, static_cast<Uint16>(img.highBit));
+  ds->putAndInsertUint16(DCM_PixelRepresentation, static_cast<Uint16>(img.pixelRepresentation));
+  ds->putAndInsertString(DCM_PhotometricInterpretation, img.photometric.c_str());
+  if (img.samples == 3) ds->putAndInsertUint16(DCM_PlanarConfiguration, img.planar);
+  if (img.bitsAllocated == 16)
+    ds->putAndInsertUint16Array(DCM_PixelData, static_cast<const Uint16*>(pixels),
+                                static_cast<unsigned long>(bytes / 2));
+  else
+    ds->putAndInsertUint8Array(DCM_PixelData, static_cast<const Uint8*>(pixels),
+                               static_cast<unsigned long>(bytes));
+  if (extra) *extra = ds;
+  const std::string path = dir.file("native" + std::to_string(++counter) + ".dcm");
+  EXPECT_TRUE(file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good());
+  return path;
+}
+
+Bitmap decodeNative(const NativeImage& img, const void* pixels, std::size_t bytes) {
+  TempDir dir;
+  DicomDataSet ds;
+  Bitmap out;
+  EXPECT_EQ(ds.load(writeNative(dir, img, pixels, bytes)), 0);
+  EXPECT_EQ(ds.frameImage(0, out), 0);
+  return out;
+}
+
+DcmPixelSequence* pixelSequence(DicomDataSet& ds) {
+  DcmElement* element = nullptr;
+  EXPECT_TRUE(ds.dataset()->findAndGetElement(DCM_PixelData, element).good());
+  DcmPixelSequence* seq = nullptr;
+  auto* pixelData = dynamic_cast<DcmPixelData*>(element);
+  EXPECT_NE(pixelData, nullptr);
+  const E_TransferSyntax xfer = static_cast<DcmDataset*>(ds.dataset())->getOriginalXfer();
+  EXPECT_TRUE(pixelData->getEncapsulatedRepresentation(xfer, nullptr, seq).good());
+  return seq;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Lossless encodings of one image decode to the same stored values.
+
+struct SameImageCase {
+  const char* reference;
+  const char* other;
+};
+
+class DecodeSameImage : public testing::TestWithParam<SameImageCase> {};
+
+TEST_P(DecodeSameImage, LosslessEncodingsGiveIdenticalPixels) {
+  const Bitmap reference = frameOf(GetParam().reference);
+  const Bitmap other = frameOf(GetParam().other);
+  EXPECT_TRUE(samePixels(reference, other)) << GetParam().other;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DecodeSameImage,
+    testing::Values(SameImageCase{"mr_small_le.dcm", "mr_small_implicit.dcm"},
+                    SameImageCase{"mr_small_le.dcm", "mr_small_be.dcm"},
+                    SameImageCase{"mr_small_le.dcm", "mr_small_rle.dcm"},
+                    SameImageCase{"mr_small_le.dcm", "mr_small_jls.dcm"},
+                    SameImageCase{"mr_small_le.dcm", "mr_small_j2kr.dcm"},
+                    SameImageCase{"cr_hip_1760x2140_unc.dcm", "cr_hip_1760x2140_jpll.dcm"},
+                    SameImageCase{"cr_hip_1760x2140_unc.dcm", "cr_hip_1760x2140_jlsl.dcm"},
+                    SameImageCase{"ct_small_signed.dcm", "ct_small_nometa.dcm"}));
+
+TEST(DecodeLossy, JpegExtendedHipHasTheSizeAndRangeOfTheOriginal) {
+  const Bitmap original = frameOf("cr_hip_1760x2140_unc.dcm");
+  const Bitmap lossy = frameOf("cr_hip_1760x2140_jply.dcm");
+  ASSERT_EQ(lossy.width(), 1760);
+  ASSERT_EQ(lossy.height(), 2140);
+  ASSERT_EQ(lossy.bitsPerPixel(), 16);
+  double diff = 0;
+  for (std::size_t i = 0; i < lossy.byteSize() / 2; ++i)
+    diff += std::abs(lossy.grey16()[i] - original.grey16()[i]);
+  EXPECT_LT(diff / (lossy.byteSize() / 2), 8.0);  // mean error of a few grey levels
+}
+
+TEST(DecodeMultiFrame, AllFramesOfRleEqualTheUncompressedOnes) {
+  DicomDataSet le, rle;
+  ASSERT_EQ(le.load(testFile("mr_10f_64_le.dcm")), 0);
+  ASSERT_EQ(rle.load(testFile("mr_10f_64_rle.dcm")), 0);
+  EXPECT_EQ(le.frameCount(), 10);
+  std::vector<Bitmap> a, b;
+  ASSERT_EQ(le.allFrames(a), 0);
+  ASSERT_EQ(rle.allFrames(b), 0);
+  ASSERT_EQ(a.size(), 10u);
+  ASSERT_EQ(b.size(), 10u);
+  for (int i = 0; i < 10; ++i) EXPECT_TRUE(samePixels(a[i], b[i])) << "frame " << i;
+  EXPECT_FALSE(samePixels(a[0], a[9]));
+}
+
+TEST(DecodeMultiFrame, FrameIndexIsCheckedAndFramesDecodeInAnyOrder) {
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(testFile("xa_96f_512_jpeg_ft33.dcm")), 0);
+  EXPECT_EQ(ds.frameCount(), 96);
+  Bitmap last, first;
+  ASSERT_EQ(ds.frameImage(95, last), 0);
+  ASSERT_EQ(ds.frameImage(0, first), 0);
+  EXPECT_EQ(last.bitsPerPixel(), 8);
+  EXPECT_EQ(last.width(), 512);
+  EXPECT_FALSE(samePixels(first, last));
+  Bitmap none;
+  EXPECT_EQ(ds.frameImage(96, none), kErrBadFrame);
+  EXPECT_EQ(ds.frameImage(-1, none), kErrBadFrame);
+}
+
+TEST(DecodeMultiFrame, FragmentedFramesWithoutOffsetTableMatchTheToolkitsDecompressor) {
+  if (std::system("command -v dcmdjpeg > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "dcmdjpeg not installed";
+  TempDir dir;
+  const std::string plain = dir.file("plain.dcm");
+  const std::string cmd = "dcmdjpeg '" + testFile("ct_2f_jpll57_nobot.dcm") + "' '" + plain + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  DicomDataSet compressed, reference;
+  ASSERT_EQ(compressed.load(testFile("ct_2f_jpll57_nobot.dcm")), 0);
+  ASSERT_EQ(reference.load(plain), 0);
+  // Second frame first: its start must be found without decoding the first one.
+  for (int frame : {1, 0}) {
+    Bitmap a, b;
+    ASSERT_EQ(compressed.frameImage(frame, a), 0);
+    ASSERT_EQ(reference.frameImage(frame, b), 0);
+    EXPECT_TRUE(samePixels(a, b)) << "frame " << frame;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Stored values: masked to Bits Stored, signed ones shifted to unsigned.
+
+TEST(DecodeStoredValues, SignedFileIsShiftedByHalfTheRange) {
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(testFile("ct_small_signed.dcm")), 0);
+  const Uint16* raw = nullptr;
+  ASSERT_TRUE(ds.dataset()->findAndGetUint16Array(DCM_PixelData, raw).good());
+  Bitmap out;
+  ASSERT_EQ(ds.frameImage(0, out), 0);
+  for (int i : {0, 1, 500, 128 * 128 - 1})
+    EXPECT_EQ(out.grey16()[i], static_cast<Sint16>(raw[i]) + 32768) << i;
+}
+
+struct StoredCase {
+  int bitsStored;
+  int highBit;
+  int pixelRepresentation;
+  std::vector<std::uint16_t> input;
+  std::vector<std::uint16_t> expected;
+};
+
+class DecodeStored : public testing::TestWithParam<StoredCase> {};
+
+TEST_P(DecodeStored, HighBitsAreClearedAndSignIsShifted) {
+  const StoredCase& c = GetParam();
+  NativeImage img;
+  img.columns = static_cast<int>(c.input.size());
+  img.bitsStored = c.bitsStored;
+  img.highBit = c.highBit;
+  img.pixelRepresentation = c.pixelRepresentation;
+  const Bitmap out = decodeNative(img, c.input.data(), c.input.size() * 2);
+  ASSERT_EQ(out.bitsPerPixel(), 16);
+  EXPECT_EQ(std::vector<std::uint16_t>(out.grey16(), out.grey16() + c.input.size()), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodeStored,
+    testing::Values(
+        // Unsigned 12 bits with garbage above the high bit.
+        StoredCase{12, 11, 0, {0xF123, 0x0FFF, 0x1000, 0}, {0x0123, 0x0FFF, 0, 0}},
+        // Signed 12 bits: -2048 -> 0, -1 -> 2047, 0 -> 2048, 2047 -> 4095.
+        StoredCase{12, 11, 1, {0xF800, 0xFFFF, 0x0000, 0x07FF}, {0, 2047, 2048, 4095}},
+        // Signed 16 bits.
+        StoredCase{16, 15, 1, {0x8000, 0xFFFF, 0x7FFF}, {0, 32767, 65535}},
+        // Values stored high in the word (High Bit 15, 12 bits stored).
+        StoredCase{12, 15, 0, {0xFFF0, 0x0010, 0x000F}, {0x0FFF, 0x0001, 0}}));
+
+TEST(DecodeStoredValues, EightBitImagesGiveEightBitBitmaps) {
+  const Bitmap jpeg = frameOf("ot_100_8bit_jpeg_base.dcm");
+  EXPECT_EQ(jpeg.bitsPerPixel(), 8);
+  EXPECT_EQ(jpeg.width(), 100);
+  const Bitmap deflated = frameOf("ot_512_8bit_deflate.dcm");
+  EXPECT_EQ(deflated.bitsPerPixel(), 8);
+  int lo = 0, hi = 0;
+  ASSERT_TRUE(deflated.minMax(lo, hi));
+  EXPECT_LT(lo, hi);
+
+  NativeImage img;  // odd pixel count: 3 bytes of pixel data padded to 4
+  img.columns = 3;
+  img.bitsAllocated = 8;
+  img.bitsStored = 6;
+  img.highBit = 5;
+  const std::uint8_t pixels[3] = {0xFF, 0x3F, 0x40};
+  const Bitmap out = decodeNative(img, pixels, 3);
+  ASSERT_EQ(out.bitsPerPixel(), 8);
+  EXPECT_EQ(std::vector<std::uint8_t>(out.data(), out.data() + 3),
+            (std::vector<std::uint8_t>{0x3F, 0x3F, 0}));
+}
+
+// ---------------------------------------------------------------------------------------
+// Colour.
+
+struct ColourCase {
+  const char* file;
+  int frame;
+  int index;
+  std::uint8_t r, g, b;
+};
+
+class DecodeColour : public testing::TestWithParam<ColourCase> {};
+
+// Reference values read from the toolkit's own renderer (dcmj2pnm) for the same frames.
+TEST_P(DecodeColour, GivesRgbPixels) {
+  const ColourCase& c = GetParam();
+  const Bitmap out = frameOf(c.file, c.frame);
+  ASSERT_EQ(out.bitsPerPixel(), 24);
+  const std::uint8_t* p = out.data() + 3 * c.index;
+  EXPECT_EQ(p[0], c.r);
+  EXPECT_EQ(p[1], c.g);
+  EXPECT_EQ(p[2], c.b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DecodeColour,
+                         testing::Values(ColourCase{"ot_rgb_3x3_odd.dcm", 0, 0, 166, 141, 52},
+                                         ColourCase{"ot_rgb_jpeg_base.dcm", 0, 0, 254, 0, 0},
+                                         ColourCase{"us_30f_ybr_jpeg_ft33.dcm", 5, 1, 15, 9, 19},
+                                         ColourCase{"us_rgb_80x60_be.dcm", 0, 1, 173, 173, 173}));
+
+TEST(DecodeColourLayouts, PlanarConfigurationOneIsInterleaved) {
+  NativeImage img;
+  img.columns = 2;
+  img.samples = 3;
+  img.bitsAllocated = img.bitsStored = 8;
+  img.highBit = 7;
+  img.photometric = "RGB";
+  img.planar = 1;
+  const std::uint8_t planes[6] = {10, 20, 30, 40, 50, 60};
+  const Bitmap out = decodeNative(img, planes, 6);
+  EXPECT_EQ(std::vector<std::uint8_t>(out.data(), out.data() + 6),
+            (std::vector<std::uint8_t>{10, 30, 50, 20, 40, 60}));
+}
+
+TEST(DecodeColourLayouts, YbrFullIsConvertedToRgb) {
+  NativeImage img;
+  img.columns = 2;
+  img.samples = 3;
+  img.bitsAllocated = img.bitsStored = 8;
+  img.highBit = 7;
+  img.photometric = "YBR_FULL";
+  const std::uint8_t ybr[6] = {128, 128, 128, 76, 85, 255};  // grey, then pure red
+  const Bitmap out = decodeNative(img, ybr, 6);
+  const std::uint8_t* p = out.data();
+  EXPECT_EQ(p[0], 128);
+  EXPECT_EQ(p[1], 128);
+  EXPECT_EQ(p[2], 128);
+  EXPECT_NEAR(p[3], 254, 1);
+  EXPECT_NEAR(p[4], 0, 1);
+  EXPECT_NEAR(p[5], 0, 1);
+}
+
+TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
+  TempDir dir;
+  NativeImage img;
+  img.columns = 3;
+  img.bitsAllocated = img.bitsStored = 8;
+  img.highBit = 7;
+  img.photometric = "PALETTE COLOR";
+  const std::uint8_t indices[4] = {10, 11, 12, 0};
+  DcmItem* ds = nullptr;
+  const std::string path = writeNative(dir, img, indices, 3, &ds);
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  DcmDataset* d = file.getDataset();
+  // Three 16-bit entries starting at index 10.
+  const Uint16 red[3] = {0xFF00, 0x0000, 0x8000};
+  const Uint16 green[3] = {0x0000, 0xFF00, 0x8000};
+  const Uint16 blue[3] = {0x0000, 0x0000, 0xFFFF};
+  const DcmTagKey descriptors[3] = {DCM_RedPaletteColorLookupTableDescriptor,
+                                    DCM_GreenPaletteColorLookupTableDescriptor,
+                                    DCM_BluePaletteColorLookupTableDescriptor};
+  const DcmTagKey tables[3] = {DCM_RedPaletteColorLookupTableData,
+                               DCM_GreenPaletteColorLookupTableData,
+                               DCM_BluePaletteColorLookupTableData};
+  const Uint16* data[3] = {red, green, blue};
+  for (int c = 0; c < 3; ++c) {
+    const Uint16 descriptor[3] = {3, 10, 16};
+    ASSERT_TRUE(d->putAndInsertUint16Array(descriptors[c], descriptor, 3).good());
+    ASSERT_TRUE(d->putAndInsertUint16Array(tables[c], data[c], 3).good());
+  }
+  const std::string palettePath = dir.file("palette.dcm");
+  ASSERT_TRUE(file.saveFile(palettePath.c_str(), EXS_LittleEndianExplicit).good());
+  DicomDataSet loaded;
+  ASSERT_EQ(loaded.load(palettePath), 0);
+  EXPECT_TRUE(loaded.pixelDescription().isColour());
+  Bitmap out;
+  ASSERT_EQ(loaded.frameImage(0, out), 0);
+  ASSERT_EQ(out.bitsPerPixel(), 24);
+  EXPECT_EQ(std::vector<std::uint8_t>(out.data(), out.data() + 9),
+            (std::vector<std::uint8_t>{255, 0, 0, 0, 255, 0, 128, 128, 255}));
+}
+
+TEST(DecodeColourLayouts, RleColourEqualsTheUncompressedImage) {
+  TempDir dir;
+  DcmRLEEncoderRegistration::registerCodecs();
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(testFile("us_rgb_320x240_le.dcm").c_str()).good());
+  ASSERT_TRUE(file.getDataset()->chooseRepresentation(EXS_RLELossless, nullptr).good());
+  const std::string path = dir.file("rle.dcm");
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+  DcmRLEEncoderRegistration::cleanup();
+
+  DicomDataSet rle;
+  ASSERT_EQ(rle.load(path), 0);
+  ASSERT_EQ(rle.transferSyntaxUid(), UID_RLELosslessTransferSyntax);
+  Bitmap decoded;
+  ASSERT_EQ(rle.frameImage(0, decoded), 0);
+  EXPECT_TRUE(samePixels(decoded, frameOf("us_rgb_320x240_le.dcm")));
+}
+
+// ---------------------------------------------------------------------------------------
+// JPEG 2000 fragments.
+
+TEST(DecodeJpeg2000, CodestreamSplitOverTwoFragmentsIsJoined) {
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(testFile("mr_small_j2kr.dcm")), 0);
+  DcmPixelSequence* seq = pixelSequence(ds);
+  ASSERT_EQ(seq->card(), 2u);
+  DcmPixelItem* fragment = nullptr;
+  ASSERT_TRUE(seq->getItem(fragment, 1).good());
+  Uint8* bytes = nullptr;
+  ASSERT_TRUE(fragment->getUint8Array(bytes).good());
+  const std::vector<Uint8> stream(bytes, bytes + fragment->getLength());
+  const Uint32 half = static_cast<Uint32>(stream.size() / 2) & ~1u;
+  ASSERT_TRUE(fragment->putUint8Array(stream.data(), half).good());
+  auto* second = new DcmPixelItem(DcmTag(DCM_Item, EVR_OB));
+  ASSERT_TRUE(second->putUint8Array(stream.data() + half,
+                                    static_cast<Uint32>(stream.size() - half))
+                  .good());
+  ASSERT_TRUE(seq->insert(second).good());
+  Bitmap joined;
+  ASSERT_EQ(ds.frameImage(0, joined), 0);
+  EXPECT_TRUE(samePixels(joined, frameOf("mr_small_le.dcm")));
+}
+
+TEST(DecodeJpeg2000, TruncatedCodestreamIsADecodeError) {
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(testFile("mr_small_j2kr.dcm")), 0);
+  DcmPixelItem* fragment = nullptr;
+  ASSERT_TRUE(pixelSequence(ds)->getItem(fragment, 1).good());
+  Uint8* bytes = nullptr;
+  ASSERT_TRUE(fragment->getUint8Array(bytes).good());
+  for (Uint32 keep : {fragment->getLength() / 2 & ~1u, 16u, 2u}) {
+    const std::vector<Uint8> stream(bytes, bytes + keep);
+    ASSERT_TRUE(fragment->putUint8Array(stream.data(), keep).good());
+    ASSERT_TRUE(fragment->getUint8Array(bytes).good());
+    Bitmap out;
+    EXPECT_EQ(ds.frameImage(0, out), kErrDecode) << keep << " bytes kept";
+  }
+}
+
+TEST(DecodeJpeg2000, LossyChestAndLosslessHandDecodeAtFullSize) {
+  const Bitmap chest = frameOf("cr_chest_1841x1955_j2ki.dcm");
+  EXPECT_EQ(chest.width(), 1841);
+  EXPECT_EQ(chest.height(), 1955);
+  int lo = 0, hi = 0;
+  ASSERT_TRUE(chest.significantBits(lo, hi));
+  EXPECT_LE(hi, 14);  // 15 bits stored
+  const Bitmap hand = frameOf("cr_hand_2048x2500_j2kr.dcm");
+  EXPECT_EQ(hand.width(), 2048);
+  ASSERT_TRUE(hand.significantBits(lo, hi));
+  EXPECT_EQ(hi, 11);  // 12 bits stored
+}
+
+// ---------------------------------------------------------------------------------------
+// Bad input gives codes.
+
+struct BadCase {
+  const char* file;
+  int loadCode;
+  int frameCode;  // checked when the file loads
+};
+
+class DecodeBadInput : public testing::TestWithParam<BadCase> {};
+
+TEST_P(DecodeBadInput, GivesTheErrorCode) {
+  const BadCase& c = GetParam();
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(testFile(c.file)), c.loadCode) << imagingErrorText(ds.load(testFile(c.file)));
+  EXPECT_EQ(ds.isLoaded(), c.loadCode == 0);
+  Bitmap out;
+  EXPECT_EQ(ds.frameImage(0, out), c.loadCode == 0 ? c.frameCode : kErrInvalidParameter);
+  EXPECT_FALSE(out.isAllocated());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DecodeBadInput,
+    testing::Values(BadCase{"mr_small_truncated.dcm", kErrCorrupt, 0},
+                    BadCase{"mr_10f_j2k_truncated.dcm", kErrCorrupt, 0},
+                    BadCase{"mr_bad_group0000.dcm", kErrCorrupt, 0},
+                    BadCase{"meta_no_tsyntax.dcm", 0, kErrCorrupt},
+                    BadCase{"mr_empty_pixeldata.dcm", 0, kErrNoPixelData},
+                    BadCase{"sr_no_pixeldata.dcm", 0, kErrNoPixelData},
+                    BadCase{"ct_blank_vr_nopixel.dcm", 0, kErrNoPixelData},
+                    BadCase{"cr_jis_iso2022_nopixel.dcm", 0, kErrNoPixelData},
+                    BadCase{"no_such_file.dcm", kErrFileNotFound, 0},
+                    BadCase{"dicomdir_set", kErrFileRead, 0},
+                    BadCase{"SOURCES.md", kErrNotDicom, 0}));
+
+TEST(DecodeBadInputOther, EmptyAndRandomFilesAreNotDicom) {
+  TempDir dir;
+  const std::string empty = dir.file("empty.dcm");
+  std::ofstream(empty).close();
+  std::string noise;
+  for (int i = 0; i < 4000; ++i) noise += static_cast<char>((i * 7919 + 13) % 251);
+  const std::string random = dir.file("random.dcm");
+  std::ofstream(random, std::ios::binary) << noise;
+  DicomDataSet ds;
+  EXPECT_EQ(ds.load(empty), kErrNotDicom);
+  EXPECT_EQ(ds.load(random), kErrNotDicom);
+  EXPECT_EQ(ds.frameCount(), 0);
+}
+
+TEST(DecodeBadInputOther, PixelDataShorterThanTheHeaderSaysIsCorrupt) {
+  TempDir dir;
+  NativeImage img;
+  img.rows = 4;
+  img.columns = 4;  // needs 32 bytes, only 8 given
+  const std::uint16_t pixels[4] = {1, 2, 3, 4};
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(writeNative(dir, img, pixels, sizeof pixels)), 0);
+  Bitmap out;
+  EXPECT_EQ(ds.frameImage(0, out), kErrCorrupt);
+}
+
+TEST(DecodeBadInputOther, EveryTestFileLoadsOrGivesACodeAndEveryFrameDecodesOrGivesACode) {
+  int files = 0;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(std::string(TORASCAN_TESTDATA_DIR) +
+                                                     "/dicom")) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    DicomDataSet ds;
+    const int rc = ds.load(entry.path().string());
+    EXPECT_LE(rc, 0) << entry.path();
+    if (rc != 0) continue;
+    for (int f = 0; f < ds.frameCount(); ++f) {
+      Bitmap out;
+      const int frc = ds.frameImage(f, out);
+      EXPECT_LE(frc, 0) << entry.path() << " frame " << f;
+      if (frc == 0) {
+        EXPECT_TRUE(out.isAllocated());
+      }
+    }
+  }
+  EXPECT_GT(files, 50);
+}
