@@ -67,7 +67,9 @@ void CBaseImage::SetWindow(int width, int centre) {
     // later entry, as windows stored with earlier versions expect.
     if (low == 0) low = 1;
     if (high == low) high = low + 1;
-    table[v] = greyEntry(e * 255 / (high - low));
+    // Clamped: with the bounds corrected above, the top entries would exceed 255 and wrap
+    // to black as a byte.
+    table[v] = greyEntry(std::clamp(e * 255 / (high - low), 0, 255));
   }
   m_tableLowBit = 0;
   m_tableHighBit = 15;

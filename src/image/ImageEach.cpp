@@ -75,10 +75,12 @@ class AttributeReader {
  public:
   explicit AttributeReader(const imaging::DicomDataSet& dataSet) : m_dataSet(dataSet) {}
 
-  std::optional<QString> text(DicomTag t) const {
-    const auto value = m_dataSet.text(t);
-    if (!value) return std::nullopt;
-    return QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
+  std::optional<QString> text(DicomTag t) const { return toQString(m_dataSet.text(t)); }
+  // Top level first; else the first one inside a sequence, where multi-frame files keep the
+  // values shared by all frames (functional groups).
+  std::optional<QString> textAnywhere(DicomTag t) const {
+    if (auto value = text(t)) return value;
+    return toQString(m_dataSet.text(t, true));
   }
   void text(DicomTag t, QString& field) const {
     if (auto value = text(t)) field = *value;
@@ -116,6 +118,11 @@ class AttributeReader {
   bool has(DicomTag t) const { return m_dataSet.hasElement(t); }
 
  private:
+  static std::optional<QString> toQString(const std::optional<std::string>& value) {
+    if (!value) return std::nullopt;
+    return QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
+  }
+
   const imaging::DicomDataSet& m_dataSet;
 };
 
@@ -257,8 +264,8 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
       } else {
         int windowWidth = kDefaultWindowWidth;
         int windowCentre = kDefaultWindowCentre;
-        const auto widthText = read.text(tag::WindowWidth);
-        const auto centreText = read.text(tag::WindowCenter);
+        const auto widthText = read.textAnywhere(tag::WindowWidth);
+        const auto centreText = read.textAnywhere(tag::WindowCenter);
         if (widthText) windowWidth = static_cast<int>(attribute::toInteger(*widthText));
         if (centreText) windowCentre = static_cast<int>(attribute::toInteger(*centreText));
         const bool linearRescale = !read.has(tag::ModalityLutSequence);
@@ -337,9 +344,9 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
   read.text(tag::ImageComment, img.Comment);
   // Most CR/DX files carry only Imager Pixel Spacing; lengths measured with the configured
   // default of another detector would be wrong, so it stands in for Pixel Spacing.
-  if (auto value = read.text(tag::PixelSpacing)) {
+  if (auto value = read.textAnywhere(tag::PixelSpacing)) {
     img.ImagerPixelSpacing = attribute::spacing(*value);
-  } else if (auto imager = read.text(tag::ImagerPixelSpacing)) {
+  } else if (auto imager = read.textAnywhere(tag::ImagerPixelSpacing)) {
     img.ImagerPixelSpacing = attribute::spacing(*imager);
   }
   if (auto dose = read.text(tag::DoseAreaProduct)) {
@@ -356,8 +363,8 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
   read.integer(tag::PixelRepresentation, img.PixelRepresentation);
   read.integer(tag::SamplesPerPixel, img.SamplesPerPixel);
   read.text(tag::Photometric, img.PhotometricInterpretation);
-  read.real(tag::WindowCenter, img.WindowCenter);
-  read.real(tag::WindowWidth, img.WindowWidth);
+  if (auto centre = read.textAnywhere(tag::WindowCenter)) img.WindowCenter = attribute::toReal(*centre);
+  if (auto width = read.textAnywhere(tag::WindowWidth)) img.WindowWidth = attribute::toReal(*width);
   read.real(tag::RescaleSlope, img.RescaleSlope);
   read.real(tag::RescaleIntercept, img.RescaleIntercept);
 

@@ -69,7 +69,7 @@ class DcmdumpValues {
     for (const QString& t : tags) printArgs << QStringLiteral("+P") << t;
     // Unicode first; some character sets cannot be converted, and files without a meta
     // header need the transfer syntax given.
-    const QList<QStringList> attempts = {{"-q", "+U8"}, {"-q"}, {"-q", "+te"}};
+    const QList<QStringList> attempts = {{"-q", "+U8"}, {"-q"}, {"-q", "-f", "-te"}};
     for (const QStringList& attempt : attempts) {
       const ProcessResult result = run(QStringLiteral("dcmdump"), attempt + printArgs + QStringList{path});
       if (!result.crashed && result.exitCode == 0) {
@@ -95,7 +95,7 @@ class DcmdumpValues {
  private:
   void parse(const QString& out) {
     static const QRegularExpression line(
-        QStringLiteral("^\\s*\\(([0-9a-f]{4},[0-9a-f]{4})\\) \\w\\w (?:\\[(.*)\\]|\\(no value))"),
+        QStringLiteral("^\\s*\\(([0-9a-f]{4},[0-9a-f]{4})\\) \\w\\w (?:\\[(.*)\\]|\\(no value\\))"),
         QRegularExpression::CaseInsensitiveOption);
     for (const QString& l : out.split(QLatin1Char('\n'))) {
       const QRegularExpressionMatch m = line.match(l);
@@ -135,6 +135,18 @@ double correlation(const QImage& a, const QImage& b) {
   return cov / std::sqrt(va * vb);
 }
 
+bool isFlat(const QImage& image) {
+  const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+  const uchar first = grey.constScanLine(0)[0];
+  for (int y = 0; y < grey.height(); ++y) {
+    const uchar* line = grey.constScanLine(y);
+    for (int x = 0; x < grey.width(); ++x) {
+      if (line[x] != first) return false;
+    }
+  }
+  return true;
+}
+
 class TestDataFile : public ::testing::TestWithParam<std::string> {
  protected:
   QString path() const { return QDir(dataDir()).filePath(QString::fromStdString(GetParam())); }
@@ -159,14 +171,18 @@ TEST_P(TestDataFile, InfoAgreesWithDcmdumpOrFailsCleanly) {
   const QJsonObject study = json.value("study").toObject();
   const QJsonObject image = json.value("image").toObject();
 
-  if (auto id = dump.value("0010,0020")) EXPECT_EQ(patient.value("PatID").toString(), id->trimmed());
+  if (auto id = dump.value("0010,0020")) {
+    EXPECT_EQ(patient.value("PatID").toString(), id->trimmed());
+  }
   if (auto name = dump.value("0010,0010"); name && dump.unicode()) {
     EXPECT_EQ(patient.value("PatName").toString(), name->trimmed());
   }
   if (auto uid = dump.value("0020,000d")) {
     EXPECT_EQ(study.value("StuInstanceUID").toString(), *uid);
   }
-  if (auto rows = dump.firstNumber("0028,0010")) EXPECT_EQ(image.value("Rows").toDouble(), *rows);
+  if (auto rows = dump.firstNumber("0028,0010")) {
+    EXPECT_EQ(image.value("Rows").toDouble(), *rows);
+  }
   if (auto cols = dump.firstNumber("0028,0011")) {
     EXPECT_EQ(image.value("Columns").toDouble(), *cols);
   }
@@ -182,8 +198,12 @@ TEST_P(TestDataFile, InfoAgreesWithDcmdumpOrFailsCleanly) {
   const int frames = dump.firstNumber("0028,0008").value_or(1);
   if (json.value("pixelError").toInt() == 0) {
     EXPECT_EQ(json.value("frameCount").toInt(), frames);
-    if (auto rows = dump.firstNumber("0028,0010")) EXPECT_EQ(json.value("height").toInt(), *rows);
-    if (auto cols = dump.firstNumber("0028,0011")) EXPECT_EQ(json.value("width").toInt(), *cols);
+    if (auto rows = dump.firstNumber("0028,0010")) {
+      EXPECT_EQ(json.value("height").toInt(), *rows);
+    }
+    if (auto cols = dump.firstNumber("0028,0011")) {
+      EXPECT_EQ(json.value("width").toInt(), *cols);
+    }
   }
   std::optional<double> spacing = dump.firstNumber("0028,0030");
   if (!spacing) spacing = dump.firstNumber("0018,1164");
@@ -222,7 +242,7 @@ TEST_P(TestDataFile, RenderMatchesDcmtkPictureOrFailsCleanly) {
   const bool hasWindow = json.value("windowWidth").toDouble() != 0;
   bool referenceMade = false;
   for (const QString& tool : {QStringLiteral("dcmj2pnm"), QStringLiteral("dcml2pnm")}) {
-    for (const QStringList& extra : {QStringList{}, QStringList{"+te"}}) {
+    for (const QStringList& extra : {QStringList{}, QStringList{"-f", "-te"}}) {
       const QStringList args = extra + QStringList{hasWindow ? "+Wi" : "+Wm"} +
                                (hasWindow ? QStringList{"1"} : QStringList{}) +
                                QStringList{"--write-png", path(), reference};
@@ -237,6 +257,10 @@ TEST_P(TestDataFile, RenderMatchesDcmtkPictureOrFailsCleanly) {
   if (!referenceMade) GTEST_SKIP() << "DCMTK renders no reference for this file";
   const QImage a(ours);
   const QImage b(reference);
+  if (isFlat(b) && !isFlat(a)) {
+    // DCMTK's modality transform loses images with a tiny rescale slope (its own warning).
+    GTEST_SKIP() << "DCMTK's reference shows no picture";
+  }
   ASSERT_EQ(a.size(), b.size());
   EXPECT_GT(correlation(a, b), 0.95) << "picture or polarity differs from DCMTK's";
 }
