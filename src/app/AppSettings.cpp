@@ -100,7 +100,7 @@ bool AppSettings::load(const QString& folder) {
   isVet = ini.ReadInt(kSystem, QStringLiteral("IsVet"), 0);
   interpolation = ini.ReadInt(kSystem, QStringLiteral("Interpolation"), 0);
 
-  // Read by the main frame when it is created (Part 1.2) and by report printing (Part 7.3);
+  // Read by the main frame when it is created and by report printing;
   // read here once, with the rest.
   isPatientInfo = ini.ReadInt(kVa, QStringLiteral("IsPatientInfo"), 1);
   isAcquisitionInfo = ini.ReadInt(kVa, QStringLiteral("IsAcquisitionInfo"), 1);

@@ -1,11 +1,11 @@
 #pragma once
 
-// AppSettings: the window-free part of the application object CtoraScanApp (Part 1.1): paths,
+// AppSettings: the window-free part of the application object CtoraScanApp: paths,
 // the settings read once at start-up, the run mode and its disc-mode working copy, registry
 // values, fixed display values and the session store. The widget application object (later)
 // owns one and runs load() in start-up; other Parts read the members.
 //
-// Platform mapping (DESIGN.md): paths use "/" and the program folder always ends in "/"; the
+// On this platform paths use "/" and the program folder always ends in "/"; the
 // image database is the SQLite file "Pelmora.db"; the skin is an optional style sheet
 // "Skins/<SkinType>"; the registry key "toraScan" is QSettings in the native format
 // (organisation and application "toraScan"); the Common Files folder of the disc mode is the
@@ -49,7 +49,7 @@ class AppSettings {
   // organisation and application "toraScan".
   void setRegistry(QSettings* registry) { m_registry = registry; }
 
-  // ---- start-up (Part 1.1 steps 5, 7, 9, 10, 11 without the windows)
+  // ---- start-up, without the windows
   // Sets the paths from programFolder (made absolute, ending in exactly one "/"), points the
   // global CIniFile at the settings file, reads every key of the settings-file table once,
   // decides the run mode and, in RunModeDisc, prepares the working copy of the image database.
@@ -80,7 +80,7 @@ class AppSettings {
   bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
   bool WriteProfileInt(const QString& section, const QString& entry, int value);
 
-  // Part 1.1 GetDefaultPixelSpacing: mm per pixel for images that carry no spacing.
+  // GetDefaultPixelSpacing: mm per pixel for images that carry no spacing.
   double GetDefaultPixelSpacing();
 
   // Leading decimal number of a text as _wtof reads it (0 when there is none).
@@ -112,7 +112,7 @@ class AppSettings {
   int isVet = 0;
   int interpolation = 0;
 
-  // ---- section "VA": overlay text groups (non-zero shows the group, Part 3.3)
+  // ---- section "VA": overlay text groups (non-zero shows the group)
   int isPatientInfo = 1;
   int isAcquisitionInfo = 1;
   int isHospitalInfo = 1;
@@ -121,7 +121,7 @@ class AppSettings {
   int isSeriesInfo = 1;
   int isWindowLevel = 1;
 
-  // ---- section "PRTRPT": report print font sizes (Part 7.3)
+  // ---- section "PRTRPT": report print font sizes
   int printFontSmall = 90;
   int printFontMiddle = 120;
   int printFontLarge = 200;

@@ -1,7 +1,7 @@
 #pragma once
 
-// CIniFile: the accessor of the settings file Pelmora.ini (Part 1.1) with the semantics of the
-// Win32 private-profile functions it stood on (DESIGN.md "Platform mapping"):
+// CIniFile: the accessor of the settings file Pelmora.ini, with the semantics of the
+// Win32 private-profile functions it stood on:
 // - section and key names compare case-insensitively (surrounding blanks ignored);
 // - values are raw: backslashes stay, blanks around the value are trimmed, and a value wholly
 //   enclosed in matching single or double quotes loses them on read;
@@ -50,5 +50,5 @@ class CIniFile {
   QString m_path;
 };
 
-// The one global instance; start-up sets its path to the settings file (Part 1.1 step 7).
+// The one global instance; start-up sets its path to the settings file.
 CIniFile& theIniFile();

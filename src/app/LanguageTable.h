@@ -1,9 +1,9 @@
 #pragma once
 
-// The interface language table of Part 1.4: label texts by numeric id, read at start-up from the
+// The interface language table: label texts by numeric id, read at start-up from the
 // workbook "toraScan.xls" (sheet "English": first row column names, column 1 the id, column 4
 // the text) beside the executable, with the built-in string table as the fallback. The workbook
-// is read with FreeXL (DESIGN.md) in place of the Excel ODBC driver.
+// is read with FreeXL in place of the Excel ODBC driver.
 
 #include <QHash>
 #include <QString>
@@ -27,11 +27,11 @@ void LoadLanguageTable(const QString& programFolder);
 // stored.
 int ReadLanguageWorkbook(const QString& workbookPath, LanguageTable* table);
 
-// Part 1.4 GetLabel: the table's text when the table has entries, else (and when that text is
+// GetLabel: the table's text when the table has entries, else (and when that text is
 // empty) the built-in text; empty when neither knows the id.
 QString GetLabel(int id);
 
-// The process-wide table (held for the application object, Part 1.1).
+// The process-wide table (held for the application object).
 const LanguageTable& languageTable();
 void SetLanguageTable(const LanguageTable& table);
 void ClearLanguageTable();

@@ -1,9 +1,9 @@
 #pragma once
 
-// CMyConfig: the in-memory session store of Part 1.1, keyed by the pair (section, key) compared
+// CMyConfig: the in-memory session store, keyed by the pair (section, key) compared
 // case-insensitively. Each entry keeps section, key and value as given. Nothing is persisted.
 // Entries used by other Parts: "BROWSER" / "Open Mode", "Select Study", "Time From", "Time To"
-// (Part 6.1); "LOGIN" / "Operator" (Parts 6.2, 8.1).
+// (browser); "LOGIN" / "Operator" (browser operations, login).
 
 #include <QMap>
 #include <QPair>

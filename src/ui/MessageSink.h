@@ -1,9 +1,9 @@
 #pragma once
 
-// The injectable message sink every core subsystem reports through (DESIGN.md "Program folder,
-// messages, errors"). Core logic never opens a window: it calls ShowMessage(text, caption, style)
+// The injectable message sink every core subsystem reports through. Core logic never opens a
+// window: it calls ShowMessage(text, caption, style)
 // and gets the pressed button back. The application binds the sink to the message box
-// (CMsgBoxEx, Part 9.2); tests bind a RecordingMessageSink with scripted answers.
+// (CMsgBoxEx); tests bind a RecordingMessageSink with scripted answers.
 
 #include <QList>
 #include <QString>

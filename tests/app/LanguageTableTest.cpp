@@ -22,7 +22,7 @@ QString resourceWorkbookPath() {
 }
 
 // The rows of resources/toraScan.xls: every built-in label, plus the study-delete question 330
-// that exists only in the workbook (Part 6.2 leaves its wording to the implementer).
+// that exists only in the workbook (its wording is the site's own).
 QList<XlsSheet> resourceWorkbookSheets() {
   XlsSheet sheet{QStringLiteral("English"), {kHeader}};
   for (const BuiltinLabelEntry& e : BuiltinLabels()) {
@@ -30,7 +30,7 @@ QList<XlsSheet> resourceWorkbookSheets() {
         QVariantList{e.id, QString(), QString::fromUtf8(e.origin), QString::fromUtf8(e.text)});
   }
   sheet.rows.append(QVariantList{
-      330, QString(), QStringLiteral("Part 6.2 study delete question (workbook only)"),
+      330, QString(), QStringLiteral("study delete question of the browser (workbook only)"),
       QStringLiteral("Do you delete selected Study information?(Y/N)\r\nbeen subordinate all "
                      "series/image informations are deleted.")});
   return {sheet};
