@@ -659,7 +659,11 @@ std::string decimal(double v) {
 }
 
 std::string ageAt(const std::string& birth, const std::string& date) {
-  if (birth.size() != 8 || date.size() != 8) return {};
+  const auto isDate = [](const std::string& d) {
+    return d.size() == 8 &&
+           std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!isDate(birth) || !isDate(date)) return {};
   int years = std::stoi(date.substr(0, 4)) - std::stoi(birth.substr(0, 4));
   if (date.substr(4) < birth.substr(4)) --years;
   char buf[8];
@@ -686,9 +690,9 @@ bool writeSample(const SampleParams& params, const std::string& path, std::strin
     return false;
   };
   if (params.columns < 1 || params.rows < 1 || params.columns > 65535 || params.rows > 65535 ||
-      params.frames < 1 || params.bitsStored < 8 || params.bitsStored > 16 ||
-      params.pixelSpacingMm <= 0 || params.viewSqueeze <= 0) {
-    return fail("invalid picture size, frames, bits stored or pixel spacing");
+      params.frames < 1 || params.frameTimeMs < 1 || params.bitsStored < 8 ||
+      params.bitsStored > 16 || params.pixelSpacingMm <= 0 || params.viewSqueeze <= 0) {
+    return fail("invalid picture size, frames, frame time, bits stored or pixel spacing");
   }
   const Rendered img = render(params);
 
