@@ -61,6 +61,11 @@ INSTANTIATE_TEST_SUITE_P(
         WindowCase{"low at zero", 200, 100, 199, 253},
         WindowCase{"low at zero", 200, 100, 200, 255},
         WindowCase{"low at zero", 200, 100, 65535, 255},
+        // Odd width from 0: after the correction high - low is W - 2, so the top entries
+        // would pass 255 and must not wrap to black.
+        WindowCase{"odd width from zero", 201, 100, 200, 255},
+        WindowCase{"odd width from zero", 201, 100, 201, 255},
+        WindowCase{"odd width from zero", 201, 100, 65535, 255},
         // The narrowest window with a middle.
         WindowCase{"width two", 2, 500, 499, 0}, WindowCase{"width two", 2, 500, 500, 127},
         WindowCase{"width two", 2, 500, 501, 127},
@@ -477,38 +482,41 @@ TEST(ScreenToImage, ScalesFromTheDisplayOriginAndTruncatesTowardsZero) {
 }
 
 TEST(FillBackground, FillsOnlyTheBandsBesideTheImage) {
-  CBaseImage image;
-  makeGrey16(image, 50, 40, std::vector<std::uint16_t>(50 * 40));
-  image.setDisplayOrigin(20, 30);  // image covers x 20..69, y 30..69
-  QImage target(100, 100, QImage::Format_RGB32);
-  target.fill(Qt::black);
-  const QRgb colour = qRgb(10, 20, 30);
-  image.FillBackground(target, QRect(0, 0, 100, 100), colour);
-  EXPECT_EQ(image.backgroundColour(), colour);
   struct Probe {
-    const char* where;
     QPoint point;
     bool filled;
   };
-  const std::vector<Probe> probes = {
-      {"left band", {19, 50}, true},  {"right band", {70, 50}, true},
-      {"top band", {40, 29}, true},   {"bottom band", {40, 70}, true},
-      {"top-left corner", {0, 0}, true}, {"bottom-right corner", {99, 99}, true},
-      {"image top-left", {20, 30}, false}, {"image bottom-right", {69, 69}, false}};
-  for (const Probe& p : probes) {
-    EXPECT_EQ(target.pixel(p.point), p.filled ? colour : qRgb(0, 0, 0)) << p.where;
-  }
-}
-
-TEST(FillBackground, NothingWhenTheImageCoversTheArea) {
-  CBaseImage image;
-  makeGrey16(image, 100, 100, std::vector<std::uint16_t>(100 * 100));
-  image.SetZoom(0.5f);  // 200 × 200 at (-50, -50)
-  QImage target(100, 100, QImage::Format_RGB32);
-  target.fill(Qt::black);
-  image.FillBackground(target, QRect(0, 0, 100, 100), qRgb(255, 0, 0));
-  for (const QPoint p : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 99), QPoint(99, 99)}) {
-    EXPECT_EQ(target.pixel(p), qRgb(0, 0, 0));
+  struct Case {
+    const char* name;
+    QSize image;
+    QPoint origin;
+    std::vector<Probe> probes;
+  };
+  const std::vector<Case> cases = {
+      {"inside", {50, 40}, {20, 30},
+       {{{19, 50}, true}, {{70, 50}, true}, {{40, 29}, true}, {{40, 70}, true},
+        {{0, 0}, true}, {{99, 99}, true}, {{20, 30}, false}, {{69, 69}, false}}},
+      {"one pixel in", {98, 98}, {1, 1},
+       {{{0, 50}, true}, {{99, 50}, true}, {{50, 0}, true}, {{50, 99}, true},
+        {{1, 1}, false}, {{98, 98}, false}}},
+      {"exactly covering", {100, 100}, {0, 0}, {{{0, 0}, false}, {{99, 99}, false}}},
+      {"larger than the area", {200, 200}, {-50, -50},
+       {{{0, 0}, false}, {{99, 0}, false}, {{0, 99}, false}, {{99, 99}, false}}},
+  };
+  const QRgb colour = qRgb(10, 20, 30);
+  for (const Case& c : cases) {
+    CBaseImage image;
+    makeGrey16(image, c.image.width(), c.image.height(),
+               std::vector<std::uint16_t>(std::size_t(c.image.width()) * c.image.height()));
+    image.setDisplayOrigin(c.origin.x(), c.origin.y());
+    QImage target(100, 100, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    image.FillBackground(target, QRect(0, 0, 100, 100), colour);
+    EXPECT_EQ(image.backgroundColour(), colour) << c.name;
+    for (const Probe& p : c.probes) {
+      EXPECT_EQ(target.pixel(p.point), p.filled ? colour : qRgb(0, 0, 0))
+          << c.name << " at " << p.point.x() << "," << p.point.y();
+    }
   }
 }
 

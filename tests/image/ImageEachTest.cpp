@@ -300,7 +300,7 @@ TEST_P(OpenDicomWindow, FollowsTheRule) {
   b.pixels16(11, 1, ramp(11, 100, 100), 12);
   if (r.width) b.set(DCM_WindowWidth, r.width);
   if (r.centre) b.set(DCM_WindowCenter, r.centre);
-  if (r.modalityLut) b.sequenceItem(DCM_ModalityLUTSequence, DCM_LUTExplanation, "table");
+  if (r.modalityLut) b.setNested({DCM_ModalityLUTSequence}, DCM_LUTExplanation, "table");
   CImageEach record;
   ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
   EXPECT_EQ(window(record), r.window);
@@ -319,6 +319,43 @@ INSTANTIATE_TEST_SUITE_P(
         WindowRule{"no window", nullptr, nullptr, false, {1000, 600}, true},
         WindowRule{"width only", "400", nullptr, false, {1000, 600}, true},
         WindowRule{"modality table", "400", "600", true, {1000, 600}, true}));
+
+TEST_F(OpenDicomTest, WindowAndSpacingMayComeFromTheFunctionalGroups) {
+  // Enhanced multi-frame files keep what all frames share in sequences, not at top level.
+  DicomBuilder b;
+  b.pixels16(11, 1, ramp(11, 100, 100), 12)
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence}, DCM_WindowWidth,
+                 "400")
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence}, DCM_WindowCenter,
+                 "600")
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_PixelMeasuresSequence},
+                 DCM_PixelSpacing, "0.1250\\0.1250");
+  CImageEach record;
+  ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
+  EXPECT_EQ(window(record), std::make_pair(400, 600));
+  EXPECT_DOUBLE_EQ(record.scanInfo.Img.WindowWidth, 400.0);
+  EXPECT_DOUBLE_EQ(record.scanInfo.Img.WindowCenter, 600.0);
+  EXPECT_DOUBLE_EQ(record.scanInfo.Img.ImagerPixelSpacing, 0.125);
+}
+
+TEST_F(OpenDicomTest, TopLevelWindowAndSpacingWinOverTheFunctionalGroups) {
+  DicomBuilder b;
+  b.pixels16(11, 1, ramp(11, 100, 100), 12)
+      .set(DCM_WindowWidth, "300")
+      .set(DCM_WindowCenter, "500")
+      .set(DCM_ImagerPixelSpacing, "0.2000\\0.2000")
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence}, DCM_WindowWidth,
+                 "400")
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence}, DCM_WindowCenter,
+                 "600")
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_PixelMeasuresSequence},
+                 DCM_PixelSpacing, "0.1250\\0.1250");
+  CImageEach record;
+  ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
+  EXPECT_EQ(window(record), std::make_pair(300, 500));
+  // Pixel Spacing in a sequence still comes before Imager Pixel Spacing at top level.
+  EXPECT_DOUBLE_EQ(record.scanInfo.Img.ImagerPixelSpacing, 0.125);
+}
 
 TEST_F(OpenDicomTest, FileWindowBuildsTheLinearTable) {
   DicomBuilder b;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -43,12 +44,21 @@ class DicomBuilder {
     delete dataset()->remove(key);
     return *this;
   }
-  // An item in a sequence, holding one text element: enough to make the sequence present.
-  DicomBuilder& sequenceItem(const DcmTagKey& sequence, const DcmTag& tag,
-                             const std::string& value) {
-    DcmItem* item = nullptr;
-    track(dataset()->findOrCreateSequenceItem(sequence, item, -2));
-    if (item != nullptr) track(item->putAndInsertString(tag, value.c_str()));
+  // An element inside the first item of each sequence along the path (created when missing),
+  // e.g. {DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence} for a frame window.
+  DicomBuilder& setNested(std::initializer_list<DcmTagKey> sequences, const DcmTag& tag,
+                          const std::string& value) {
+    DcmItem* item = dataset();
+    for (const DcmTagKey& sequence : sequences) {
+      DcmItem* child = nullptr;
+      if (item != nullptr) track(item->findOrCreateSequenceItem(sequence, child, 0));
+      item = child;
+    }
+    if (item == nullptr) {
+      m_ok = false;
+      return *this;
+    }
+    track(item->putAndInsertString(tag, value.c_str(), Uint32(value.size())));
     return *this;
   }
 
