@@ -35,12 +35,11 @@ TEST(DateTime, OutOfRangeValuesMakeItInvalid) {
     const char* name;
     int year, month, day, hour, minute, second;
   };
-  for (const Case& c : {Case{"30 February", 2023, 2, 30, 0, 0, 0},
-                        Case{"month 13", 2023, 13, 1, 0, 0, 0},
-                        Case{"29 February of a common year", 2023, 2, 29, 0, 0, 0},
-                        Case{"hour 24", 2023, 1, 1, 24, 0, 0},
-                        Case{"minute 60", 2023, 1, 1, 0, 60, 0},
-                        Case{"second 60", 2023, 1, 1, 0, 0, 60}}) {
+  for (const Case& c :
+       {Case{"30 February", 2023, 2, 30, 0, 0, 0}, Case{"month 13", 2023, 13, 1, 0, 0, 0},
+        Case{"29 February of a common year", 2023, 2, 29, 0, 0, 0},
+        Case{"hour 24", 2023, 1, 1, 24, 0, 0}, Case{"minute 60", 2023, 1, 1, 0, 60, 0},
+        Case{"second 60", 2023, 1, 1, 0, 0, 60}}) {
     const CDateTime value(c.year, c.month, c.day, c.hour, c.minute, c.second);
     EXPECT_EQ(value.status(), CDateTime::Invalid) << c.name;
     EXPECT_FALSE(value.isZero()) << c.name;
@@ -74,8 +73,8 @@ TEST(DateTime, QDateTimeRoundTripKeepsTheWallClock) {
 
 TEST(DateTime, OrdersNullThenInvalidThenDatesByDateAndTime) {
   const std::vector<CDateTime> ascending = {
-      CDateTime::null(),         CDateTime(2023, 2, 30),         CDateTime::zero(),
-      CDateTime(1980, 6, 1),     CDateTime(2024, 1, 1),          CDateTime(2024, 1, 1, 0, 0, 1),
+      CDateTime::null(),         CDateTime(2023, 2, 30), CDateTime::zero(),
+      CDateTime(1980, 6, 1),     CDateTime(2024, 1, 1),  CDateTime(2024, 1, 1, 0, 0, 1),
       CDateTime(2024, 1, 1, 23), CDateTime(2024, 1, 2)};
   for (std::size_t i = 0; i < ascending.size(); ++i) {
     EXPECT_FALSE(ascending[i] < ascending[i]) << i;

@@ -30,9 +30,9 @@ const auto kImgFields = std::make_tuple(
     &CDImgInfo::FullPath, &CDImgInfo::Laterality, &CDImgInfo::PatientPosition, &CDImgInfo::AcqNo,
     &CDImgInfo::PostProc, &CDImgInfo::SourceApplicationEntityTitle, &CDImgInfo::Manufacturer,
     &CDImgInfo::InstitutionName, &CDImgInfo::InstitutionAddress, &CDImgInfo::StationName,
-    &CDImgInfo::ManufacturerModelName, &CDImgInfo::DeviceSerialNumber,
-    &CDImgInfo::SoftwareVersions, &CDImgInfo::InstanceNumber, &CDImgInfo::PatientOrientation,
-    &CDImgInfo::ImageDateTime, &CDImgInfo::AcquisitionDateTime, &CDImgInfo::SamplesPerPixel,
+    &CDImgInfo::ManufacturerModelName, &CDImgInfo::DeviceSerialNumber, &CDImgInfo::SoftwareVersions,
+    &CDImgInfo::InstanceNumber, &CDImgInfo::PatientOrientation, &CDImgInfo::ImageDateTime,
+    &CDImgInfo::AcquisitionDateTime, &CDImgInfo::SamplesPerPixel,
     &CDImgInfo::PhotometricInterpretation, &CDImgInfo::Rows, &CDImgInfo::Columns,
     &CDImgInfo::BitsAllocated, &CDImgInfo::BitsStored, &CDImgInfo::HighBit,
     &CDImgInfo::PixelRepresentation, &CDImgInfo::ImageLaterality, &CDImgInfo::ARS_CodeValue,
@@ -44,14 +44,14 @@ const auto kImgFields = std::make_tuple(
     &CDImgInfo::DetectorElementSpacing, &CDImgInfo::ViewPosition, &CDImgInfo::VCS_CodeValue,
     &CDImgInfo::VCS_CodingSchemeDesignator, &CDImgInfo::VCS_CodeMeaning,
     &CDImgInfo::DistanceSourceToDetector, &CDImgInfo::KVP, &CDImgInfo::MA, &CDImgInfo::MAS,
-    &CDImgInfo::TIME, &CDImgInfo::X_RayTubeCurrent, &CDImgInfo::ExposureTime,
-    &CDImgInfo::Exposure, &CDImgInfo::ExposureControlMode, &CDImgInfo::Grid,
-    &CDImgInfo::WindowCenter, &CDImgInfo::WindowWidth, &CDImgInfo::SOPClassUID_U,
-    &CDImgInfo::SOPClassUID_P, &CDImgInfo::SOPInstanceUID, &CDImgInfo::SendToDICOM,
-    &CDImgInfo::ModalType, &CDImgInfo::PatientType, &CDImgInfo::Modality, &CDImgInfo::WLType,
-    &CDImgInfo::WLValue, &CDImgInfo::ImageSeq, &CDImgInfo::Comment, &CDImgInfo::DoseAreaProduct,
-    &CDImgInfo::Reserved1, &CDImgInfo::ExposureIndex, &CDImgInfo::Reserved2,
-    &CDImgInfo::NumberOfFrames, &CDImgInfo::FrameTime);
+    &CDImgInfo::TIME, &CDImgInfo::X_RayTubeCurrent, &CDImgInfo::ExposureTime, &CDImgInfo::Exposure,
+    &CDImgInfo::ExposureControlMode, &CDImgInfo::Grid, &CDImgInfo::WindowCenter,
+    &CDImgInfo::WindowWidth, &CDImgInfo::SOPClassUID_U, &CDImgInfo::SOPClassUID_P,
+    &CDImgInfo::SOPInstanceUID, &CDImgInfo::SendToDICOM, &CDImgInfo::ModalType,
+    &CDImgInfo::PatientType, &CDImgInfo::Modality, &CDImgInfo::WLType, &CDImgInfo::WLValue,
+    &CDImgInfo::ImageSeq, &CDImgInfo::Comment, &CDImgInfo::DoseAreaProduct, &CDImgInfo::Reserved1,
+    &CDImgInfo::ExposureIndex, &CDImgInfo::Reserved2, &CDImgInfo::NumberOfFrames,
+    &CDImgInfo::FrameTime);
 
 // A value for field number n that differs from the fresh value and from every other field's.
 void setDistinct(QString& field, int n) { field = QStringLiteral("text %1").arg(n); }

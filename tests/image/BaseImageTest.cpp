@@ -151,8 +151,8 @@ TEST_F(SetWindowBitRangeTest, TableRisesBetweenLowAndHighAndSaturatesAbove) {
   image.SetWindow(100, 100);  // leaves non-zero entries the bit range must clear
   image.SetWindowBitRange(1000, 1000);
   const std::vector<std::pair<int, int>> cases = {
-      {0, 0},      {499, 0},     {500, 0},     {1000, 127}, {1499, 254},
-      {1500, 255}, {1501, 255},  {16383, 255}, {16384, 0},  {65535, 0}};
+      {0, 0},      {499, 0},    {500, 0},     {1000, 127}, {1499, 254},
+      {1500, 255}, {1501, 255}, {16383, 255}, {16384, 0},  {65535, 0}};
   for (const auto& [value, level] : cases) EXPECT_EQ(tableLevel(image, value), level) << value;
   int width = 0;
   int centre = 0;
@@ -217,9 +217,7 @@ class Orientation : public ::testing::Test {
     makeGrey16(image, 3, 2, {0, 1, 2, 3, 4, 5});
     image.setDisplayOrigin(7, 11);
   }
-  std::pair<int, int> sides() const {
-    return {image.originalLeftSide(), image.originalTopSide()};
-  }
+  std::pair<int, int> sides() const { return {image.originalLeftSide(), image.originalTopSide()}; }
   CBaseImage image;
 };
 
@@ -411,10 +409,9 @@ TEST(ZoomBy, StaysWithinHalfAndTen) {
     float delta;
     float expected;
   };
-  const std::vector<Case> cases = {{1.0f, 100.0f, 10.0f}, {1.0f, -100.0f, 0.5f},
-                                   {1.0f, 0.5f, 1.5f},    {9.9f, 0.2f, 10.0f},
-                                   {0.6f, -0.2f, 0.5f},   {10.0f, -0.5f, 9.5f},
-                                   {0.5f, 0.0f, 0.5f}};
+  const std::vector<Case> cases = {
+      {1.0f, 100.0f, 10.0f}, {1.0f, -100.0f, 0.5f}, {1.0f, 0.5f, 1.5f}, {9.9f, 0.2f, 10.0f},
+      {0.6f, -0.2f, 0.5f},   {10.0f, -0.5f, 9.5f},  {0.5f, 0.0f, 0.5f}};
   for (const Case& c : cases) {
     CBaseImage image;
     makeGrey16(image, 100, 100, std::vector<std::uint16_t>(100 * 100));
@@ -493,14 +490,30 @@ TEST(FillBackground, FillsOnlyTheBandsBesideTheImage) {
     std::vector<Probe> probes;
   };
   const std::vector<Case> cases = {
-      {"inside", {50, 40}, {20, 30},
-       {{{19, 50}, true}, {{70, 50}, true}, {{40, 29}, true}, {{40, 70}, true},
-        {{0, 0}, true}, {{99, 99}, true}, {{20, 30}, false}, {{69, 69}, false}}},
-      {"one pixel in", {98, 98}, {1, 1},
-       {{{0, 50}, true}, {{99, 50}, true}, {{50, 0}, true}, {{50, 99}, true},
-        {{1, 1}, false}, {{98, 98}, false}}},
+      {"inside",
+       {50, 40},
+       {20, 30},
+       {{{19, 50}, true},
+        {{70, 50}, true},
+        {{40, 29}, true},
+        {{40, 70}, true},
+        {{0, 0}, true},
+        {{99, 99}, true},
+        {{20, 30}, false},
+        {{69, 69}, false}}},
+      {"one pixel in",
+       {98, 98},
+       {1, 1},
+       {{{0, 50}, true},
+        {{99, 50}, true},
+        {{50, 0}, true},
+        {{50, 99}, true},
+        {{1, 1}, false},
+        {{98, 98}, false}}},
       {"exactly covering", {100, 100}, {0, 0}, {{{0, 0}, false}, {{99, 99}, false}}},
-      {"larger than the area", {200, 200}, {-50, -50},
+      {"larger than the area",
+       {200, 200},
+       {-50, -50},
        {{{0, 0}, false}, {{99, 0}, false}, {{0, 99}, false}, {{99, 99}, false}}},
   };
   const QRgb colour = qRgb(10, 20, 30);
@@ -573,8 +586,7 @@ TEST_F(PaintTest, UnevenStretchPicksTheNearestSourcePixelBelow) {
     for (int x = 0; x < 5; ++x) {
       const int sx = stretchSource(x, 2, 5);
       const int sy = stretchSource(y, 2, 5);
-      ASSERT_EQ(out.pixel(x, y),
-                0xff000000u | small.greyTable()[pixel16(small.bitmap(), sx, sy)])
+      ASSERT_EQ(out.pixel(x, y), 0xff000000u | small.greyTable()[pixel16(small.bitmap(), sx, sy)])
           << x << "," << y;
     }
   }

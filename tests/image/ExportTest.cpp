@@ -54,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TableCase{16, -50, 100, 102, 255}));
 
 TEST(ExportTable, HasTwoToTheBitsStoredEntries) {
-  const std::vector<std::pair<int, std::size_t>> cases = {
-      {8, 256}, {12, 4096}, {14, 16384}, {16, 65536}, {0, 65536}, {17, 65536}};
+  const std::vector<std::pair<int, std::size_t>> cases = {{8, 256},    {12, 4096}, {14, 16384},
+                                                          {16, 65536}, {0, 65536}, {17, 65536}};
   for (const auto& [bits, size] : cases) {
     EXPECT_EQ(exportTable(bits, 4096, 2048).size(), size) << bits << " bits";
   }
@@ -72,8 +72,7 @@ class ExportTest : public ::testing::Test {
   static void fill(CImageEach& record, int width, int height,
                    const std::vector<std::uint16_t>& values, int bits, int windowWidth,
                    int windowCentre) {
-    ASSERT_EQ(record.SetRawImage(values.data(), width, height, bits, windowWidth, windowCentre),
-              0);
+    ASSERT_EQ(record.SetRawImage(values.data(), width, height, bits, windowWidth, windowCentre), 0);
     record.scanInfo.Stu.StuID = QStringLiteral("ST1");
     record.scanInfo.Img.SeriesNo = 2;
     record.scanInfo.Img.ImageNo = 5;
@@ -96,8 +95,8 @@ TEST_F(ExportTest, BmpAndPngCarryTheExactWindowedLevels) {
   CImageEach record;
   fill(record, 8, 4, values, 12, 1000, 1000);
   for (const char* format : {"bmp", "png"}) {
-    const QString path = ExportImage(QString(), dir.path(), QString(), 1,
-                                     QString::fromLatin1(format), &record);
+    const QString path =
+        ExportImage(QString(), dir.path(), QString(), 1, QString::fromLatin1(format), &record);
     ASSERT_FALSE(path.isEmpty()) << format;
     const QImage picture(path);
     ASSERT_FALSE(picture.isNull()) << format;
@@ -134,9 +133,9 @@ TEST_F(ExportTest, JpegIsAGreyPictureOfTheSameSize) {
 TEST_F(ExportTest, ValuesAboveTheTableUseItsLastEntry) {
   // 12 bits stored: 4096 entries, so 4095 and everything above it map to entry 4095 (254).
   CImageEach record;
-  fill(record, 4, 4, std::vector<std::uint16_t>{4094, 4095, 4096, 65535, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                0, 0, 0, 0},
-       12, 4096, 2048);
+  fill(record, 4, 4,
+       std::vector<std::uint16_t>{4094, 4095, 4096, 65535, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 12,
+       4096, 2048);
   const QString path =
       ExportImage(QString(), dir.path(), QString(), 1, QStringLiteral("bmp"), &record);
   const QImage picture(path);
@@ -152,7 +151,9 @@ TEST_F(ExportTest, SizeIsCutToMultiplesOfFourFromTheTopLeft) {
   std::vector<std::uint16_t> values(std::size_t(kSide) * kSide);
   // Each pixel's value tells its position, so a wrong row stride shows.
   for (int y = 0; y < kSide; ++y) {
-    for (int x = 0; x < kSide; ++x) values[std::size_t(y) * kSide + x] = std::uint16_t((x + 3 * y) % 4096);
+    for (int x = 0; x < kSide; ++x) {
+      values[std::size_t(y) * kSide + x] = std::uint16_t((x + 3 * y) % 4096);
+    }
   }
   CImageEach record;
   fill(record, kSide, kSide, values, 12, 4096, 2048);
@@ -161,8 +162,8 @@ TEST_F(ExportTest, SizeIsCutToMultiplesOfFourFromTheTopLeft) {
   const QImage picture(path);
   ASSERT_EQ(picture.size(), QSize(2048, 2048));
   const std::vector<std::uint8_t> table = exportTable(12, 4096, 2048);
-  for (const QPoint p : {QPoint(0, 0), QPoint(2047, 0), QPoint(0, 2047), QPoint(2047, 2047),
-                         QPoint(1000, 1500)}) {
+  for (const QPoint p :
+       {QPoint(0, 0), QPoint(2047, 0), QPoint(0, 2047), QPoint(2047, 2047), QPoint(1000, 1500)}) {
     EXPECT_EQ(level(picture, p.x(), p.y()), table[(p.x() + 3 * p.y()) % 4096])
         << p.x() << "," << p.y();
   }

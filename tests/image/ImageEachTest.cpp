@@ -23,8 +23,8 @@ namespace {
 
 TEST(AttributeConversion, AgeKeepsYearsAndCodesMonthsAndDays) {
   const std::vector<std::pair<const char*, int>> cases = {
-      {"045Y", 45},   {"003M", 1003},   {"010D", 2010},  {"3 month", 1003},
-      {"10 day", 2010}, {"45", 45},     {"002W", 2014},  {"", 0}};
+      {"045Y", 45},     {"003M", 1003}, {"010D", 2010}, {"3 month", 1003},
+      {"10 day", 2010}, {"45", 45},     {"002W", 2014}, {"", 0}};
   for (const auto& [text, age] : cases) {
     EXPECT_EQ(attribute::encodeAge(QString::fromLatin1(text)), age) << text;
   }
@@ -33,7 +33,7 @@ TEST(AttributeConversion, AgeKeepsYearsAndCodesMonthsAndDays) {
 TEST(AttributeConversion, SpacingIsTheRowValueWithoutTrailingZeros) {
   const std::vector<std::pair<const char*, double>> cases = {
       {"0.1500\\0.1500", 0.15}, {"0.143\\0.139", 0.143}, {"0.100", 0.1},
-      {"1.000\\1.000", 1.0},    {"10\\10", 10.0},       {" 0.2 ", 0.2}};
+      {"1.000\\1.000", 1.0},    {"10\\10", 10.0},        {" 0.2 ", 0.2}};
   for (const auto& [text, value] : cases) {
     EXPECT_DOUBLE_EQ(attribute::spacing(QString::fromLatin1(text)), value) << text;
   }
@@ -54,11 +54,11 @@ TEST(AttributeConversion, TimeOfDayInEitherForm) {
     int hour, minute, second;
   };
   const std::vector<Case> cases = {
-      {"101530", true, 10, 15, 30},    {"101530.123456", true, 10, 15, 30},
-      {"1015", true, 10, 15, 0},       {"10", true, 10, 0, 0},
-      {"10:15:30", true, 10, 15, 30},  {"9:05", true, 9, 5, 0},
-      {"", false, 0, 0, 0},            {"noon", false, 0, 0, 0},
-      {"256000", false, 0, 0, 0},      {"106100", false, 0, 0, 0}};
+      {"101530", true, 10, 15, 30},   {"101530.123456", true, 10, 15, 30},
+      {"1015", true, 10, 15, 0},      {"10", true, 10, 0, 0},
+      {"10:15:30", true, 10, 15, 30}, {"9:05", true, 9, 5, 0},
+      {"", false, 0, 0, 0},           {"noon", false, 0, 0, 0},
+      {"256000", false, 0, 0, 0},     {"106100", false, 0, 0, 0}};
   for (const Case& c : cases) {
     int hour = -1, minute = -1, second = -1;
     EXPECT_EQ(attribute::parseTime(QString::fromLatin1(c.text), hour, minute, second), c.ok)
@@ -201,8 +201,8 @@ TEST_F(OpenDicomTest, ReadsEveryAttributeOfTheRecordTable) {
 }
 
 TEST_F(OpenDicomTest, AgeTextsAreEncoded) {
-  for (const auto& [text, age] : std::vector<std::pair<const char*, int>>{
-           {"003M", 1003}, {"010D", 2010}, {"045Y", 45}}) {
+  for (const auto& [text, age] :
+       std::vector<std::pair<const char*, int>>{{"003M", 1003}, {"010D", 2010}, {"045Y", 45}}) {
     DicomBuilder b;
     b.pixels16(2, 2, ramp(4)).set(DCM_PatientAge, text);
     CImageEach record;
@@ -328,8 +328,8 @@ TEST_F(OpenDicomTest, WindowAndSpacingMayComeFromTheFunctionalGroups) {
                  "400")
       .setNested({DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence}, DCM_WindowCenter,
                  "600")
-      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_PixelMeasuresSequence},
-                 DCM_PixelSpacing, "0.1250\\0.1250");
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_PixelMeasuresSequence}, DCM_PixelSpacing,
+                 "0.1250\\0.1250");
   CImageEach record;
   ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
   EXPECT_EQ(window(record), std::make_pair(400, 600));
@@ -348,8 +348,8 @@ TEST_F(OpenDicomTest, TopLevelWindowAndSpacingWinOverTheFunctionalGroups) {
                  "400")
       .setNested({DCM_SharedFunctionalGroupsSequence, DCM_FrameVOILUTSequence}, DCM_WindowCenter,
                  "600")
-      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_PixelMeasuresSequence},
-                 DCM_PixelSpacing, "0.1250\\0.1250");
+      .setNested({DCM_SharedFunctionalGroupsSequence, DCM_PixelMeasuresSequence}, DCM_PixelSpacing,
+                 "0.1250\\0.1250");
   CImageEach record;
   ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
   EXPECT_EQ(window(record), std::make_pair(300, 500));

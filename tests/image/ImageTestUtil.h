@@ -41,8 +41,7 @@ inline bool tableIsZero(const CBaseImage& image) {
 
 class ScopedPipelineSettings {
  public:
-  explicit ScopedPipelineSettings(const PipelineSettings& settings)
-      : m_saved(pipelineSettings()) {
+  explicit ScopedPipelineSettings(const PipelineSettings& settings) : m_saved(pipelineSettings()) {
     setPipelineSettings(settings);
   }
   ~ScopedPipelineSettings() { setPipelineSettings(m_saved); }

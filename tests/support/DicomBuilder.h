@@ -96,8 +96,8 @@ class DicomBuilder {
 
   // Writes the file (explicit VR little endian). False when any step of the building failed.
   bool save(const QString& path) {
-    return m_ok && m_file.saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit)
-                       .good();
+    return m_ok &&
+           m_file.saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit).good();
   }
 
  private:
