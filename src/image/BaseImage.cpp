@@ -56,12 +56,13 @@ void CBaseImage::SetWindow(int width, int centre) {
     return;
   }
   std::uint32_t* table = m_greyTable.get();
-  const int d = width == 0 ? 1 : std::abs(width);
-  const int half = width / 2;
-  int low = centre - half;
-  int high = centre + half;
+  // 64-bit: a window read from a damaged file may lie near the ends of the int range.
+  const long long d = width == 0 ? 1 : std::llabs(static_cast<long long>(width));
+  const long long half = width / 2;
+  long long low = centre - half;
+  long long high = centre + half;
   for (int v = 0; v < kTableSize; ++v) {
-    int e = std::max(v - low, 0);
+    long long e = std::max(v - low, 0LL);
     if (e >= d) e = d - 1;
     // The bounds are corrected inside the loop on purpose: the corrected values hold for every
     // later entry, as windows stored with earlier versions expect.
@@ -69,7 +70,7 @@ void CBaseImage::SetWindow(int width, int centre) {
     if (high == low) high = low + 1;
     // Clamped: with the bounds corrected above, the top entries would exceed 255 and wrap
     // to black as a byte.
-    table[v] = greyEntry(std::clamp(e * 255 / (high - low), 0, 255));
+    table[v] = greyEntry(static_cast<int>(std::clamp(e * 255 / (high - low), 0LL, 255LL)));
   }
   m_tableLowBit = 0;
   m_tableHighBit = 15;

@@ -29,6 +29,13 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// Closes the written file; a file that could not be completed is removed.
+bool finishFile(FilePtr& file, const QString& path) {
+  const bool complete = std::fflush(file.get()) == 0 && std::fclose(file.release()) == 0;
+  if (!complete) QFile::remove(path);
+  return complete;
+}
+
 FilePtr openForWriting(const QString& path) {
   return FilePtr(std::fopen(QFile::encodeName(path).constData(), "wb"));
 }
@@ -173,7 +180,7 @@ bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int h
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
-  return std::fflush(file.get()) == 0;
+  return finishFile(file, path);
 }
 
 bool writePng(const QString& path, const std::uint8_t* pixels, int width, int height) {
@@ -200,7 +207,7 @@ bool writePng(const QString& path, const std::uint8_t* pixels, int width, int he
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return std::fflush(file.get()) == 0;
+  return finishFile(file, path);
 }
 
 QString ExportImage(const QString& sourcePath, const QString& folder, const QString& prefix,

@@ -55,6 +55,7 @@ constexpr DicomTag Exposure{0x0018, 0x1152};
 constexpr DicomTag ContentDate{0x0008, 0x0023};
 constexpr DicomTag ContentTime{0x0008, 0x0033};
 constexpr DicomTag ImageComment{0x0020, 0x4001};
+constexpr DicomTag ImageComments{0x0020, 0x4000};
 constexpr DicomTag PixelSpacing{0x0028, 0x0030};
 constexpr DicomTag ImagerPixelSpacing{0x0018, 0x1164};
 constexpr DicomTag DoseAreaProduct{0x0018, 0x115E};
@@ -193,8 +194,10 @@ double spacing(const QString& spacingText) {
 long hundredths(double value) {
   // Decimal texts such as "0.29" are not exact in binary; a nudge far below one hundredth
   // keeps them from truncating to the value below.
-  const double scaled = value * 100.0;
-  return static_cast<long>(scaled + (scaled >= 0 ? 1e-7 : -1e-7));
+  const double scaled = value * 100.0 + (value >= 0 ? 1e-7 : -1e-7);
+  constexpr double kLimit = 2147483647.0;  // the column is 32-bit; NaN and absurd values give 0
+  if (!(std::fabs(scaled) < kLimit)) return 0;
+  return static_cast<long>(scaled);
 }
 
 bool parseTime(const QString& text, int& hour, int& minute, int& second) {
@@ -342,6 +345,8 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
   }
   read.dateTime(tag::ContentDate, tag::ContentTime, img.AcquisitionDateTime);
   read.text(tag::ImageComment, img.Comment);
+  // Real files carry Image Comments at (0020,4000); it stands in when (0020,4001) is absent.
+  if (!read.has(tag::ImageComment)) read.text(tag::ImageComments, img.Comment);
   // Most CR/DX files carry only Imager Pixel Spacing; lengths measured with the configured
   // default of another detector would be wrong, so it stands in for Pixel Spacing.
   if (auto value = read.textAnywhere(tag::PixelSpacing)) {

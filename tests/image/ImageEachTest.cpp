@@ -271,13 +271,44 @@ TEST_F(OpenDicomTest, ImagerPixelSpacingStandsInForPixelSpacing) {
 
 TEST_F(OpenDicomTest, DoseAreaProductInHundredths) {
   for (const auto& [text, hundredths] :
-       std::vector<std::pair<const char*, long>>{{"1.234", 123}, {"0.29", 29}, {"12", 1200}}) {
+       std::vector<std::pair<const char*, long>>{
+           {"1.234", 123}, {"0.29", 29}, {"12", 1200}, {"1e300", 0}, {"-1e300", 0}}) {
     DicomBuilder b;
     b.pixels16(2, 2, ramp(4)).set(DCM_ImageAndFluoroscopyAreaDoseProduct, text);
     CImageEach record;
     ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
     EXPECT_EQ(record.scanInfo.Img.DoseAreaProduct, hundredths) << text;
   }
+}
+
+TEST_F(OpenDicomTest, ImageCommentsStandInForTheRecordsCommentElement) {
+  struct Case {
+    const char* name;
+    const char* own;       // (0020,4001), null: absent
+    const char* standard;  // (0020,4000), null: absent
+    const char* expected;
+  };
+  for (const Case& c : {Case{"own element", "first film", nullptr, "first film"},
+                        Case{"standard only", nullptr, "PA erect", "PA erect"},
+                        Case{"both: own wins", "first film", "PA erect", "first film"}}) {
+    DicomBuilder b;
+    b.pixels16(2, 2, ramp(4));
+    if (c.own) b.set(DcmTag(0x0020, 0x4001, EVR_LT), c.own);
+    if (c.standard) b.set(DCM_ImageComments, c.standard);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0) << c.name;
+    EXPECT_EQ(record.scanInfo.Img.Comment, QString::fromLatin1(c.expected)) << c.name;
+  }
+}
+
+TEST_F(OpenDicomTest, AbsurdWindowFromADamagedFileStillBuildsATable) {
+  DicomBuilder b;
+  b.pixels16(2, 2, ramp(4))
+      .set(DCM_WindowWidth, "2147483647")
+      .set(DCM_WindowCenter, "-2147483648");
+  CImageEach record;
+  ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
+  EXPECT_TRUE(record.image.IsAllocated());
 }
 
 // Window rules at load. Pixels 100..1100 in 12 bits unless a case says otherwise.
