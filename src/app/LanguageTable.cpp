@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cmath>
 
 #include "ui/MessageSink.h"
@@ -19,23 +21,8 @@ LanguageTable& globalTable() {
 // _wtoi: blanks, optional sign, decimal digits; anything else ends the number; no digits give 0.
 // Out-of-range values saturate.
 int leadingInt(const QString& text) {
-  qsizetype i = 0;
-  const qsizetype n = text.size();
-  while (i < n && text.at(i).isSpace()) ++i;
-  bool negative = false;
-  if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-    negative = text.at(i) == QLatin1Char('-');
-    ++i;
-  }
-  long long value = 0;
-  for (; i < n && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i) {
-    value = value * 10 + (text.at(i).unicode() - u'0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
+  const long long value = std::strtoll(text.toLatin1().constData(), nullptr, 10);
+  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 // A cell as the text the spreadsheet driver would hand over.
