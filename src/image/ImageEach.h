@@ -53,6 +53,8 @@ class CImageEach {
   // Years as they are; months + 1000; days + 2000.
   int patientAge = 0;
   QString rawFilePath;
+  // The DICOM file the record was opened from ("_org.dcm" read as ".dcm"); empty for raw images.
+  QString filePath;
   int frameCount = 0;
   int currentFrame = 0;
 

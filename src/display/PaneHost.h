@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class COpenImages;
+
+// What a display pane needs from the main frame: the list of open images, the window value and
+// type it exchanges with the shown image, and the open-image operation for a dropped file.
+class CPaneHost {
+ public:
+  virtual ~CPaneHost() = default;
+
+  virtual COpenImages& openImages() = 0;
+  virtual double windowValue() const = 0;
+  virtual void setWindowValue(double value) = 0;
+  virtual int windowType() const = 0;
+  // Whether the shown image came from a raw source (raw file or hand-over).
+  virtual void setRawSource(bool raw) = 0;
+  // Opens a file into the list and shows it; 0 or a negative code.
+  virtual int openImage(const QString& path, bool dicom) = 0;
+};
