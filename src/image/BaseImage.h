@@ -29,6 +29,8 @@ class CBaseImage {
   // 2 for a grey bitmap of more than 8 bits per pixel, else 1 (8-bit grey and colour).
   int PixelKind() const;
   bool IsAllocated() const { return m_image.isAllocated(); }
+  // Frees the resampled display copy; painting then uses the image bitmap until the next fit.
+  void ReleaseDisplayBitmap() { m_display.free(); }
 
   void SetWindow(int width, int centre);
   void SetWindowBitRange(int width, int centre);
