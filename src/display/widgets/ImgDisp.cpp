@@ -1,0 +1,456 @@
+#include "display/widgets/ImgDisp.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/AppSettings.h"
+#include "display/PaneHost.h"
+#include "frame/OpenImages.h"
+#include "image/ImageEach.h"
+#include "ui/MessageSink.h"
+#include "view/widgets/ToraScanView.h"
+
+namespace {
+
+constexpr int kFirstControlId = 5001;
+constexpr int kLastControlId = 5007;
+constexpr int kActiveInset = 3;
+constexpr int kActivePenWidth = 2;
+
+// Shows the wait cursor while a button release finishes a filter's work.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+CImgDisp::Filter filterOfMode(int mode) {
+  switch (mode) {
+    case CImgDisp::kModeMagnify:
+      return CImgDisp::Filter::Magnifier;
+    case CImgDisp::kModePan:
+      return CImgDisp::Filter::Pan;
+    default:
+      return CImgDisp::Filter::Zoom;
+  }
+}
+
+bool isFilterMode(int mode) {
+  return mode == CImgDisp::kModeMagnify || mode == CImgDisp::kModePan ||
+         mode == CImgDisp::kModeZoom;
+}
+
+}  // namespace
+
+const QColor& CImgDisp::borderColour() {
+  static const QColor colour(100, 100, 100);
+  return colour;
+}
+
+const QColor& CImgDisp::activeColour() {
+  static const QColor colour(255, 255, 0);
+  return colour;
+}
+
+CImgDisp::CImgDisp(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("Image Window"));
+  // paintEvent covers every pixel, so Qt need not erase first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAcceptDrops(true);
+  setFocusPolicy(Qt::ClickFocus);
+  const double spacing = theAppSettings().GetDefaultPixelSpacing() / 10.0;
+  m_pixelSpacingX = m_pixelSpacingY = spacing;
+  m_cineTimer.setInterval(m_cineInterval);
+  connect(&m_cineTimer, &QTimer::timeout, this, &CImgDisp::advanceFrame);
+}
+
+CImgDisp::~CImgDisp() = default;
+
+bool CImgDisp::CreatePane(const QRect& rect, CtoraScanView* view, int controlId, int position) {
+  if (view == nullptr || controlId < kFirstControlId || controlId > kLastControlId ||
+      position < 0 || position >= CtoraScanView::kMaxPositions) {
+    return false;
+  }
+  m_view = view;
+  m_controlId = controlId;
+  m_position = position;
+  m_active = position == 0;
+  setParent(view);
+  setObjectName(QStringLiteral("pane%1").arg(controlId));
+  setGeometry(rect);
+  hide();
+  return true;
+}
+
+void CImgDisp::SetPaneRect(const QRect& rect) {
+  setGeometry(rect);
+  // A resize of a hidden widget is only delivered when it is shown; the cine bar follows now.
+  if (image() == nullptr) {
+    m_cineTimer.stop();
+    m_cineAvailable = false;
+  }
+  updateCineBar(m_cineAvailable && isVisible());
+}
+
+CPaneHost* CImgDisp::host() const { return m_view != nullptr ? m_view->host() : nullptr; }
+
+CImageEach* CImgDisp::image() const {
+  CPaneHost* frame = host();
+  if (frame == nullptr) return nullptr;
+  return frame->openImages().at(m_view->shownImage(m_position));
+}
+
+bool CImgDisp::Attach() {
+  CImageEach* shown = image();
+  if (shown == nullptr) {
+    setUpCine(nullptr);
+    annotationAttach(nullptr);
+    return false;
+  }
+  CPaneHost* frame = host();
+  CBaseImage& pixels = shown->image;
+  frame->setRawSource(shown->filePath.isEmpty());
+  pixels.setWindowType(frame->windowType());
+  frame->setWindowValue(pixels.windowValue());
+  int windowWidth = 0;
+  int windowCentre = 0;
+  pixels.GetWindow(windowWidth, windowCentre);
+  pixels.SetWindow(windowWidth, windowCentre);
+  // Every image starts from the default spacing, so a calibrated image shown earlier in this
+  // pane cannot leak its spacing into one that carries none.
+  double spacing = theAppSettings().GetDefaultPixelSpacing() / 10.0;
+  if (shown->scanInfo.Img.ImagerPixelSpacing > 0) {
+    spacing = shown->scanInfo.Img.ImagerPixelSpacing / 10.0;
+  }
+  m_pixelSpacingX = m_pixelSpacingY = spacing;
+  pixels.ResetView();
+  annotationAttach(shown);
+  pixels.FitToRect(rect().adjusted(1, 1, -1, -1));
+  frame->setWindowValue(pixels.windowValue());
+  setUpCine(shown);
+  m_histogram = pixels.bitmap().histogram();
+  return true;
+}
+
+void CImgDisp::SetMode(int mode) {
+  if (CImageEach* shown = image()) {
+    annotationSetMode(mode);
+    shown->image.setWindowValue(host()->windowValue());
+  }
+  m_mode = mode;
+  update();
+}
+
+void CImgDisp::paintEvent(QPaintEvent*) {
+  const QRect client = rect();
+  QImage canvas(client.size(), QImage::Format_RGB32);
+  // Black first: the image leaves out pixels it has no source for.
+  canvas.fill(Qt::black);
+  CImageEach* shown = image();
+  if (shown != nullptr) {
+    shown->image.setClipRect(client);
+    shown->image.Paint(canvas);
+    shown->image.FillBackground(canvas, client, qRgb(0, 0, 0));
+  }
+
+  QPainter painter(this);
+  painter.drawImage(0, 0, canvas);
+  // The fit leaves a one-pixel ring free for the border.
+  painter.setPen(borderColour());
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(client.adjusted(0, 0, -1, -1));
+  if (shown != nullptr) {
+    paintAnnotations(painter, *shown);
+    if (theAppSettings().RunMode != RunModeEmbedded) paintOverlay(painter, *shown);
+    paintRulers(painter, *shown);
+  }
+  if (m_active) {
+    // A 2-pixel pen centred one pixel inside the inset covers pixels inset and inset + 1.
+    painter.setPen(QPen(activeColour(), kActivePenWidth));
+    const double edge = kActiveInset + kActivePenWidth / 2.0;
+    painter.drawRect(QRectF(edge, edge, client.width() - 2 * edge, client.height() - 2 * edge));
+  }
+}
+
+void CImgDisp::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  updateCineBar(m_cineAvailable && isVisible());
+}
+
+void CImgDisp::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  updateCineBar(m_cineAvailable);
+}
+
+void CImgDisp::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  updateCineBar(false);
+}
+
+void CImgDisp::mousePressEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) {
+    setFocus(Qt::MouseFocusReason);
+    if (image() == nullptr) return;
+    switch (m_mode) {
+      case kModeNewPane:
+        m_dragging = true;
+        annotationMouseEvent(Container::Third, kButtonDown, point, kToolSelect);
+        break;
+      case kModeMagnify:
+      case kModePan:
+      case kModeZoom:
+        filterEvent(filterOfMode(m_mode), kButtonDown, point);
+        m_dragging = true;
+        break;
+      case kModeAngle:
+      case kModeLine:
+        m_dragging = true;
+        annotationMouseEvent(Container::First, kButtonDown, point,
+                             m_mode == kModeAngle ? kToolAngle : kToolLine);
+        break;
+      default:
+        annotationMouseEvent(Container::First, kButtonDown, point, kToolNone);
+        break;
+    }
+  } else if (event->button() == Qt::RightButton) {
+    m_dragging = true;
+    if (image() != nullptr) {
+      filterEvent(Filter::WindowLevel, kButtonDown, point);
+      m_rightWindowing = true;
+    }
+  }
+}
+
+void CImgDisp::mouseMoveEvent(QMouseEvent* event) {
+  CImageEach* shown = image();
+  if (shown == nullptr || !shown->loaded) return;
+  const QPoint point = event->position().toPoint();
+  if (event->buttons() & Qt::RightButton) {
+    if (m_rightWindowing) filterEvent(Filter::WindowLevel, kMouseMove, point);
+  } else if ((event->buttons() & Qt::LeftButton) && isFilterMode(m_mode)) {
+    filterEvent(filterOfMode(m_mode), kMouseMove, point);
+  } else {
+    annotationMouseEvent(m_mode == kModeNewPane ? Container::Second : Container::First, kMouseMove,
+                         point, kToolNone);
+  }
+}
+
+void CImgDisp::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (event->button() == Qt::LeftButton) {
+    // Containers and filters exist only for a shown image.
+    if (image() != nullptr) {
+      WaitCursor wait;
+      switch (m_mode) {
+        case kModeNewPane:
+          annotationMouseEvent(Container::Second, kButtonUp, point, kToolNone);
+          break;
+        case kModeMagnify:
+        case kModePan:
+        case kModeZoom:
+          filterEvent(filterOfMode(m_mode), kButtonUp, point);
+          break;
+        default:
+          annotationMouseEvent(Container::First, kButtonUp, point, kToolNone);
+          break;
+      }
+    }
+    m_dragging = false;
+    if (m_view != nullptr) {
+      m_view->setFocus(Qt::MouseFocusReason);
+      m_view->ActivatePane(m_position);
+    }
+  } else if (event->button() == Qt::RightButton) {
+    // Only a drag that started windowing is ended: the filter never saw a press otherwise.
+    if (m_dragging && m_rightWindowing) filterEvent(Filter::WindowLevel, kButtonUp, point);
+    m_dragging = false;
+    m_rightWindowing = false;
+    if (m_view != nullptr) m_view->setFocus(Qt::MouseFocusReason);
+  }
+}
+
+void CImgDisp::keyPressEvent(QKeyEvent* event) {
+  if (image() != nullptr && annotationKeyEvent(event->key())) update();
+  event->accept();
+}
+
+QString CImgDisp::droppedPath(const QMimeData& data) {
+  if (data.hasUrls()) {
+    for (const QUrl& url : data.urls()) {
+      if (url.isLocalFile()) return url.toLocalFile();
+    }
+  }
+  if (data.hasText()) {
+    // The drag source may end the path with a terminating zero.
+    QString text = data.text().section(QLatin1Char('\n'), 0, 0).trimmed();
+    while (text.endsWith(QChar(0))) text.chop(1);
+    const QUrl url(text);
+    return url.isLocalFile() ? url.toLocalFile() : text;
+  }
+  return {};
+}
+
+void CImgDisp::dragEnterEvent(QDragEnterEvent* event) {
+  if (droppedPath(*event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  dragMoveEvent(event);
+}
+
+void CImgDisp::dragMoveEvent(QDragMoveEvent* event) {
+  if (droppedPath(*event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  Qt::DropAction action =
+      (event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
+  // A source that cannot move (a file manager offering copy only) keeps its own proposal.
+  if (!(event->possibleActions() & action)) action = event->proposedAction();
+  event->setDropAction(action);
+  event->accept();
+}
+
+void CImgDisp::dropEvent(QDropEvent* event) {
+  const QString path = droppedPath(*event->mimeData());
+  if (!path.isEmpty() && DropFile(path)) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+bool CImgDisp::DropFile(const QString& path) {
+  QString file = path;
+  // Only the extension is replaced and the case kept: file names on this system are
+  // case-sensitive, and the list of open images compares case-insensitively anyway.
+  if (file.endsWith(QStringLiteral(".tnb"), Qt::CaseInsensitive)) {
+    file = file.chopped(4) + QStringLiteral(".dcm");
+  }
+  if (file.isEmpty() || !QFileInfo(file).isFile()) {
+    ShowMessage(QStringLiteral("Can't open selected file."), QStringLiteral("Main control"),
+                MB_ICONEXCLAMATION);
+    return false;
+  }
+  CPaneHost* frame = host();
+  if (frame == nullptr) return false;
+  m_view->ActivatePane(0);
+  const int index = frame->openImages().findByPath(file, theAppSettings().dispOrder == 1);
+  if (index >= 0) {
+    m_view->ShowImage(index);
+    return true;
+  }
+  // A file from the desktop's file manager is not open yet: open it like the browser does.
+  return frame->openImage(file, true) == 0;
+}
+
+void CImgDisp::setUpCine(CImageEach* shown) {
+  if (shown == nullptr || shown->frames().size() < 2) {
+    m_cineTimer.stop();
+    m_cineAvailable = false;
+    updateCineBar(false);
+    return;
+  }
+  if (!m_cineIntervalSet) {
+    // Frame time in ms, truncated; a missing or sub-millisecond time keeps the default rate
+    // rather than spinning the timer at 0 ms.
+    const int frameTime = static_cast<int>(shown->scanInfo.Img.FrameTime);
+    if (frameTime > 0) m_cineInterval = frameTime;
+    m_cineIntervalSet = true;
+    m_cineTimer.setInterval(m_cineInterval);
+  }
+  m_cineAvailable = true;
+  updateCineBar(isVisible());
+}
+
+void CImgDisp::showFrame(CImageEach& shown, int index) {
+  shown.SelectFrame(index);
+  update();
+}
+
+void CImgDisp::advanceFrame() {
+  CImageEach* shown = image();
+  if (shown == nullptr) return;
+  const int frames = static_cast<int>(shown->frames().size());
+  if (frames < 2) return;
+  showFrame(*shown, (shown->currentFrame + 1) % frames);
+}
+
+void CImgDisp::CinePlay() {
+  CImageEach* shown = image();
+  if (!m_cineAvailable || shown == nullptr || m_cineTimer.isActive()) return;
+  if (shown->currentFrame >= static_cast<int>(shown->frames().size()) - 1) showFrame(*shown, 0);
+  m_cineTimer.start(m_cineInterval);
+}
+
+void CImgDisp::CinePause() {
+  CImageEach* shown = image();
+  if (!m_cineAvailable || shown == nullptr) return;
+  m_cineTimer.stop();
+  showFrame(*shown, -1);
+}
+
+void CImgDisp::CineStop() {
+  CImageEach* shown = image();
+  if (!m_cineAvailable || shown == nullptr) return;
+  m_cineTimer.stop();
+  showFrame(*shown, 0);
+}
+
+void CImgDisp::CinePrev() {
+  CImageEach* shown = image();
+  if (!m_cineAvailable || shown == nullptr) return;
+  m_cineTimer.stop();
+  const int frames = static_cast<int>(shown->frames().size());
+  showFrame(*shown, shown->currentFrame == 0 ? frames - 1 : shown->currentFrame - 1);
+}
+
+void CImgDisp::CineNext() {
+  CImageEach* shown = image();
+  if (!m_cineAvailable || shown == nullptr) return;
+  m_cineTimer.stop();
+  const int frames = static_cast<int>(shown->frames().size());
+  showFrame(*shown, (shown->currentFrame + 1) % frames);
+}
+
+void CImgDisp::CineSetSpeed(double framesPerSecond) {
+  if (!m_cineAvailable || !(framesPerSecond > 0)) return;
+  m_cineInterval = std::max(1, static_cast<int>(1000.0 / framesPerSecond));
+  m_cineTimer.setInterval(m_cineInterval);
+  if (m_cineTimer.isActive()) {
+    CineStop();
+    CinePlay();
+  }
+}
+
+// ---- hooks: the filters, the annotation containers, the overlay, the rulers and the cine bar
+// are connected here when they arrive.
+
+void CImgDisp::filterEvent(Filter, int, const QPoint&) {}
+
+void CImgDisp::annotationMouseEvent(Container, int, const QPoint&, int) {}
+
+bool CImgDisp::annotationKeyEvent(int) { return false; }
+
+void CImgDisp::annotationSetMode(int) {}
+
+void CImgDisp::annotationAttach(CImageEach*) {}
+
+void CImgDisp::paintAnnotations(QPainter&, CImageEach&) {}
+
+void CImgDisp::paintOverlay(QPainter&, CImageEach&) {}
+
+void CImgDisp::paintRulers(QPainter&, CImageEach&) {}
+
+void CImgDisp::updateCineBar(bool) {}
