@@ -24,7 +24,7 @@ QString benchDir() {
   static std::unique_ptr<QTemporaryDir> temporary;
   static QString dir;
   if (!dir.isEmpty()) return dir;
-  if (const char* given = std::getenv("TORASCAN_BENCH_DIR")) {
+  if (const char* given = std::getenv("TORASCAN_BENCH_DIR"); given && *given) {
     dir = QString::fromLocal8Bit(given);
     return dir;
   }

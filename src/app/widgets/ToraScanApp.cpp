@@ -1,0 +1,150 @@
+#include "app/widgets/ToraScanApp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include "app/AppSettings.h"
+#include "app/LanguageTable.h"
+#include "frame/Commands.h"
+#include "frame/widgets/CompanionLink.h"
+#include "frame/widgets/MainFrame.h"
+#include "image/PipelineSettings.h"
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 1000;
+
+QString instanceLockPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) folder = QDir::tempPath();
+  return QDir(folder).filePath(QStringLiteral("toraScan.lock"));
+}
+
+}  // namespace
+
+CtoraScanApp::CtoraScanApp(QObject* parent) : QObject(parent) {}
+
+CtoraScanApp::~CtoraScanApp() {
+  // The companion is stopped with the main window.
+  if (m_companion) m_companion->Stop();
+}
+
+QString CtoraScanApp::instanceServerName() {
+  return AppSettings::title() + QStringLiteral(" Class");
+}
+
+bool CtoraScanApp::RegisterInstance() {
+  m_instanceLock = std::make_unique<QLockFile>(instanceLockPath());
+  m_instanceLock->setStaleLockTime(0);
+  if (!m_instanceLock->tryLock(100)) {
+    // Another copy runs: ask it to restore and raise its window, then end silently.
+    QLocalSocket socket;
+    socket.connectToServer(instanceServerName());
+    if (socket.waitForConnected(kConnectTimeoutMs)) {
+      socket.write("raise");
+      socket.waitForBytesWritten(kConnectTimeoutMs);
+    }
+    return false;
+  }
+  QLocalServer::removeServer(instanceServerName());
+  m_instanceServer = new QLocalServer(this);
+  connect(m_instanceServer, &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* socket = m_instanceServer->nextPendingConnection()) {
+      socket->deleteLater();
+      if (!m_mainFrame) continue;
+      m_mainFrame->setWindowState(m_mainFrame->windowState() & ~Qt::WindowMinimized);
+      m_mainFrame->show();
+      m_mainFrame->raise();
+      m_mainFrame->activateWindow();
+    }
+  });
+  m_instanceServer->listen(instanceServerName());
+  return true;
+}
+
+void CtoraScanApp::loadSkin() {
+  QFile skin(theAppSettings().skinFilePath);
+  if (skin.open(QIODevice::ReadOnly)) qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));
+}
+
+bool CtoraScanApp::StartUp(const QStringList& arguments) {
+  if (!RegisterInstance()) return false;
+  QApplication::setApplicationName(AppSettings::title());
+  QApplication::setOrganizationName(AppSettings::title());
+  QApplication::setApplicationVersion(AppSettings::version());
+
+  const QString programFolder = QCoreApplication::applicationDirPath();
+  QDir::setCurrent(programFolder);
+  AppSettings& settings = theAppSettings();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->availableGeometry();
+    settings.setScreenSize(available.width(), available.height());
+  }
+  const bool prepared = settings.load(programFolder);
+  LoadLanguageTable(settings.programFolder);
+  loadSkin();
+  if (!prepared) {
+    QMessageBox::warning(nullptr, AppSettings::title(), QStringLiteral("Can't run this software."));
+    return false;
+  }
+  PipelineSettings pipeline;
+  pipeline.interpolation = settings.interpolation;
+  pipeline.isVet = settings.isVet;
+  pipeline.windowLevelBits = settings.windowLevelBits;
+  setPipelineSettings(pipeline);
+
+  m_mainFrame = std::make_unique<CMainFrame>();
+  m_mainFrame->move(settings.windowX, settings.windowY);
+  m_mainFrame->resize(settings.windowWidth, settings.windowHeight);
+  m_mainFrame->show();
+
+  m_handOver = new RawHandOverReceiver(companion::kViewerServerName,
+                                       companion::kSharedMemoryName, this);
+  connect(m_handOver, &RawHandOverReceiver::rawImageReceived, m_mainFrame.get(),
+          &CMainFrame::HandOverRawImage);
+  m_handOver->listen();
+  m_companion = new CompanionManager(companion::kManagerServerName, this);
+  m_companion->LaunchManager(settings.programFolder, settings.wholeSpineType);
+
+  openCommandLine(arguments);
+  // For timing the start: end as soon as the window is up.
+  if (arguments.contains(QStringLiteral("--exit-when-shown"))) {
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  }
+  return true;
+}
+
+void CtoraScanApp::openCommandLine(const QStringList& arguments) {
+  static const QRegularExpression rawGeometry(QStringLiteral("^(\\d+)x(\\d+)x(8|16)$"));
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == QLatin1String("--raw") && i + 2 < arguments.size()) {
+      const QRegularExpressionMatch match = rawGeometry.match(arguments[i + 1]);
+      if (match.hasMatch()) {
+        m_mainFrame->setRawGeometry(match.captured(1).toInt(), match.captured(2).toInt(),
+                                    match.captured(3).toInt());
+        m_mainFrame->OpenImage(QFileInfo(arguments[i + 2]).absoluteFilePath(), false);
+      }
+      i += 2;
+      continue;
+    }
+    if (argument == QLatin1String("--layout") && i + 1 < arguments.size()) {
+      const QString layout = arguments[++i];
+      if (layout == QLatin1String("1x1")) m_mainFrame->OnCommand(command::Layout1x1);
+      if (layout == QLatin1String("1x2")) m_mainFrame->OnCommand(command::Layout1x2);
+      if (layout == QLatin1String("2x2")) m_mainFrame->OnCommand(command::Layout2x2);
+      continue;
+    }
+    if (argument.startsWith(QLatin1String("-"))) continue;
+    m_mainFrame->OpenImage(QFileInfo(argument).absoluteFilePath(), true);
+  }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class CMainFrame;
+class CompanionManager;
+class QLocalServer;
+class RawHandOverReceiver;
+
+// The application object: brings the system up (single instance, program folder, settings,
+// labels, skin, run mode, main window, companion) and down.
+class CtoraScanApp : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CtoraScanApp(QObject* parent = nullptr);
+  ~CtoraScanApp() override;
+
+  // True when the program may run. False when another copy runs (it was asked to come to the
+  // front) or start-up failed (after telling the user).
+  bool StartUp(const QStringList& arguments);
+
+  CMainFrame* mainFrame() const { return m_mainFrame.get(); }
+
+  // The single-instance names: the lock file in the user's runtime folder and the local
+  // server a second copy asks to raise the first window.
+  static QString instanceServerName();
+
+ private:
+  bool RegisterInstance();
+  void loadSkin();
+  // Opens the files of the command line: FILE ... and --raw WxHxBITS FILE.
+  void openCommandLine(const QStringList& arguments);
+
+  std::unique_ptr<QLockFile> m_instanceLock;
+  QLocalServer* m_instanceServer = nullptr;
+  std::unique_ptr<CMainFrame> m_mainFrame;
+  RawHandOverReceiver* m_handOver = nullptr;
+  CompanionManager* m_companion = nullptr;
+};

@@ -1,0 +1,325 @@
+#include "frame/widgets/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QMenuBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include "app/AppSettings.h"
+#include "display/widgets/ImgDisp.h"
+#include "frame/Commands.h"
+#include "frame/MenuLabels.h"
+#include "ui/MessageSink.h"
+#include "view/widgets/ToraScanView.h"
+
+namespace {
+
+// Icons from the desktop's theme where it has them, else the style's own.
+QIcon commandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
+  return QIcon::fromTheme(QString::fromLatin1(themeName),
+                          QApplication::style()->standardIcon(fallback));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+  const AppSettings& settings = theAppSettings();
+  setWindowTitle(AppSettings::title());
+  resize(settings.frameDefaultWidth > 0 ? settings.frameDefaultWidth : 1280,
+         settings.frameDefaultHeight > 0 ? settings.frameDefaultHeight : 900);
+  m_view = new CtoraScanView(this, this);
+  setCentralWidget(m_view);
+  createMenus();
+  createToolBar();
+  applyRunMode();
+  m_overlay.patientInfo = settings.isPatientInfo != 0;
+  m_overlay.acquisitionInfo = settings.isAcquisitionInfo != 0;
+  m_overlay.hospitalInfo = settings.isHospitalInfo != 0;
+  m_overlay.xrayParamInfo = settings.isXrayParamInfo != 0;
+  m_overlay.anatomicalInfo = settings.isAnatomicalInfo != 0;
+  m_overlay.seriesInfo = settings.isSeriesInfo != 0;
+  m_overlay.windowLevel = settings.isWindowLevel != 0;
+}
+
+CMainFrame::~CMainFrame() {
+  // The panes index the list: take them away before the images.
+  delete m_view;
+  m_view = nullptr;
+  m_images.clear();
+}
+
+QAction* CMainFrame::addCommand(QMenu* menu, int id, const QString& caption,
+                                const QString& shortcut) {
+  QAction* action = menu->addAction(MenuLabel(caption));
+  action->setData(id);
+  if (!shortcut.isEmpty()) action->setShortcut(QKeySequence(shortcut));
+  connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  m_actions.insert(id, action);
+  return action;
+}
+
+void CMainFrame::createMenus() {
+  QMenu* file = menuBar()->addMenu(MenuLabel(QStringLiteral("File")));
+  addCommand(file, command::Browser, QStringLiteral("Browser..."), QStringLiteral("Ctrl+B"));
+  addCommand(file, command::Config, QStringLiteral("Config..."), QString());
+  file->addSeparator();
+  addCommand(file, command::Exit, QStringLiteral("Exit"), QStringLiteral("Ctrl+Q"));
+
+  QMenu* image = menuBar()->addMenu(MenuLabel(QStringLiteral("Image")));
+  addCommand(image, command::Default, QStringLiteral("Default"), QStringLiteral("Esc"));
+  addCommand(image, command::PrevImage, QStringLiteral("Prev. Image"), QStringLiteral("PgUp"));
+  addCommand(image, command::NextImage, QStringLiteral("Next Image"), QStringLiteral("PgDown"));
+  image->addSeparator();
+  addCommand(image, command::Zoom, QStringLiteral("Zoom Image"), QStringLiteral("Z"));
+  addCommand(image, command::Pan, QStringLiteral("Pan. Image"), QStringLiteral("P"));
+  addCommand(image, command::Magnify, QStringLiteral("Magnify"), QStringLiteral("M"));
+  image->addSeparator();
+  addCommand(image, command::Invert, QStringLiteral("Invert"), QStringLiteral("I"));
+  addCommand(image, command::Reset, QStringLiteral("Reset"), QStringLiteral("Ctrl+R"));
+
+  QMenu* rotate = menuBar()->addMenu(MenuLabel(QStringLiteral("Rotate")));
+  addCommand(rotate, command::RotateLeft, QStringLiteral("Rotate L"), QStringLiteral("L"));
+  addCommand(rotate, command::RotateRight, QStringLiteral("Rotate R"), QStringLiteral("R"));
+  addCommand(rotate, command::Mirror, QStringLiteral("Mirror"), QStringLiteral("H"));
+  addCommand(rotate, command::Flip, QStringLiteral("Flip"), QStringLiteral("V"));
+
+  m_layoutMenu = menuBar()->addMenu(MenuLabel(QStringLiteral("Layout")));
+  addCommand(m_layoutMenu, command::Layout1x1, QStringLiteral("1 x 1"), QStringLiteral("1"));
+  addCommand(m_layoutMenu, command::Layout1x2, QStringLiteral("1 x 2"), QStringLiteral("2"));
+  addCommand(m_layoutMenu, command::Layout2x2, QStringLiteral("2 x 2"), QStringLiteral("4"));
+
+  QMenu* measure = menuBar()->addMenu(MenuLabel(QStringLiteral("Measure")));
+  addCommand(measure, command::Line, QStringLiteral("Line"), QString());
+  addCommand(measure, command::Angle, QStringLiteral("Angle"), QString());
+
+  m_reportMenu = menuBar()->addMenu(MenuLabel(QStringLiteral("Report")));
+  addCommand(m_reportMenu, command::Report, QStringLiteral("Create / Edit"), QString());
+}
+
+void CMainFrame::createToolBar() {
+  m_toolBar = addToolBar(QStringLiteral("Main"));
+  m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
+  m_toolBar->setIconSize(QSize(32, 32));
+  struct Button {
+    int id;  // 0: separator
+    const char* themeIcon;
+    QStyle::StandardPixmap fallback;
+  };
+  // The system's order: browser | default, previous, next | zoom, pan, magnify |
+  // rotate L, rotate R, mirror, flip | 1 x 1, 1 x 2, 2 x 2 | report.
+  const Button buttons[] = {
+      {command::Browser, "system-search", QStyle::SP_FileDialogContentsView},
+      {0, nullptr, QStyle::SP_CustomBase},
+      {command::Default, "edit-select", QStyle::SP_ArrowUp},
+      {command::PrevImage, "go-previous", QStyle::SP_ArrowBack},
+      {command::NextImage, "go-next", QStyle::SP_ArrowForward},
+      {0, nullptr, QStyle::SP_CustomBase},
+      {command::Zoom, "zoom-in", QStyle::SP_TitleBarMaxButton},
+      {command::Pan, "transform-move", QStyle::SP_TitleBarNormalButton},
+      {command::Magnify, "zoom-fit-best", QStyle::SP_FileDialogDetailedView},
+      {0, nullptr, QStyle::SP_CustomBase},
+      {command::RotateLeft, "object-rotate-left", QStyle::SP_BrowserReload},
+      {command::RotateRight, "object-rotate-right", QStyle::SP_BrowserReload},
+      {command::Mirror, "object-flip-horizontal", QStyle::SP_ArrowRight},
+      {command::Flip, "object-flip-vertical", QStyle::SP_ArrowDown},
+      {0, nullptr, QStyle::SP_CustomBase},
+      {command::Layout1x1, "view-fullscreen", QStyle::SP_DesktopIcon},
+      {command::Layout1x2, "view-split-left-right", QStyle::SP_FileDialogListView},
+      {command::Layout2x2, "view-grid", QStyle::SP_FileDialogDetailedView},
+      {0, nullptr, QStyle::SP_CustomBase},
+      {command::Report, "document-edit", QStyle::SP_FileIcon},
+  };
+  for (const Button& button : buttons) {
+    if (button.id == 0) {
+      m_toolBar->addSeparator();
+      continue;
+    }
+    QAction* action = m_actions.value(button.id);
+    action->setIcon(commandIcon(button.themeIcon, button.fallback));
+    m_toolBar->addAction(action);
+  }
+}
+
+void CMainFrame::applyRunMode() {
+  const int runMode = theAppSettings().RunMode;
+  const QList<QAction*> buttons = m_toolBar->actions();
+  auto removeButtons = [&](int from, int to) {
+    for (int i = to; i >= from && i < buttons.size(); --i) m_toolBar->removeAction(buttons[i]);
+  };
+  if (runMode == RunModeEmbedded) {
+    m_actions.value(command::Browser)->setVisible(false);
+    m_reportMenu->menuAction()->setVisible(false);
+    m_layoutMenu->menuAction()->setVisible(false);
+    removeButtons(14, 19);
+  } else if (runMode == RunModeDisc) {
+    m_actions.value(command::Config)->setVisible(false);
+    m_reportMenu->menuAction()->setVisible(false);
+    removeButtons(18, 19);
+    setWindowTitle(QStringLiteral("Norvika"));
+  }
+}
+
+void CMainFrame::setRawGeometry(int width, int height, int bits) {
+  m_rawWidth = width;
+  m_rawHeight = height;
+  m_rawBits = bits;
+}
+
+int CMainFrame::OpenImage(const QString& path, bool dicom) {
+  const int existing = m_images.findByPath(path, false);
+  if (existing >= 0 &&
+      ShowMessage(QStringLiteral("The Image is already opened with Image Index %1").arg(existing),
+                  QStringLiteral("OpenImage"), MB_YESNO | MB_ICONQUESTION) == IDNO) {
+    return -1;
+  }
+  std::unique_ptr<CImageEach> entry;
+  try {
+    entry = std::make_unique<CImageEach>();
+  } catch (const std::bad_alloc&) {
+    return -100;
+  }
+  // Paths are compared without case (the archive came from a case-insensitive file system) but
+  // opened as given: this file system is case-sensitive.
+  int result = 0;
+  if (dicom) {
+    result = entry->OpenDicom(path, 0, 1);
+    entry->rawFilePath.clear();
+    m_rawSource = false;
+  } else {
+    result = entry->OpenRaw(path, m_rawWidth, m_rawHeight, m_rawBits);
+    entry->rawFilePath = path;
+    m_rawSource = true;
+  }
+  if (result != 0) return result;
+  if (dicom) {
+    entry->filePath = QString(path).replace(QStringLiteral("_org.dcm"), QStringLiteral(".dcm"),
+                                            Qt::CaseInsensitive);
+  }
+  finishOpen(m_images.append(std::move(entry)));
+  return 0;
+}
+
+void CMainFrame::finishOpen(int index) {
+  CImageEach* entry = m_images.at(index);
+  entry->loaded = true;
+  entry->layoutAtOpening = theAppSettings().currentLayout;
+  m_windowValue = entry->scanInfo.Img.WLValue;
+  entry->image.setWindowValue(m_windowValue);
+  entry->image.setWindowType(m_windowType);
+  entry->filmFlag = 0;
+  entry->image.GetWindow(entry->initialWindowWidth, entry->initialWindowCentre);
+  entry->filmKind = 4;
+  entry->landscape = entry->filmSizeY < entry->filmSizeX;
+  m_view->ShowImage(index);
+}
+
+void CMainFrame::HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width,
+                                  int height, int bits, int windowWidth, int windowCentre) {
+  if (pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return;
+  m_images.clear();
+  auto entry = std::make_unique<CImageEach>();
+  if (entry->SetRawImage(pixels.data(), width, height, bits, windowWidth, windowCentre) != 0) {
+    return;
+  }
+  m_rawSource = true;
+  finishOpen(m_images.append(std::move(entry)));
+}
+
+CImageEach* CMainFrame::activeImage() const {
+  return m_images.at(m_view->ActiveImageIndex());
+}
+
+void CMainFrame::turnActiveImage(int id) {
+  CImageEach* image = activeImage();
+  if (image == nullptr) return;
+  CBaseImage& pixels = image->image;
+  switch (id) {
+    case command::RotateLeft:
+      pixels.RotateLeft();
+      break;
+    case command::RotateRight:
+      pixels.RotateRight();
+      break;
+    case command::Mirror:
+      pixels.Mirror();
+      break;
+    case command::Flip:
+      pixels.Flip();
+      break;
+    case command::Invert:
+      pixels.Invert();
+      break;
+  }
+  image->width = pixels.bitmap().width();
+  image->height = pixels.bitmap().height();
+  if (CImgDisp* pane = m_view->ActivePane()) pane->Attach();
+  m_view->update();
+}
+
+bool CMainFrame::OnCommand(int id) {
+  const int runMode = theAppSettings().RunMode;
+  switch (id) {
+    case command::Browser:
+      if (runMode != RunModeEmbedded && theAppSettings().istoraScan != 1) m_view->ShowBrowser(5);
+      return true;
+    case command::Config:
+      if (runMode != RunModeDisc) emit configRequested();
+      return true;
+    case command::Exit:
+      close();
+      return true;
+    case command::Default:
+    case command::Magnify:
+    case command::Pan:
+    case command::Zoom:
+    case command::Angle:
+    case command::Line:
+      m_view->SetMode(id);
+      return true;
+    case command::PrevImage:
+    case command::NextImage:
+      if (CImageEach* image = activeImage()) image->image.ReleaseDisplayBitmap();
+      if (id == command::PrevImage) {
+        m_view->PrevPage();
+      } else {
+        m_view->NextPage();
+      }
+      return true;
+    case command::Layout1x1:
+    case command::Layout1x2:
+    case command::Layout2x2: {
+      if (runMode == RunModeEmbedded) return true;
+      if (CImageEach* image = activeImage()) image->image.ReleaseDisplayBitmap();
+      const int active = m_view->ActiveImageIndex();
+      m_view->SetLayout(id == command::Layout1x1 ? 0 : id == command::Layout1x2 ? 1 : 3);
+      if (active >= 0) m_view->ShowImage(active);
+      return true;
+    }
+    case command::Reset: {
+      const int index = m_view->ActiveImageIndex();
+      CImageEach* image = m_images.at(index);
+      if (image == nullptr || image->filePath.isEmpty()) return true;
+      auto fresh = std::make_unique<CImageEach>();
+      if (fresh->OpenDicom(image->filePath, 0, 1) != 0) return true;
+      fresh->filePath = image->filePath;
+      m_images.replace(index, std::move(fresh));
+      finishOpen(index);
+      return true;
+    }
+    case command::RotateLeft:
+    case command::RotateRight:
+    case command::Mirror:
+    case command::Flip:
+    case command::Invert:
+      turnActiveImage(id);
+      return true;
+    case command::Report:
+    case command::CreateUser:
+    case command::ChangeUser:
+      if (runMode != RunModeEmbedded || id != command::Report) m_view->OnViewCommand(id);
+      return true;
+  }
+  return false;
+}

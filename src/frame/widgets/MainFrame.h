@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QMap>
+#include <cstdint>
+#include <vector>
+
+#include "display/PaneHost.h"
+#include "frame/OpenImages.h"
+
+class CtoraScanView;
+class QAction;
+class QMenu;
+class QToolBar;
+
+// The top-level window: menu, tool bar and the view. Owns the list of open images, opens
+// images into it, takes raw images handed over by the companion program and dispatches the
+// commands of the menu and the tool bar.
+class CMainFrame : public QMainWindow, public CPaneHost {
+  Q_OBJECT
+
+ public:
+  // The seven overlay groups ("VA" section), read when the frame is created.
+  struct OverlaySwitches {
+    bool patientInfo = true;
+    bool acquisitionInfo = true;
+    bool hospitalInfo = true;
+    bool xrayParamInfo = true;
+    bool anatomicalInfo = true;
+    bool seriesInfo = true;
+    bool windowLevel = true;
+  };
+
+  explicit CMainFrame(QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Opens a file into the list of open images and shows it: 0, -1 when the operator declines
+  // a second copy, -100 without memory, or the negative code of the load.
+  int OpenImage(const QString& path, bool dicom);
+  // A raw image handed over by the companion program: replaces every open image.
+  void HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height,
+                        int bits, int windowWidth, int windowCentre);
+  // Runs a menu or tool-bar command by its id; false for an id the frame does not know.
+  bool OnCommand(int id);
+
+  // Geometry of raw files opened from the command line (--raw WxHxBITS).
+  void setRawGeometry(int width, int height, int bits);
+
+  CtoraScanView* view() const { return m_view; }
+  const OverlaySwitches& overlaySwitches() const { return m_overlay; }
+  bool rawSource() const { return m_rawSource; }
+  QAction* action(int id) const { return m_actions.value(id); }
+  QToolBar* toolBar() const { return m_toolBar; }
+
+  // CPaneHost
+  COpenImages& openImages() override { return m_images; }
+  double windowValue() const override { return m_windowValue; }
+  void setWindowValue(double value) override { m_windowValue = value; }
+  int windowType() const override { return m_windowType; }
+  void setRawSource(bool raw) override { m_rawSource = raw; }
+  int openImage(const QString& path, bool dicom) override { return OpenImage(path, dicom); }
+
+ signals:
+  // The configuration dialog arrives with a later subsystem.
+  void configRequested();
+
+ private:
+  void createMenus();
+  void createToolBar();
+  void applyRunMode();
+  QAction* addCommand(QMenu* menu, int id, const QString& caption, const QString& label);
+  // Finishes an entry opened into the list (opening steps 6 and 8) and shows it.
+  void finishOpen(int index);
+  CImageEach* activeImage() const;
+  // Orientation commands: release the display bitmap, turn, fit and repaint.
+  void turnActiveImage(int id);
+
+  COpenImages m_images;
+  CtoraScanView* m_view = nullptr;
+  QToolBar* m_toolBar = nullptr;
+  QMap<int, QAction*> m_actions;
+  QMenu* m_layoutMenu = nullptr;
+  QMenu* m_reportMenu = nullptr;
+  bool m_rawSource = false;
+  OverlaySwitches m_overlay;
+  double m_windowValue = 0.000368;
+  int m_windowType = 0;
+  int m_rawWidth = 0;
+  int m_rawHeight = 0;
+  int m_rawBits = 16;
+};

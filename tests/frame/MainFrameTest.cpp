@@ -1,0 +1,144 @@
+// The main window's commands, run modes and open-image rules, offscreen.
+#include <gtest/gtest.h>
+
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include "app/AppSettings.h"
+#include "frame/Commands.h"
+#include "frame/widgets/MainFrame.h"
+#include "support/DicomBuilder.h"
+#include "ui/MessageSink.h"
+#include "view/widgets/ToraScanView.h"
+
+namespace {
+
+using testsupport::DicomBuilder;
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    savedRunMode = theAppSettings().RunMode;
+  }
+  void TearDown() override { theAppSettings().RunMode = savedRunMode; }
+
+  // A small 12-bit image with distinct pixels, saved as DICOM.
+  QString writeImage(const QString& name) {
+    std::vector<std::uint16_t> pixels;
+    for (int i = 0; i < 6 * 4; ++i) pixels.push_back(std::uint16_t(i * 100));
+    DicomBuilder builder;
+    builder.pixels16(6, 4, pixels, 12).set(DCM_WindowWidth, "2000").set(DCM_WindowCenter, "1000");
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(builder.save(path));
+    return path;
+  }
+  static QStringList visibleMenus(const CMainFrame& frame) {
+    QStringList titles;
+    for (QAction* action : frame.menuBar()->actions()) {
+      if (action->isVisible()) titles << action->text();
+    }
+    return titles;
+  }
+
+  QTemporaryDir dir;
+  int savedRunMode = RunModeStation;
+};
+
+TEST_F(MainFrameTest, EmbeddedModeHasNoBrowserLayoutOrReportAndIgnoresTheBrowserCommand) {
+  theAppSettings().RunMode = RunModeEmbedded;
+  CMainFrame frame;
+  EXPECT_FALSE(frame.action(command::Browser)->isVisible());
+  const QStringList menus = visibleMenus(frame);
+  EXPECT_EQ(menus.size(), 4) << menus.join(',').toStdString();
+  EXPECT_EQ(frame.toolBar()->actions().size(), 14) << "layout and report buttons removed";
+  QSignalSpy browser(frame.view(), &CtoraScanView::browserRequested);
+  EXPECT_TRUE(frame.OnCommand(command::Browser));
+  EXPECT_EQ(browser.count(), 0);
+}
+
+TEST_F(MainFrameTest, DiscModeLosesConfigAndReportAndIsCalledNorvika) {
+  theAppSettings().RunMode = RunModeDisc;
+  CMainFrame frame;
+  EXPECT_EQ(frame.windowTitle(), QStringLiteral("Norvika"));
+  EXPECT_FALSE(frame.action(command::Config)->isVisible());
+  EXPECT_EQ(visibleMenus(frame).size(), 5);
+  EXPECT_EQ(frame.toolBar()->actions().size(), 18);
+}
+
+TEST_F(MainFrameTest, StationModeKeepsEveryMenuAndButton) {
+  theAppSettings().RunMode = RunModeStation;
+  CMainFrame frame;
+  EXPECT_EQ(visibleMenus(frame).size(), 6);
+  EXPECT_EQ(frame.toolBar()->actions().size(), 20);
+  QSignalSpy browser(frame.view(), &CtoraScanView::browserRequested);
+  frame.OnCommand(command::Browser);
+  EXPECT_EQ(browser.count(), 1);
+}
+
+TEST_F(MainFrameTest, OpeningTheSameFileTwiceAsksAndNoKeepsOneEntry) {
+  CMainFrame frame;
+  const QString path = writeImage(QStringLiteral("chest.dcm"));
+  RecordingMessageSink sink;
+  ScopedMessageSink bound(&sink);
+  ASSERT_EQ(frame.OpenImage(path, true), 0);
+  sink.queueAnswer(IDNO);
+  EXPECT_EQ(frame.OpenImage(path, true), -1);
+  EXPECT_EQ(frame.openImages().count(), 1);
+  ASSERT_EQ(sink.count(), 1);
+  EXPECT_EQ(sink.messages()[0].text, QStringLiteral("The Image is already opened with Image Index 0"));
+  sink.queueAnswer(IDYES);
+  EXPECT_EQ(frame.OpenImage(path, true), 0);
+  EXPECT_EQ(frame.openImages().count(), 2);
+  EXPECT_EQ(frame.openImages().at(0)->filePath, frame.openImages().at(1)->filePath);
+}
+
+TEST_F(MainFrameTest, FailedOpenLeavesNoEntry) {
+  CMainFrame frame;
+  EXPECT_LT(frame.OpenImage(dir.filePath(QStringLiteral("missing.dcm")), true), 0);
+  EXPECT_EQ(frame.openImages().count(), 0);
+}
+
+TEST_F(MainFrameTest, HandOverReplacesEveryOpenImage) {
+  CMainFrame frame;
+  ASSERT_EQ(frame.OpenImage(writeImage(QStringLiteral("a.dcm")), true), 0);
+  ASSERT_EQ(frame.OpenImage(writeImage(QStringLiteral("b.dcm")), true), 0);
+  const std::vector<std::uint16_t> pixels(8 * 5, 1234);
+  frame.HandOverRawImage(pixels, 8, 5, 14, 4000, 2000);
+  ASSERT_EQ(frame.openImages().count(), 1);
+  const CImageEach* image = frame.openImages().at(0);
+  EXPECT_EQ(image->width, 8);
+  EXPECT_TRUE(frame.rawSource());
+  EXPECT_EQ(frame.view()->ActiveImageIndex(), 0);
+}
+
+TEST_F(MainFrameTest, FourRotationsAndTwoMirrorsBringThePixelsBack) {
+  CMainFrame frame;
+  ASSERT_EQ(frame.OpenImage(writeImage(QStringLiteral("turn.dcm")), true), 0);
+  const CImageEach* image = frame.openImages().at(0);
+  const std::vector<std::uint8_t> before(image->image.bitmap().data(),
+                                         image->image.bitmap().data() + image->image.bitmap().byteSize());
+  frame.OnCommand(command::RotateRight);
+  EXPECT_EQ(image->width, 4) << "the entry keeps the turned size";
+  for (int i = 0; i < 3; ++i) frame.OnCommand(command::RotateRight);
+  frame.OnCommand(command::Mirror);
+  frame.OnCommand(command::Mirror);
+  const std::vector<std::uint8_t> after(image->image.bitmap().data(),
+                                        image->image.bitmap().data() + image->image.bitmap().byteSize());
+  EXPECT_EQ(before, after);
+  EXPECT_EQ(image->width, 6);
+}
+
+TEST_F(MainFrameTest, LayoutCommandsSetTheViewsLayout) {
+  CMainFrame frame;
+  for (const auto& [id, layout] : std::vector<std::pair<int, int>>{
+           {command::Layout1x2, 1}, {command::Layout2x2, 3}, {command::Layout1x1, 0}}) {
+    frame.OnCommand(id);
+    EXPECT_EQ(frame.view()->layout(), layout);
+    EXPECT_EQ(theAppSettings().currentLayout, layout);
+  }
+}
+
+}  // namespace
