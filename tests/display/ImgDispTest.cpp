@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -31,8 +32,14 @@ const QColor kYellow(255, 255, 0);
 class RecordingPane : public CImgDisp {
  public:
   QStringList calls;
+  QList<int> keys;
 
  protected:
+  // The first container changes something on B only.
+  bool annotationKeyEvent(int key) override {
+    keys << key;
+    return key == Qt::Key_B;
+  }
   void filterEvent(Filter filter, int message, const QPoint&) override {
     static const char* names[] = {"WindowLevel", "Magnifier", "Pan", "Zoom"};
     calls << QStringLiteral("%1 %2").arg(QLatin1String(names[int(filter)])).arg(message);
@@ -256,6 +263,29 @@ TEST_F(PaneRoutingTest, MovesOverAnImageNotYetLoadedAreIgnored) {
   pane.calls.clear();
   sendMouse(pane, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_TRUE(pane.calls.isEmpty());
+}
+
+// Records the keys that reach a widget.
+class KeyRecorder : public QObject {
+ public:
+  QList<int> keys;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) keys << static_cast<QKeyEvent*>(event)->key();
+    return false;
+  }
+};
+
+TEST_F(PaneRoutingTest, KeysGoToTheFirstContainerAndUnusedOnesOnToTheFrame) {
+  KeyRecorder onView;
+  view.installEventFilter(&onView);
+  for (Qt::Key key : {Qt::Key_A, Qt::Key_B, Qt::Key_Delete}) QTest::keyClick(&pane, key);
+  EXPECT_EQ(pane.keys, (QList<int>{Qt::Key_A, Qt::Key_B, Qt::Key_Delete}));
+  EXPECT_EQ(onView.keys, QList<int>{Qt::Key_A});
+
+  host.images.clear();  // no image, no container
+  pane.keys.clear();
+  QTest::keyClick(&pane, Qt::Key_B);
+  EXPECT_TRUE(pane.keys.isEmpty());
 }
 
 TEST_F(ImgDispTest, LeftButtonUpMakesThePaneActive) {

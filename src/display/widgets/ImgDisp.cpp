@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kFirstControlId = 5001;
-constexpr int kLastControlId = 5007;
 constexpr int kActiveInset = 3;
 constexpr int kActivePenWidth = 2;
 
@@ -77,7 +75,8 @@ CImgDisp::CImgDisp(QWidget* parent) : QWidget(parent) {
 CImgDisp::~CImgDisp() = default;
 
 bool CImgDisp::CreatePane(const QRect& rect, CtoraScanView* view, int controlId, int position) {
-  if (view == nullptr || controlId < kFirstControlId || controlId > kLastControlId ||
+  const int lastControlId = CtoraScanView::kFirstPaneId + CtoraScanView::kPaneCount - 1;
+  if (view == nullptr || controlId < CtoraScanView::kFirstPaneId || controlId > lastControlId ||
       position < 0 || position >= CtoraScanView::kMaxPositions) {
     return false;
   }
@@ -281,8 +280,14 @@ void CImgDisp::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CImgDisp::keyPressEvent(QKeyEvent* event) {
-  if (image() != nullptr && annotationKeyEvent(event->key())) update();
-  event->accept();
+  const bool changed = image() != nullptr && annotationKeyEvent(event->key());
+  if (changed) update();
+  // Delete belongs to the panes (the view hands it to each); other keys go on to the frame.
+  if (changed || event->key() == Qt::Key_Delete) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 QString CImgDisp::droppedPath(const QMimeData& data) {

@@ -99,7 +99,6 @@ void CtoraScanView::createPanes() {
 }
 
 void CtoraScanView::OnInitialUpdate() {
-  layOutPanes(size());
   // Posted, so the browser opens once the main window has finished showing.
   if (theAppSettings().windowX == 0) {
     QMetaObject::invokeMethod(

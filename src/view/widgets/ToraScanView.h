@@ -27,8 +27,8 @@ class CtoraScanView : public QWidget {
   // The rectangle of position in layout for a client area of size (cx, cy).
   static QRect PaneRect(int layout, int position, const QSize& client);
 
-  // After the main window is shown: lays out the panes and posts the Browser command unless a
-  // window position was stored.
+  // After the main window is shown: posts the Browser command unless a window position was
+  // stored.
   void OnInitialUpdate();
 
   // Layout 0, 1 or 3 (false for any other value). Keeps the page start.
