@@ -45,9 +45,8 @@ std::optional<int> toInt(const QString& text) {
 QString parse(const QStringList& args, Options& options) {
   for (int i = 1; i < args.size(); ++i) {
     const QString& arg = args[i];
-    const auto value = [&](int offset) {
-      return i + offset < args.size() ? args[i + offset] : QString();
-    };
+    // Each branch checks first that its values are there.
+    const auto value = [&](int offset) { return args[i + offset]; };
     if (arg == QLatin1String("--send") && i + 2 < args.size()) {
       options.send = true;
       options.sendFile = value(1);
