@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the bundled sample radiographs:
-# each sample is read, windowed and fitted into a 1000 x 1000 pane, written to out/render/.
+# Installs what is missing, builds, and starts the viewer on the bundled sample radiographs.
+# Without a display (no DISPLAY) the viewer runs under Xvfb for a few seconds and a screenshot
+# is written to out/viewer.png; the samples are also rendered to out/render/ as a pane paints them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 BUILD_DIR=$(scripts/build.sh | tail -n 1)
 PROGRAM="$BUILD_DIR/program"
+SAMPLES=("$PROGRAM"/samples/TS0001_chest_pa.dcm "$PROGRAM"/samples/TS0002_chest_pa.dcm)
+
 OUT=out/render
 mkdir -p "$OUT"
 for f in "$PROGRAM"/samples/*.dcm; do
   name=$(basename "$f" .dcm)
   "$PROGRAM/torascan-cli" info "$f" > "$OUT/$name.json"
   "$PROGRAM/torascan-cli" render "$f" --size 1000x1000 --out "$OUT/$name.png"
-  echo "rendered $OUT/$name.png"
 done
-# One montage of every sample, so the result can be seen at a glance without a display.
-if command -v montage >/dev/null 2>&1; then
-  montage "$OUT"/*.png -tile 4x -geometry 250x250+4+4 -background '#202020' "$OUT/all-samples.png"
-  echo "overview: $OUT/all-samples.png"
+echo "samples rendered into $OUT/"
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$PROGRAM/toraScan" --layout 1x2 "${SAMPLES[@]}"
 fi
+
+# No display: a virtual one, the viewer in it, a screenshot, then both end.
+DISPLAY_NUMBER=:97
+Xvfb "$DISPLAY_NUMBER" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+trap 'kill "$XVFB_PID" 2>/dev/null || true' EXIT
+export DISPLAY="$DISPLAY_NUMBER"
+sleep 1
+"$PROGRAM/toraScan" --layout 1x2 "${SAMPLES[@]}" &
+VIEWER_PID=$!
+sleep 4
+import -window root out/viewer.png
+kill "$VIEWER_PID" 2>/dev/null || true
+wait "$VIEWER_PID" 2>/dev/null || true
+echo "no display here: the viewer ran under Xvfb; screenshot in out/viewer.png"

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -17,7 +16,10 @@
 #include "frame/Commands.h"
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
+#include "view/widgets/ToraScanView.h"
 #include "image/PipelineSettings.h"
+#include "ui/widgets/BaseSkinDlg.h"
+#include "ui/widgets/MsgBoxEx.h"
 
 namespace {
 
@@ -71,11 +73,6 @@ bool CtoraScanApp::RegisterInstance() {
   return true;
 }
 
-void CtoraScanApp::loadSkin() {
-  QFile skin(theAppSettings().skinFilePath);
-  if (skin.open(QIODevice::ReadOnly)) qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));
-}
-
 bool CtoraScanApp::StartUp(const QStringList& arguments) {
   if (!RegisterInstance()) return false;
   QApplication::setApplicationName(AppSettings::title());
@@ -91,7 +88,8 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   }
   const bool prepared = settings.load(programFolder);
   LoadLanguageTable(settings.programFolder);
-  loadSkin();
+  LoadSkin(settings.skinFilePath);
+  BindMsgBoxExSink();
   if (!prepared) {
     QMessageBox::warning(nullptr, AppSettings::title(), QStringLiteral("Can't run this software."));
     return false;
@@ -106,6 +104,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   m_mainFrame->move(settings.windowX, settings.windowY);
   m_mainFrame->resize(settings.windowWidth, settings.windowHeight);
   m_mainFrame->show();
+  m_mainFrame->view()->OnInitialUpdate();
 
   m_handOver = new RawHandOverReceiver(companion::kViewerServerName,
                                        companion::kSharedMemoryName, this);

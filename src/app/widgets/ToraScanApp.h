@@ -31,7 +31,6 @@ class CtoraScanApp : public QObject {
 
  private:
   bool RegisterInstance();
-  void loadSkin();
   // Opens the files of the command line: FILE ... and --raw WxHxBITS FILE.
   void openCommandLine(const QStringList& arguments);
 

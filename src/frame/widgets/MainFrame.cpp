@@ -31,6 +31,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
          settings.frameDefaultHeight > 0 ? settings.frameDefaultHeight : 900);
   m_view = new CtoraScanView(this, this);
   setCentralWidget(m_view);
+  connect(m_view, &CtoraScanView::commandPosted, this, [this](int id) { OnCommand(id); });
   createMenus();
   createToolBar();
   applyRunMode();
