@@ -19,11 +19,19 @@
 #include "view/widgets/ToraScanView.h"
 #include "image/PipelineSettings.h"
 #include "ui/widgets/BaseSkinDlg.h"
+#include "ui/MessageSink.h"
 #include "ui/widgets/MsgBoxEx.h"
 
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
+
+// A file named on the command line that cannot be opened is reported; the others still open.
+void reportOpen(const QString& path, int result) {
+  if (result >= 0 || result == -1) return;  // -1: the operator declined a second copy
+  ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(path),
+              QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
+}
 
 QString instanceLockPath() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -75,6 +83,13 @@ bool CtoraScanApp::RegisterInstance() {
 
 bool CtoraScanApp::StartUp(const QStringList& arguments) {
   if (!RegisterInstance()) return false;
+  // File names on the command line are relative to where the user started us, not to the
+  // program folder start-up moves into.
+  QStringList absoluteArguments;
+  for (const QString& argument : arguments) {
+    const bool path = !argument.startsWith(QLatin1Char('-')) && QFileInfo::exists(argument);
+    absoluteArguments << (path ? QFileInfo(argument).absoluteFilePath() : argument);
+  }
   QApplication::setApplicationName(AppSettings::title());
   QApplication::setOrganizationName(AppSettings::title());
   QApplication::setApplicationVersion(AppSettings::version());
@@ -114,7 +129,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   m_companion = new CompanionManager(companion::kManagerServerName, this);
   m_companion->LaunchManager(settings.programFolder, settings.wholeSpineType);
 
-  openCommandLine(arguments);
+  openCommandLine(absoluteArguments);
   // For timing the start: end as soon as the window is up.
   if (arguments.contains(QStringLiteral("--exit-when-shown"))) {
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
@@ -131,7 +146,7 @@ void CtoraScanApp::openCommandLine(const QStringList& arguments) {
       if (match.hasMatch()) {
         m_mainFrame->setRawGeometry(match.captured(1).toInt(), match.captured(2).toInt(),
                                     match.captured(3).toInt());
-        m_mainFrame->OpenImage(QFileInfo(arguments[i + 2]).absoluteFilePath(), false);
+        reportOpen(arguments[i + 2], m_mainFrame->OpenImage(arguments[i + 2], false));
       }
       i += 2;
       continue;
@@ -144,6 +159,6 @@ void CtoraScanApp::openCommandLine(const QStringList& arguments) {
       continue;
     }
     if (argument.startsWith(QLatin1String("-"))) continue;
-    m_mainFrame->OpenImage(QFileInfo(argument).absoluteFilePath(), true);
+    reportOpen(argument, m_mainFrame->OpenImage(argument, true));
   }
 }
