@@ -9,6 +9,7 @@ if [ "${1:-}" = "--asan" ]; then
   EXTRA=(-DTORASCAN_SANITIZE=ON -DTORASCAN_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
 fi
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/torascan-ccache}"
-cmake -S . -B "$BUILD_DIR" -G Ninja "${EXTRA[@]}" >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)"
+# Progress and errors go to stderr; stdout carries only the build folder for the caller.
+cmake -S . -B "$BUILD_DIR" -G Ninja "${EXTRA[@]}" >&2
+cmake --build "$BUILD_DIR" -j "$(nproc)" >&2
 echo "$BUILD_DIR"

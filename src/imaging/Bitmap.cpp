@@ -1,6 +1,9 @@
 #include "imaging/Bitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -118,13 +121,42 @@ void minMaxOf(const T* p, std::size_t n, int& minValue, int& maxValue) {
 
 }  // namespace
 
-bool Bitmap::create(int width, int height, int bitsPerPixel) {
+template <class T>
+T* PixelAllocator<T>::allocate(std::size_t count) {
+  constexpr std::size_t kHugePage = std::size_t(2) << 20;
+  const std::size_t bytes = count * sizeof(T);
+  if (bytes < 4 * kHugePage) return static_cast<T*>(::operator new(bytes));
+  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* memory = std::aligned_alloc(kHugePage, rounded);
+  if (memory == nullptr) throw std::bad_alloc();
+  ::madvise(memory, rounded, MADV_HUGEPAGE);  // a hint: refused, it costs nothing
+  return static_cast<T*>(memory);
+}
+
+template <class T>
+void PixelAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
+  constexpr std::size_t kHugePage = std::size_t(2) << 20;
+  if (count * sizeof(T) < 4 * kHugePage) {
+    ::operator delete(pointer);
+  } else {
+    std::free(pointer);
+  }
+}
+
+template struct PixelAllocator<std::uint8_t>;
+
+bool Bitmap::allocate(int width, int height, int bitsPerPixel, bool zero) {
   if (width <= 0 || height <= 0 || (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24))
     return false;
   const std::size_t bytes =
       static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * (bitsPerPixel / 8);
   try {
-    std::vector<std::uint8_t> data(bytes, 0);
+    PixelBuffer data;
+    if (zero) {
+      data.assign(bytes, 0);
+    } else {
+      data.resize(bytes);
+    }
     m_data.swap(data);
   } catch (const std::bad_alloc&) {
     return false;
@@ -135,8 +167,16 @@ bool Bitmap::create(int width, int height, int bitsPerPixel) {
   return true;
 }
 
+bool Bitmap::create(int width, int height, int bitsPerPixel) {
+  return allocate(width, height, bitsPerPixel, true);
+}
+
+bool Bitmap::createForOverwrite(int width, int height, int bitsPerPixel) {
+  return allocate(width, height, bitsPerPixel, false);
+}
+
 void Bitmap::free() {
-  std::vector<std::uint8_t>().swap(m_data);
+  PixelBuffer().swap(m_data);
   m_width = m_height = m_bitsPerPixel = 0;
 }
 
@@ -179,7 +219,7 @@ bool Bitmap::rotate(int hundredthsOfDegree) {
     mirror();
     return true;
   }
-  std::vector<std::uint8_t> rotated;
+  PixelBuffer rotated;
   try {
     rotated.resize(m_data.size());
   } catch (const std::bad_alloc&) {

@@ -2,9 +2,38 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace imaging {
+
+// Allocator of pixel memory: elements are left uninitialised unless a value is given (every
+// caller writes them), and buffers of several megabytes are placed on transparent huge pages,
+// which spares thousands of page faults when a large radiograph is loaded.
+template <class T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <class U>
+  PixelAllocator(const PixelAllocator<U>&) {}
+  T* allocate(std::size_t count);
+  void deallocate(T* pointer, std::size_t count) noexcept;
+  template <class U>
+  void construct(U* pointer) noexcept {
+    ::new (static_cast<void*>(pointer)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* pointer, Args&&... args) {
+    ::new (static_cast<void*>(pointer)) U(std::forward<Args>(args)...);
+  }
+  template <class U>
+  bool operator==(const PixelAllocator<U>&) const {
+    return true;
+  }
+};
+
+using PixelBuffer = std::vector<std::uint8_t, PixelAllocator<std::uint8_t>>;
 
 // A plain in-memory picture: 8-bit grey, 16-bit grey or 24-bit RGB (bytes R, G, B),
 // rows top-down without padding. Stands in for the imaging library's bitmap.
@@ -14,6 +43,8 @@ class Bitmap {
 
   // bitsPerPixel: 8 or 16 (grey) or 24 (RGB). Pixels start at 0. False for a bad size.
   bool create(int width, int height, int bitsPerPixel);
+  // As create, but the pixels are left as they come: for a caller that writes every one.
+  bool createForOverwrite(int width, int height, int bitsPerPixel);
   void free();
   bool isAllocated() const { return !m_data.empty(); }
 
@@ -66,7 +97,9 @@ class Bitmap {
   int m_width = 0;
   int m_height = 0;
   int m_bitsPerPixel = 0;
-  std::vector<std::uint8_t> m_data;
+  bool allocate(int width, int height, int bitsPerPixel, bool zero);
+
+  PixelBuffer m_data;
 };
 
 }  // namespace imaging

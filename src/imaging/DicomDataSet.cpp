@@ -609,7 +609,7 @@ int DicomDataSet::frameImage(int frame, Bitmap& out) const {
   std::string model;
   if (p.samplesPerPixel == 3) {
     Bitmap rgb;
-    if (!rgb.create(layout.columns, layout.rows, 24)) return kErrNoMemory;
+    if (!rgb.createForOverwrite(layout.columns, layout.rows, 24)) return kErrNoMemory;
     // DCMTK hands frames over in the data set's planar configuration. Planes need
     // reordering; pixel-interleaved frames are decoded straight into the bitmap.
     const bool planar = layout.planar == 1;
@@ -625,7 +625,9 @@ int DicomDataSet::frameImage(int frame, Bitmap& out) const {
     return kImagingOk;
   }
   Bitmap grey;
-  if (!grey.create(layout.columns, layout.rows, p.bitsAllocated > 8 ? 16 : 8)) return kErrNoMemory;
+  if (!grey.createForOverwrite(layout.columns, layout.rows, p.bitsAllocated > 8 ? 16 : 8)) {
+    return kErrNoMemory;
+  }
   if (int rc = decodeDcmtkFrame(ds, layout, frame, grey.data(), model); rc != kImagingOk)
     return rc;
   normaliseGrey(grey, p);
