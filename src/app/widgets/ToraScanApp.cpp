@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
@@ -13,6 +14,7 @@
 
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
+#include "app/WorkingFolder.h"
 #include "frame/Commands.h"
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
@@ -46,6 +48,16 @@ CtoraScanApp::CtoraScanApp(QObject* parent) : QObject(parent) {}
 CtoraScanApp::~CtoraScanApp() {
   // The companion is stopped with the main window.
   if (m_companion) m_companion->Stop();
+  m_mainFrame.reset();
+  const AppSettings& settings = theAppSettings();
+  if (!m_started || settings.RunMode != RunModeDisc) return;
+  // The site's optional clean-up program, then the working copy of the database.
+  const QString clearDir = QDir(settings.dataRoot).filePath(QStringLiteral("ClearDir"));
+  if (QFileInfo(clearDir).isExecutable()) {
+    QProcess::startDetached(clearDir, {QStringLiteral("ALL")}, settings.dataRoot);
+  }
+  RemoveWorkingFolder(settings.dataRoot, settings.discWorkingFolderCreated,
+                      {settings.programFolder, AppSettings::dataRootOf(settings.wholeSpinePath)});
 }
 
 QString CtoraScanApp::instanceServerName() {
@@ -129,6 +141,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   m_companion = new CompanionManager(companion::kManagerServerName, this);
   m_companion->LaunchManager(settings.programFolder, settings.wholeSpineType);
 
+  m_started = true;
   openCommandLine(absoluteArguments);
   // For timing the start: end as soon as the window is up.
   if (arguments.contains(QStringLiteral("--exit-when-shown"))) {

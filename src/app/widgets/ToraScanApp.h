@@ -39,4 +39,5 @@ class CtoraScanApp : public QObject {
   std::unique_ptr<CMainFrame> m_mainFrame;
   RawHandOverReceiver* m_handOver = nullptr;
   CompanionManager* m_companion = nullptr;
+  bool m_started = false;  // the main window came up (the exit clean-up runs only then)
 };
