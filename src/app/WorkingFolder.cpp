@@ -9,7 +9,8 @@ namespace {
 // that "/a/b" is not taken for a parent of "/a/bc".
 QString resolved(const QString& folder) {
   const QFileInfo info(folder);
-  QString path = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+  QString path =
+      info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
   if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
   return path;
 }

@@ -18,14 +18,11 @@ TEST(WorkingFolder, OnlyAFolderOutsideEveryProtectedOneIsRemovable) {
     QString folder;
     bool removable;
   };
-  for (const Case& c : {Case{work, true},
-                        Case{program, false},                     // the program folder
-                        Case{base.path(), false},                 // a parent of it
-                        Case{program + "/../program/", false},    // the same, spelled otherwise
-                        Case{QDir::homePath(), false},
-                        Case{"/", false},
-                        Case{"", false},
-                        Case{base.filePath("prog"), true}}) {     // a name prefix is no parent
+  for (const Case& c : {Case{work, true}, Case{program, false},  // the program folder
+                        Case{base.path(), false},                // a parent of it
+                        Case{program + "/../program/", false},   // the same, spelled otherwise
+                        Case{QDir::homePath(), false}, Case{"/", false}, Case{"", false},
+                        Case{base.filePath("prog"), true}}) {  // a name prefix is no parent
     EXPECT_EQ(IsRemovableWorkingFolder(c.folder, {program}), c.removable) << c.folder.toStdString();
   }
 }

@@ -18,11 +18,11 @@
 #include "frame/Commands.h"
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
-#include "view/widgets/ToraScanView.h"
 #include "image/PipelineSettings.h"
-#include "ui/widgets/BaseSkinDlg.h"
 #include "ui/MessageSink.h"
+#include "ui/widgets/BaseSkinDlg.h"
 #include "ui/widgets/MsgBoxEx.h"
+#include "view/widgets/ToraScanView.h"
 
 namespace {
 
@@ -133,8 +133,8 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   m_mainFrame->show();
   m_mainFrame->view()->OnInitialUpdate();
 
-  m_handOver = new RawHandOverReceiver(companion::kViewerServerName,
-                                       companion::kSharedMemoryName, this);
+  m_handOver =
+      new RawHandOverReceiver(companion::kViewerServerName, companion::kSharedMemoryName, this);
   connect(m_handOver, &RawHandOverReceiver::rawImageReceived, m_mainFrame.get(),
           &CMainFrame::HandOverRawImage);
   m_handOver->listen();

@@ -2,27 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QIcon>
 #include <QMenuBar>
-#include <QStyle>
 #include <QToolBar>
 
 #include "app/AppSettings.h"
 #include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
 #include "frame/MenuLabels.h"
+#include "frame/widgets/CommandIcons.h"
 #include "ui/MessageSink.h"
 #include "view/widgets/ToraScanView.h"
-
-namespace {
-
-// Icons from the desktop's theme where it has them, else the style's own.
-QIcon commandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
-  return QIcon::fromTheme(QString::fromLatin1(themeName),
-                          QApplication::style()->standardIcon(fallback));
-}
-
-}  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   const AppSettings& settings = theAppSettings();
@@ -103,42 +92,35 @@ void CMainFrame::createToolBar() {
   m_toolBar = addToolBar(QStringLiteral("Main"));
   m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
   m_toolBar->setIconSize(QSize(32, 32));
-  struct Button {
-    int id;  // 0: separator
-    const char* themeIcon;
-    QStyle::StandardPixmap fallback;
-  };
   // The system's order: browser | default, previous, next | zoom, pan, magnify |
-  // rotate L, rotate R, mirror, flip | 1 x 1, 1 x 2, 2 x 2 | report.
-  const Button buttons[] = {
-      {command::Browser, "system-search", QStyle::SP_FileDialogContentsView},
-      {0, nullptr, QStyle::SP_CustomBase},
-      {command::Default, "edit-select", QStyle::SP_ArrowUp},
-      {command::PrevImage, "go-previous", QStyle::SP_ArrowBack},
-      {command::NextImage, "go-next", QStyle::SP_ArrowForward},
-      {0, nullptr, QStyle::SP_CustomBase},
-      {command::Zoom, "zoom-in", QStyle::SP_TitleBarMaxButton},
-      {command::Pan, "transform-move", QStyle::SP_TitleBarNormalButton},
-      {command::Magnify, "zoom-fit-best", QStyle::SP_FileDialogDetailedView},
-      {0, nullptr, QStyle::SP_CustomBase},
-      {command::RotateLeft, "object-rotate-left", QStyle::SP_BrowserReload},
-      {command::RotateRight, "object-rotate-right", QStyle::SP_BrowserReload},
-      {command::Mirror, "object-flip-horizontal", QStyle::SP_ArrowRight},
-      {command::Flip, "object-flip-vertical", QStyle::SP_ArrowDown},
-      {0, nullptr, QStyle::SP_CustomBase},
-      {command::Layout1x1, "view-fullscreen", QStyle::SP_DesktopIcon},
-      {command::Layout1x2, "view-split-left-right", QStyle::SP_FileDialogListView},
-      {command::Layout2x2, "view-grid", QStyle::SP_FileDialogDetailedView},
-      {0, nullptr, QStyle::SP_CustomBase},
-      {command::Report, "document-edit", QStyle::SP_FileIcon},
-  };
-  for (const Button& button : buttons) {
-    if (button.id == 0) {
+  // rotate L, rotate R, mirror, flip | 1 x 1, 1 x 2, 2 x 2 | report (0: separator).
+  const int buttons[] = {command::Browser,
+                         0,
+                         command::Default,
+                         command::PrevImage,
+                         command::NextImage,
+                         0,
+                         command::Zoom,
+                         command::Pan,
+                         command::Magnify,
+                         0,
+                         command::RotateLeft,
+                         command::RotateRight,
+                         command::Mirror,
+                         command::Flip,
+                         0,
+                         command::Layout1x1,
+                         command::Layout1x2,
+                         command::Layout2x2,
+                         0,
+                         command::Report};
+  for (const int id : buttons) {
+    if (id == 0) {
       m_toolBar->addSeparator();
       continue;
     }
-    QAction* action = m_actions.value(button.id);
-    action->setIcon(commandIcon(button.themeIcon, button.fallback));
+    QAction* action = m_actions.value(id);
+    action->setIcon(CommandIcon(id));
     m_toolBar->addAction(action);
   }
 }
@@ -216,8 +198,8 @@ void CMainFrame::finishOpen(int index) {
   m_view->ShowImage(index);
 }
 
-void CMainFrame::HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width,
-                                  int height, int bits, int windowWidth, int windowCentre) {
+void CMainFrame::HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height,
+                                  int bits, int windowWidth, int windowCentre) {
   if (pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return;
   m_images.clear();
   auto entry = std::make_unique<CImageEach>();
@@ -228,9 +210,7 @@ void CMainFrame::HandOverRawImage(const std::vector<std::uint16_t>& pixels, int 
   finishOpen(m_images.append(std::move(entry)));
 }
 
-CImageEach* CMainFrame::activeImage() const {
-  return m_images.at(m_view->ActiveImageIndex());
-}
+CImageEach* CMainFrame::activeImage() const { return m_images.at(m_view->ActiveImageIndex()); }
 
 void CMainFrame::turnActiveImage(int id) {
   CImageEach* image = activeImage();
