@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -35,7 +36,7 @@ struct Fixture {
 TEST(BaseSkinDlg, EnterAndEscapeDoNothingWhereverTheFocusIs) {
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
     for (bool onButton : {false, true}) {
-      SCOPED_TRACE(QTest::toString(key));
+      SCOPED_TRACE(QKeySequence(key).toString().toStdString());
       Fixture<CBaseSkinDlg> f;
       QWidget* target = onButton ? static_cast<QWidget*>(f.button) : f.edit;
       QTest::keyClick(target, key);
