@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QStyle>
+#include <algorithm>
+#include <cmath>
 
 #include "frame/Commands.h"
 

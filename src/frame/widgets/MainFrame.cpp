@@ -1,7 +1,6 @@
 #include "frame/widgets/MainFrame.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenuBar>
 #include <QToolBar>
 
