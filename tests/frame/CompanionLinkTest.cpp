@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -255,7 +256,14 @@ class VantrelSendTest : public HandOverTest {
     process.start(kVantrel, args);
     EXPECT_TRUE(process.waitForStarted());
     // The receiver lives in this thread: keep its event loop turning while Vantrel sends.
-    while (!process.waitForFinished(10)) QCoreApplication::processEvents();
+    // The event loop may notice the end itself, after which waitForFinished answers false at
+    // once: watch the state, and give up after a while rather than spin.
+    QDeadlineTimer deadline(30000);
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+      process.waitForFinished(10);
+      QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(process.state(), QProcess::NotRunning) << "Vantrel did not end";
     stderrText = QString::fromLocal8Bit(process.readAllStandardError());
     return process.exitCode();
   }
