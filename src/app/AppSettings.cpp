@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "app/TextNumbers.h"
+
 namespace {
 
 const QString kSystem = QStringLiteral("SYSTEM");
@@ -192,35 +194,7 @@ bool AppSettings::WriteProfileInt(const QString& section, const QString& entry, 
   return settings.status() == QSettings::NoError;
 }
 
-double AppSettings::LeadingDouble(const QString& text) {
-  // [blanks][sign]digits[.digits][(e|E)[sign]digits], as _wtof reads it.
-  qsizetype i = 0;
-  const qsizetype n = text.size();
-  while (i < n && text.at(i).isSpace()) ++i;
-  const qsizetype start = i;
-  if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) ++i;
-  auto isDigit = [&](qsizetype k) {
-    return k < n && text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9');
-  };
-  qsizetype digits = 0;
-  while (isDigit(i)) ++i, ++digits;
-  if (i < n && text.at(i) == QLatin1Char('.')) {
-    ++i;
-    while (isDigit(i)) ++i, ++digits;
-  }
-  if (digits == 0) return 0.0;
-  if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
-    qsizetype j = i + 1;
-    if (j < n && (text.at(j) == QLatin1Char('+') || text.at(j) == QLatin1Char('-'))) ++j;
-    if (isDigit(j)) {
-      while (isDigit(j)) ++j;
-      i = j;
-    }
-  }
-  bool ok = false;
-  const double value = text.mid(start, i - start).toDouble(&ok);
-  return ok ? value : 0.0;
-}
+double AppSettings::LeadingDouble(const QString& text) { return ::LeadingDouble(text); }
 
 double AppSettings::GetDefaultPixelSpacing() {
   const QString cor = QStringLiteral("Cor");

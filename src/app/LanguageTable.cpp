@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <cmath>
 
+#include "app/TextNumbers.h"
 #include "ui/MessageSink.h"
 
 namespace {
@@ -18,11 +18,9 @@ LanguageTable& globalTable() {
   return table;
 }
 
-// _wtoi: blanks, optional sign, decimal digits; anything else ends the number; no digits give 0.
-// Out-of-range values saturate.
+// _wtoi: the leading decimal number; out-of-range values saturate.
 int leadingInt(const QString& text) {
-  const long long value = std::strtoll(text.toLatin1().constData(), nullptr, 10);
-  return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+  return static_cast<int>(std::clamp<long>(LeadingLong(text), INT_MIN, INT_MAX));
 }
 
 // A cell as the text the spreadsheet driver would hand over.

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <cmath>
-#include <cstdlib>
 #include <new>
 #include <optional>
 
+#include "app/TextNumbers.h"
 #include "imaging/DicomDataSet.h"
 #include "imaging/ImagingError.h"
 #include "ui/MessageSink.h"
@@ -164,15 +164,9 @@ void setWindowFromData(CBaseImage& image) {
 
 namespace attribute {
 
-long toInteger(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::strtol(bytes.constData(), nullptr, 10);
-}
+long toInteger(const QString& text) { return LeadingLong(text); }
 
-double toReal(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::strtod(bytes.constData(), nullptr);
-}
+double toReal(const QString& text) { return LeadingDouble(text); }
 
 int encodeAge(const QString& ageText) {
   const QString text = ageText.trimmed();
