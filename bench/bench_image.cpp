@@ -2,41 +2,21 @@
 // pane (uncompressed and JPEG lossless), a window change, and the PNG export of the command-line
 // tool against DCMTK's own renderer on the same file.
 //
-// The large files come from the sample generator (`torascan-samplegen --large`) in a temporary
-// folder, unless TORASCAN_BENCH_DIR names a folder that already holds them.
 #include <benchmark/benchmark.h>
 
-#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 
+#include "BenchFiles.h"
 #include "image/ImageEach.h"
 
 namespace {
 
 const QString kProgramDir = QStringLiteral(TORASCAN_PROGRAM_DIR);
 
-QString benchDir() {
-  static std::unique_ptr<QTemporaryDir> temporary;
-  static QString dir;
-  if (!dir.isEmpty()) return dir;
-  if (const char* given = std::getenv("TORASCAN_BENCH_DIR"); given && *given) {
-    dir = QString::fromLocal8Bit(given);
-    return dir;
-  }
-  temporary = std::make_unique<QTemporaryDir>();
-  dir = temporary->path();
-  QProcess::execute(kProgramDir + QStringLiteral("/torascan-samplegen"),
-                    {QStringLiteral("--large"), QStringLiteral("--out"), dir});
-  return dir;
-}
-
-QString uncompressedFile() { return benchDir() + QStringLiteral("/bench_3000_unc.dcm"); }
-QString jpegLosslessFile() { return benchDir() + QStringLiteral("/bench_3000_jpll.dcm"); }
+QString uncompressedFile() { return benchFile(QStringLiteral("bench_3000_unc.dcm")); }
+QString jpegLosslessFile() { return benchFile(QStringLiteral("bench_3000_jpll.dcm")); }
 
 const QRect kPane(0, 0, 1000, 1000);
 

@@ -1,19 +1,13 @@
 // Speed and memory of the viewer shell: start to main window shown, opening four 3000 x 3000
 // images into the 2 x 2 layout, and the resident memory with those four open.
-//
-// The large file comes from the sample generator (`torascan-samplegen --large`) in a temporary
-// folder, unless TORASCAN_BENCH_DIR names a folder that already holds it.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <cstdlib>
-#include <memory>
 
-#include "display/widgets/ImgDisp.h"
+#include "BenchFiles.h"
 #include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
 #include "view/widgets/ToraScanView.h"
@@ -22,21 +16,7 @@ namespace {
 
 const QString kProgramDir = QStringLiteral(TORASCAN_PROGRAM_DIR);
 
-QString largeFile() {
-  static std::unique_ptr<QTemporaryDir> temporary;
-  static QString dir;
-  if (dir.isEmpty()) {
-    if (const char* given = std::getenv("TORASCAN_BENCH_DIR"); given && *given) {
-      dir = QString::fromLocal8Bit(given);
-    } else {
-      temporary = std::make_unique<QTemporaryDir>();
-      dir = temporary->path();
-      QProcess::execute(kProgramDir + QStringLiteral("/torascan-samplegen"),
-                        {QStringLiteral("--large"), QStringLiteral("--out"), dir});
-    }
-  }
-  return dir + QStringLiteral("/bench_3000_unc.dcm");
-}
+QString largeFile() { return benchFile(QStringLiteral("bench_3000_unc.dcm")); }
 
 long residentKilobytes() {
   QFile status(QStringLiteral("/proc/self/status"));

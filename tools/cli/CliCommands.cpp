@@ -11,16 +11,11 @@
 
 #include "image/Export.h"
 #include "image/ImageEach.h"
+#include "image/RawGeometry.h"
 #include "imaging/ImagingError.h"
 
 namespace cli {
 namespace {
-
-struct RawGeometry {
-  int width = 0;
-  int height = 0;
-  int bits = 0;
-};
 
 struct Options {
   QString file;
@@ -56,20 +51,12 @@ std::optional<Options> parseOptions(const QStringList& args, const QStringList& 
   return options;
 }
 
-std::optional<RawGeometry> parseRaw(const QString& text) {
-  static const QRegularExpression pattern(QStringLiteral("^(\\d+)x(\\d+)x(8|16)$"));
-  const QRegularExpressionMatch match = pattern.match(text);
-  if (!match.hasMatch()) return std::nullopt;
-  return RawGeometry{match.captured(1).toInt(), match.captured(2).toInt(),
-                     match.captured(3).toInt()};
-}
-
 // Opens FILE as DICOM, or as a raw file when --raw WxHxBITS is given. Prints the error and
 // returns the exit status on failure.
 int openImage(const Options& options, CImageEach& record, bool needPixels) {
   int code = 0;
   if (options.values.contains(QStringLiteral("--raw"))) {
-    const auto raw = parseRaw(options.values.value(QStringLiteral("--raw")));
+    const auto raw = ParseRawGeometry(options.values.value(QStringLiteral("--raw")));
     if (!raw) {
       printError(QStringLiteral("--raw expects WIDTHxHEIGHTxBITS with BITS 8 or 16"));
       return kExitUsage;

@@ -7,7 +7,6 @@
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
@@ -19,6 +18,7 @@
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
 #include "image/PipelineSettings.h"
+#include "image/RawGeometry.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/BaseSkinDlg.h"
 #include "ui/widgets/MsgBoxEx.h"
@@ -151,14 +151,11 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
 }
 
 void CtoraScanApp::openCommandLine(const QStringList& arguments) {
-  static const QRegularExpression rawGeometry(QStringLiteral("^(\\d+)x(\\d+)x(8|16)$"));
   for (int i = 1; i < arguments.size(); ++i) {
     const QString& argument = arguments[i];
     if (argument == QLatin1String("--raw") && i + 2 < arguments.size()) {
-      const QRegularExpressionMatch match = rawGeometry.match(arguments[i + 1]);
-      if (match.hasMatch()) {
-        m_mainFrame->setRawGeometry(match.captured(1).toInt(), match.captured(2).toInt(),
-                                    match.captured(3).toInt());
+      if (const auto raw = ParseRawGeometry(arguments[i + 1])) {
+        m_mainFrame->setRawGeometry(raw->width, raw->height, raw->bits);
         reportOpen(arguments[i + 2], m_mainFrame->OpenImage(arguments[i + 2], false));
       }
       i += 2;
