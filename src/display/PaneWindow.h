@@ -26,8 +26,9 @@ class CPaneWindow {
   virtual void invalidate() = 0;
   // Only this part of the pane is painted again.
   virtual void invalidateRect(const QRect& rect) = 0;
-  virtual void captureMouse() = 0;
-  virtual void releaseMouse() = 0;
+  // Mouse capture: the pane keeps receiving the drag's events outside its area.
+  virtual void beginCapture() = 0;
+  virtual void endCapture() = 0;
   virtual QPoint cursorPos() const = 0;
   virtual void setCursorPos(const QPoint& point) = 0;
 };
