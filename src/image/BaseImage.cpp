@@ -236,6 +236,11 @@ QRect CBaseImage::FitToRect(const QRect& rect) {
   m_displayHeight = std::max(1, static_cast<int>(imageHeight * ratio));
   m_zoom.set(static_cast<float>(imageWidth) / m_displayWidth);
   CenterInRect(rect);
+  RebuildDisplayBitmap();
+  return displayRect();
+}
+
+void CBaseImage::RebuildDisplayBitmap() {
   const PipelineSettings& settings = pipelineSettings();
   if (settings.interpolation != 0 && (settings.isVet > 0 || 1.0f / m_zoom.value() > 1.0f)) {
     buildDisplayBitmap();
@@ -243,7 +248,6 @@ QRect CBaseImage::FitToRect(const QRect& rect) {
   } else {
     m_display.free();
   }
-  return displayRect();
 }
 
 void CBaseImage::buildDisplayBitmap() {

@@ -51,6 +51,9 @@ class CBaseImage {
   void SetZoom(float value);
   void ZoomBy(float delta);
   QRect FitToRect(const QRect& rect);
+  // After a zoom or pan: resamples the displayed part again when interpolation applies to this
+  // zoom (and re-installs the window), else drops the resampled copy.
+  void RebuildDisplayBitmap();
   void CenterInRect(const QRect& rect);
   QPoint ScreenToImage(const QPoint& point) const;
 
