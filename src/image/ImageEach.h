@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <vector>
 
+#include "anno/AnnoManager.h"
 #include "db/ValueRecords.h"
 #include "image/BaseImage.h"
 #include "imaging/Bitmap.h"
@@ -57,6 +59,9 @@ class CImageEach {
   QString filePath;
   int frameCount = 0;
   int currentFrame = 0;
+  // The annotations of the image; the pane draws and feeds the first. They live and die with
+  // the record.
+  std::array<CAnnoObjectManager, 3> annotations;
 
   const std::vector<imaging::Bitmap>& frames() const { return m_frames; }
   int pixelError() const { return m_pixelError; }
