@@ -30,3 +30,11 @@ class COpenImages {
  private:
   std::vector<std::unique_ptr<CImageEach>> m_images;
 };
+
+// Opening step after the image is read: the acquisition protocol of the image's body part and
+// modality kind (tEP), patient position (tVP) and patient kind (tEC) gives its film size (where
+// above 0) and its processing values A to E, look-up table and parameter names. An image
+// without a protocol keeps its values, and so does every image when no database is configured.
+// 0, or -1 after a database error, shown with the engine's text under the caption
+// "Main control". databasePath empty: the application's image database.
+int LookUpAcquisitionProtocol(CImageEach& entry, const QString& databasePath = QString());

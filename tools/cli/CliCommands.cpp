@@ -155,7 +155,10 @@ void printUsage() {
   std::fputs(
       "usage: torascan-cli info FILE [--raw WxHxBITS]\n"
       "       torascan-cli export FILE --format bmp|jpg|png --out DIR [--prefix P]\n"
-      "       torascan-cli render FILE --size WxH --out OUT.png [--raw WxHxBITS]\n",
+      "       torascan-cli render FILE --size WxH --out OUT.png [--raw WxHxBITS]\n"
+      "       torascan-cli db-fill --db PATH --patients N [--studies-per-patient S]"
+      " [--images-per-study K]\n"
+      "       torascan-cli db-stats --db PATH\n",
       stderr);
 }
 

@@ -13,6 +13,10 @@ constexpr int kExitUsage = 2;
 int runInfo(const QStringList& args);
 int runExport(const QStringList& args);
 int runRender(const QStringList& args);
+// db-fill --db PATH --patients N [--studies-per-patient S] [--images-per-study K]
+int runDbFill(const QStringList& args);
+// db-stats --db PATH: the row counts of the four core tables as JSON.
+int runDbStats(const QStringList& args);
 void printUsage();
 
 }  // namespace cli

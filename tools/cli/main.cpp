@@ -15,6 +15,8 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("info")) return cli::runInfo(args);
   if (command == QLatin1String("export")) return cli::runExport(args);
   if (command == QLatin1String("render")) return cli::runRender(args);
+  if (command == QLatin1String("db-fill")) return cli::runDbFill(args);
+  if (command == QLatin1String("db-stats")) return cli::runDbStats(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

@@ -1,0 +1,196 @@
+#include "db/DRImgInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/AppSettings.h"
+#include "app/DirectoryUtils.h"
+#include "app/WorkingFolder.h"
+#include "ui/MessageSink.h"
+
+void CDRImgInfo::DoFieldExchange(CFieldExchange& fx) {
+  fx.Key("ImgSeq", ImgSeq);
+  fx.Field("SerSeq", SerSeq);
+  fx.Field("ImageNo", ImageNo);
+  fx.Field("SeriesNo", SeriesNo);
+  fx.Field("FullPath", FullPath);
+  fx.Field("Laterality", Laterality);
+  fx.Field("PatientPosition", PatientPosition);
+  fx.Field("AcqNo", AcqNo);
+  fx.Field("PostProc", PostProc);
+  fx.Field("SourceApplicationEntityTitle", SourceApplicationEntityTitle);
+  fx.Field("Manufacturer", Manufacturer);
+  fx.Field("InstitutionName", InstitutionName);
+  fx.Field("InstitutionAddress", InstitutionAddress);
+  fx.Field("StationName", StationName);
+  fx.Field("ManufacturerModelName", ManufacturerModelName);
+  fx.Field("DeviceSerialNumber", DeviceSerialNumber);
+  fx.Field("SoftwareVersions", SoftwareVersions);
+  fx.Field("InstanceNumber", InstanceNumber);
+  fx.Field("PatientOrientation", PatientOrientation);
+  fx.Field("ImageDateTime", ImageDateTime);
+  fx.Field("AcquisitionDateTime", AcquisitionDateTime);
+  fx.Field("SamplesPerPixel", SamplesPerPixel);
+  fx.Field("PhotometricInterpretation", PhotometricInterpretation);
+  fx.Field("Rows", Rows);
+  fx.Field("Columns", Columns);
+  fx.Field("BitsAllocated", BitsAllocated);
+  fx.Field("BitsStored", BitsStored);
+  fx.Field("HighBit", HighBit);
+  fx.Field("PixelRepresentation", PixelRepresentation);
+  fx.Field("ImageLaterality", ImageLaterality);
+  fx.Field("ARS_CodeValue", ARS_CodeValue);
+  fx.Field("ARS_CodingSchemeDesignator", ARS_CodingSchemeDesignator);
+  fx.Field("ARS_CodeMeaning", ARS_CodeMeaning);
+  fx.Field("ImageType", ImageType);
+  fx.Field("PixelIntensityRelationship", PixelIntensityRelationship);
+  fx.Field("PixelIntensityRelationshipSign", PixelIntensityRelationshipSign);
+  fx.Field("RescaleIntercept", RescaleIntercept);
+  fx.Field("RescaleSlope", RescaleSlope);
+  fx.Field("RescaleType", RescaleType);
+  fx.Field("PresentationLUTShape", PresentationLUTShape);
+  fx.Field("LossyImageCompression", LossyImageCompression);
+  fx.Field("BurnedInAnnotaton", BurnedInAnnotaton);
+  fx.Field("DetectorType", DetectorType);
+  fx.Field("ImagerPixelSpacing", ImagerPixelSpacing);
+  fx.Field("DetectorElementSpacing", DetectorElementSpacing);
+  fx.Field("ViewPosition", ViewPosition);
+  fx.Field("VCS_CodeValue", VCS_CodeValue);
+  fx.Field("VCS_CodingSchemeDesignator", VCS_CodingSchemeDesignator);
+  fx.Field("VCS_CodeMeaning", VCS_CodeMeaning);
+  fx.Field("DistanceSourceToDetector", DistanceSourceToDetector);
+  fx.Field("KVP", KVP);
+  fx.Field("MA", MA);
+  fx.Field("MAS", MAS);
+  fx.Field("TIME", TIME);
+  fx.Field("X_RayTubeCurrent", X_RayTubeCurrent);
+  fx.Field("ExposureTime", ExposureTime);
+  fx.Field("Exposure", Exposure);
+  fx.Field("ExposureControlMode", ExposureControlMode);
+  fx.Field("Grid", Grid);
+  fx.Field("WindowCenter", WindowCenter);
+  fx.Field("WindowWidth", WindowWidth);
+  fx.Field("SOPClassUID_U", SOPClassUID_U);
+  fx.Field("SOPClassUID_P", SOPClassUID_P);
+  fx.Field("SOPInstanceUID", SOPInstanceUID);
+  fx.Field("SendToDICOM", SendToDICOM);
+  fx.Field("ModalType", ModalType);
+  fx.Field("PatientType", PatientType);
+  fx.Field("Modality", Modality);
+  fx.Field("WLType", WLType);
+  fx.Field("WLValue", WLValue);
+  fx.Field("ImageSeq", ImageSeq);
+  fx.Field("PreviewRAWSize", PreviewRAWSize);
+  fx.Field("PreviewDCMSize", PreviewDCMSize);
+}
+
+long CDRImgInfo::InsertNew(CDImgInfo& image) {
+  SetQuiet(true);
+  const long key = AppendRow([&] {
+    static_cast<CDImgInfo&>(*this) = image;
+    SendToDICOM = false;
+  });
+  SetQuiet(false);
+  if (key < 0) {
+    ShowMessage(QStringLiteral("Img. InsertNew Error"), QStringLiteral("Main control"),
+                MB_OK | MB_ICONWARNING);
+    return -1;
+  }
+  image.ImgSeq = key;
+  return key;
+}
+
+long CDRImgInfo::NextImgSeq() { return Aggregate(QStringLiteral("MAX(ImgSeq)"), CSqlFilter()) + 1; }
+
+long CDRImgInfo::NextImageNo(long serSeq) {
+  CSqlFilter filter;
+  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  return Aggregate(QStringLiteral("MAX(ImageNo)"), filter) + 1;
+}
+
+long CDRImgInfo::CountImages(long serSeq) {
+  CSqlFilter filter;
+  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  return Aggregate(QStringLiteral("COUNT(*)"), filter);
+}
+
+int CDRImgInfo::OpenImages(long serSeq, long imageNo) {
+  Close();
+  CSqlFilter filter;
+  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addNumber(QStringLiteral("ImageNo"), imageNo);
+  SetFilter(filter);
+  m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
+  return Open() && !IsEOF() ? 1 : 0;
+}
+
+int CDRImgInfo::OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID) {
+  Close();
+  CSqlFilter filter;
+  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addText(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
+  SetFilter(filter);
+  m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
+  return Open() && !IsEOF() ? 1 : 0;
+}
+
+QStringList CDRImgInfo::ImageFiles(const QString& dicomPath) {
+  static const QString dcm = QStringLiteral(".dcm");
+  if (!dicomPath.endsWith(dcm, Qt::CaseInsensitive)) return {dicomPath};
+  const QString stem = dicomPath.left(dicomPath.size() - dcm.size());
+  return {dicomPath, stem + QStringLiteral(".raw"), stem + QStringLiteral(".tnb"),
+          stem + QStringLiteral("_org.dcm")};
+}
+
+namespace {
+
+// Archives made on a case-insensitive file system store their files in small letters while the
+// row may carry another spelling: the path as written wins, then the same folder with the name
+// in small letters, then the whole path in small letters. Empty when none exists.
+QString existingSpelling(const QString& path) {
+  const QFileInfo info(path);
+  for (const QString& candidate :
+       {path, info.path() + QLatin1Char('/') + info.fileName().toLower(), path.toLower()}) {
+    if (QFileInfo::exists(candidate)) return candidate;
+  }
+  return {};
+}
+
+void removeIfEmpty(const QString& folder) {
+  const AppSettings& settings = theAppSettings();
+  if (folder.isEmpty() || FolderHasEntries(folder)) return;
+  if (!IsRemovableWorkingFolder(folder, {settings.programFolder, settings.dataRoot})) return;
+  QDir().rmdir(folder);  // removes an empty folder only
+}
+
+}  // namespace
+
+void CDRImgInfo::DeleteImages(long serSeq, long imageNo) {
+  Close();
+  m_strSort = QStringLiteral("ImgSeq ASC");
+  CSqlFilter filter;
+  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  if (filter.isEmpty()) return;
+  filter.addNumber(QStringLiteral("ImageNo"), imageNo);
+  SetFilter(filter);
+  QString lastPath;
+  if (Open()) {
+    while (!IsEOF()) {
+      lastPath = FullPath;
+      for (const QString& file : ImageFiles(FullPath)) {
+        const QString existing = existingSpelling(file);
+        if (!existing.isEmpty()) QFile::remove(existing);
+      }
+      Delete();
+      MoveNext();
+    }
+  }
+  Close();
+  if (lastPath.isEmpty()) return;
+  const QString folder = QFileInfo(lastPath).absolutePath();
+  const QString existing = existingSpelling(folder);
+  if (existing.isEmpty()) return;
+  removeIfEmpty(existing);
+  removeIfEmpty(QFileInfo(existing).absolutePath());
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "db/GMDaoRecordset.h"
+#include "db/ValueRecords.h"
+
+// The image table: the ImgInfo columns of CDImgInfo (the fields after ImageSeq are filled from
+// the DICOM file, not stored) and the two preview sizes only the table has.
+class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
+ public:
+  using CGMDaoRecordset::CGMDaoRecordset;
+
+  QString GetDefaultSQL() const override { return QStringLiteral("ImgInfo"); }
+  void DoFieldExchange(CFieldExchange& fx) override;
+
+  // Appends the image (SendToDICOM false) and writes the engine's ImgSeq into it. The new
+  // ImgSeq, or -1 after the message "Img. InsertNew Error" (caption "Main control").
+  long InsertNew(CDImgInfo& image);
+  // The highest ImgSeq plus 1; 1 for an empty table.
+  long NextImgSeq();
+  // The highest ImageNo of the series plus 1, whatever gaps lie below; 1 for none.
+  long NextImageNo(long serSeq);
+  // The number of images of the series.
+  long CountImages(long serSeq);
+  // The series' images (all, or only image number imageNo when it is above 0) sorted by
+  // ImageNo in m_nSortDir. 1 with the row set open on the first row, else 0.
+  int OpenImages(long serSeq, long imageNo);
+  // The image with the SOP instance UID (in the series, when serSeq is above 0).
+  int OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID);
+  // Deletes the series' images (or only image number imageNo): for each row its four files
+  // (".dcm", ".raw", ".tnb", "_org.dcm"; missing ones skipped), then the row. Afterwards the
+  // folder of the last file, and then its parent, are removed when they are left empty; a
+  // protected folder (root, home, program folder, storage root) never is. Nothing for a
+  // serSeq of 0 or less.
+  void DeleteImages(long serSeq, long imageNo);
+  // The current row into the value record (the fields that are no columns come along empty).
+  void CopyTo(CDImgInfo& image) const { image = static_cast<const CDImgInfo&>(*this); }
+
+  long PreviewRAWSize = 0;
+  long PreviewDCMSize = 0;
+  int m_nSortDir = -1;  // -1 none, 0 descending, 1 ascending
+
+  // The four files of an image: the DICOM file and its ".raw", ".tnb" and "_org.dcm"
+  // companions, the ".dcm" ending replaced.
+  static QStringList ImageFiles(const QString& dicomPath);
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <map>
+
+class QSqlError;
+
+// One connection to the image database file, with a name of its own and its prepared
+// statements. A record set opens a private one unless it is given one to share: record sets
+// that must write in one transaction (an import's patient, study, series and image rows) share
+// a CDaoDatabase and run BeginTrans/CommitTrans on it.
+class CDaoDatabase {
+ public:
+  CDaoDatabase() = default;
+  ~CDaoDatabase();
+  CDaoDatabase(const CDaoDatabase&) = delete;
+  CDaoDatabase& operator=(const CDaoDatabase&) = delete;
+
+  // Connects to the database file at path (created from the schema when missing; opened
+  // read-only when the user cannot write it). Reconnects when already connected. False with the
+  // reason in error.
+  bool Open(const QString& path, QString* error = nullptr);
+  // Drops the prepared statements and the connection.
+  void Close();
+  bool IsOpen() const { return m_db.isOpen(); }
+  const QString& path() const { return m_path; }
+  bool isReadOnly() const { return m_readOnly; }
+  QString connectionName() const { return m_db.connectionName(); }
+  QSqlDatabase& connection() { return m_db; }
+
+  // The statement prepared on this connection, prepared on first use and reused afterwards;
+  // null with the engine's error in error when it cannot be prepared.
+  QSqlQuery* Prepared(const QString& sql, QSqlError* error);
+
+  // Transactions; false after a "DBException" message when the engine refuses.
+  bool BeginTrans();
+  bool CommitTrans();
+  bool Rollback();
+
+ private:
+  QString m_path;
+  QSqlDatabase m_db;
+  bool m_readOnly = false;
+  std::map<QString, QSqlQuery> m_statements;
+};

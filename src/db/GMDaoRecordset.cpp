@@ -1,0 +1,534 @@
+#include "db/GMDaoRecordset.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+#include <algorithm>
+
+#include "app/AppSettings.h"
+#include "db/ImageDatabase.h"
+#include "db/SqlDialect.h"
+#include "ui/MessageSink.h"
+
+namespace {
+const QString kCaption = QStringLiteral("DBException");
+const QVariant kNoValue;
+
+QString placeholders(qsizetype count) {
+  QStringList marks;
+  for (qsizetype i = 0; i < count; ++i) marks.append(QStringLiteral("?"));
+  return marks.join(QLatin1Char(','));
+}
+
+// Texts are bound as empty text, never as NULL: a null QString would reach the engine as NULL.
+QVariant text(const QString& value) { return value.isNull() ? QStringLiteral("") : value; }
+}  // namespace
+
+// ---- CFieldExchange
+
+CFieldExchange::CFieldExchange(Operation operation, QStringList* names)
+    : m_operation(operation), m_names(names) {}
+
+CFieldExchange::CFieldExchange(const QVariantList* row, int firstColumn)
+    : m_operation(Load), m_row(row), m_column(firstColumn) {}
+
+CFieldExchange::CFieldExchange(QVariantList* values) : m_operation(Store), m_values(values) {}
+
+const QVariant& CFieldExchange::next() {
+  const int column = m_column++;
+  return m_row && column < m_row->size() ? m_row->at(column) : kNoValue;
+}
+
+void CFieldExchange::store(const char* column, const QVariant& value) {
+  if (m_operation == Names) m_names->append(QLatin1String(column));
+  if (m_operation == Store) m_values->append(value);
+}
+
+void CFieldExchange::Key(const char* column, long& member) {
+  if (m_operation == Names) m_keyColumn = QLatin1String(column);
+  Field(column, member);
+}
+
+void CFieldExchange::Field(const char* column, QString& member) {
+  if (m_operation == Load) {
+    member = next().toString();
+  } else {
+    store(column, text(member));
+  }
+}
+
+void CFieldExchange::Field(const char* column, long& member) {
+  if (m_operation == Load) {
+    member = static_cast<long>(next().toLongLong());
+  } else {
+    store(column, qlonglong(member));
+  }
+}
+
+void CFieldExchange::Field(const char* column, short& member) {
+  if (m_operation == Load) {
+    member = static_cast<short>(next().toInt());
+  } else {
+    store(column, int(member));
+  }
+}
+
+void CFieldExchange::Field(const char* column, double& member) {
+  if (m_operation == Load) {
+    member = next().toDouble();
+  } else {
+    store(column, member);
+  }
+}
+
+void CFieldExchange::Field(const char* column, bool& member) {
+  if (m_operation == Load) {
+    member = next().toLongLong() != 0;
+  } else {
+    store(column, int(member ? 1 : 0));
+  }
+}
+
+void CFieldExchange::Field(const char* column, CDateTime& member) {
+  if (m_operation == Load) {
+    member = dateTimeFromSql(next());
+  } else {
+    store(column, dateTimeToSql(member));
+  }
+}
+
+// ---- CGMDaoRecordset
+
+CGMDaoRecordset::CGMDaoRecordset(const QString& databaseName) : m_databaseName(databaseName) {}
+
+CGMDaoRecordset::CGMDaoRecordset(CDaoDatabase* database) : m_database(database) {}
+
+CGMDaoRecordset::~CGMDaoRecordset() = default;
+
+QString CGMDaoRecordset::GetDefaultDBName() const { return theAppSettings().imageDatabasePath; }
+
+QString CGMDaoRecordset::DatabasePath() const {
+  if (m_database && !m_ownDatabase) return m_database->path();
+  return m_databaseName.isEmpty() ? GetDefaultDBName() : m_databaseName;
+}
+
+bool CGMDaoRecordset::EnsureConnection() {
+  if (m_database && m_database->IsOpen()) return true;
+  if (m_database && !m_ownDatabase) {
+    ReportError(QStringLiteral("The database is not open"));
+    return false;
+  }
+  // A private connection that was lost is replaced.
+  if (!m_ownDatabase) m_ownDatabase = std::make_unique<CDaoDatabase>();
+  m_database = m_ownDatabase.get();
+  QString error;
+  if (m_database->Open(DatabasePath(), &error)) return true;
+  ReportError(error);
+  return false;
+}
+
+CDaoDatabase* CGMDaoRecordset::Database() { return EnsureConnection() ? m_database : nullptr; }
+
+void CGMDaoRecordset::ReportError(const QString& message) {
+  CloseRows();
+  m_lastError = message.isEmpty() ? QStringLiteral("Database error") : message;
+  if (!m_quiet) ShowMessage(m_lastError, kCaption, MB_OK | MB_ICONWARNING);
+}
+
+void CGMDaoRecordset::ReportError(const QSqlError& error) { ReportError(error.text().trimmed()); }
+
+QSqlQuery* CGMDaoRecordset::Prepared(const QString& sql) {
+  QSqlError error;
+  QSqlQuery* query = m_database->Prepared(sql, &error);
+  if (!query) ReportError(error);
+  return query;
+}
+
+bool CGMDaoRecordset::Run(QSqlQuery* query, const QVariantList& values) {
+  if (!query) return false;
+  for (qsizetype i = 0; i < values.size(); ++i) query->bindValue(int(i), values.at(i));
+  if (query->exec()) return true;
+  const QSqlError error = query->lastError();
+  query->finish();
+  ReportError(error);
+  return false;
+}
+
+const QStringList& CGMDaoRecordset::ColumnNames() {
+  if (!m_columnsNamed) {
+    CFieldExchange names(CFieldExchange::Names, &m_columnNames);
+    DoFieldExchange(names);
+    m_keyColumn = names.keyColumn();
+    m_columnsNamed = true;
+  }
+  return m_columnNames;
+}
+
+QString CGMDaoRecordset::KeyColumn() {
+  ColumnNames();
+  return m_keyColumn;
+}
+
+bool CGMDaoRecordset::HasCurrentRow() const {
+  return m_open && !m_onDeletedRow && m_pos >= 0 && m_pos < static_cast<long>(m_rows.size());
+}
+
+void CGMDaoRecordset::LoadCurrentRow() {
+  if (!m_boundRows || !HasCurrentRow()) return;
+  CFieldExchange load(&m_rows[static_cast<std::size_t>(m_pos)], m_firstField);
+  DoFieldExchange(load);
+}
+
+QVariantList CGMDaoRecordset::StoredValues() {
+  QVariantList values;
+  CFieldExchange store(&values);
+  DoFieldExchange(store);
+  return values;
+}
+
+bool CGMDaoRecordset::ReadRows(const QString& sql, const QVariantList& values) {
+  m_rows.clear();
+  QSqlQuery* query = Prepared(sql);
+  if (!Run(query, values)) return false;
+  m_rowColumns.clear();
+  const QSqlRecord record = query->record();
+  for (int i = 0; i < record.count(); ++i) m_rowColumns.append(record.fieldName(i));
+  const int columns = record.count();
+  while (query->next()) {
+    QVariantList row;
+    row.reserve(columns);
+    for (int i = 0; i < columns; ++i) row.append(query->value(i));
+    m_rows.push_back(std::move(row));
+  }
+  const QSqlError error = query->lastError();
+  query->finish();
+  if (error.isValid()) {
+    ReportError(error);
+    return false;
+  }
+  return true;
+}
+
+bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList& values) {
+  if (m_open) Close();
+  if (!EnsureConnection()) return false;
+  m_openType = openType == dbOpenDefault ? m_nDefaultType : openType;
+  if (!sql.isEmpty()) {
+    m_sql = sql;
+    m_sqlValues = values;
+    m_boundRows = false;
+    m_updatable = false;
+    m_identityColumn = -1;
+    m_firstField = 0;
+  } else {
+    const QString table = GetDefaultSQL();
+    const QStringList& columns = ColumnNames();
+    if (table.isEmpty() || columns.isEmpty()) {
+      ReportError(QStringLiteral("No table to open"));
+      return false;
+    }
+    QStringList selected;
+    const QString key = KeyColumn();
+    if (key.isEmpty()) selected.append(imagedb::dialect().rowIdentity);
+    for (const QString& column : columns) selected.append(SqlDialect::name(column));
+    m_identityColumn = key.isEmpty() ? 0 : int(columns.indexOf(key));
+    m_firstField = key.isEmpty() ? 1 : 0;
+    m_sql = QStringLiteral("SELECT ") + selected.join(QLatin1Char(',')) + QStringLiteral(" FROM ") +
+            table;
+    if (!m_strFilter.trimmed().isEmpty()) m_sql += QStringLiteral(" WHERE ") + m_strFilter;
+    if (!m_strSort.trimmed().isEmpty()) m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
+    m_sqlValues = m_filterValues;
+    m_boundRows = true;
+    m_updatable = m_openType != dbOpenSnapshot && !m_database->isReadOnly();
+  }
+  if (!ReadRows(m_sql, m_sqlValues)) return false;
+  m_open = true;
+  m_pos = 0;
+  m_onDeletedRow = false;
+  m_editMode = NoEdit;
+  LoadCurrentRow();
+  return true;
+}
+
+void CGMDaoRecordset::CloseRows() {
+  m_open = false;
+  m_rows.clear();
+  m_pos = 0;
+  m_onDeletedRow = false;
+  m_editMode = NoEdit;
+}
+
+void CGMDaoRecordset::Close() { CloseRows(); }
+
+bool CGMDaoRecordset::IsBOF() const { return !m_open || m_rows.empty() || m_pos < 0; }
+
+bool CGMDaoRecordset::IsEOF() const {
+  return !m_open || m_rows.empty() || m_pos >= static_cast<long>(m_rows.size());
+}
+
+void CGMDaoRecordset::Move(long rows) {
+  // On a deleted row the position already names the row that followed it.
+  if (m_onDeletedRow && rows > 0) --rows;
+  MoveTo(m_pos + rows);
+}
+
+void CGMDaoRecordset::MoveNext() { Move(1); }
+void CGMDaoRecordset::MovePrev() { Move(-1); }
+
+void CGMDaoRecordset::MoveTo(long position) {
+  if (!m_open) return;
+  m_onDeletedRow = false;
+  m_editMode = NoEdit;
+  m_pos = std::clamp(position, -1L, static_cast<long>(m_rows.size()));
+  LoadCurrentRow();
+}
+
+void CGMDaoRecordset::MoveFirst() { MoveTo(0); }
+void CGMDaoRecordset::MoveLast() { MoveTo(static_cast<long>(m_rows.size()) - 1); }
+
+bool CGMDaoRecordset::Find(FindType type, const QString& column, const QVariant& value) {
+  if (!m_open) {
+    ReportError(QStringLiteral("The row set is not open"));
+    return false;
+  }
+  const int index = int(m_rowColumns.indexOf(column, Qt::CaseInsensitive));
+  if (index < 0) {
+    ReportError(QStringLiteral("Item not found in this collection: %1").arg(column));
+    return false;
+  }
+  const long size = static_cast<long>(m_rows.size());
+  long start = 0;
+  long step = 1;
+  switch (type) {
+    case FindFirst:
+      break;
+    case FindLast:
+      start = size - 1;
+      step = -1;
+      break;
+    case FindNext:
+      start = m_onDeletedRow ? m_pos : m_pos + 1;
+      break;
+    case FindPrevious:
+      start = m_pos - 1;
+      step = -1;
+      break;
+  }
+  for (long i = start; i >= 0 && i < size; i += step) {
+    const QVariant& cell = m_rows[static_cast<std::size_t>(i)].at(index);
+    if (QVariant::compare(cell, value) == QPartialOrdering::Equivalent) {
+      m_pos = i;
+      m_onDeletedRow = false;
+      m_editMode = NoEdit;
+      LoadCurrentRow();
+      return true;
+    }
+  }
+  return false;
+}
+
+void CGMDaoRecordset::AddNew() {
+  if (!m_open || !m_updatable) {
+    ReportError(QStringLiteral("Cannot update. Database or object is read-only."));
+    return;
+  }
+  ClearMembers();
+  m_editMode = Adding;
+}
+
+void CGMDaoRecordset::ClearMembers() {
+  // A new row starts with empty texts, zero numbers and cleared dates.
+  const QVariantList empty;
+  CFieldExchange clear(&empty, 0);
+  DoFieldExchange(clear);
+}
+
+void CGMDaoRecordset::Edit() {
+  if (!m_open || !m_updatable) {
+    ReportError(QStringLiteral("Cannot update. Database or object is read-only."));
+    return;
+  }
+  if (!HasCurrentRow()) {
+    ReportError(QStringLiteral("No current record."));
+    return;
+  }
+  m_editMode = Editing;
+}
+
+QVariantList CGMDaoRecordset::InsertMembers() {
+  const QStringList& columns = ColumnNames();
+  const QString key = KeyColumn();
+  const int keyIndex = key.isEmpty() ? -1 : int(columns.indexOf(key));
+  QVariantList values = StoredValues();
+  QStringList names;
+  QVariantList bound;
+  for (qsizetype i = 0; i < columns.size(); ++i) {
+    if (i == keyIndex) continue;
+    names.append(SqlDialect::name(columns.at(i)));
+    bound.append(values.at(i));
+  }
+  const QString identity = key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(key);
+  QSqlQuery* query = Prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                                  .arg(GetDefaultSQL(), names.join(QLatin1Char(',')),
+                                       placeholders(names.size()), identity));
+  if (!Run(query, bound)) return {};
+  const QVariant assigned = query->next() ? query->value(0) : QVariant();
+  query->finish();
+  if (!assigned.isValid()) {
+    ReportError(QStringLiteral("The new row got no key"));
+    return {};
+  }
+  QVariantList row;
+  if (keyIndex >= 0) {
+    values[keyIndex] = assigned;
+  } else {
+    row.append(assigned);
+  }
+  row.append(values);
+  return row;
+}
+
+bool CGMDaoRecordset::Update() {
+  if (!m_open || m_editMode == NoEdit) {
+    ReportError(QStringLiteral("Update without AddNew or Edit."));
+    return false;
+  }
+  if (m_editMode == Adding) {
+    QVariantList row = InsertMembers();
+    if (row.isEmpty()) return false;
+    m_rows.push_back(std::move(row));
+    m_pos = static_cast<long>(m_rows.size()) - 1;
+  } else {
+    const QStringList& columns = ColumnNames();
+    const QString key = KeyColumn();
+    const int keyIndex = key.isEmpty() ? -1 : int(columns.indexOf(key));
+    QVariantList values = StoredValues();
+    QStringList assignments;
+    QVariantList bound;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+      if (i == keyIndex) continue;
+      assignments.append(SqlDialect::name(columns.at(i)) + QStringLiteral(" = ?"));
+      bound.append(values.at(i));
+    }
+    const QVariant rowId = m_rows[static_cast<std::size_t>(m_pos)].at(m_identityColumn);
+    bound.append(rowId);
+    const QString identity = key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(key);
+    if (!Run(Prepared(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                          .arg(GetDefaultSQL(), assignments.join(QLatin1Char(',')), identity)),
+             bound)) {
+      return false;
+    }
+    QVariantList row;
+    if (keyIndex >= 0) {
+      values[keyIndex] = rowId;  // the key never changes
+    } else {
+      row.append(rowId);
+    }
+    row.append(values);
+    m_rows[static_cast<std::size_t>(m_pos)] = std::move(row);
+  }
+  m_onDeletedRow = false;
+  m_editMode = NoEdit;
+  LoadCurrentRow();
+  return true;
+}
+
+long CGMDaoRecordset::AppendRow(const std::function<void()>& fill) {
+  if (!CanAppend()) return -1;
+  if (m_open) {
+    AddNew();
+    fill();
+    if (!Update()) return -1;
+    return static_cast<long>(
+        m_rows[static_cast<std::size_t>(m_pos)].at(m_identityColumn).toLongLong());
+  }
+  ClearMembers();
+  fill();
+  const QVariantList row = InsertMembers();
+  if (row.isEmpty()) return -1;
+  // The members take the stored row back, the engine's key with it.
+  const int first = KeyColumn().isEmpty() ? 1 : 0;
+  CFieldExchange load(&row, first);
+  DoFieldExchange(load);
+  const int identity = first == 1 ? 0 : int(ColumnNames().indexOf(KeyColumn()));
+  return static_cast<long>(row.at(identity).toLongLong());
+}
+
+void CGMDaoRecordset::Delete() {
+  if (!m_open || !m_updatable) {
+    ReportError(QStringLiteral("Cannot update. Database or object is read-only."));
+    return;
+  }
+  if (!HasCurrentRow()) {
+    ReportError(QStringLiteral("No current record."));
+    return;
+  }
+  const QString key = KeyColumn();
+  const QString identity = key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(key);
+  const QVariant rowId = m_rows[static_cast<std::size_t>(m_pos)].at(m_identityColumn);
+  if (!Run(Prepared(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(GetDefaultSQL(), identity)),
+           {rowId})) {
+    return;
+  }
+  m_rows.erase(m_rows.begin() + m_pos);
+  m_onDeletedRow = true;
+  m_editMode = NoEdit;
+}
+
+void CGMDaoRecordset::CancelUpdate() {
+  m_editMode = NoEdit;
+  LoadCurrentRow();
+}
+
+bool CGMDaoRecordset::Requery() {
+  if (!m_open) {
+    ReportError(QStringLiteral("The row set is not open"));
+    return false;
+  }
+  if (!ReadRows(m_sql, m_sqlValues)) return false;
+  m_pos = 0;
+  m_onDeletedRow = false;
+  m_editMode = NoEdit;
+  LoadCurrentRow();
+  return true;
+}
+
+bool CGMDaoRecordset::Execute(const QString& sql, const QVariantList& values) {
+  if (!EnsureConnection()) return false;
+  QSqlQuery* query = Prepared(sql);
+  if (!Run(query, values)) return false;
+  query->finish();
+  return true;
+}
+
+bool CGMDaoRecordset::CanAppend() {
+  if (GetDefaultSQL().isEmpty() || !EnsureConnection() || m_database->isReadOnly()) return false;
+  return m_open ? m_updatable : m_nDefaultType != dbOpenSnapshot;
+}
+
+QVariant CGMDaoRecordset::GetFieldValue(const QString& column) const {
+  if (!HasCurrentRow()) return {};
+  const int index = int(m_rowColumns.indexOf(column, Qt::CaseInsensitive));
+  return index < 0 ? QVariant() : m_rows[static_cast<std::size_t>(m_pos)].at(index);
+}
+
+void CGMDaoRecordset::SetFilter(const CSqlFilter& filter) {
+  m_strFilter = filter.text();
+  m_filterValues = filter.values();
+}
+
+long CGMDaoRecordset::Aggregate(const QString& expression, const CSqlFilter& filter) {
+  QString sql = QStringLiteral("SELECT %1 AS Result FROM %2").arg(expression, GetDefaultSQL());
+  if (!filter.isEmpty()) sql += QStringLiteral(" WHERE ") + filter.text();
+  const long result = Open(dbOpenSnapshot, sql, filter.values())
+                          ? static_cast<long>(GetFieldValue(QStringLiteral("Result")).toLongLong())
+                          : 0;
+  Close();
+  return result;
+}
+
+bool CGMDaoRecordset::DeleteWhere(const CSqlFilter& filter) {
+  if (filter.isEmpty()) return false;
+  Close();
+  return Execute(QStringLiteral("DELETE FROM %1 WHERE ").arg(GetDefaultSQL()) + filter.text(),
+                 filter.values());
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the image database's SQL needs to know about the engine behind a connection: SQLite for
+// the local archive, PostgreSQL for an archive shared by several workstations. Everything else
+// the record sets write is plain SQL: identifiers unquoted (each engine folds them the same way
+// in the schema and in the queries), values bound, keys read back with INSERT ... RETURNING and
+// date-times kept as "yyyy-MM-dd hh:mm:ss" text.
+class SqlDialect {
+ public:
+  // The dialect of a Qt SQL driver name ("QSQLITE", "QPSQL"); SQLite for any other.
+  static const SqlDialect& forDriver(const QString& driverName);
+
+  QString driverName;
+  // Case-insensitive pattern match (its escape character is '\').
+  QString likeOperator;
+  // The engine's own row address, for tables without a key column (PatInfo).
+  QString rowIdentity;
+  // Statements run once on every new connection.
+  QStringList sessionSetup;
+
+  // An identifier as it goes into SQL: reserved words ("Index") quoted, the rest as written.
+  static QString name(const QString& identifier);
+  // "column LIKE ? ESCAPE '\'" in this dialect.
+  QString likeCondition(const QString& column) const;
+};
+
+// The operator's own text inside a LIKE pattern: '%', '_' and the escape character itself
+// stand for themselves.
+QString escapeLike(const QString& text);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include "db/DateTime.h"
+
+// The WHERE condition of a record set query, built from the criteria the operator gave: each
+// given criterion adds one condition, joined with AND, its value bound in order. Criteria that
+// are not given (an empty text, a number of 0 or less, an invalid date) add nothing, so no
+// criteria at all select every row.
+class CSqlFilter {
+ public:
+  // column = text, when the text is not empty.
+  void addText(const QString& column, const QString& text);
+  // column = value, when the value is greater than 0.
+  void addNumber(const QString& column, long value);
+  // The text at the start (prefix) or anywhere (contains) of the column, without letter case;
+  // the operator's '%' and '_' match only themselves. Nothing for an empty text.
+  void addPrefix(const QString& column, const QString& text);
+  void addContains(const QString& column, const QString& text);
+  // A date-time column from the start of the from-day to the end (23:59:59) of the to-day.
+  // Only the from-date valid: that single day; only the to-date valid: everything up to its
+  // end; neither: no condition. A date is valid with year 1900 to 2100, month 1 to 12 and day
+  // 1 to 31.
+  void addDateRange(const QString& column, int fromYear, int fromMonth, int fromDay, int toYear,
+                    int toMonth, int toDay);
+
+  static bool isValidSearchDate(int year, int month, int day);
+
+  bool isEmpty() const { return m_conditions.isEmpty(); }
+  QString text() const { return m_conditions.join(QStringLiteral(" AND ")); }
+  const QVariantList& values() const { return m_values; }
+
+ private:
+  void add(const QString& condition, const QVariant& value);
+
+  QStringList m_conditions;
+  QVariantList m_values;
+};
+
+// The ORDER BY text of a column with a sort direction: -1 the column alone, 0 " Desc" (0 is
+// descending), 1 " Asc".
+QString sortText(const QString& column, int direction);
+
+// Date-times as the database keeps them: "yyyy-MM-dd hh:mm:ss" text, which sorts and compares
+// like the moments it names; NULL for a null or invalid value.
+QVariant dateTimeToSql(const CDateTime& value);
+// The stored value back: NULL gives the null date-time, unreadable text an invalid one.
+CDateTime dateTimeFromSql(const QVariant& value);

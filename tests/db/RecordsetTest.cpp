@@ -1,0 +1,292 @@
+#include <QFile>
+#include <QSet>
+
+#include "DbTestSupport.h"
+#include "db/ImageDatabase.h"
+#include "db/SqlFilter.h"
+
+namespace {
+
+using Recordset = DbTest;
+
+TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
+  ASSERT_FALSE(QFile::exists(path));
+  CdbDatabase db(path);
+  ASSERT_TRUE(db.Open(CGMDaoRecordset::dbOpenSnapshot,
+                      QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                     "name NOT LIKE 'sqlite%'")));
+  QSet<QString> tables;
+  for (; !db.IsEOF(); db.MoveNext()) tables.insert(db.GetFieldValue("name").toString());
+  EXPECT_EQ(tables,
+            QSet<QString>(CdbDatabase::TableNames().begin(), CdbDatabase::TableNames().end()));
+  EXPECT_EQ(CdbDatabase::TableNames().size(), 24);
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+// Every key and search column is found through an index, not by reading the whole table.
+TEST_F(Recordset, KeyAndSearchColumnsAreIndexed) {
+  const char* const conditions[][2] = {{"PatInfo", "PatID = 'x'"},
+                                       {"PatInfo", "PatName LIKE 'x%' ESCAPE '\\'"},
+                                       {"PatInfo", "PatSchedule >= 'x'"},
+                                       {"StuInfo", "StuSeq = 1"},
+                                       {"StuInfo", "PatID = 'x'"},
+                                       {"StuInfo", "StuDateTime >= 'x'"},
+                                       {"StuInfo", "StuAccessNo = 'x'"},
+                                       {"SerInfo", "SerSeq = 1"},
+                                       {"SerInfo", "StuSeq = 1"},
+                                       {"ImgInfo", "ImgSeq = 1"},
+                                       {"ImgInfo", "SerSeq = 1 AND ImageNo = 2"},
+                                       {"ImgInfo", "SOPInstanceUID = 'x'"},
+                                       {"tEP", "NameEP = 'x' AND KeyMT = 1"},
+                                       {"tVP", "NameVP = 'x' AND KeyMT = 1"},
+                                       {"tEC", "KeyVP = 1 AND KeyBS = 1"},
+                                       {"Worklist", "StuAccessNo = 'x'"}};
+  CdbDatabase db(path);
+  for (const auto& [table, condition] : conditions) {
+    ASSERT_TRUE(db.Open(CGMDaoRecordset::dbOpenSnapshot,
+                        QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM %1 WHERE %2")
+                            .arg(QLatin1String(table), QLatin1String(condition))));
+    const QString plan = db.GetFieldValue("detail").toString();
+    EXPECT_TRUE(plan.contains(QLatin1String("USING")) && plan.startsWith(QLatin1String("SEARCH")))
+        << table << " " << condition << ": " << plan.toStdString();
+  }
+}
+
+TEST_F(Recordset, EmptyRowSetIsBothBeforeTheFirstAndAfterTheLastRow) {
+  CDRPatInfo patients(path);
+  EXPECT_TRUE(patients.IsBOF() && patients.IsEOF());  // closed
+  ASSERT_TRUE(patients.Open());
+  EXPECT_TRUE(patients.IsOpen());
+  EXPECT_TRUE(patients.IsBOF());
+  EXPECT_TRUE(patients.IsEOF());
+  patients.MoveNext();
+  patients.MoveLast();
+  EXPECT_TRUE(patients.IsEOF() || patients.IsBOF());
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+TEST_F(Recordset, MovesAndFindWalkTheRowsInSortOrder) {
+  addPatients({{"P3", "Cara", {}, {}}, {"P1", "Abe", {}, {}}, {"P2", "Bea", {}, {}}});
+  CDRPatInfo patients(path);
+  patients.m_strSort = QStringLiteral("PatID");
+  ASSERT_TRUE(patients.Open());
+  EXPECT_EQ(patients.GetRecordCount(), 3);
+  EXPECT_EQ(patients.PatID, "P1");
+  EXPECT_FALSE(patients.IsBOF());
+  patients.MoveLast();
+  EXPECT_EQ(patients.PatID, "P3");
+  patients.MovePrev();
+  EXPECT_EQ(patients.PatID, "P2");
+  patients.Move(-5);
+  EXPECT_TRUE(patients.IsBOF());
+  patients.MoveFirst();
+  EXPECT_EQ(patients.GetFieldValue("PatName").toString(), "Abe");
+
+  EXPECT_TRUE(patients.Find(CGMDaoRecordset::FindFirst, "PatName", QStringLiteral("Cara")));
+  EXPECT_EQ(patients.PatID, "P3");
+  EXPECT_FALSE(patients.Find(CGMDaoRecordset::FindNext, "PatName", QStringLiteral("Abe")));
+  EXPECT_EQ(patients.PatID, "P3");  // unchanged when nothing is found
+  EXPECT_TRUE(patients.Find(CGMDaoRecordset::FindPrevious, "PatName", QStringLiteral("Abe")));
+  EXPECT_EQ(patients.PatID, "P1");
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+TEST_F(Recordset, AppendEditAndDeleteWriteThroughToTheTable) {
+  CDRStuInfo studies(path);
+  ASSERT_TRUE(studies.Open());
+  ASSERT_TRUE(studies.CanAppend());
+  studies.AddNew();
+  studies.StuID = QStringLiteral("S1");
+  studies.StuDateTime = CDateTime(2024, 2, 29, 13, 45, 7);
+  ASSERT_TRUE(studies.Update());
+  EXPECT_EQ(studies.StuSeq, 1);  // the engine's key
+  studies.AddNew();
+  EXPECT_TRUE(studies.StuID.isEmpty());  // a new row starts cleared
+  EXPECT_EQ(studies.StuDateTime.status(), CDateTime::Null);
+  studies.StuID = QStringLiteral("S2");
+  ASSERT_TRUE(studies.Update());
+  EXPECT_EQ(studies.StuSeq, 2);
+
+  studies.MoveFirst();
+  studies.Edit();
+  studies.StuDesc = QStringLiteral("changed");
+  studies.StuSeq = 99;  // keys are the engine's: an edit never moves a row
+  ASSERT_TRUE(studies.Update());
+  studies.MoveLast();
+  studies.Edit();
+  studies.StuDesc = QStringLiteral("dropped");
+  studies.CancelUpdate();
+  EXPECT_TRUE(studies.StuDesc.isEmpty());
+
+  ASSERT_TRUE(studies.Requery());
+  EXPECT_EQ(studies.StuSeq, 1);
+  EXPECT_EQ(studies.StuDesc, "changed");
+  EXPECT_EQ(studies.StuDateTime, CDateTime(2024, 2, 29, 13, 45, 7));
+
+  // Deleting while walking: MoveNext goes on with the row after the deleted one.
+  int visited = 0;
+  for (; !studies.IsEOF(); studies.MoveNext()) {
+    studies.Delete();
+    ++visited;
+  }
+  EXPECT_EQ(visited, 2);
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM StuInfo"), 0);
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+TEST_F(Recordset, RowsWithoutKeyColumnAreEditedAndDeletedOneByOne) {
+  addPatients({{"P1", "Same", {}, {}}, {"P2", "Same", {}, {}}});
+  CDRPatInfo patients(path);
+  patients.m_strSort = QStringLiteral("PatID");
+  ASSERT_TRUE(patients.Open());
+  patients.Edit();
+  patients.PatEtc = QStringLiteral("first");
+  ASSERT_TRUE(patients.Update());
+  patients.MoveNext();
+  patients.Delete();
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM PatInfo"), 1);
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM PatInfo WHERE PatEtc = 'first' AND PatID = 'P1'"), 1);
+}
+
+TEST_F(Recordset, EngineErrorsAreShownAsDBExceptionAndTheOperationFails) {
+  CdbDatabase db(path);
+  EXPECT_FALSE(db.Open(-1, QStringLiteral("SELECT * FROM NoSuchTable")));
+  EXPECT_FALSE(db.IsOpen());
+  EXPECT_TRUE(db.IsEOF());
+  EXPECT_FALSE(db.Execute(QStringLiteral("DELETE FROM NoSuchTable")));
+  ASSERT_EQ(sink.count(), 2);
+  for (const auto& message : sink.messages()) {
+    EXPECT_EQ(message.caption, "DBException");
+    EXPECT_EQ(message.style, MB_OK | MB_ICONWARNING);
+    EXPECT_TRUE(message.text.contains("NoSuchTable")) << message.text.toStdString();
+  }
+}
+
+TEST_F(Recordset, ReadOnlyRowSetsRefuseChanges) {
+  addPatients({{"P1", "Abe", {}, {}}});
+  CDRPatInfo patients(path);
+  ASSERT_TRUE(patients.Open(CGMDaoRecordset::dbOpenSnapshot));
+  EXPECT_FALSE(patients.CanAppend());
+  EXPECT_EQ(patients.InsertNew("P2", "Bea", 1980, 1, 1, "F", 0, 0, "", "", {}), -1);
+  patients.Edit();
+  EXPECT_EQ(sink.count(), 1);
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM PatInfo"), 1);
+
+  CdbDatabase db(path);  // rows of a SELECT text are read-only too
+  ASSERT_TRUE(db.Open(-1, QStringLiteral("SELECT * FROM PatInfo")));
+  EXPECT_FALSE(db.CanAppend());
+}
+
+// When the connection is lost in the middle of a walk, every change fails; the walk must still
+// end, with one message rather than one per row.
+TEST_F(Recordset, LoopOverABrokenConnectionEnds) {
+  addPatients({{"P1", "A", {}, {}}, {"P2", "B", {}, {}}, {"P3", "C", {}, {}}});
+  CDRPatInfo patients(path);
+  ASSERT_TRUE(patients.Open());
+  patients.Database()->connection().close();
+  int rounds = 0;
+  while (!patients.IsEOF() && rounds < 100) {
+    patients.Edit();
+    patients.PatEtc = QStringLiteral("x");
+    patients.Update();
+    patients.MoveNext();
+    ++rounds;
+  }
+  EXPECT_EQ(rounds, 1);
+  EXPECT_EQ(sink.count(), 1);
+  EXPECT_EQ(sink.messages().first().caption, "DBException");
+
+  // The same loop over deletes, and a query on the lost connection, end the same way.
+  sink.clear();
+  ASSERT_TRUE(patients.Open());  // a private connection is made anew
+  EXPECT_EQ(patients.GetRecordCount(), 3);
+  patients.Database()->connection().close();
+  for (rounds = 0; !patients.IsEOF() && rounds < 100; ++rounds) {
+    patients.Delete();
+    patients.MoveNext();
+  }
+  EXPECT_EQ(rounds, 1);
+  EXPECT_EQ(sink.count(), 1);
+}
+
+TEST_F(Recordset, SharedConnectionKeepsSeveralTablesInOneTransaction) {
+  CDaoDatabase database;
+  ASSERT_TRUE(database.Open(path));
+  CDRPatInfo patients(&database);
+  CDRStuInfo studies(&database);
+  ASSERT_TRUE(database.BeginTrans());
+  ASSERT_EQ(patients.InsertNew("P1", "Abe", 1980, 1, 1, "M", 0, 0, "", "", {}), 0);
+  CDStuInfo study;
+  study.PatID = QStringLiteral("P1");
+  ASSERT_GT(studies.InsertNew(study), 0);
+  ASSERT_TRUE(database.Rollback());
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM PatInfo"), 0);
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM StuInfo"), 0);
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+TEST(SqlFilter, CriteriaThatAreNotGivenAddNothing) {
+  CSqlFilter filter;
+  filter.addText("PatID", "");
+  filter.addNumber("SerSeq", 0);
+  filter.addNumber("SerSeq", -3);
+  filter.addPrefix("PatName", "");
+  filter.addDateRange("PatSchedule", 0, 0, 0, 2101, 1, 1);
+  EXPECT_TRUE(filter.isEmpty());
+  EXPECT_EQ(filter.text(), "");
+
+  filter.addText("PatID", "O'Brien");
+  filter.addNumber("SerSeq", 7);
+  filter.addContains("PatName", "5%_\\");
+  EXPECT_EQ(filter.text(), "PatID = ? AND SerSeq = ? AND PatName LIKE ? ESCAPE '\\'");
+  EXPECT_EQ(filter.values(), QVariantList({"O'Brien", qlonglong(7), "%5\\%\\_\\\\%"}));
+}
+
+TEST(SqlFilter, DateRangeCoversWholeDays) {
+  struct Case {
+    int from[3];
+    int to[3];
+    QString text;
+    QVariantList values;
+  };
+  const Case cases[] = {
+      {{2024, 3, 1}, {2024, 3, 5}, "D >= ? AND D <= ?", {"2024-03-01", "2024-03-05 23:59:59"}},
+      {{2024, 3, 1}, {0, 0, 0}, "D >= ? AND D <= ?", {"2024-03-01", "2024-03-01 23:59:59"}},
+      {{2024, 3, 0}, {2024, 3, 5}, "D <= ?", {"2024-03-05 23:59:59"}},
+      {{2024, 3, 32}, {2024, 3, 5}, "D <= ?", {"2024-03-05 23:59:59"}},
+      {{1899, 12, 31}, {2024, 13, 1}, "", {}},
+  };
+  for (const Case& c : cases) {
+    CSqlFilter filter;
+    filter.addDateRange("D", c.from[0], c.from[1], c.from[2], c.to[0], c.to[1], c.to[2]);
+    EXPECT_EQ(filter.text(), c.text);
+    EXPECT_EQ(filter.values(), c.values);
+  }
+}
+
+TEST(SqlFilter, SortDirectionZeroIsDescending) {
+  EXPECT_EQ(sortText("ImageNo", -1), "ImageNo");
+  EXPECT_EQ(sortText("ImageNo", 0), "ImageNo Desc");
+  EXPECT_EQ(sortText("ImageNo", 1), "ImageNo Asc");
+}
+
+TEST(SqlFilter, StoredDateTimesSortAsTheMomentsTheyName) {
+  const CDateTime moments[] = {CDateTime(1899, 12, 30), CDateTime(1999, 12, 31, 23, 59, 59),
+                               CDateTime(2000, 1, 1, 0, 0, 0), CDateTime(2024, 2, 9, 8, 5, 0),
+                               CDateTime(2024, 10, 1, 7, 0, 0)};
+  for (std::size_t i = 0; i + 1 < std::size(moments); ++i) {
+    EXPECT_LT(dateTimeToSql(moments[i]).toString(), dateTimeToSql(moments[i + 1]).toString());
+  }
+  for (const CDateTime& moment : moments) EXPECT_EQ(dateTimeFromSql(dateTimeToSql(moment)), moment);
+  EXPECT_TRUE(dateTimeToSql(CDateTime::null()).isNull());
+  EXPECT_EQ(dateTimeFromSql(QVariant()).status(), CDateTime::Null);
+  EXPECT_EQ(dateTimeFromSql(QStringLiteral("garbage")).status(), CDateTime::Invalid);
+}
+
+TEST(ImageDatabaseSchema, StatementsSplitWithoutComments) {
+  const QStringList statements = imagedb::schemaStatements(
+      "-- a comment; with a semicolon\nCREATE TABLE a (x);\n\n CREATE INDEX i ON a (x); -- end\n");
+  EXPECT_EQ(statements, QStringList({"CREATE TABLE a (x)", "CREATE INDEX i ON a (x)"}));
+}
+
+}  // namespace

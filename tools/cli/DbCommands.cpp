@@ -1,0 +1,292 @@
+// The image database commands of torascan-cli: a synthetic archive of any size for benchmarks,
+// and the row counts of the core tables.
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+#include <optional>
+
+#include "CliCommands.h"
+#include "db/DRImgInfo.h"
+#include "db/DRPatInfo.h"
+#include "db/DRSerInfo.h"
+#include "db/DRStuInfo.h"
+#include "db/DbDatabase.h"
+
+namespace cli {
+namespace {
+
+const QStringList kCoreTables{QStringLiteral("PatInfo"), QStringLiteral("StuInfo"),
+                              QStringLiteral("SerInfo"), QStringLiteral("ImgInfo")};
+// Patients committed per transaction: large enough for speed, small enough that an interrupted
+// fill keeps most of its work.
+constexpr int kPatientsPerTransaction = 2000;
+
+void printError(const QString& message) {
+  std::fprintf(stderr, "torascan-cli: %s\n", message.toLocal8Bit().constData());
+}
+
+// Parses "--name value" options; every name in required must be present. Prints the problem
+// and gives nothing on a wrong command line.
+std::optional<QMap<QString, QString>> parse(const QStringList& args, const QStringList& names,
+                                            const QStringList& required) {
+  QCommandLineParser parser;
+  for (const QString& name : names) parser.addOption({name, name, QStringLiteral("value")});
+  if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
+    printError(parser.errorText());
+    return std::nullopt;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    printError(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+    return std::nullopt;
+  }
+  QMap<QString, QString> values;
+  for (const QString& name : names) {
+    if (parser.isSet(name)) values.insert(name, parser.value(name));
+  }
+  for (const QString& name : required) {
+    if (!values.contains(name)) {
+      printError(QStringLiteral("--%1 is required").arg(name));
+      return std::nullopt;
+    }
+  }
+  return values;
+}
+
+// A non-negative count option; nothing (after the message) for another text.
+std::optional<long> count(const QMap<QString, QString>& values, const QString& name,
+                          long fallback) {
+  if (!values.contains(name)) return fallback;
+  bool ok = false;
+  const long value = values.value(name).toLong(&ok);
+  if (!ok || value < 0) {
+    printError(QStringLiteral("--%1 expects a whole number of 0 or more").arg(name));
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Names from several scripts and with a quote, as a real archive holds them.
+const QStringList kFamilyNames{
+    QStringLiteral("Smith"),
+    QStringLiteral("O'Brien"),
+    QStringLiteral("Garcia"),
+    QStringLiteral("Novak"),
+    QStringLiteral("Kim"),
+    QStringLiteral("\uae40"),
+    QStringLiteral("\uc774"),
+    QStringLiteral("Müller"),
+    QStringLiteral("Rossi"),
+    QStringLiteral("Nakamura"),
+    QStringLiteral("Ivanova"),
+    QStringLiteral("Dubois"),
+    QStringLiteral("Nielsen"),
+    QStringLiteral("Papadopoulou"),
+    QStringLiteral("\u03a0\u03b1\u03c0\u03b1\u03b4\u03cc\u03c0\u03bf\u03c5\u03bb\u03bf\u03c2"),
+    QStringLiteral("Okafor"),
+    QStringLiteral("Silva"),
+    QStringLiteral("Chen"),
+    QStringLiteral("Haddad"),
+    QStringLiteral("Kowalski")};
+const QStringList kGivenNames{QStringLiteral("Anna"),  QStringLiteral("Ben"),
+                              QStringLiteral("Chloe"), QStringLiteral("David"),
+                              QStringLiteral("Eva"),   QStringLiteral("Farid"),
+                              QStringLiteral("Grace"), QStringLiteral("Hana"),
+                              QStringLiteral("Ivan"),  QStringLiteral("Jun")};
+const QStringList kBodyParts{QStringLiteral("CHEST"), QStringLiteral("HAND"),
+                             QStringLiteral("KNEE"), QStringLiteral("LSPINE")};
+
+struct FillCounts {
+  long patients = 0;
+  long studies = 0;
+  long series = 0;
+  long images = 0;
+};
+
+// Adds one patient with its studies (one series each) and images.
+bool addPatient(long number, long studiesPerPatient, long imagesPerStudy, CDRPatInfo& patients,
+                CDRStuInfo& studies, CDRSerInfo& seriesSet, CDRImgInfo& images, FillCounts& added) {
+  const QString patID = QStringLiteral("P%1").arg(number, 7, 10, QLatin1Char('0'));
+  const QString name = kFamilyNames.at(number % kFamilyNames.size()) + QLatin1Char('^') +
+                       kGivenNames.at((number / kFamilyNames.size()) % kGivenNames.size());
+  // About a hundred patients a day over the schedule's days, from 08:00 on.
+  const QDate day = QDate(2024, 1, 1).addDays(number % 1000);
+  const int minute = static_cast<int>((number / 1000) % 600);
+  const CDateTime schedule(day.year(), day.month(), day.day(), 8 + minute / 60, minute % 60, 0);
+  if (patients.InsertNew(patID, name, 1930 + number % 80, 1 + number % 12, 1 + number % 28,
+                         number % 2 ? QStringLiteral("F") : QStringLiteral("M"), 50 + number % 50,
+                         150 + number % 40, QString(), QString(), schedule) != 0) {
+    return false;
+  }
+  ++added.patients;
+  for (long s = 0; s < studiesPerPatient; ++s) {
+    const QDate studyDay = day.addDays(s);
+    CDStuInfo study;
+    study.StuID = QStringLiteral("%1-%2").arg(patID).arg(s + 1);
+    study.PatID = patID;
+    study.StuDesc = kBodyParts.at(s % kBodyParts.size());
+    study.StuDateTime = CDateTime(studyDay.year(), studyDay.month(), studyDay.day(),
+                                  schedule.hour(), schedule.minute(), 0);
+    study.StuSchedule = study.StuDateTime;
+    study.StuAccessNo =
+        QStringLiteral("A%1").arg(number * studiesPerPatient + s, 9, 10, QLatin1Char('0'));
+    study.StuInstanceUID =
+        QStringLiteral("1.2.826.0.1.3680043.10.999.%1.%2").arg(number).arg(s + 1);
+    if (studies.InsertNew(study) < 0) return false;
+    ++added.studies;
+
+    CDSerInfo series;
+    series.StuSeq = study.StuSeq;
+    series.SeriesNo = 1;
+    series.PatID = patID;
+    series.StuID = study.StuID;
+    series.Laterality = s % 2 ? QStringLiteral("L") : QStringLiteral("R");
+    series.BodyPart = study.StuDesc;
+    series.PatientPosition = QStringLiteral("PA");
+    series.SeriesDate = study.StuDateTime;
+    if (seriesSet.InsertNew(series) < 0) return false;
+    ++added.series;
+
+    for (long k = 0; k < imagesPerStudy; ++k) {
+      CDImgInfo image;
+      image.SerSeq = series.SerSeq;
+      image.ImageNo = k + 1;
+      image.SeriesNo = 1;
+      image.FullPath = QStringLiteral("archive/%1/%2_%3.dcm")
+                           .arg(studyDay.toString(QStringLiteral("yyyyMMdd")), study.StuID)
+                           .arg(k + 1);
+      image.Laterality = series.Laterality;
+      image.PatientPosition = series.PatientPosition;
+      image.Manufacturer = QStringLiteral("Synthetic");
+      image.InstitutionName = QStringLiteral("Benchmark Hospital");
+      image.InstanceNumber = k + 1;
+      image.ImageDateTime = study.StuDateTime;
+      image.AcquisitionDateTime = study.StuDateTime;
+      image.SamplesPerPixel = 1;
+      image.PhotometricInterpretation = QStringLiteral("MONOCHROME2");
+      image.Rows = 3000;
+      image.Columns = 2500;
+      image.BitsAllocated = 16;
+      image.BitsStored = 14;
+      image.HighBit = 13;
+      image.RescaleSlope = 1;
+      image.ImagerPixelSpacing = 0.143;
+      image.ViewPosition = series.PatientPosition;
+      image.KVP = 80;
+      image.MAS = 10;
+      image.WindowCenter = 8192;
+      image.WindowWidth = 16384;
+      image.SOPClassUID_U = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1");
+      image.SOPInstanceUID = study.StuInstanceUID + QStringLiteral(".1.%1").arg(k + 1);
+      image.Modality = QStringLiteral("DX");
+      if (images.InsertNew(image) < 0) return false;
+      ++added.images;
+    }
+  }
+  return true;
+}
+
+QJsonObject countsJson(CdbDatabase& db) {
+  QJsonObject json;
+  for (const QString& table : kCoreTables) {
+    if (!db.Open(CGMDaoRecordset::dbOpenSnapshot,
+                 QStringLiteral("SELECT COUNT(*) AS RowCount FROM %1").arg(table))) {
+      return {};
+    }
+    json.insert(table, db.GetFieldValue(QStringLiteral("RowCount")).toLongLong());
+  }
+  db.Close();
+  return json;
+}
+
+}  // namespace
+
+int runDbFill(const QStringList& args) {
+  const auto values =
+      parse(args,
+            {QStringLiteral("db"), QStringLiteral("patients"),
+             QStringLiteral("studies-per-patient"), QStringLiteral("images-per-study")},
+            {QStringLiteral("db"), QStringLiteral("patients")});
+  if (!values) return kExitUsage;
+  const auto patientCount = count(*values, QStringLiteral("patients"), 0);
+  const auto studiesPerPatient = count(*values, QStringLiteral("studies-per-patient"), 2);
+  const auto imagesPerStudy = count(*values, QStringLiteral("images-per-study"), 5);
+  if (!patientCount || !studiesPerPatient || !imagesPerStudy) return kExitUsage;
+
+  QElapsedTimer timer;
+  timer.start();
+  CDaoDatabase database;
+  QString error;
+  if (!database.Open(values->value(QStringLiteral("db")), &error)) {
+    printError(error);
+    return kExitFailure;
+  }
+  CdbDatabase db(&database);
+  CDRPatInfo patients(&database);
+  CDRStuInfo studies(&database);
+  CDRSerInfo series(&database);
+  CDRImgInfo images(&database);
+  // New patients are numbered after the ones already there, so a second fill adds to the first.
+  const long first =
+      db.Open(CGMDaoRecordset::dbOpenSnapshot,
+              QStringLiteral("SELECT COUNT(*) AS RowCount FROM PatInfo"))
+          ? static_cast<long>(db.GetFieldValue(QStringLiteral("RowCount")).toLongLong())
+          : 0;
+  db.Close();
+  FillCounts added;
+  bool ok = true;
+  for (long p = 0; ok && p < *patientCount; p += kPatientsPerTransaction) {
+    ok = database.BeginTrans();
+    const long end = std::min(*patientCount, p + kPatientsPerTransaction);
+    for (long i = p; ok && i < end; ++i) {
+      ok = addPatient(first + i, *studiesPerPatient, *imagesPerStudy, patients, studies, series,
+                      images, added);
+    }
+    ok = ok ? database.CommitTrans() : (database.Rollback(), false);
+  }
+  // The counts the browser lists, in one pass rather than one recount per study.
+  ok =
+      ok &&
+      db.Execute(QStringLiteral("UPDATE SerInfo SET InstanceCount = (SELECT COUNT(*) FROM ImgInfo "
+                                "WHERE ImgInfo.SerSeq = SerInfo.SerSeq)")) &&
+      db.Execute(QStringLiteral(
+          "UPDATE StuInfo SET TotalSeries = (SELECT COUNT(*) FROM SerInfo "
+          "WHERE SerInfo.StuSeq = StuInfo.StuSeq), TotalInstance = (SELECT "
+          "COALESCE(SUM(InstanceCount), 0) FROM SerInfo WHERE SerInfo.StuSeq = StuInfo.StuSeq)")) &&
+      db.Execute(QStringLiteral("ANALYZE"));
+  if (!ok) {
+    printError(QStringLiteral("%1: the fill stopped").arg(values->value(QStringLiteral("db"))));
+    return kExitFailure;
+  }
+  QJsonObject json{{QStringLiteral("PatInfo"), qint64(added.patients)},
+                   {QStringLiteral("StuInfo"), qint64(added.studies)},
+                   {QStringLiteral("SerInfo"), qint64(added.series)},
+                   {QStringLiteral("ImgInfo"), qint64(added.images)},
+                   {QStringLiteral("seconds"), timer.elapsed() / 1000.0}};
+  std::fputs(QJsonDocument(QJsonObject{{QStringLiteral("added"), json}})
+                 .toJson(QJsonDocument::Compact)
+                 .append('\n')
+                 .constData(),
+             stdout);
+  return kExitOk;
+}
+
+int runDbStats(const QStringList& args) {
+  const auto values = parse(args, {QStringLiteral("db")}, {QStringLiteral("db")});
+  if (!values) return kExitUsage;
+  const QString path = values->value(QStringLiteral("db"));
+  // Statistics never create a database: a wrong path is an error, not an empty archive.
+  if (!QFileInfo(path).isFile()) {
+    printError(QStringLiteral("%1: no such database").arg(path));
+    return kExitFailure;
+  }
+  CdbDatabase db(path);
+  const QJsonObject json = countsJson(db);
+  if (json.isEmpty()) return kExitFailure;
+  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Indented).constData(), stdout);
+  return kExitOk;
+}
+
+}  // namespace cli
