@@ -131,7 +131,7 @@ void CAnnoObjectManager::OnButtonUp(unsigned flags, int x, int y) {
     m_container.state = CAnnoObjectContainer::kStateIdle;
   } else if (m_drawer) {
     m_drawer->OnButtonUp(flags, x, y);
-    if (!m_drawer->IsCreating()) m_drawer.reset();
+    if (!m_drawer->IsCreating()) DropActiveDrawer();
   } else if (m_selector.OnButtonUp(flags, x, y) != 0) {
     InvalidatePane();
   }
@@ -228,12 +228,18 @@ int CAnnoObjectManager::OnKey(int virtualKey, unsigned flags) {
 void CAnnoObjectManager::SetActiveDrawer(std::unique_ptr<CAnnoObjectDrawer> drawer) {
   if (m_drawer) {
     // The mouse stays captured for the new drag, so the old one is dropped without finishing.
-    CAnnoObject* unfinished = m_drawer->Object();
-    m_drawer.reset();
-    if (unfinished && !unfinished->valid) m_container.RemoveAt(m_container.IndexOf(unfinished));
+    DropActiveDrawer();
     InvalidatePane();
   }
   m_drawer = std::move(drawer);
+}
+
+void CAnnoObjectManager::DropActiveDrawer() {
+  CAnnoObject* object = m_drawer ? m_drawer->Object() : nullptr;
+  m_drawer.reset();
+  // An object whose creation was given up would stay in the container, invisible and
+  // unreachable, for the life of the image.
+  if (object && !object->valid) m_container.RemoveAt(m_container.IndexOf(object));
 }
 
 void CAnnoObjectManager::InvalidatePane() const {

@@ -63,6 +63,8 @@ class CAnnoObjectManager {
   // Makes `drawer` the active one; an interaction it replaces is given up and its unfinished
   // object dropped.
   void SetActiveDrawer(std::unique_ptr<CAnnoObjectDrawer> drawer);
+  // Deletes the active drawer, and its object when that never became valid.
+  void DropActiveDrawer();
   void DeselectAll();
   void InvalidatePane() const;
 

@@ -88,6 +88,22 @@ TEST_F(AnnoManagerTest, LineDragCreatesOneValidLineWithCaptureAndRepaints) {
   EXPECT_EQ(manager.activeDrawer(), nullptr);
 }
 
+TEST_F(AnnoManagerTest, SecondPressBeforeTheReleaseGivesTheLineUp) {
+  manager.SetType(CAnnoObject::kTypeLine);
+  Press(QPoint(10, 20));
+  Move(QPoint(60, 20));
+  // The release went astray; the next press ends the drag and leaves no half-built line.
+  Press(QPoint(80, 40));
+  EXPECT_FALSE(pane.captured);
+  Release(QPoint(80, 40));
+  EXPECT_EQ(Count(), 0);
+  EXPECT_EQ(manager.activeDrawer(), nullptr);
+  // The next drag creates normally.
+  Drag(QPoint(10, 20), QPoint(110, 20));
+  ASSERT_EQ(Count(), 1);
+  EXPECT_TRUE(LastObject()->valid);
+}
+
 TEST_F(AnnoManagerTest, DefaultModePressInEmptySpaceCreatesNothing) {
   manager.SetType(0);
   Drag(QPoint(10, 10), QPoint(80, 80));
@@ -451,6 +467,23 @@ TEST_F(AnnoManagerTest, LivePreviewsArePaintedDuringTheDrag) {
   EXPECT_EQ(image.pixel(120, 100), qRgb(200, 200, 200));  // rubber line
   EXPECT_EQ(image.pixel(222, 102), qRgb(64, 64, 64));     // value box at the mouse + (5, 5)
   Release(QPoint(220, 100));
+}
+
+TEST_F(AnnoManagerTest, WaitingAngleShowsItsArmsArcAndValueAtTheMouse) {
+  if (!annotest::CanDrawText()) GTEST_SKIP() << "text needs a GUI application object";
+  manager.SetType(CAnnoObject::kTypeAngle);
+  Click(QPoint(100, 100));
+  Click(QPoint(200, 100));
+  Move(QPoint(100, 200), 0);
+  QImage image = BlackImage();
+  {
+    QPainter painter(&image);
+    manager.Draw(painter);
+  }
+  EXPECT_EQ(image.pixel(150, 100), qRgb(200, 200, 200));          // arm to A
+  EXPECT_EQ(image.pixel(100, 150), qRgb(200, 200, 200));          // rubber arm to the mouse
+  EXPECT_GT(annotest::LitPixels(image, QRect(96, 77, 7, 4)), 0);  // arc through the top
+  EXPECT_EQ(image.pixel(102, 202), qRgb(64, 64, 64));             // value box at the mouse + (5, 5)
 }
 
 // ---------------------------------------------------------------------------------------------
