@@ -414,3 +414,19 @@ CFilter* LiveImageFilter(const CPaneWindow* pane) {
   }
   return nullptr;
 }
+
+namespace {
+
+template <class Kind>
+void endIfRunningIn(const CPaneWindow* pane) {
+  if (Kind::Live() != nullptr && Kind::Live()->pane() == pane) Kind::Destroy();
+}
+
+}  // namespace
+
+void EndFiltersOf(const CPaneWindow* pane) {
+  endIfRunningIn<CFilterZoom>(pane);
+  endIfRunningIn<CFilterPanning>(pane);
+  endIfRunningIn<CFilterWindowLevel>(pane);
+  endIfRunningIn<CFilterGlass>(pane);
+}

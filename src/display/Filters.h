@@ -254,3 +254,6 @@ class CFilterGlass : public CFilter, public CFilterSlot<CFilterGlass> {
 
 // The zoom, pan or window-level instance whose drag runs in pane, or null.
 CFilter* LiveImageFilter(const CPaneWindow* pane);
+// Ends every drag running in pane without applying it: the pane shows another image now, and
+// the filter's source may be gone.
+void EndFiltersOf(const CPaneWindow* pane);
