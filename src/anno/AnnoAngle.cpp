@@ -49,7 +49,7 @@ QString CAnnoAngle::LabelText(double theta) {
 
 CAnnoAngle::Arc CAnnoAngle::ArcFor(const QPoint& v, const QPoint& a, const QPoint& b) {
   Arc arc;
-  // The circle's box as the pane has always drawn it: one pixel up and left of V.
+  // The circle's box sits one pixel up and left of V, where operators are used to the arc.
   arc.bounds = QRect(QPoint(v.x() - 21, v.y() - 21), QPoint(v.x() + 18, v.y() + 18));
   arc.start = ArcPoint(v, a);
   arc.end = ArcPoint(v, b);

@@ -14,8 +14,8 @@ constexpr qint64 kVertexReach = 3;
 // How far from a slanted segment a press still hits it.
 constexpr double kBodyReach = 6.0;
 
-// The pane keeps the old convention: rectangles hold their left and top edges but not their
-// right and bottom ones. 64-bit so that saturated pane points cannot overflow.
+// Rectangles of the pane hold their left and top edges but not their right and bottom ones. 64-bit
+// so that saturated pane points cannot overflow.
 bool InRect(qint64 x, qint64 y, qint64 left, qint64 top, qint64 right, qint64 bottom) {
   return x >= left && x < right && y >= top && y < bottom;
 }
@@ -83,7 +83,7 @@ void CAnnoObject::Draw(QPainter& painter, const CAnnoDrawGeometry& geometry) {
   const std::unique_ptr<CAnnoObjectDrawer> drawer = CreateDrawer();
   if (!drawer) return;
   drawer->SetGeometry(geometry);
-  drawer->DrawObject(painter, *this);
+  drawer->DrawSelf(painter);
 }
 
 void CAnnoObject::BeginMove() {

@@ -10,8 +10,8 @@
 
 class QPainter;
 
-// Drawing helpers of the measurements. Rectangles follow the pane's old convention: the
-// corners name the outline's first pixel and the pixel after its last, in either order.
+// Drawing helpers of the measurements. A rectangle is given by two corners in either order:
+// the outline's first pixel and the pixel just past its last, as everywhere in the pane.
 class CDrawObject {
  public:
   // Arrowheads appear only on segments longer than this (pane pixels).

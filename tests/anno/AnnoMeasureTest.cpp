@@ -169,7 +169,7 @@ TEST(AnnoAngle, ArcStartsTwentyPixelsOutOrAtAShortArmsEnd) {
 
   const CAnnoAngle::Arc swapped = CAnnoAngle::ArcFor(v, QPoint(100, 180), QPoint(160, 100));
   EXPECT_NEAR(swapped.spanDegrees, 90.0, 6.0);
-  // Arms along one ray close the circle, as the old drawing call did.
+  // Arms along one ray close the circle rather than drawing nothing.
   EXPECT_DOUBLE_EQ(CAnnoAngle::ArcFor(v, QPoint(160, 100), QPoint(180, 100)).spanDegrees, 360.0);
 }
 
