@@ -28,6 +28,7 @@ class FakePaneHost : public CPaneHost {
     opened << path;
     return openResult;
   }
+  const OverlaySwitches& overlaySwitches() const override { return overlay; }
 
   COpenImages images;
   double window = 0.000368;
@@ -35,6 +36,7 @@ class FakePaneHost : public CPaneHost {
   bool raw = false;
   QStringList opened;
   int openResult = 0;
+  OverlaySwitches overlay;
 };
 
 // A loaded 12-bit record of width × height pixels, all of value, windowed over the whole range

@@ -12,7 +12,11 @@
 #include <algorithm>
 
 #include "app/AppSettings.h"
+#include "display/CineSpeed.h"
+#include "display/OverlayText.h"
 #include "display/PaneHost.h"
+#include "display/ScaleRulers.h"
+#include "display/widgets/DlgMultiFrame.h"
 #include "frame/OpenImages.h"
 #include "image/ImageEach.h"
 #include "ui/MessageSink.h"
@@ -97,6 +101,8 @@ void CImgDisp::SetPaneRect(const QRect& rect) {
   if (image() == nullptr) {
     m_cineTimer.stop();
     m_cineAvailable = false;
+    delete m_cineBar;
+    m_cineBar = nullptr;
   }
   updateCineBar(m_cineAvailable && isVisible());
 }
@@ -367,12 +373,17 @@ void CImgDisp::setUpCine(CImageEach* shown) {
     updateCineBar(false);
     return;
   }
-  if (!m_cineIntervalSet) {
-    // Frame time in ms, truncated; a missing or sub-millisecond time keeps the default rate
-    // rather than spinning the timer at 0 ms.
-    const int frameTime = static_cast<int>(shown->scanInfo.Img.FrameTime);
-    if (frameTime > 0) m_cineInterval = frameTime;
-    m_cineIntervalSet = true;
+  if (m_cineBar == nullptr) {
+    m_cineBar = new CDlgMultiFrame(this, m_view);
+    const double frameTime = shown->scanInfo.Img.FrameTime;
+    const int speedIndex = cine::SpeedIndexForFrameTime(frameTime);
+    m_cineBar->SetSpeedIndex(speedIndex);
+    // Without a frame time of at least a millisecond the timer would spin; the speed the bar
+    // shows for it (the fastest) gives the period instead.
+    m_cineInterval = static_cast<int>(frameTime);
+    if (m_cineInterval <= 0) {
+      m_cineInterval = cine::IntervalMs(cine::kSpeeds[static_cast<std::size_t>(speedIndex)]);
+    }
     m_cineTimer.setInterval(m_cineInterval);
   }
   m_cineAvailable = true;
@@ -381,7 +392,8 @@ void CImgDisp::setUpCine(CImageEach* shown) {
 
 void CImgDisp::showFrame(CImageEach& shown, int index) {
   shown.SelectFrame(index);
-  update();
+  update(shown.image.displayRect());
+  if (!m_frameNumberRect.isNull()) update(m_frameNumberRect);
 }
 
 void CImgDisp::advanceFrame() {
@@ -431,7 +443,7 @@ void CImgDisp::CineNext() {
 
 void CImgDisp::CineSetSpeed(double framesPerSecond) {
   if (!m_cineAvailable || !(framesPerSecond > 0)) return;
-  m_cineInterval = std::max(1, static_cast<int>(1000.0 / framesPerSecond));
+  m_cineInterval = std::max(1, cine::IntervalMs(framesPerSecond));
   m_cineTimer.setInterval(m_cineInterval);
   if (m_cineTimer.isActive()) {
     CineStop();
@@ -454,8 +466,23 @@ void CImgDisp::annotationAttach(CImageEach*) {}
 
 void CImgDisp::paintAnnotations(QPainter&, CImageEach&) {}
 
-void CImgDisp::paintOverlay(QPainter&, CImageEach&) {}
+void CImgDisp::paintOverlay(QPainter& painter, CImageEach& shown) {
+  CPaneHost* frame = host();
+  if (frame == nullptr) return;
+  const overlay::Layout layout =
+      overlay::Compute(shown, frame->overlaySwitches(), size(), m_pixelSpacingX);
+  m_frameNumberRect = layout.frameNumberRect;
+  overlay::Paint(painter, layout);
+}
 
-void CImgDisp::paintRulers(QPainter&, CImageEach&) {}
+void CImgDisp::paintRulers(QPainter& painter, CImageEach& shown) {
+  rulers::Paint(painter, size(), m_pixelSpacingX, m_pixelSpacingY, shown.image.zoom().value(),
+                shown.image.displayRect().height());
+}
 
-void CImgDisp::updateCineBar(bool) {}
+void CImgDisp::updateCineBar(bool visible) {
+  if (m_cineBar == nullptr) return;
+  constexpr int kBottomGap = 16;
+  m_cineBar->move((width() - m_cineBar->width()) / 2, height() - kBottomGap - m_cineBar->height());
+  m_cineBar->setVisible(visible);
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+class CDlgMultiFrame;
 class CImageEach;
 class CPaneHost;
 class CtoraScanView;
@@ -90,6 +91,8 @@ class CImgDisp : public QWidget {
   bool cineAvailable() const { return m_cineAvailable; }
   bool cinePlaying() const { return m_cineTimer.isActive(); }
   int cineInterval() const { return m_cineInterval; }
+  // The cine bar, created with the first multi-frame image (null before).
+  CDlgMultiFrame* cineBar() const { return m_cineBar; }
   void CinePlay();
   void CinePause();
   void CineStop();
@@ -152,8 +155,11 @@ class CImgDisp : public QWidget {
   double m_pixelSpacingY = 0;
   std::vector<std::uint32_t> m_histogram;
   int m_cineInterval = kDefaultCineInterval;
-  // The interval comes from the first multi-frame image; afterwards only the speed changes it.
-  bool m_cineIntervalSet = false;
   bool m_cineAvailable = false;
   QTimer m_cineTimer;
+  // Created with the first multi-frame image, which also gives the interval; afterwards only
+  // the bar's speed changes it. A child widget, deleted with the pane.
+  CDlgMultiFrame* m_cineBar = nullptr;
+  // Where the overlay prints the frame number (null when it does not); repainted at each frame.
+  QRect m_frameNumberRect;
 };

@@ -20,17 +20,6 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   Q_OBJECT
 
  public:
-  // The seven overlay groups ("VA" section), read when the frame is created.
-  struct OverlaySwitches {
-    bool patientInfo = true;
-    bool acquisitionInfo = true;
-    bool hospitalInfo = true;
-    bool xrayParamInfo = true;
-    bool anatomicalInfo = true;
-    bool seriesInfo = true;
-    bool windowLevel = true;
-  };
-
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
@@ -47,7 +36,6 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   void setRawGeometry(int width, int height, int bits);
 
   CtoraScanView* view() const { return m_view; }
-  const OverlaySwitches& overlaySwitches() const { return m_overlay; }
   bool rawSource() const { return m_rawSource; }
   QAction* action(int id) const { return m_actions.value(id); }
   QToolBar* toolBar() const { return m_toolBar; }
@@ -59,6 +47,7 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   int windowType() const override { return m_windowType; }
   void setRawSource(bool raw) override { m_rawSource = raw; }
   int openImage(const QString& path, bool dicom) override { return OpenImage(path, dicom); }
+  const OverlaySwitches& overlaySwitches() const override { return m_overlay; }
 
  signals:
   // The configuration dialog arrives with a later subsystem.
