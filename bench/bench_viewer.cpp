@@ -1,14 +1,24 @@
 // Speed and memory of the viewer shell: start to main window shown, opening four 3000 x 3000
-// images into the 2 x 2 layout, and the resident memory with those four open.
+// images into the 2 x 2 layout, the resident memory with those four open, and one cine frame
+// step of a 1024 x 1024 multi-frame image in a 1000 x 1000 pane.
 #include <benchmark/benchmark.h>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcuid.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
 
 #include "BenchFiles.h"
+#include "display/PaneHost.h"
+#include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
+#include "frame/OpenImages.h"
 #include "frame/widgets/MainFrame.h"
 #include "view/widgets/ToraScanView.h"
 
@@ -74,12 +84,84 @@ void BM_OpenIntoTwoByTwo(benchmark::State& state) {
   state.counters["resident_MB_with_4_open"] = double(resident) / 1024.0;
 }
 
+// Writes a 16-bit multi-frame file of side x side pixels whose frames differ, 33 ms apart.
+bool writeMultiFrame(const QString& path, int side, int frames) {
+  DcmFileFormat file;
+  DcmDataset* data = file.getDataset();
+  char uid[100];
+  data->putAndInsertString(DCM_SOPClassUID,
+                           UID_MultiframeGrayscaleWordSecondaryCaptureImageStorage);
+  data->putAndInsertString(DCM_SOPInstanceUID,
+                           dcmGenerateUniqueIdentifier(uid, SITE_INSTANCE_UID_ROOT));
+  data->putAndInsertString(DCM_Modality, "XA");
+  data->putAndInsertString(DCM_PhotometricInterpretation, "MONOCHROME2");
+  data->putAndInsertUint16(DCM_SamplesPerPixel, 1);
+  data->putAndInsertUint16(DCM_Rows, Uint16(side));
+  data->putAndInsertUint16(DCM_Columns, Uint16(side));
+  data->putAndInsertUint16(DCM_BitsAllocated, 16);
+  data->putAndInsertUint16(DCM_BitsStored, 12);
+  data->putAndInsertUint16(DCM_HighBit, 11);
+  data->putAndInsertUint16(DCM_PixelRepresentation, 0);
+  data->putAndInsertString(DCM_NumberOfFrames, std::to_string(frames).c_str());
+  data->putAndInsertString(DCM_FrameTime, "33");
+  data->putAndInsertString(DCM_WindowCenter, "2048");
+  data->putAndInsertString(DCM_WindowWidth, "4096");
+  std::vector<Uint16> pixels(std::size_t(side) * side * frames);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = Uint16((i * 7 + i / 4099) & 0xfff);
+  data->putAndInsertUint16Array(DCM_PixelData, pixels.data(), unsigned(pixels.size()));
+  return file.saveFile(path.toStdString().c_str(), EXS_LittleEndianExplicit).good();
+}
+
+// The main frame as far as one pane needs it.
+class PaneOnlyHost : public CPaneHost {
+ public:
+  COpenImages& openImages() override { return images; }
+  double windowValue() const override { return window; }
+  void setWindowValue(double value) override { window = value; }
+  int windowType() const override { return 0; }
+  void setRawSource(bool) override {}
+  int openImage(const QString&, bool) override { return -1; }
+  const OverlaySwitches& overlaySwitches() const override { return overlay; }
+
+  COpenImages images;
+  double window = 0;
+  OverlaySwitches overlay;
+};
+
+// What the cine timer does at each tick: the next frame copied into the displayed image and the
+// pane repainted (the whole 1000 x 1000 pane, with overlay text and rulers). 30 frames per
+// second leave 33 ms for it.
+void BM_CineFrameStep(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("cine_1024.dcm"));
+  PaneOnlyHost host;
+  auto record = std::make_unique<CImageEach>();
+  if (!writeMultiFrame(path, 1024, 8) || record->OpenDicom(path, 0, 1) != 0 ||
+      record->frames().size() != 8) {
+    state.SkipWithError("cannot make the multi-frame file");
+    return;
+  }
+  record->loaded = true;
+  host.images.append(std::move(record));
+  CtoraScanView view(&host);
+  view.resize(1000, 1000);
+  view.show();
+  view.ShowImage(0);
+  CImgDisp* pane = view.pane(0, 0);
+  QApplication::processEvents();
+  for (auto _ : state) {
+    pane->CineNext();
+    pane->repaint();
+  }
+}
+
 void medians(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
 }
 
 BENCHMARK(BM_StartToMainWindowShown)->Apply(medians)->Iterations(3);
 BENCHMARK(BM_OpenIntoTwoByTwo)->Apply(medians)->Iterations(2);
+BENCHMARK(BM_CineFrameStep)->Apply(medians)->Iterations(60);
 
 }  // namespace
 
