@@ -68,6 +68,7 @@ void CAnnoObjectManager::OnButtonDown(unsigned flags, int x, int y) {
       DeselectAll();
       object->selected = true;
       std::unique_ptr<CAnnoObjectDrawer> drawer = object->CreateDrawer();
+      if (!drawer) return;  // a kind of object that cannot be edited
       drawer->SetEditing();
       SetActiveDrawer(std::move(drawer));
       state = CAnnoObjectContainer::kStateEditing;
