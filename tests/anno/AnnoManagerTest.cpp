@@ -174,6 +174,23 @@ TEST_F(AnnoManagerTest, WaitingAnglePlacesItsPointEvenAfterTheModeChanged) {
   EXPECT_TRUE(LastObject()->valid);
 }
 
+TEST_F(AnnoManagerTest, WaitingAngleFollowsTheMouseAgainAfterAnotherObjectWasMoved) {
+  CAnnoLine* line = AddLine(QPoint(20, 250), QPoint(120, 250));
+  manager.SetType(CAnnoObject::kTypeAngle);
+  Click(QPoint(100, 100));
+  Click(QPoint(150, 100));
+  Drag(QPoint(70, 250), QPoint(70, 260));
+  EXPECT_FLOAT_EQ(line->p1.y, 260);
+
+  const int before = pane.invalidations;
+  Move(QPoint(120, 140), 0);
+  EXPECT_GT(pane.invalidations, before);
+  Click(QPoint(100, 150));
+  ASSERT_EQ(Count(), 2);
+  EXPECT_TRUE(LastObject()->valid);
+  EXPECT_EQ(manager.activeDrawer(), nullptr);
+}
+
 TEST_F(AnnoManagerTest, EditingAnotherObjectDropsTheUnfinishedAngle) {
   CAnnoLine* line = AddLine(QPoint(20, 200), QPoint(200, 200));
   manager.SetType(CAnnoObject::kTypeAngle);
