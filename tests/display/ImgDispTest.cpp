@@ -36,15 +36,16 @@ class RecordingPane : public CImgDisp {
 
  protected:
   // The first container changes something on B only.
-  bool annotationKeyEvent(int key) override {
+  bool annotationKeyEvent(int key, unsigned) override {
     keys << key;
     return key == Qt::Key_B;
   }
-  void filterEvent(Filter filter, int message, const QPoint&) override {
+  void filterEvent(Filter filter, int message, unsigned, const QPoint&) override {
     static const char* names[] = {"WindowLevel", "Magnifier", "Pan", "Zoom"};
     calls << QStringLiteral("%1 %2").arg(QLatin1String(names[int(filter)])).arg(message);
   }
-  void annotationMouseEvent(Container container, int message, const QPoint&, int tool) override {
+  void annotationMouseEvent(Container container, int message, unsigned, const QPoint&,
+                            int tool) override {
     static const char* names[] = {"First", "Second", "Third"};
     calls << QStringLiteral("%1 %2 tool %3")
                  .arg(QLatin1String(names[int(container)]))

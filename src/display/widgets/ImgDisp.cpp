@@ -1,5 +1,6 @@
 #include "display/widgets/ImgDisp.h"
 
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -11,8 +12,10 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "anno/AnnoManager.h"
 #include "app/AppSettings.h"
 #include "display/CineSpeed.h"
+#include "display/Filters.h"
 #include "display/OverlayText.h"
 #include "display/PaneHost.h"
 #include "display/ScaleRulers.h"
@@ -47,6 +50,19 @@ CImgDisp::Filter filterOfMode(int mode) {
   }
 }
 
+unsigned mouseKeyFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  unsigned flags = 0;
+  if (buttons & Qt::LeftButton) flags |= MK_LBUTTON;
+  if (buttons & Qt::RightButton) flags |= MK_RBUTTON;
+  if (modifiers & Qt::ShiftModifier) flags |= MK_SHIFT;
+  if (modifiers & Qt::ControlModifier) flags |= MK_CONTROL;
+  return flags;
+}
+
+unsigned mouseKeyFlags(const QMouseEvent& event) {
+  return mouseKeyFlags(event.buttons(), event.modifiers());
+}
+
 bool isFilterMode(int mode) {
   return mode == CImgDisp::kModeMagnify || mode == CImgDisp::kModePan ||
          mode == CImgDisp::kModeZoom;
@@ -70,6 +86,8 @@ CImgDisp::CImgDisp(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAcceptDrops(true);
   setFocusPolicy(Qt::ClickFocus);
+  // A drawer sees moves with no button held (an angle between its clicks).
+  setMouseTracking(true);
   const double spacing = theAppSettings().GetDefaultPixelSpacing() / 10.0;
   m_pixelSpacingX = m_pixelSpacingY = spacing;
   m_cineTimer.setInterval(m_cineInterval);
@@ -116,6 +134,8 @@ CImageEach* CImgDisp::image() const {
 }
 
 bool CImgDisp::Attach() {
+  EndFiltersOf(this);
+  m_glassBackground = QImage();
   CImageEach* shown = image();
   if (shown == nullptr) {
     setUpCine(nullptr);
@@ -157,34 +177,70 @@ void CImgDisp::SetMode(int mode) {
 }
 
 void CImgDisp::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  CImageEach* shown = image();
+  if (shown != nullptr) {
+    // A zoom, pan or window drag shows only its picture of the image until the release, which
+    // repaints everything.
+    if (CFilter* live = LiveImageFilter(this)) {
+      QImage canvas(size(), QImage::Format_RGB32);
+      if (live->PaintLive(canvas)) {
+        painter.drawImage(0, 0, canvas);
+        paintBorder(painter);
+        paintActiveFrame(painter);
+        return;
+      }
+    }
+    // The glass lies over the pane's picture, which does not change while it is held.
+    CFilterGlass* glass = CFilterGlass::Live();
+    if (glass != nullptr && glass->pane() == this && glass->hasDrawn() && m_dragging) {
+      if (m_glassBackground.size() != size()) {
+        m_glassBackground = QImage(size(), QImage::Format_RGB32);
+        QPainter background(&m_glassBackground);
+        paintPane(background, shown);
+      }
+      painter.drawImage(0, 0, m_glassBackground);
+      glass->PaintGlass(painter);
+      return;
+    }
+  }
+  paintPane(painter, shown);
+}
+
+void CImgDisp::paintPane(QPainter& painter, CImageEach* shown) {
   const QRect client = rect();
   QImage canvas(client.size(), QImage::Format_RGB32);
   // Black first: the image leaves out pixels it has no source for.
   canvas.fill(Qt::black);
-  CImageEach* shown = image();
   if (shown != nullptr) {
     shown->image.setClipRect(client);
     shown->image.Paint(canvas);
     shown->image.FillBackground(canvas, client, qRgb(0, 0, 0));
   }
-
-  QPainter painter(this);
   painter.drawImage(0, 0, canvas);
-  // The fit leaves a one-pixel ring free for the border.
-  painter.setPen(borderColour());
-  painter.setBrush(Qt::NoBrush);
-  painter.drawRect(client.adjusted(0, 0, -1, -1));
+  paintBorder(painter);
   if (shown != nullptr) {
     paintAnnotations(painter, *shown);
     if (theAppSettings().RunMode != RunModeEmbedded) paintOverlay(painter, *shown);
     paintRulers(painter, *shown);
   }
-  if (m_active) {
-    // A 2-pixel pen centred one pixel inside the inset covers pixels inset and inset + 1.
-    painter.setPen(QPen(activeColour(), kActivePenWidth));
-    const double edge = kActiveInset + kActivePenWidth / 2.0;
-    painter.drawRect(QRectF(edge, edge, client.width() - 2 * edge, client.height() - 2 * edge));
-  }
+  paintActiveFrame(painter);
+}
+
+void CImgDisp::paintBorder(QPainter& painter) {
+  // The fit leaves a one-pixel ring free for the border.
+  painter.setPen(borderColour());
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CImgDisp::paintActiveFrame(QPainter& painter) {
+  if (!m_active) return;
+  // A 2-pixel pen centred one pixel inside the inset covers pixels inset and inset + 1.
+  painter.setPen(QPen(activeColour(), kActivePenWidth));
+  painter.setBrush(Qt::NoBrush);
+  const double edge = kActiveInset + kActivePenWidth / 2.0;
+  painter.drawRect(QRectF(edge, edge, width() - 2 * edge, height() - 2 * edge));
 }
 
 void CImgDisp::resizeEvent(QResizeEvent* event) {
@@ -204,34 +260,35 @@ void CImgDisp::hideEvent(QHideEvent* event) {
 
 void CImgDisp::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
+  const unsigned flags = mouseKeyFlags(*event);
   if (event->button() == Qt::LeftButton) {
     setFocus(Qt::MouseFocusReason);
     if (image() == nullptr) return;
     switch (m_mode) {
       case kModeNewPane:
         m_dragging = true;
-        annotationMouseEvent(Container::Third, kButtonDown, point, kToolSelect);
+        annotationMouseEvent(Container::Third, kButtonDown, flags, point, kToolSelect);
         break;
       case kModeMagnify:
       case kModePan:
       case kModeZoom:
-        filterEvent(filterOfMode(m_mode), kButtonDown, point);
+        filterEvent(filterOfMode(m_mode), kButtonDown, flags, point);
         m_dragging = true;
         break;
       case kModeAngle:
       case kModeLine:
         m_dragging = true;
-        annotationMouseEvent(Container::First, kButtonDown, point,
+        annotationMouseEvent(Container::First, kButtonDown, flags, point,
                              m_mode == kModeAngle ? kToolAngle : kToolLine);
         break;
       default:
-        annotationMouseEvent(Container::First, kButtonDown, point, kToolNone);
+        annotationMouseEvent(Container::First, kButtonDown, flags, point, kToolNone);
         break;
     }
   } else if (event->button() == Qt::RightButton) {
     m_dragging = true;
     if (image() != nullptr) {
-      filterEvent(Filter::WindowLevel, kButtonDown, point);
+      filterEvent(Filter::WindowLevel, kButtonDown, flags, point);
       m_rightWindowing = true;
     }
   }
@@ -241,33 +298,35 @@ void CImgDisp::mouseMoveEvent(QMouseEvent* event) {
   CImageEach* shown = image();
   if (shown == nullptr || !shown->loaded) return;
   const QPoint point = event->position().toPoint();
+  const unsigned flags = mouseKeyFlags(*event);
   if (event->buttons() & Qt::RightButton) {
-    if (m_rightWindowing) filterEvent(Filter::WindowLevel, kMouseMove, point);
+    if (m_rightWindowing) filterEvent(Filter::WindowLevel, kMouseMove, flags, point);
   } else if ((event->buttons() & Qt::LeftButton) && isFilterMode(m_mode)) {
-    filterEvent(filterOfMode(m_mode), kMouseMove, point);
+    filterEvent(filterOfMode(m_mode), kMouseMove, flags, point);
   } else {
     annotationMouseEvent(m_mode == kModeNewPane ? Container::Second : Container::First, kMouseMove,
-                         point, kToolNone);
+                         flags, point, kToolNone);
   }
 }
 
 void CImgDisp::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
+  const unsigned flags = mouseKeyFlags(*event);
   if (event->button() == Qt::LeftButton) {
     // Containers and filters exist only for a shown image.
     if (image() != nullptr) {
       WaitCursor wait;
       switch (m_mode) {
         case kModeNewPane:
-          annotationMouseEvent(Container::Second, kButtonUp, point, kToolNone);
+          annotationMouseEvent(Container::Second, kButtonUp, flags, point, kToolNone);
           break;
         case kModeMagnify:
         case kModePan:
         case kModeZoom:
-          filterEvent(filterOfMode(m_mode), kButtonUp, point);
+          filterEvent(filterOfMode(m_mode), kButtonUp, flags, point);
           break;
         default:
-          annotationMouseEvent(Container::First, kButtonUp, point, kToolNone);
+          annotationMouseEvent(Container::First, kButtonUp, flags, point, kToolNone);
           break;
       }
     }
@@ -278,7 +337,7 @@ void CImgDisp::mouseReleaseEvent(QMouseEvent* event) {
     }
   } else if (event->button() == Qt::RightButton) {
     // Only a drag that started windowing is ended: the filter never saw a press otherwise.
-    if (m_dragging && m_rightWindowing) filterEvent(Filter::WindowLevel, kButtonUp, point);
+    if (m_dragging && m_rightWindowing) filterEvent(Filter::WindowLevel, kButtonUp, flags, point);
     m_dragging = false;
     m_rightWindowing = false;
     if (m_view != nullptr) m_view->setFocus(Qt::MouseFocusReason);
@@ -286,7 +345,9 @@ void CImgDisp::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CImgDisp::keyPressEvent(QKeyEvent* event) {
-  const bool changed = image() != nullptr && annotationKeyEvent(event->key());
+  const bool changed =
+      image() != nullptr &&
+      annotationKeyEvent(event->key(), mouseKeyFlags(Qt::NoButton, event->modifiers()));
   if (changed) update();
   // Delete belongs to the panes (the view hands it to each); other keys go on to the frame.
   if (changed || event->key() == Qt::Key_Delete) {
@@ -454,17 +515,103 @@ void CImgDisp::CineSetSpeed(double framesPerSecond) {
 // ---- hooks: the filters, the annotation containers, the overlay, the rulers and the cine bar
 // are connected here when they arrive.
 
-void CImgDisp::filterEvent(Filter, int, const QPoint&) {}
+QPoint CImgDisp::cursorPos() const { return mapFromGlobal(QCursor::pos()); }
 
-void CImgDisp::annotationMouseEvent(Container, int, const QPoint&, int) {}
+void CImgDisp::setCursorPos(const QPoint& point) { QCursor::setPos(mapToGlobal(point)); }
 
-bool CImgDisp::annotationKeyEvent(int) { return false; }
+void CImgDisp::filterEvent(Filter filter, int message, unsigned flags, const QPoint& point) {
+  CImageEach* shown = image();
+  if (shown == nullptr) return;
+  CBaseImage* pixels = &shown->image;
+  const bool press = message == kButtonDown;
+  switch (filter) {
+    case Filter::WindowLevel:
+      if (press && !CFilterWindowLevel::Start(this, pixels)) return;
+      CFilterWindowLevel::Event(message, flags, point);
+      break;
+    case Filter::Magnifier:
+      if (press || message == kButtonUp) m_glassBackground = QImage();
+      if (press && !CFilterGlass::Start(this, pixels)) return;
+      CFilterGlass::Event(message, flags, point);
+      break;
+    case Filter::Pan:
+    case Filter::Zoom: {
+      const bool pan = filter == Filter::Pan;
+      if (press &&
+          !(pan ? CFilterPanning::Start(this, pixels) : CFilterZoom::Start(this, pixels))) {
+        return;
+      }
+      if (pan) {
+        CFilterPanning::Event(message, flags, point);
+      } else {
+        CFilterZoom::Event(message, flags, point);
+      }
+      if (message == kButtonUp) {
+        // The resampled copy was made for the old zoom and position.
+        pixels->RebuildDisplayBitmap();
+        int windowWidth = 0;
+        int windowCentre = 0;
+        pixels->GetWindow(windowWidth, windowCentre);
+        pixels->SetWindow(windowWidth, windowCentre);
+      }
+      break;
+    }
+  }
+}
 
-void CImgDisp::annotationSetMode(int) {}
+CAnnoObjectManager* CImgDisp::manager(Container container) {
+  CImageEach* shown = image();
+  if (shown == nullptr) return nullptr;
+  CAnnoObjectManager& annotations = shown->annotations[static_cast<std::size_t>(container)];
+  const CBaseImage& pixels = shown->image;
+  const QRect displayed = pixels.displayRect();
+  annotations.SetGeometry(this, displayed.x(), displayed.y(), pixels.bitmap().width(),
+                          pixels.bitmap().height(), pixels.zoom().value(), m_pixelSpacingX,
+                          m_pixelSpacingY);
+  return &annotations;
+}
 
-void CImgDisp::annotationAttach(CImageEach*) {}
+void CImgDisp::annotationMouseEvent(Container container, int message, unsigned flags,
+                                    const QPoint& point, int tool) {
+  CAnnoObjectManager* annotations = manager(container);
+  if (annotations == nullptr) return;
+  switch (message) {
+    case kButtonDown:
+      if (tool != kToolNone) annotations->SetType(tool);
+      annotations->OnButtonDown(flags, point.x(), point.y());
+      break;
+    case kMouseMove:
+      annotations->OnMouseMove(flags, point.x(), point.y());
+      break;
+    case kButtonUp:
+      annotations->OnButtonUp(flags, point.x(), point.y());
+      break;
+    default:
+      break;
+  }
+}
 
-void CImgDisp::paintAnnotations(QPainter&, CImageEach&) {}
+bool CImgDisp::annotationKeyEvent(int key, unsigned flags) {
+  CAnnoObjectManager* annotations = manager(Container::First);
+  if (annotations == nullptr) return false;
+  // Letters share their codes with the virtual keys; Delete does not.
+  return annotations->OnKey(key == Qt::Key_Delete ? VK_DELETE : key, flags) != 0;
+}
+
+void CImgDisp::annotationSetMode(int mode) {
+  if (CAnnoObjectManager* annotations = manager(Container::First)) annotations->SetType(mode);
+}
+
+void CImgDisp::annotationAttach(CImageEach* shown) {
+  if (shown == nullptr) return;
+  for (Container container : {Container::First, Container::Second, Container::Third}) {
+    manager(container);
+  }
+}
+
+void CImgDisp::paintAnnotations(QPainter& painter, CImageEach&) {
+  if (CAnnoObjectManager* annotations = manager(Container::First)) annotations->Draw(painter);
+}
 
 void CImgDisp::paintOverlay(QPainter& painter, CImageEach& shown) {
   CPaneHost* frame = host();

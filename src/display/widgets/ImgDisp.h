@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <vector>
 
+#include "display/PaneWindow.h"
+
 class CDlgMultiFrame;
+class CAnnoObjectManager;
 class CImageEach;
 class CPaneHost;
 class CtoraScanView;
@@ -18,9 +22,9 @@ class QPainter;
 // multi-frame images.
 //
 // The interaction filters (window-level, magnifier, pan, zoom), the annotation containers, the
-// overlay text, the rulers and the cine bar are separate pieces; the pane reaches them only
-// through the protected hooks below, which do nothing until those pieces are wired in.
-class CImgDisp : public QWidget {
+// overlay text, the rulers and the cine bar are separate pieces; the pane reaches them through
+// the protected hooks below.
+class CImgDisp : public QWidget, public CPaneWindow {
   Q_OBJECT
 
  public:
@@ -102,15 +106,25 @@ class CImgDisp : public QWidget {
   void CineSetSpeed(double framesPerSecond);
 
  protected:
-  // ---- hooks for the interaction filters and the annotation containers (no-ops here)
-  // A mouse message (kButtonDown, kMouseMove, kButtonUp) for an interaction filter.
-  virtual void filterEvent(Filter filter, int message, const QPoint& point);
+  // CPaneWindow, for the filters and the annotation managers.
+  QRect clientRect() const override { return rect(); }
+  void invalidate() override { update(); }
+  void invalidateRect(const QRect& area) override { update(area); }
+  void beginCapture() override {}
+  void endCapture() override {}
+  QPoint cursorPos() const override;
+  void setCursorPos(const QPoint& point) override;
+
+  // ---- hooks for the interaction filters and the annotation containers
+  // A mouse message (kButtonDown, kMouseMove, kButtonUp) for an interaction filter; flags are
+  // the MK_* of the event. A press starts the filter.
+  virtual void filterEvent(Filter filter, int message, unsigned flags, const QPoint& point);
   // A mouse message for one annotation container of the shown image; tool is the annotation
   // tool a button press selects (kToolNone: the container keeps its own).
-  virtual void annotationMouseEvent(Container container, int message, const QPoint& point,
-                                    int tool);
+  virtual void annotationMouseEvent(Container container, int message, unsigned flags,
+                                    const QPoint& point, int tool);
   // A key for the first container; true when it changed something to repaint.
-  virtual bool annotationKeyEvent(int key);
+  virtual bool annotationKeyEvent(int key, unsigned flags);
   // The interaction mode for the first container.
   virtual void annotationSetMode(int mode);
   // The shown image changed (null: none); the containers take its geometry from here.
@@ -136,6 +150,13 @@ class CImgDisp : public QWidget {
 
  private:
   CPaneHost* host() const;
+  // The container of the shown image with this pane's current geometry, or null.
+  CAnnoObjectManager* manager(Container container);
+  // The usual picture: image, annotations, overlay, rulers and frames.
+  void paintPane(QPainter& painter, CImageEach* shown);
+  void paintBorder(QPainter& painter);
+  // The yellow frame of the active pane.
+  void paintActiveFrame(QPainter& painter);
   // Sets up cine for a newly attached image, or stops it.
   void setUpCine(CImageEach* image);
   // Shows frame index of the image and repaints the image area.
@@ -157,6 +178,8 @@ class CImgDisp : public QWidget {
   int m_cineInterval = kDefaultCineInterval;
   bool m_cineAvailable = false;
   QTimer m_cineTimer;
+  // The pane's picture under a magnifying glass, taken when the glass first paints.
+  QImage m_glassBackground;
   // Created with the first multi-frame image, which also gives the interval; afterwards only
   // the bar's speed changes it. A child widget, deleted with the pane.
   CDlgMultiFrame* m_cineBar = nullptr;

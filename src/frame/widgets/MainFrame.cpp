@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 
+#include "anno/AnnoManager.h"
 #include "app/AppSettings.h"
 #include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
@@ -215,18 +216,24 @@ void CMainFrame::turnActiveImage(int id) {
   CImageEach* image = activeImage();
   if (image == nullptr) return;
   CBaseImage& pixels = image->image;
+  // The annotations keep their points and turn through the first container's orientation.
+  CAnnoObjectManager& annotations = image->annotations[0];
   switch (id) {
     case command::RotateLeft:
       pixels.RotateLeft();
+      annotations.ChangeOrientation(CAnnoDrawGeometry::kRotateLeft);
       break;
     case command::RotateRight:
       pixels.RotateRight();
+      annotations.ChangeOrientation(CAnnoDrawGeometry::kRotateRight);
       break;
     case command::Mirror:
       pixels.Mirror();
+      annotations.ChangeOrientation(CAnnoDrawGeometry::kMirror);
       break;
     case command::Flip:
       pixels.Flip();
+      annotations.ChangeOrientation(CAnnoDrawGeometry::kFlip);
       break;
     case command::Invert:
       pixels.Invert();
