@@ -47,8 +47,9 @@ QPoint stepPoint(int step) {
   return QPoint(400 + offset, 600 - offset);
 }
 
-template <class Kind>
-void dragStep(benchmark::State& state, unsigned buttons) {
+// Presses, then times one move and the painting it causes per iteration.
+template <class Kind, class PaintStep>
+void dragStep(benchmark::State& state, unsigned buttons, PaintStep paintStep) {
   BenchPane pane;
   CImageEach* record = shownImage(pane);
   if (record == nullptr || !Kind::Start(&pane, &record->image)) {
@@ -56,45 +57,36 @@ void dragStep(benchmark::State& state, unsigned buttons) {
     return;
   }
   QImage canvas(1000, 1000, QImage::Format_RGB32);
+  record->image.Paint(canvas);
+  const QImage saved = canvas;
   Kind::Event(CFilter::kButtonDown, buttons, stepPoint(0));
   int step = 0;
   for (auto _ : state) {
     Kind::Event(CFilter::kMouseMove, buttons, stepPoint(++step));
-    Kind::Live()->PaintLive(canvas);
+    paintStep(*Kind::Live(), canvas, saved);
     benchmark::DoNotOptimize(canvas.constBits());
   }
   Kind::Destroy();
 }
 
+// Window and level, zoom: the drag's picture covers the pane.
+void paintLive(CFilter& filter, QImage& canvas, const QImage&) { filter.PaintLive(canvas); }
+
 void BM_WindowLevelStep(benchmark::State& state) {
-  dragStep<CFilterWindowLevel>(state, MK_RBUTTON);
+  dragStep<CFilterWindowLevel>(state, MK_RBUTTON, paintLive);
 }
 
-void BM_ZoomStep(benchmark::State& state) { dragStep<CFilterZoom>(state, MK_LBUTTON); }
+void BM_ZoomStep(benchmark::State& state) { dragStep<CFilterZoom>(state, MK_LBUTTON, paintLive); }
 
 void BM_GlassStep(benchmark::State& state) {
-  BenchPane pane;
-  CImageEach* record = shownImage(pane);
-  if (record == nullptr || !CFilterGlass::Start(&pane, &record->image)) {
-    state.SkipWithError("cannot open the benchmark file");
-    return;
-  }
-  QImage saved(1000, 1000, QImage::Format_RGB32);
-  record->image.Paint(saved);
-  QImage canvas(1000, 1000, QImage::Format_RGB32);
-  CFilterGlass::Event(CFilter::kButtonDown, MK_LBUTTON, stepPoint(0));
-  int step = 0;
-  for (auto _ : state) {
-    CFilterGlass::Event(CFilter::kMouseMove, MK_LBUTTON, stepPoint(++step));
-    // The pane repaints only the old and new glass areas from its saved picture.
-    const QRect glass = CFilterGlass::Live()->glassRect().adjusted(-2, -2, 2, 2);
-    QPainter painter(&canvas);
-    painter.setClipRect(glass);
-    painter.drawImage(0, 0, saved);
-    CFilterGlass::Live()->PaintGlass(painter);
-    benchmark::DoNotOptimize(canvas.constBits());
-  }
-  CFilterGlass::Destroy();
+  // The pane repaints only the old and new glass areas from its saved picture.
+  dragStep<CFilterGlass>(state, MK_LBUTTON,
+                         [](CFilterGlass& glass, QImage& canvas, const QImage& saved) {
+                           QPainter painter(&canvas);
+                           painter.setClipRect(glass.glassRect().adjusted(-2, -2, 2, 2));
+                           painter.drawImage(0, 0, saved);
+                           glass.PaintGlass(painter);
+                         });
 }
 
 void medians(benchmark::internal::Benchmark* b) {

@@ -17,6 +17,23 @@ QRect Edges(int left, int top, int right, int bottom) {
   return QRect(left, top, right - left, bottom - top);
 }
 
+// A span of 2 * half around centre, moved (not shrunk) to begin at or after low and end at or
+// before high. One longer than the room ends at high and begins before low, or, with
+// beginInside, is cut to begin at low.
+struct Span {
+  int begin;
+  int end;
+};
+Span PushedInside(int centre, int half, int low, int high, bool beginInside) {
+  Span span{centre - half, centre + half};
+  if (span.begin < low) span = {low, low + 2 * half};
+  if (span.end > high) {
+    const int begin = high - 2 * half;
+    span = {beginInside ? std::max(low, begin) : begin, high};
+  }
+  return span;
+}
+
 }  // namespace
 
 // ---- CFilter
@@ -319,59 +336,22 @@ void CFilterGlass::drawAt(const QPoint& centre, bool showFactor) {
   const int cy = std::clamp(centre.y(), oy, oy + dh);
 
   // The glass is pushed, not shrunk, to lie within the displayed image.
-  const int sx = glass.halfWidth;
-  const int sy = glass.halfHeight;
-  int left = cx - sx;
-  int top = cy - sy;
-  int right = cx + sx;
-  int bottom = cy + sy;
-  if (left < ox) {
-    left = ox;
-    right = ox + 2 * sx;
-  }
-  if (top < oy) {
-    top = oy;
-    bottom = oy + 2 * sy;
-  }
-  if (right > ox + dw) {
-    left = ox + dw - 2 * sx;
-    right = ox + dw;
-  }
-  if (bottom > oy + dh) {
-    top = oy + dh - 2 * sy;
-    bottom = oy + dh;
-  }
+  const Span glassX = PushedInside(cx, glass.halfWidth, ox, ox + dw, false);
+  const Span glassY = PushedInside(cy, glass.halfHeight, oy, oy + dh, false);
   const QRect previous = m_glassRect;
-  m_glassRect = Edges(left, top, right, bottom);
+  m_glassRect = Edges(glassX.begin, glassY.begin, glassX.end, glassY.end);
   settings().lastRect = m_glassRect;
 
   // The sampled region around the image point under the centre, pushed inside the image.
-  const int imageWidth = m_source->bitmap().width();
-  const int imageHeight = m_source->bitmap().height();
   const int mx = static_cast<int>((cx - ox) * imageFactor);
   const int my = static_cast<int>((cy - oy) * imageFactor);
-  const int hx = glass.sampleHalfWidth;
-  const int hy = glass.sampleHalfHeight;
-  int regionLeft = mx - hx;
-  int regionTop = my - hy;
-  int regionRight = mx + hx;
-  int regionBottom = my + hy;
-  if (regionLeft < 0) {
-    regionLeft = 0;
-    regionRight = 2 * hx;
-  }
-  if (regionTop < 0) {
-    regionTop = 0;
-    regionBottom = 2 * hy;
-  }
-  if (regionRight > imageWidth) {
-    regionRight = imageWidth;
-    regionLeft = std::max(0, imageWidth - 2 * hx);
-  }
-  if (regionBottom > imageHeight) {
-    regionBottom = imageHeight;
-    regionTop = std::max(0, imageHeight - 2 * hy);
-  }
+  const Span regionX = PushedInside(mx, glass.sampleHalfWidth, 0, m_source->bitmap().width(), true);
+  const Span regionY =
+      PushedInside(my, glass.sampleHalfHeight, 0, m_source->bitmap().height(), true);
+  const int regionLeft = regionX.begin;
+  const int regionTop = regionY.begin;
+  const int regionRight = regionX.end;
+  const int regionBottom = regionY.end;
   // Multiples of 4, as the resampling works on whole groups of pixels.
   const int regionWidth = (regionRight - regionLeft) & ~3;
   const int regionHeight = (regionBottom - regionTop) & ~3;

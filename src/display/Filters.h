@@ -58,19 +58,24 @@ class CFilter {
   bool m_drawn = false;
 };
 
-// The process-wide slot of one filter kind: at most one live instance at a time.
+// The process-wide slot of one filter kind: at most one live instance at a time. Start and
+// Event serve zoom and pan; window-level and the glass have their own.
 template <class Kind>
 class CFilterSlot {
  public:
   static Kind* Live() { return slot().get(); }
   static void Destroy() { slot().reset(); }
+  static bool Start(CPaneWindow* pane, CBaseImage* source) { return StartFresh(pane, source); }
+  static int Event(int message, unsigned flags, const QPoint& point) {
+    return Forward(message, flags, point);
+  }
 
  protected:
   static std::unique_ptr<Kind>& slot() {
     static std::unique_ptr<Kind> live;
     return live;
   }
-  // Zoom and pan: a fresh instance per drag. False when attaching fails (the drag does nothing).
+  // A fresh instance per drag. False when attaching fails (the drag does nothing).
   static bool StartFresh(CPaneWindow* pane, CBaseImage* source) {
     slot() = std::make_unique<Kind>(pane);
     if (slot()->Attach(source)) return true;
@@ -102,10 +107,6 @@ class CFilterSlot {
 class CFilterZoom : public CFilter, public CFilterSlot<CFilterZoom> {
  public:
   explicit CFilterZoom(CPaneWindow* pane) : CFilter(pane) {}
-  static bool Start(CPaneWindow* pane, CBaseImage* source) { return StartFresh(pane, source); }
-  static int Event(int message, unsigned flags, const QPoint& point) {
-    return Forward(message, flags, point);
-  }
 
   int OnButtonDown(unsigned flags, int x, int y) override;
   int OnButtonUp(unsigned flags, int x, int y) override;
@@ -132,10 +133,6 @@ class CFilterPanning : public CFilter, public CFilterSlot<CFilterPanning> {
   static constexpr int kVisibleMargin = 10;
 
   explicit CFilterPanning(CPaneWindow* pane) : CFilter(pane) {}
-  static bool Start(CPaneWindow* pane, CBaseImage* source) { return StartFresh(pane, source); }
-  static int Event(int message, unsigned flags, const QPoint& point) {
-    return Forward(message, flags, point);
-  }
 
   int OnButtonDown(unsigned flags, int x, int y) override;
   int OnButtonUp(unsigned flags, int x, int y) override;

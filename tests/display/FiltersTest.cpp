@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "display/PaneTestSupport.h"
 #include "display/PaneWindow.h"
 
 namespace {
@@ -59,13 +60,7 @@ void MakeRamp(CBaseImage& image, const CPaneWindow& pane, int width, int height,
 
 class Filters : public ::testing::Test {
  protected:
-  void TearDown() override {
-    CFilterZoom::Destroy();
-    CFilterPanning::Destroy();
-    CFilterWindowLevel::Destroy();
-    CFilterGlass::Destroy();
-    CFilterGlass::settings() = CFilterGlass::Settings();
-  }
+  void TearDown() override { panetest::endAllFilters(); }
   RecordingPane pane;
   CBaseImage image;
 };

@@ -47,13 +47,7 @@ class PaneInteraction : public ::testing::Test {
     pane.show();
     ASSERT_TRUE(pane.Attach());
   }
-  void TearDown() override {
-    CFilterZoom::Destroy();
-    CFilterPanning::Destroy();
-    CFilterWindowLevel::Destroy();
-    CFilterGlass::Destroy();
-    CFilterGlass::settings() = CFilterGlass::Settings();
-  }
+  void TearDown() override { panetest::endAllFilters(); }
 
   CImageEach& record() { return *host.images.at(0); }
   CAnnoObjectManager& manager() { return record().annotations[0]; }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/Filters.h"
 #include "display/PaneHost.h"
 #include "frame/OpenImages.h"
 #include "image/ImageEach.h"
@@ -49,6 +50,15 @@ inline std::unique_ptr<CImageEach> makeImage(std::uint16_t value, int width = 64
   record->loaded = true;
   record->filePath = filePath;
   return record;
+}
+
+// Ends every filter a test left running and gives the glass its first size and factor again.
+inline void endAllFilters() {
+  CFilterZoom::Destroy();
+  CFilterPanning::Destroy();
+  CFilterWindowLevel::Destroy();
+  CFilterGlass::Destroy();
+  CFilterGlass::settings() = CFilterGlass::Settings();
 }
 
 inline QColor centrePixel(QWidget& widget) {
