@@ -42,7 +42,7 @@ int CDRPatInfo::OpenByIDName(const QString& patID, const QString& patName) {
 
 int CDRPatInfo::SearchByIDName(const QString& patID, const QString& patName) {
   Close();
-  CSqlFilter filter;
+  CSqlFilter filter(GetDefaultSQL());
   filter.addContains(QStringLiteral("PatID"), patID);
   filter.addContains(QStringLiteral("PatName"), patName);
   const bool listed = m_nSortCol >= SortPatID && m_nSortCol <= SortPatBirthDate;
@@ -53,7 +53,7 @@ int CDRPatInfo::SearchByIDName(const QString& patID, const QString& patName) {
 int CDRPatInfo::SearchBySchedule(const QString& patID, const QString& patName, int fromYear,
                                  int fromMonth, int fromDay, int toYear, int toMonth, int toDay) {
   Close();
-  CSqlFilter filter;
+  CSqlFilter filter(GetDefaultSQL());
   filter.addContains(QStringLiteral("PatID"), patID);
   filter.addContains(QStringLiteral("PatName"), patName);
   filter.addDateRange(QStringLiteral("PatSchedule"), fromYear, fromMonth, fromDay, toYear, toMonth,

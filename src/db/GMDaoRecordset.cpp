@@ -153,19 +153,42 @@ bool CGMDaoRecordset::Run(QSqlQuery* query, const QVariantList& values) {
   return false;
 }
 
-const QStringList& CGMDaoRecordset::ColumnNames() {
-  if (!m_columnsNamed) {
-    CFieldExchange names(CFieldExchange::Names, &m_columnNames);
-    DoFieldExchange(names);
-    m_keyColumn = names.keyColumn();
-    m_columnsNamed = true;
+const CGMDaoRecordset::TableShape& CGMDaoRecordset::Shape() {
+  if (m_shape) return *m_shape;
+  auto shape = std::make_unique<TableShape>();
+  CFieldExchange names(CFieldExchange::Names, &shape->columns);
+  DoFieldExchange(names);
+  shape->key = names.keyColumn();
+  shape->keyIndex = shape->key.isEmpty() ? -1 : int(shape->columns.indexOf(shape->key));
+  shape->identity =
+      shape->key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(shape->key);
+  const QString table = GetDefaultSQL();
+  QStringList selected;
+  if (shape->key.isEmpty()) selected.append(shape->identity);
+  QStringList changed;
+  QStringList assignments;
+  for (const QString& column : shape->columns) {
+    const QString name = SqlDialect::name(column);
+    selected.append(name);
+    if (column == shape->key) continue;
+    changed.append(name);
+    assignments.append(name + QStringLiteral(" = ?"));
   }
-  return m_columnNames;
+  shape->select = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), table);
+  shape->insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                      .arg(table, changed.join(QLatin1Char(',')), placeholders(changed.size()),
+                           shape->identity);
+  shape->update = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                      .arg(table, assignments.join(QLatin1Char(',')), shape->identity);
+  shape->remove = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, shape->identity);
+  m_shape = std::move(shape);
+  return *m_shape;
 }
 
-QString CGMDaoRecordset::KeyColumn() {
-  ColumnNames();
-  return m_keyColumn;
+QVariantList CGMDaoRecordset::WithoutKey(const QVariantList& values) {
+  QVariantList bound = values;
+  if (Shape().keyIndex >= 0) bound.removeAt(Shape().keyIndex);
+  return bound;
 }
 
 bool CGMDaoRecordset::HasCurrentRow() const {
@@ -220,20 +243,14 @@ bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList&
     m_identityColumn = -1;
     m_firstField = 0;
   } else {
-    const QString table = GetDefaultSQL();
-    const QStringList& columns = ColumnNames();
-    if (table.isEmpty() || columns.isEmpty()) {
+    const TableShape& shape = Shape();
+    if (GetDefaultSQL().isEmpty() || shape.columns.isEmpty()) {
       ReportError(QStringLiteral("No table to open"));
       return false;
     }
-    QStringList selected;
-    const QString key = KeyColumn();
-    if (key.isEmpty()) selected.append(imagedb::dialect().rowIdentity);
-    for (const QString& column : columns) selected.append(SqlDialect::name(column));
-    m_identityColumn = key.isEmpty() ? 0 : int(columns.indexOf(key));
-    m_firstField = key.isEmpty() ? 1 : 0;
-    m_sql = QStringLiteral("SELECT ") + selected.join(QLatin1Char(',')) + QStringLiteral(" FROM ") +
-            table;
+    m_identityColumn = shape.keyIndex >= 0 ? shape.keyIndex : 0;
+    m_firstField = shape.keyIndex >= 0 ? 0 : 1;
+    m_sql = shape.select;
     if (!m_strFilter.trimmed().isEmpty()) m_sql += QStringLiteral(" WHERE ") + m_strFilter;
     if (!m_strSort.trimmed().isEmpty()) m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
     m_sqlValues = m_filterValues;
@@ -355,22 +372,10 @@ void CGMDaoRecordset::Edit() {
 }
 
 QVariantList CGMDaoRecordset::InsertMembers() {
-  const QStringList& columns = ColumnNames();
-  const QString key = KeyColumn();
-  const int keyIndex = key.isEmpty() ? -1 : int(columns.indexOf(key));
+  const TableShape& shape = Shape();
   QVariantList values = StoredValues();
-  QStringList names;
-  QVariantList bound;
-  for (qsizetype i = 0; i < columns.size(); ++i) {
-    if (i == keyIndex) continue;
-    names.append(SqlDialect::name(columns.at(i)));
-    bound.append(values.at(i));
-  }
-  const QString identity = key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(key);
-  QSqlQuery* query = Prepared(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                                  .arg(GetDefaultSQL(), names.join(QLatin1Char(',')),
-                                       placeholders(names.size()), identity));
-  if (!Run(query, bound)) return {};
+  QSqlQuery* query = Prepared(shape.insert);
+  if (!Run(query, WithoutKey(values))) return {};
   const QVariant assigned = query->next() ? query->value(0) : QVariant();
   query->finish();
   if (!assigned.isValid()) {
@@ -378,8 +383,8 @@ QVariantList CGMDaoRecordset::InsertMembers() {
     return {};
   }
   QVariantList row;
-  if (keyIndex >= 0) {
-    values[keyIndex] = assigned;
+  if (shape.keyIndex >= 0) {
+    values[shape.keyIndex] = assigned;
   } else {
     row.append(assigned);
   }
@@ -398,28 +403,15 @@ bool CGMDaoRecordset::Update() {
     m_rows.push_back(std::move(row));
     m_pos = static_cast<long>(m_rows.size()) - 1;
   } else {
-    const QStringList& columns = ColumnNames();
-    const QString key = KeyColumn();
-    const int keyIndex = key.isEmpty() ? -1 : int(columns.indexOf(key));
+    const TableShape& shape = Shape();
     QVariantList values = StoredValues();
-    QStringList assignments;
-    QVariantList bound;
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-      if (i == keyIndex) continue;
-      assignments.append(SqlDialect::name(columns.at(i)) + QStringLiteral(" = ?"));
-      bound.append(values.at(i));
-    }
+    QVariantList bound = WithoutKey(values);
     const QVariant rowId = m_rows[static_cast<std::size_t>(m_pos)].at(m_identityColumn);
     bound.append(rowId);
-    const QString identity = key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(key);
-    if (!Run(Prepared(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                          .arg(GetDefaultSQL(), assignments.join(QLatin1Char(',')), identity)),
-             bound)) {
-      return false;
-    }
+    if (!Run(Prepared(shape.update), bound)) return false;
     QVariantList row;
-    if (keyIndex >= 0) {
-      values[keyIndex] = rowId;  // the key never changes
+    if (shape.keyIndex >= 0) {
+      values[shape.keyIndex] = rowId;  // the key never changes
     } else {
       row.append(rowId);
     }
@@ -446,11 +438,10 @@ long CGMDaoRecordset::AppendRow(const std::function<void()>& fill) {
   const QVariantList row = InsertMembers();
   if (row.isEmpty()) return -1;
   // The members take the stored row back, the engine's key with it.
-  const int first = KeyColumn().isEmpty() ? 1 : 0;
-  CFieldExchange load(&row, first);
+  const int keyIndex = Shape().keyIndex;
+  CFieldExchange load(&row, keyIndex >= 0 ? 0 : 1);
   DoFieldExchange(load);
-  const int identity = first == 1 ? 0 : int(ColumnNames().indexOf(KeyColumn()));
-  return static_cast<long>(row.at(identity).toLongLong());
+  return static_cast<long>(row.at(keyIndex >= 0 ? keyIndex : 0).toLongLong());
 }
 
 void CGMDaoRecordset::Delete() {
@@ -462,13 +453,8 @@ void CGMDaoRecordset::Delete() {
     ReportError(QStringLiteral("No current record."));
     return;
   }
-  const QString key = KeyColumn();
-  const QString identity = key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(key);
   const QVariant rowId = m_rows[static_cast<std::size_t>(m_pos)].at(m_identityColumn);
-  if (!Run(Prepared(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(GetDefaultSQL(), identity)),
-           {rowId})) {
-    return;
-  }
+  if (!Run(Prepared(Shape().remove), {rowId})) return;
   m_rows.erase(m_rows.begin() + m_pos);
   m_onDeletedRow = true;
   m_editMode = NoEdit;

@@ -171,8 +171,20 @@ class CGMDaoRecordset {
   // Inserts the members as a new row; the full row (key included) on success, empty otherwise.
   QVariantList InsertMembers();
   bool Run(QSqlQuery* query, const QVariantList& values);
-  const QStringList& ColumnNames();
-  QString KeyColumn();
+  // The bound columns and the statements that change a row, worked out once per object.
+  struct TableShape {
+    QStringList columns;
+    QString key;        // the engine-assigned key column, empty when the table has none
+    int keyIndex = -1;  // its place among the columns
+    QString identity;   // what names one row: the key, or the engine's row address
+    QString select;     // the SELECT of the class's columns, without WHERE and ORDER BY
+    QString insert;
+    QString update;
+    QString remove;
+  };
+  const TableShape& Shape();
+  // The bound values in column order, less the key.
+  QVariantList WithoutKey(const QVariantList& values);
   void LoadCurrentRow();
   QVariantList StoredValues();
   bool ReadRows(const QString& sql, const QVariantList& values);
@@ -198,9 +210,7 @@ class CGMDaoRecordset {
   bool m_onDeletedRow = false;
   EditMode m_editMode = NoEdit;
 
-  QStringList m_columnNames;  // the bound columns, once named
-  QString m_keyColumn;
-  bool m_columnsNamed = false;
+  std::unique_ptr<TableShape> m_shape;
 
   bool m_quiet = false;
   QString m_lastError;

@@ -2,7 +2,10 @@
 
 const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
   // WAL lets readers go on while an import writes; NORMAL synchronisation is safe under WAL
-  // and spares an fsync per commit.
+  // and spares an fsync per commit. A page cache of up to 32 MB keeps a search that visits
+  // rows all over the patient table from reading the same pages again and again (the default
+  // 2 MB holds a fifth of the patient table of a 100,000-patient archive), and sorting in
+  // memory spares the temporary file a sorted search would otherwise write and read back.
   static const SqlDialect sqlite{
       QStringLiteral("QSQLITE"),
       QStringLiteral("LIKE"),
@@ -22,6 +25,12 @@ QString SqlDialect::name(const QString& identifier) {
 
 QString SqlDialect::likeCondition(const QString& column) const {
   return name(column) + QLatin1Char(' ') + likeOperator + QStringLiteral(" ? ESCAPE '\\'");
+}
+
+QString SqlDialect::containsCondition(const QString& table, const QString& column) const {
+  if (table.isEmpty() || driverName != QLatin1String("QSQLITE")) return likeCondition(column);
+  return QStringLiteral("%1 IN (SELECT %1 FROM %2 WHERE %3)")
+      .arg(rowIdentity, table, likeCondition(column));
 }
 
 QString escapeLike(const QString& text) {

@@ -25,6 +25,11 @@ class SqlDialect {
   static QString name(const QString& identifier);
   // "column LIKE ? ESCAPE '\'" in this dialect.
   QString likeCondition(const QString& column) const;
+  // A pattern that may match anywhere in the text can use no index to find rows, and SQLite
+  // would rather walk the sort column's index and fetch every row in turn. Reading the rows'
+  // addresses from the searched column's own index (a fraction of the table) and fetching only
+  // the matches is several times faster. Empty table: the plain LIKE condition.
+  QString containsCondition(const QString& table, const QString& column) const;
 };
 
 // The operator's own text inside a LIKE pattern: '%', '_' and the escape character itself

@@ -34,7 +34,7 @@ void CSqlFilter::addPrefix(const QString& column, const QString& text) {
 
 void CSqlFilter::addContains(const QString& column, const QString& text) {
   if (text.isEmpty()) return;
-  add(imagedb::dialect().likeCondition(column),
+  add(imagedb::dialect().containsCondition(m_table, column),
       QLatin1Char('%') + escapeLike(text) + QLatin1Char('%'));
 }
 

@@ -12,6 +12,10 @@
 // criteria at all select every row.
 class CSqlFilter {
  public:
+  // table: the table the filter selects from, which lets a search that matches anywhere in a
+  // text read the column's index instead of the table (none: a plain condition).
+  explicit CSqlFilter(const QString& table = QString()) : m_table(table) {}
+
   // column = text, when the text is not empty.
   void addText(const QString& column, const QString& text);
   // column = value, when the value is greater than 0.
@@ -36,6 +40,7 @@ class CSqlFilter {
  private:
   void add(const QString& condition, const QVariant& value);
 
+  QString m_table;
   QStringList m_conditions;
   QVariantList m_values;
 };

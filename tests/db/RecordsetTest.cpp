@@ -2,6 +2,7 @@
 #include <QSet>
 
 #include "DbTestSupport.h"
+#include "app/AppSettings.h"
 #include "db/ImageDatabase.h"
 #include "db/SqlFilter.h"
 
@@ -21,6 +22,25 @@ TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
             QSet<QString>(CdbDatabase::TableNames().begin(), CdbDatabase::TableNames().end()));
   EXPECT_EQ(CdbDatabase::TableNames().size(), 24);
   EXPECT_TRUE(sink.isEmpty());
+}
+
+// The program folder's schema wins over the compiled-in copy, which stands in when the folder
+// has none.
+TEST_F(Recordset, SchemaComesFromTheProgramFolderWhenItHasOne) {
+  AppSettings& settings = theAppSettings();
+  const QString previous = settings.programFolder;
+  settings.programFolder = dir.path() + "/";
+  EXPECT_TRUE(imagedb::schemaSql().contains("CREATE TABLE ImgInfo"));  // none there yet
+  QFile schema(dir.filePath("Pelmora.sql"));
+  ASSERT_TRUE(schema.open(QIODevice::WriteOnly));
+  schema.write("-- site schema\nCREATE TABLE SiteOnly (x INTEGER);\n");
+  schema.close();
+  QString error;
+  const bool created = imagedb::createDatabase(path, &error);
+  settings.programFolder = previous;
+  ASSERT_TRUE(created) << error.toStdString();
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM sqlite_master WHERE name = 'SiteOnly'"), 1);
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM sqlite_master WHERE name = 'ImgInfo'"), 0);
 }
 
 // Every key and search column is found through an index, not by reading the whole table.
