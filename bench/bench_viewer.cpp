@@ -1,6 +1,7 @@
 // Speed and memory of the viewer shell: start to main window shown, opening four 3000 x 3000
-// images into the 2 x 2 layout, the resident memory with those four open, and one cine frame
-// step of a 1024 x 1024 multi-frame image in a 1000 x 1000 pane.
+// images into the 2 x 2 layout, the resident memory with those four open, one cine frame
+// step of a 1024 x 1024 multi-frame image in a 1000 x 1000 pane, and one step of the window,
+// zoom and glass drags there on a 3000 x 3000 image.
 #include <benchmark/benchmark.h>
 
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
@@ -155,6 +157,43 @@ void BM_CineFrameStep(benchmark::State& state) {
   }
 }
 
+// One step of a drag through the pane itself: the mouse event, the filter's work and the
+// repaint of the 1000 x 1000 pane, on the 3000 x 3000 image. Argument: 0 window and level
+// (right button), 1 zoom, 2 magnifying glass.
+void BM_PaneDragStep(benchmark::State& state) {
+  PaneOnlyHost host;
+  auto record = std::make_unique<CImageEach>();
+  if (record->OpenDicom(largeFile(), 0, 0) != 0) {
+    state.SkipWithError("cannot open the benchmark file");
+    return;
+  }
+  record->loaded = true;
+  host.images.append(std::move(record));
+  CtoraScanView view(&host);
+  view.resize(1000, 1000);
+  view.show();
+  view.ShowImage(0);
+  CImgDisp* pane = view.pane(0, 0);
+  const int kind = static_cast<int>(state.range(0));
+  const Qt::MouseButton button = kind == 0 ? Qt::RightButton : Qt::LeftButton;
+  if (kind != 0) pane->SetMode(kind == 1 ? CImgDisp::kModeZoom : CImgDisp::kModeMagnify);
+  QApplication::processEvents();
+  const auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButton changed) {
+    QMouseEvent event(type, QPointF(at), pane->mapToGlobal(QPointF(at)), changed,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+    QApplication::sendEvent(pane, &event);
+  };
+  send(QEvent::MouseButtonPress, QPoint(500, 500), button);
+  int step = 0;
+  for (auto _ : state) {
+    // Back and forth, so the drag never runs into a limit.
+    const int offset = (++step % 100) < 50 ? step % 50 : 50 - step % 50;
+    send(QEvent::MouseMove, QPoint(450 + offset, 550 - offset), Qt::NoButton);
+    pane->repaint();
+  }
+  send(QEvent::MouseButtonRelease, QPoint(500, 500), button);
+}
+
 void medians(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
 }
@@ -162,6 +201,7 @@ void medians(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_StartToMainWindowShown)->Apply(medians)->Iterations(3);
 BENCHMARK(BM_OpenIntoTwoByTwo)->Apply(medians)->Iterations(2);
 BENCHMARK(BM_CineFrameStep)->Apply(medians)->Iterations(60);
+BENCHMARK(BM_PaneDragStep)->Apply(medians)->Iterations(60)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace
 
