@@ -75,7 +75,6 @@ class CFileInfoArray {
 
   int GetSize() const { return static_cast<int>(m_records.size()); }
   const CFileInfo& at(int index) const { return m_records.at(index); }
-  void RemoveAll() { m_records.clear(); }
 
  private:
   void Add(const CFileInfo& record, int sortOrder);

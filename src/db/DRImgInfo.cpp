@@ -177,12 +177,16 @@ void CDRImgInfo::DeleteImages(long serSeq, long imageNo) {
   QString lastPath;
   if (Open()) {
     while (!IsEOF()) {
-      lastPath = FullPath;
-      for (const QString& file : ImageFiles(FullPath)) {
+      const QString dicomPath = FullPath;
+      // The row goes first: a row whose delete failed keeps its files, so no row ever points
+      // at files that are gone.
+      Delete();
+      if (!IsOpen()) break;
+      lastPath = dicomPath;
+      for (const QString& file : ImageFiles(dicomPath)) {
         const QString existing = existingSpelling(file);
         if (!existing.isEmpty()) QFile::remove(existing);
       }
-      Delete();
       MoveNext();
     }
   }

@@ -26,8 +26,8 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   int OpenImages(long serSeq, long imageNo);
   // The image with the SOP instance UID (in the series, when serSeq is above 0).
   int OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID);
-  // Deletes the series' images (or only image number imageNo): for each row its four files
-  // (".dcm", ".raw", ".tnb", "_org.dcm"; missing ones skipped), then the row. Afterwards the
+  // Deletes the series' images (or only image number imageNo): for each row the row, then its
+  // four files (".dcm", ".raw", ".tnb", "_org.dcm"; missing ones skipped). Afterwards the
   // folder of the last file, and then its parent, are removed when they are left empty; a
   // protected folder (root, home, program folder, storage root) never is. Nothing for a
   // serSeq of 0 or less.

@@ -27,7 +27,6 @@ class CDaoDatabase {
   bool IsOpen() const { return m_db.isOpen(); }
   const QString& path() const { return m_path; }
   bool isReadOnly() const { return m_readOnly; }
-  QString connectionName() const { return m_db.connectionName(); }
   QSqlDatabase& connection() { return m_db; }
 
   // The statement prepared on this connection, prepared on first use and reused afterwards;

@@ -253,6 +253,21 @@ TEST_F(ImageFiles, DeleteImagesByNumberKeepsTheOtherImagesAndTheirFolder) {
   EXPECT_FALSE(QDir(dayFolder).exists());
 }
 
+// A row the engine refuses to delete keeps its files: no row may point at files that are gone.
+TEST_F(ImageFiles, FilesStayWhenTheirRowCannotBeDeleted) {
+  const QString file = dayFolder + QStringLiteral("/kept.dcm");
+  touch(file);
+  addImage(5, 1, file);
+  addImage(5, 2, dayFolder + QStringLiteral("/other.dcm"));
+  ASSERT_TRUE(CdbDatabase(path).Execute(QStringLiteral(
+      "CREATE TRIGGER keep BEFORE DELETE ON ImgInfo BEGIN SELECT RAISE(ABORT, 'kept'); END")));
+  CDRImgInfo(path).DeleteImages(5, 0);
+  EXPECT_TRUE(QFile::exists(file));
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM ImgInfo"), 2);
+  ASSERT_EQ(sink.count(), 1);  // one message, and the walk ended
+  EXPECT_EQ(sink.messages()[0].caption, "DBException");
+}
+
 TEST_F(ImageFiles, TheStorageRootIsNeverRemoved) {
   const QString file = root + QStringLiteral("/day/a.dcm");
   touch(file);
