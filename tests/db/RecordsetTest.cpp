@@ -168,6 +168,28 @@ TEST_F(Recordset, RowsWithoutKeyColumnAreEditedAndDeletedOneByOne) {
   EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM PatInfo WHERE PatEtc = 'first' AND PatID = 'P1'"), 1);
 }
 
+// The operator table's key is named Index, a word SQL reserves.
+TEST_F(Recordset, OperatorRowsGetTheirIndexFromTheEngine) {
+  CTblOperator operators(path);
+  ASSERT_TRUE(operators.Open());
+  for (const char* name : {"O'Brien", "Admin"}) {
+    operators.AddNew();
+    operators.OperatorName = QString::fromUtf8(name);
+    operators.Password = QStringLiteral("pw");
+    ASSERT_TRUE(operators.Update());
+  }
+  EXPECT_EQ(operators.Index, 2);
+  operators.m_strSort = QStringLiteral("OperatorName");
+  ASSERT_TRUE(operators.Open());
+  EXPECT_EQ(operators.OperatorName, "Admin");
+  ASSERT_TRUE(
+      operators.Find(CGMDaoRecordset::FindFirst, "OperatorName", QStringLiteral("O'Brien")));
+  EXPECT_EQ(operators.Index, 1);
+  operators.Delete();
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM Operator"), 1);
+  EXPECT_TRUE(sink.isEmpty());
+}
+
 TEST_F(Recordset, EngineErrorsAreShownAsDBExceptionAndTheOperationFails) {
   CdbDatabase db(path);
   EXPECT_FALSE(db.Open(-1, QStringLiteral("SELECT * FROM NoSuchTable")));
