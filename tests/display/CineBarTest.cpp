@@ -56,16 +56,10 @@ class CineBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    std::vector<std::uint16_t> values;
-    for (int f = 0; f < 3; ++f) values.insert(values.end(), 8, std::uint16_t(100 * f));
-    testsupport::DicomBuilder b;
-    b.pixels16(4, 2, values, 12).set(DCM_FrameTime, "40");
-    const QString file = dir.filePath(QStringLiteral("frames.dcm"));
-    ASSERT_TRUE(b.save(file));
     for (int i = 0; i < 2; ++i) {
-      auto record = std::make_unique<CImageEach>();
-      ASSERT_EQ(record->OpenDicom(file, 0, 1), 0);
-      record->loaded = true;
+      auto record = panetest::makeThreeFrameImage(dir.filePath(QStringLiteral("frames.dcm")),
+                                                  DCM_FrameTime, "40");
+      ASSERT_NE(record, nullptr);
       host.images.append(std::move(record));
     }
     host.images.append(makeImage(4095));

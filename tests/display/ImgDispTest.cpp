@@ -430,16 +430,10 @@ class CineTest : public ImgDispTest {
   void SetUp() override {
     ImgDispTest::SetUp();
     ASSERT_TRUE(dir.isValid());
-    std::vector<std::uint16_t> values;
-    for (int f = 0; f < 3; ++f) values.insert(values.end(), 8, std::uint16_t(100 * f));
-    testsupport::DicomBuilder b;
-    b.pixels16(4, 2, values, 12).set(DCM_FrameTime, "40");
-    const QString file = dir.filePath(QStringLiteral("frames.dcm"));
-    ASSERT_TRUE(b.save(file));
-    auto record = std::make_unique<CImageEach>();
-    ASSERT_EQ(record->OpenDicom(file, 0, 1), 0);
+    auto record = panetest::makeThreeFrameImage(dir.filePath(QStringLiteral("frames.dcm")),
+                                                DCM_FrameTime, "40");
+    ASSERT_NE(record, nullptr);
     ASSERT_EQ(record->frames().size(), 3u);
-    record->loaded = true;
     host.images.append(std::move(record));
     host.images.append(makeImage(4095));
     view.ShowImage(0);

@@ -220,15 +220,9 @@ TEST_F(PaneInfoPaint, OverlayLinesAtTheirAnchors) {
 TEST_F(PaneInfoPaint, FrameLineFollowsTheShownFrame) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  std::vector<std::uint16_t> values;
-  for (int f = 0; f < 3; ++f) values.insert(values.end(), 8, std::uint16_t(100 * f));
-  testsupport::DicomBuilder b;
-  b.pixels16(4, 2, values, 12).set(DCM_AcquisitionNumber, "7");
-  const QString file = dir.filePath(QStringLiteral("frames.dcm"));
-  ASSERT_TRUE(b.save(file));
-  auto record = std::make_unique<CImageEach>();
-  ASSERT_EQ(record->OpenDicom(file, 0, 1), 0);
-  record->loaded = true;
+  auto record = panetest::makeThreeFrameImage(dir.filePath(QStringLiteral("frames.dcm")),
+                                              DCM_AcquisitionNumber, "7");
+  ASSERT_NE(record, nullptr);
   host.images.append(std::move(record));
   view.resize(500, 500);
   view.show();

@@ -15,6 +15,7 @@
 #include "display/PaneHost.h"
 #include "frame/OpenImages.h"
 #include "image/ImageEach.h"
+#include "support/DicomBuilder.h"
 
 namespace panetest {
 
@@ -49,6 +50,20 @@ inline std::unique_ptr<CImageEach> makeImage(std::uint16_t value, int width = 64
   record->SetRawImage(pixels.data(), width, height, 12, 4096, 2048);
   record->loaded = true;
   record->filePath = filePath;
+  return record;
+}
+
+// A 4 x 2 record of three frames whose pixels are 0, 100 and 200 (frame index × 100), written
+// to path as DICOM with one more attribute and read back; null when either step fails.
+inline std::unique_ptr<CImageEach> makeThreeFrameImage(const QString& path, const DcmTagKey& tag,
+                                                       const char* value) {
+  std::vector<std::uint16_t> values;
+  for (int f = 0; f < 3; ++f) values.insert(values.end(), 8, std::uint16_t(100 * f));
+  testsupport::DicomBuilder builder;
+  builder.pixels16(4, 2, values, 12).set(tag, value);
+  auto record = std::make_unique<CImageEach>();
+  if (!builder.save(path) || record->OpenDicom(path, 0, 1) != 0) return nullptr;
+  record->loaded = true;
   return record;
 }
 
