@@ -55,9 +55,9 @@ class CFieldExchange {
 // and the row changes (append, edit, delete) written through to the table.
 //
 // Each object opens its own connection on first use and releases it when destroyed, unless it
-// is constructed on a CDaoDatabase to share (which must outlive it). Opening
-// reads every matching row at once (the record sets serve short lists: a patient's studies, a
-// series' images), so moving never touches the engine. A table class names its columns in
+// is constructed on a CDaoDatabase to share (which must outlive it). Opening reads every
+// matching row at once (the record sets serve short lists: a patient's studies, a series'
+// images), so moving never touches the engine. A table class names its columns in
 // DoFieldExchange and its table in GetDefaultSQL; it then opens without SQL text, selecting its
 // columns with m_strFilter (values bound from m_filterValues) and m_strSort.
 //
@@ -129,8 +129,8 @@ class CGMDaoRecordset {
   // rows cannot be appended or the engine refused the row.
   long AppendRow(const std::function<void()>& fill);
 
-  // With quiet on, engine errors are not shown but kept in LastError() for the caller to
-  // report in its own words.
+  // With quiet on, engine errors are not shown; the last one is kept in LastError() for the
+  // caller to report in its own words.
   void SetQuiet(bool quiet) { m_quiet = quiet; }
   const QString& LastError() const { return m_lastError; }
 
