@@ -7,6 +7,7 @@
 #include <QToolBar>
 
 #include "app/AppSettings.h"
+#include "db/DbDatabase.h"
 #include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
 #include "support/DicomBuilder.h"
@@ -88,7 +89,8 @@ TEST_F(MainFrameTest, OpeningTheSameFileTwiceAsksAndNoKeepsOneEntry) {
   EXPECT_EQ(frame.OpenImage(path, true), -1);
   EXPECT_EQ(frame.openImages().count(), 1);
   ASSERT_EQ(sink.count(), 1);
-  EXPECT_EQ(sink.messages()[0].text, QStringLiteral("The Image is already opened with Image Index 0"));
+  EXPECT_EQ(sink.messages()[0].text,
+            QStringLiteral("The Image is already opened with Image Index 0"));
   sink.queueAnswer(IDYES);
   EXPECT_EQ(frame.OpenImage(path, true), 0);
   EXPECT_EQ(frame.openImages().count(), 2);
@@ -118,17 +120,48 @@ TEST_F(MainFrameTest, FourRotationsAndTwoMirrorsBringThePixelsBack) {
   CMainFrame frame;
   ASSERT_EQ(frame.OpenImage(writeImage(QStringLiteral("turn.dcm")), true), 0);
   const CImageEach* image = frame.openImages().at(0);
-  const std::vector<std::uint8_t> before(image->image.bitmap().data(),
-                                         image->image.bitmap().data() + image->image.bitmap().byteSize());
+  const std::vector<std::uint8_t> before(
+      image->image.bitmap().data(),
+      image->image.bitmap().data() + image->image.bitmap().byteSize());
   frame.OnCommand(command::RotateRight);
   EXPECT_EQ(image->width, 4) << "the entry keeps the turned size";
   for (int i = 0; i < 3; ++i) frame.OnCommand(command::RotateRight);
   frame.OnCommand(command::Mirror);
   frame.OnCommand(command::Mirror);
-  const std::vector<std::uint8_t> after(image->image.bitmap().data(),
-                                        image->image.bitmap().data() + image->image.bitmap().byteSize());
+  const std::vector<std::uint8_t> after(
+      image->image.bitmap().data(),
+      image->image.bitmap().data() + image->image.bitmap().byteSize());
   EXPECT_EQ(before, after);
   EXPECT_EQ(image->width, 6);
+}
+
+TEST_F(MainFrameTest, OpenedImageTakesTheFilmSizeOfItsAcquisitionProtocol) {
+  AppSettings& settings = theAppSettings();
+  const QString savedDatabase = settings.imageDatabasePath;
+  settings.imageDatabasePath = dir.filePath(QStringLiteral("Pelmora.db"));
+  {
+    CdbDatabase db(settings.imageDatabasePath);
+    for (const char* sql : {"INSERT INTO tEP (KeyEP, NameEP, KeyMT) VALUES (4, 'CHEST', 0)",
+                            "INSERT INTO tVP (KeyVP, NameVP, KeyMT, KeyEP) VALUES (8, 'PA', 0, 4)",
+                            "INSERT INTO tEC (KeyVP, KeyBS, FilmSizeX, FilmSizeY, LUT) "
+                            "VALUES (8, 0, 4300, 3500, 'chest.lut')"}) {
+      ASSERT_TRUE(db.Execute(QLatin1String(sql)));
+    }
+  }
+  DicomBuilder builder;
+  builder.pixels16(6, 4, std::vector<std::uint16_t>(24, 500), 12)
+      .set(DCM_BodyPartExamined, "CHEST")
+      .set(DCM_PatientPosition, "PA");
+  const QString path = dir.filePath(QStringLiteral("chest.dcm"));
+  ASSERT_TRUE(builder.save(path));
+  CMainFrame frame;
+  ASSERT_EQ(frame.OpenImage(path, true), 0);
+  const CImageEach* image = frame.openImages().at(0);
+  EXPECT_EQ(image->filmSizeX, 4300);
+  EXPECT_EQ(image->filmSizeY, 3500);
+  EXPECT_TRUE(image->landscape);
+  EXPECT_EQ(image->lut, "chest.lut");
+  settings.imageDatabasePath = savedDatabase;
 }
 
 TEST_F(MainFrameTest, LayoutCommandsSetTheViewsLayout) {

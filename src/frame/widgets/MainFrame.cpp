@@ -193,6 +193,8 @@ void CMainFrame::finishOpen(int index) {
   entry->image.setWindowType(m_windowType);
   entry->filmFlag = 0;
   entry->image.GetWindow(entry->initialWindowWidth, entry->initialWindowCentre);
+  // A database error has been shown; the image opens with the film size it has.
+  LookUpAcquisitionProtocol(*entry);
   entry->filmKind = 4;
   entry->landscape = entry->filmSizeY < entry->filmSizeX;
   m_view->ShowImage(index);
