@@ -69,8 +69,11 @@ void dragStep(benchmark::State& state, unsigned buttons, PaintStep paintStep) {
   Kind::Destroy();
 }
 
-// Window and level, zoom: the drag's picture covers the pane.
-void paintLive(CFilter& filter, QImage& canvas, const QImage&) { filter.PaintLive(canvas); }
+// Window and level, zoom: the drag's picture over the pane's picture as the drag began.
+void paintLive(CFilter& filter, QImage& canvas, const QImage& saved) {
+  canvas = saved;
+  filter.PaintLive(canvas);
+}
 
 void BM_WindowLevelStep(benchmark::State& state) {
   dragStep<CFilterWindowLevel>(state, MK_RBUTTON, paintLive);

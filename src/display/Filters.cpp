@@ -49,14 +49,12 @@ bool CFilter::Attach(CBaseImage* source) {
   return true;
 }
 
-bool CFilter::PaintLive(QImage& canvas) {
-  if (!m_drawn) return false;
-  canvas.fill(Qt::black);
+void CFilter::PaintLive(QImage& canvas) {
+  if (coversPane()) canvas.fill(Qt::black);
   m_work.setClipRect(canvas.rect());
   m_work.Paint(canvas);
   QPainter painter(&canvas);
   paintText(painter);
-  return true;
 }
 
 // ---- CFilterZoom

@@ -14,7 +14,7 @@ class QPainter;
 // An interaction filter turns one mouse drag in a pane into a change of the pane's image. It
 // lives from the button press to the release and works on a private copy of the image; only
 // Apply, at the release, changes the pane's image. While the drag lasts the pane paints what
-// the filter shows (PaintLive) instead of its usual picture.
+// the filter shows (PaintLive) over the picture it had when the drag began.
 class CFilter {
  public:
   // Mouse messages of the event functions.
@@ -37,9 +37,11 @@ class CFilter {
   // False when the copy fails.
   bool Attach(CBaseImage* source);
 
-  // Paints the drag's picture over canvas (the pane's client area): the working copy, black
-  // around it, and the filter's text. False until the drag has drawn anything.
-  bool PaintLive(QImage& canvas);
+  // Paints the drag's picture over canvas, the pane's client area as the drag found it: the
+  // working copy (zoom and pan: black around it) and the filter's text.
+  void PaintLive(QImage& canvas);
+  // Whether the drag has drawn anything yet; until then the pane shows its usual picture.
+  bool hasDrawn() const { return m_drawn; }
 
   // 1: windowed by paint intensity and contrast (8-bit grey, colour); 2: by the grey table.
   int mode() const { return m_mode; }
@@ -50,6 +52,9 @@ class CFilter {
   explicit CFilter(CPaneWindow* pane) : m_pane(pane) {}
   // The filter's text over the painted working copy.
   virtual void paintText(QPainter& painter) const = 0;
+  // Zoom and pan move the image, so the drag's picture replaces the whole pane; window and
+  // level only repaints the image.
+  virtual bool coversPane() const { return true; }
 
   int m_mode = 1;
   CBaseImage m_work;
@@ -180,6 +185,7 @@ class CFilterWindowLevel : public CFilter, public CFilterSlot<CFilterWindowLevel
  private:
   void initialise();
   void paintText(QPainter& painter) const override;
+  bool coversPane() const override { return false; }
 
   int m_minValue = 0;
   int m_maxValue = 0;
@@ -226,7 +232,6 @@ class CFilterGlass : public CFilter, public CFilterSlot<CFilterGlass> {
 
   // Draws the glass (the enlarged region, its white frame and, while Ctrl is held, the factor).
   void PaintGlass(QPainter& painter) const;
-  bool hasDrawn() const { return m_drawn; }
   QRect glassRect() const { return m_glassRect; }
   // The image region the last draw sampled.
   QRect sampledRegion() const { return m_sampled; }

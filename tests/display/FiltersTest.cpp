@@ -212,21 +212,34 @@ TEST_F(Filters, WindowLevelOnEightBitsSetsPaintIntensityAndContrastWithinLimits)
 }
 
 TEST_F(Filters, LivePictureShowsTheWorkingCopyAndTheFilterText) {
-  MakeRamp(image, pane, 256, 256, 12, 0, 4095);
+  MakeRamp(image, pane, 256, 128, 12, 0, 4095);  // 500 x 250 from y = 125
   ASSERT_TRUE(CFilterWindowLevel::Start(&pane, &image));
   QImage canvas(500, 500, QImage::Format_RGB32);
-  EXPECT_FALSE(LiveImageFilter(&pane)->PaintLive(canvas));  // nothing drawn before a move
+  canvas.fill(Qt::blue);                             // the pane's picture when the drag began
+  EXPECT_FALSE(LiveImageFilter(&pane)->hasDrawn());  // nothing drawn before a move
   CFilterWindowLevel::Event(CFilter::kButtonDown, MK_RBUTTON, {100, 100});
   // Level up by 2000: the left half of the ramp turns black.
   CFilterWindowLevel::Event(CFilter::kMouseMove, MK_RBUTTON, {500, 100});
-  ASSERT_TRUE(LiveImageFilter(&pane)->PaintLive(canvas));
+  ASSERT_TRUE(LiveImageFilter(&pane)->hasDrawn());
+  LiveImageFilter(&pane)->PaintLive(canvas);
   EXPECT_EQ(canvas.pixel(100, 250), qRgb(0, 0, 0));
   EXPECT_NE(canvas.pixel(480, 250), qRgb(0, 0, 0));
+  // Window and level repaints only the image; the rest of the pane stays as it was.
+  EXPECT_EQ(canvas.pixel(10, 10), qRgb(0, 0, 255));
   // The text box: white cells ending 10 pixels inside the image's bottom-right corner.
   const QRect shown = image.displayRect();
   EXPECT_EQ(canvas.pixel(shown.right() - 10, shown.bottom() - 10), qRgb(255, 255, 255));
   RecordingPane other;
   EXPECT_EQ(LiveImageFilter(&other), nullptr);
+  CFilterWindowLevel::Event(CFilter::kButtonUp, MK_RBUTTON, {500, 100});
+
+  // A zoom moves the image: black wherever the image is not.
+  ASSERT_TRUE(CFilterZoom::Start(&pane, &image));
+  CFilterZoom::Event(CFilter::kButtonDown, MK_LBUTTON, {100, 100});
+  CFilterZoom::Event(CFilter::kMouseMove, MK_LBUTTON, {100, 101});
+  canvas.fill(Qt::blue);
+  LiveImageFilter(&pane)->PaintLive(canvas);
+  EXPECT_EQ(canvas.pixel(10, 10), qRgb(0, 0, 0));
 }
 
 // ---- magnifying glass

@@ -329,6 +329,28 @@ TEST_F(PaneInteraction, RightDragWindowsTheImageAtTheRelease) {
   EXPECT_GT(width, 4096);
 }
 
+TEST_F(PaneInteraction, WindowDragKeepsThePaneAroundTheImageAndZoomBlanksIt) {
+  host.images.clear();
+  host.images.append(makeImage(1000, 400, 200));  // 200 x 100 from y = 51
+  pane.Attach();
+  const QRect below(0, 160, 202, 40);  // the bottom ruler's band, under the image
+  const QImage before = picture();
+  ASSERT_TRUE(has(before, below, kLineGrey));
+  press({100, 100}, Qt::RightButton);
+  move({100, -100}, Qt::RightButton);
+  const QImage windowing = picture();
+  EXPECT_EQ(windowing.copy(below), before.copy(below));
+  EXPECT_NE(windowing.copy(QRect(1, 51, 200, 100)), before.copy(QRect(1, 51, 200, 100)));
+  release({100, -100}, Qt::RightButton);
+
+  pane.SetMode(CImgDisp::kModeZoom);
+  press({100, 100});
+  move({100, 110});
+  EXPECT_FALSE(has(picture(), below.adjusted(2, 0, -2, -4), kLineGrey));
+  release({100, 110});
+  EXPECT_TRUE(has(picture(), below, kLineGrey));
+}
+
 TEST_F(PaneInteraction, GlassIsDrawnOverThePaneWhileTheButtonIsHeld) {
   pane.SetMode(CImgDisp::kModeMagnify);
   CFilterGlass::settings().halfWidth = CFilterGlass::settings().halfHeight = 50;

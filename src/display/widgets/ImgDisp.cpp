@@ -135,7 +135,7 @@ CImageEach* CImgDisp::image() const {
 
 bool CImgDisp::Attach() {
   EndFiltersOf(this);
-  m_glassBackground = QImage();
+  m_dragStartPicture = QImage();
   CImageEach* shown = image();
   if (shown == nullptr) {
     setUpCine(nullptr);
@@ -179,32 +179,32 @@ void CImgDisp::SetMode(int mode) {
 void CImgDisp::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   CImageEach* shown = image();
-  if (shown != nullptr) {
-    // A zoom, pan or window drag shows only its picture of the image until the release, which
-    // repaints everything.
-    if (CFilter* live = LiveImageFilter(this)) {
-      QImage canvas(size(), QImage::Format_RGB32);
-      if (live->PaintLive(canvas)) {
-        painter.drawImage(0, 0, canvas);
-        paintBorder(painter);
-        paintActiveFrame(painter);
-        return;
-      }
-    }
-    // The glass lies over the pane's picture, which does not change while it is held.
-    CFilterGlass* glass = CFilterGlass::Live();
-    if (glass != nullptr && glass->pane() == this && glass->hasDrawn() && m_dragging) {
-      if (m_glassBackground.size() != size()) {
-        m_glassBackground = QImage(size(), QImage::Format_RGB32);
-        QPainter background(&m_glassBackground);
-        paintPane(background, shown);
-      }
-      painter.drawImage(0, 0, m_glassBackground);
-      glass->PaintGlass(painter);
-      return;
-    }
+  CFilter* live = LiveImageFilter(this);
+  CFilterGlass* glass = CFilterGlass::Live();
+  const bool liveShown = live != nullptr && live->hasDrawn();
+  const bool glassShown =
+      glass != nullptr && glass->pane() == this && glass->hasDrawn() && m_dragging;
+  if (shown == nullptr || !(liveShown || glassShown)) {
+    paintPane(painter, shown);
+    return;
   }
-  paintPane(painter, shown);
+  // A drag draws over the picture the pane had when it began; annotations, overlay and rulers
+  // come back with the repaint at its release.
+  if (m_dragStartPicture.size() != size()) {
+    m_dragStartPicture = QImage(size(), QImage::Format_RGB32);
+    QPainter start(&m_dragStartPicture);
+    paintPane(start, shown);
+  }
+  if (liveShown) {
+    QImage canvas = m_dragStartPicture;
+    live->PaintLive(canvas);
+    painter.drawImage(0, 0, canvas);
+    paintBorder(painter);
+    paintActiveFrame(painter);
+    return;
+  }
+  painter.drawImage(0, 0, m_dragStartPicture);
+  glass->PaintGlass(painter);
 }
 
 void CImgDisp::paintPane(QPainter& painter, CImageEach* shown) {
@@ -524,13 +524,14 @@ void CImgDisp::filterEvent(Filter filter, int message, unsigned flags, const QPo
   if (shown == nullptr) return;
   CBaseImage* pixels = &shown->image;
   const bool press = message == kButtonDown;
+  // Each drag starts from the pane's picture at its press.
+  if (press || message == kButtonUp) m_dragStartPicture = QImage();
   switch (filter) {
     case Filter::WindowLevel:
       if (press && !CFilterWindowLevel::Start(this, pixels)) return;
       CFilterWindowLevel::Event(message, flags, point);
       break;
     case Filter::Magnifier:
-      if (press || message == kButtonUp) m_glassBackground = QImage();
       if (press && !CFilterGlass::Start(this, pixels)) return;
       CFilterGlass::Event(message, flags, point);
       break;

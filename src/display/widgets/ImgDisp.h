@@ -178,8 +178,8 @@ class CImgDisp : public QWidget, public CPaneWindow {
   int m_cineInterval = kDefaultCineInterval;
   bool m_cineAvailable = false;
   QTimer m_cineTimer;
-  // The pane's picture under a magnifying glass, taken when the glass first paints.
-  QImage m_glassBackground;
+  // The pane's picture when the running drag began, taken at the drag's first paint.
+  QImage m_dragStartPicture;
   // Created with the first multi-frame image, which also gives the interval; afterwards only
   // the bar's speed changes it. A child widget, deleted with the pane.
   CDlgMultiFrame* m_cineBar = nullptr;
