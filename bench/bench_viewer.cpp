@@ -130,27 +130,38 @@ class PaneOnlyHost : public CPaneHost {
   OverlaySwitches overlay;
 };
 
+// One 1000 x 1000 pane showing record.
+class SinglePane {
+ public:
+  explicit SinglePane(std::unique_ptr<CImageEach> record) {
+    record->loaded = true;
+    m_host.images.append(std::move(record));
+    m_view.resize(1000, 1000);
+    m_view.show();
+    m_view.ShowImage(0);
+    QApplication::processEvents();
+  }
+  CImgDisp& pane() { return *m_view.pane(0, 0); }
+
+ private:
+  PaneOnlyHost m_host;
+  CtoraScanView m_view{&m_host};
+};
+
 // What the cine timer does at each tick: the next frame copied into the displayed image and the
 // pane repainted (the whole 1000 x 1000 pane, with overlay text and rulers). 30 frames per
 // second leave 33 ms for it.
 void BM_CineFrameStep(benchmark::State& state) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("cine_1024.dcm"));
-  PaneOnlyHost host;
   auto record = std::make_unique<CImageEach>();
   if (!writeMultiFrame(path, 1024, 8) || record->OpenDicom(path, 0, 1) != 0 ||
       record->frames().size() != 8) {
     state.SkipWithError("cannot make the multi-frame file");
     return;
   }
-  record->loaded = true;
-  host.images.append(std::move(record));
-  CtoraScanView view(&host);
-  view.resize(1000, 1000);
-  view.show();
-  view.ShowImage(0);
-  CImgDisp* pane = view.pane(0, 0);
-  QApplication::processEvents();
+  SinglePane shown(std::move(record));
+  CImgDisp* pane = &shown.pane();
   for (auto _ : state) {
     pane->CineNext();
     pane->repaint();
@@ -161,19 +172,13 @@ void BM_CineFrameStep(benchmark::State& state) {
 // repaint of the 1000 x 1000 pane, on the 3000 x 3000 image. Argument: 0 window and level
 // (right button), 1 zoom, 2 magnifying glass.
 void BM_PaneDragStep(benchmark::State& state) {
-  PaneOnlyHost host;
   auto record = std::make_unique<CImageEach>();
   if (record->OpenDicom(largeFile(), 0, 0) != 0) {
     state.SkipWithError("cannot open the benchmark file");
     return;
   }
-  record->loaded = true;
-  host.images.append(std::move(record));
-  CtoraScanView view(&host);
-  view.resize(1000, 1000);
-  view.show();
-  view.ShowImage(0);
-  CImgDisp* pane = view.pane(0, 0);
+  SinglePane shown(std::move(record));
+  CImgDisp* pane = &shown.pane();
   const int kind = static_cast<int>(state.range(0));
   const Qt::MouseButton button = kind == 0 ? Qt::RightButton : Qt::LeftButton;
   if (kind != 0) pane->SetMode(kind == 1 ? CImgDisp::kModeZoom : CImgDisp::kModeMagnify);
