@@ -120,9 +120,8 @@ int CDRImgInfo::OpenImages(long serSeq, long imageNo) {
   CSqlFilter filter;
   filter.addNumber(QStringLiteral("SerSeq"), serSeq);
   filter.addNumber(QStringLiteral("ImageNo"), imageNo);
-  SetFilter(filter);
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
-  return Open() && !IsEOF() ? 1 : 0;
+  return OpenWith(filter);
 }
 
 int CDRImgInfo::OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID) {
@@ -130,9 +129,8 @@ int CDRImgInfo::OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID)
   CSqlFilter filter;
   filter.addNumber(QStringLiteral("SerSeq"), serSeq);
   filter.addText(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
-  SetFilter(filter);
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
-  return Open() && !IsEOF() ? 1 : 0;
+  return OpenWith(filter);
 }
 
 QStringList CDRImgInfo::ImageFiles(const QString& dicomPath) {

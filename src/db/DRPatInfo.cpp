@@ -25,11 +25,6 @@ void CDRPatInfo::ApplySort(const QString& column) {
   m_strSort = sortText(bare, m_nSortDir);
 }
 
-int CDRPatInfo::OpenWith(const CSqlFilter& filter) {
-  SetFilter(filter);
-  return Open() && !IsEOF() ? 1 : 0;
-}
-
 int CDRPatInfo::OpenByIDName(const QString& patID, const QString& patName) {
   Close();
   CSqlFilter filter;

@@ -39,6 +39,5 @@ class CDRPatInfo : public CGMDaoRecordset, public CDPatInfo {
   int m_nSortDir = -1;  // -1 none, 0 descending, 1 ascending
 
  private:
-  int OpenWith(const CSqlFilter& filter);
   void ApplySort(const QString& column);
 };

@@ -28,8 +28,7 @@ int CDRSerInfo::OpenSeries(const QString& patID, const QString& stuID, long seri
   filter.addText(QStringLiteral("Laterality"), laterality);
   filter.addText(QStringLiteral("BodyPart"), bodyPart);
   filter.addText(QStringLiteral("PatientPosition"), patientPosition);
-  SetFilter(filter);
-  return Open() && !IsEOF() ? 1 : 0;
+  return OpenWith(filter);
 }
 
 long CDRSerInfo::InsertNew(CDSerInfo& series) {

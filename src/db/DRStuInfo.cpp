@@ -30,8 +30,7 @@ int CDRStuInfo::OpenStudies(const QString& stuID, const QString& patID, const QS
   filter.addText(QStringLiteral("StuAccessNo"), accessNo);
   filter.addDateRange(QStringLiteral("StuDateTime"), fromYear, fromMonth, fromDay, toYear, toMonth,
                       toDay);
-  SetFilter(filter);
-  return Open() && !IsEOF() ? 1 : 0;
+  return OpenWith(filter);
 }
 
 long CDRStuInfo::InsertNew(CDStuInfo& study) {

@@ -6,8 +6,7 @@ const QDate kZeroDate(1899, 12, 30);
 
 CDateTime::CDateTime() : m_date(kZeroDate), m_time(0, 0, 0) {}
 
-CDateTime::CDateTime(int year, int month, int day, int hour, int minute, int second)
-    : CDateTime() {
+CDateTime::CDateTime(int year, int month, int day, int hour, int minute, int second) : CDateTime() {
   if (!setDate(year, month, day)) return;
   setTime(hour, minute, second);
 }

@@ -502,6 +502,11 @@ void CGMDaoRecordset::SetFilter(const CSqlFilter& filter) {
   m_filterValues = filter.values();
 }
 
+int CGMDaoRecordset::OpenWith(const CSqlFilter& filter) {
+  SetFilter(filter);
+  return Open() && !IsEOF() ? 1 : 0;
+}
+
 long CGMDaoRecordset::Aggregate(const QString& expression, const CSqlFilter& filter) {
   QString sql = QStringLiteral("SELECT %1 AS Result FROM %2").arg(expression, GetDefaultSQL());
   if (!filter.isEmpty()) sql += QStringLiteral(" WHERE ") + filter.text();

@@ -136,6 +136,8 @@ class CGMDaoRecordset {
 
   // Applies a filter built from criteria.
   void SetFilter(const CSqlFilter& filter);
+  // Opens on the filter (m_strSort as it stands): 1 when a row matches, else 0.
+  int OpenWith(const CSqlFilter& filter);
   // The database file this record set works on.
   QString DatabasePath() const;
   // The connection this record set works on (connected on first use); null after the
