@@ -343,11 +343,20 @@ bool CGMDaoRecordset::Find(FindType type, const QString& column, const QVariant&
   return false;
 }
 
-void CGMDaoRecordset::AddNew() {
+bool CGMDaoRecordset::CanChange(bool needsCurrentRow) {
   if (!m_open || !m_updatable) {
     ReportError(QStringLiteral("Cannot update. Database or object is read-only."));
-    return;
+    return false;
   }
+  if (needsCurrentRow && !HasCurrentRow()) {
+    ReportError(QStringLiteral("No current record."));
+    return false;
+  }
+  return true;
+}
+
+void CGMDaoRecordset::AddNew() {
+  if (!CanChange(false)) return;
   ClearMembers();
   m_editMode = Adding;
 }
@@ -360,14 +369,7 @@ void CGMDaoRecordset::ClearMembers() {
 }
 
 void CGMDaoRecordset::Edit() {
-  if (!m_open || !m_updatable) {
-    ReportError(QStringLiteral("Cannot update. Database or object is read-only."));
-    return;
-  }
-  if (!HasCurrentRow()) {
-    ReportError(QStringLiteral("No current record."));
-    return;
-  }
+  if (!CanChange(true)) return;
   m_editMode = Editing;
 }
 
@@ -445,14 +447,7 @@ long CGMDaoRecordset::AppendRow(const std::function<void()>& fill) {
 }
 
 void CGMDaoRecordset::Delete() {
-  if (!m_open || !m_updatable) {
-    ReportError(QStringLiteral("Cannot update. Database or object is read-only."));
-    return;
-  }
-  if (!HasCurrentRow()) {
-    ReportError(QStringLiteral("No current record."));
-    return;
-  }
+  if (!CanChange(true)) return;
   const QVariant rowId = m_rows[static_cast<std::size_t>(m_pos)].at(m_identityColumn);
   if (!Run(Prepared(Shape().remove), {rowId})) return;
   m_rows.erase(m_rows.begin() + m_pos);

@@ -191,6 +191,8 @@ class CGMDaoRecordset {
   QVariantList StoredValues();
   bool ReadRows(const QString& sql, const QVariantList& values);
   bool HasCurrentRow() const;
+  // Whether rows may be changed (and, when needed, a current row exists); reports why not.
+  bool CanChange(bool needsCurrentRow);
   void MoveTo(long position);
   void CloseRows();
 
