@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "app/AppSettings.h"
@@ -271,4 +272,27 @@ TEST_F(AppSettingsTest, ProfileIntRoundTrip) {
   EXPECT_EQ(settings.GetProfileInt("PROCESSING", "INVERTSEL", 0), 0);
   ASSERT_TRUE(settings.WriteProfileInt("PROCESSING", "INVERTSEL", 1));
   EXPECT_EQ(settings.GetProfileInt("PROCESSING", "INVERTSEL", 0), 1);
+}
+
+// The test runner gives each test process a home of its own: the application's own registry,
+// its storage root and data folders must lie there, never in the home of the developer or
+// user running the tests.
+TEST(TestIsolation, SettingsStorageAndDataFoldersLieOutsideTheRealHome) {
+  const QString realHome = QString::fromLocal8Bit(qgetenv("TORASCAN_TEST_REAL_HOME"));
+  ASSERT_FALSE(realHome.isEmpty());
+  const QString home = QDir::homePath();
+  ASSERT_NE(QDir(home).canonicalPath(), QDir(realHome).canonicalPath());
+  AppSettings own;  // no registry injected: the native settings file
+  ASSERT_TRUE(own.WriteProfileString("Test", "Isolated", "1"));
+  const QSettings native(QSettings::NativeFormat, QSettings::UserScope, AppSettings::title(),
+                         AppSettings::title());
+  ASSERT_EQ(native.value("Test/Isolated").toString(), "1");
+  const QString paths[] = {native.fileName(), AppSettings::defaultWholeSpinePath(),
+                           QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                           QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)};
+  for (const QString& path : paths) {
+    SCOPED_TRACE(path.toStdString());
+    EXPECT_TRUE(path.startsWith(home + QLatin1Char('/')));
+    EXPECT_FALSE(path.startsWith(realHome + QLatin1Char('/')));
+  }
 }

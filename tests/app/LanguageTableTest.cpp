@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -16,9 +15,7 @@ const QVariantList kHeader{"ID", "Name", "Where", "English"};
 
 // The workbook shipped in resources/, found from this source file's place in the tree.
 QString resourceWorkbookPath() {
-  return QFileInfo(QStringLiteral(__FILE__))
-      .absoluteDir()
-      .absoluteFilePath(QStringLiteral("../../resources/toraScan.xls"));
+  return QStringLiteral(TORASCAN_SOURCE_DIR "/resources/toraScan.xls");
 }
 
 // The rows of resources/toraScan.xls: every built-in label, plus the study-delete question 330
