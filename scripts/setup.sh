@@ -6,7 +6,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libdcmtk-dev dcmtk libopenjp2-7-dev libfreexl-dev libjpeg-dev libpng-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -7,6 +7,7 @@
 #include "db/DateTime.h"
 #include "display/OutlinedText.h"
 #include "image/ImageEach.h"
+#include "ui/Fonts.h"
 
 namespace overlay {
 
@@ -37,7 +38,7 @@ QFont PointFont(Face face, int tenths) {
   if (face == Face::System) font.setBold(true);
   font.setPointSizeF(tenths / 10.0);
   font.setStyleStrategy(QFont::NoAntialias);
-  return font;
+  return WithScriptFallback(font);
 }
 
 QString FormatDate(const CDateTime& value) {

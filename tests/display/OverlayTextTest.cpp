@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
 #include <optional>
+#include <vector>
 
 #include "db/DateTime.h"
 #include "image/ImageEach.h"
@@ -215,6 +218,40 @@ TEST(OverlayBirth, SexLineWithBirthDateAndAge) {
     ASSERT_GE(result.lines.size(), 3u);  // ID, name, then the sex line
     EXPECT_EQ(result.lines[2].text, c.line) << c.line.toStdString();
     EXPECT_EQ(result.lines[2].anchor, QPoint(10, 50));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One character drawn alone in the overlay's face, black on white.
+QImage drawnAlone(const QString& character) {
+  QImage image(48, 48, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(overlay::PointFont(Face::System, 140));
+  painter.setPen(Qt::black);
+  painter.drawText(image.rect(), Qt::AlignCenter, character);
+  return image;
+}
+
+// Names in Chinese, Japanese and Korean are drawn with real glyphs: each character comes out
+// as a shape of its own, where a face without them draws the same empty box for every one
+// (as it does for a private-use code point, which no face has).
+TEST(OverlayFonts, ChineseJapaneseAndKoreanNamesGetGlyphsNotBoxes) {
+  const QStringList characters = {QStringLiteral("王"), QStringLiteral("小"),
+                                  QStringLiteral("东"), QStringLiteral("ひ"),
+                                  QStringLiteral("カ"), QStringLiteral("한"),
+                                  QStringLiteral("국")};
+  const QImage box = drawnAlone(QString(QChar(0xE000)));
+  std::vector<QImage> drawn;
+  for (const QString& character : characters) {
+    SCOPED_TRACE(character.toStdString());
+    const QImage image = drawnAlone(character);
+    EXPECT_NE(image, box);
+    for (const QImage& other : drawn) EXPECT_NE(image, other);
+    drawn.push_back(image);
   }
 }
 
