@@ -30,7 +30,14 @@ class CAnnoDrawGeometry {
   static constexpr double kDefaultCmPerPixel = 0.0143;
 
   // Orientation operations, as the main frame's commands apply them.
-  enum Operation { kMirror = 0, kFlip = 1, kRotateLeft = 2, kRotateRight = 3 };
+  // kLoadedOrientation puts the pair back to (1, 2), as a picture reopened from its file is.
+  enum Operation {
+    kLoadedOrientation = -1,
+    kMirror = 0,
+    kFlip = 1,
+    kRotateLeft = 2,
+    kRotateRight = 3
+  };
 
   // Both cm-per-pixel values start at cmPerPixel; the pair starts at (1, 2), the scale at 1.
   explicit CAnnoDrawGeometry(double cmPerPixel = kDefaultCmPerPixel);

@@ -40,7 +40,9 @@ Span PushedInside(int centre, int half, int low, int high, bool beginInside) {
 
 bool CFilter::Attach(CBaseImage* source) {
   m_source = source;
-  if (source == nullptr || !m_work.CopyFrom(*source)) return false;
+  // An image whose pixels could not be read has nothing to window, magnify, zoom or pan: the
+  // drag does nothing and no copy error is shown.
+  if (source == nullptr || !source->IsAllocated() || !m_work.CopyFrom(*source)) return false;
   m_mode = m_work.PixelKind();
   int width = 0;
   int level = 0;
@@ -219,7 +221,11 @@ int CFilterWindowLevel::OnMouseMove(unsigned flags, int x, int y) {
     } else {
       m_work.SetPaintWindow(m_width, m_level, false);
     }
-    m_text = QString::asprintf("W: %d,  L: %d", m_width, m_level);
+    // The operator reads the window in the file's own values.
+    int shownWidth = m_width;
+    int shownLevel = m_level;
+    m_work.ToFileWindow(shownWidth, shownLevel);
+    m_text = QString::asprintf("W: %d,  L: %d", shownWidth, shownLevel);
     // The operator sees the negative width once; the next step starts from 0.
     if (m_width < 0) m_width = 0;
     m_drawn = true;

@@ -19,11 +19,6 @@ void COpenImages::removeAt(int index) {
   m_images.erase(m_images.begin() + index);
 }
 
-void COpenImages::replace(int index, std::unique_ptr<CImageEach> image) {
-  if (index < 0 || index >= count()) return;
-  m_images[static_cast<std::size_t>(index)] = std::move(image);
-}
-
 QString COpenImages::normalisedPath(const QString& path) {
   QString normalised = path.toLower();
   normalised.replace(QStringLiteral("_org.dcm"), QStringLiteral(".dcm"));

@@ -17,8 +17,6 @@ class COpenImages {
   // Appends and returns the new entry's index.
   int append(std::unique_ptr<CImageEach> image);
   void removeAt(int index);
-  // Puts a freshly loaded record in place of the entry at index (nothing outside the list).
-  void replace(int index, std::unique_ptr<CImageEach> image);
   void clear() { m_images.clear(); }
   // Index of the first entry whose file path equals path, compared case-insensitively with
   // "_org.dcm" read as ".dcm"; searched from the newest entry when newestFirst. -1 when none.

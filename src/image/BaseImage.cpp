@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -38,6 +39,23 @@ CBaseImage::~CBaseImage() = default;
 bool CBaseImage::Create(int width, int height, int bits) {
   m_display.free();
   return m_image.create(width, height, bits);
+}
+
+void CBaseImage::Reset() {
+  m_image.free();
+  m_display.free();
+  m_originalLeftSide = 0;
+  m_originalTopSide = 1;
+  m_bitsStored = 0;
+  ResetView();
+  m_windowWidth = m_windowCentre = 0;
+  m_inverted = false;
+  m_paintIntensity = m_paintContrast = 0;
+  SetFileValueScale(1.0, 0.0, 0, false);
+  m_tableLowBit = 0;
+  m_tableHighBit = 15;
+  m_tableEntries = kTableSize;
+  std::fill(m_greyTable.get(), m_greyTable.get() + kTableSize, 0u);
 }
 
 void CBaseImage::GetInfo(int& width, int& height, int& bitsPerPixel) const {
@@ -117,6 +135,21 @@ void CBaseImage::StoreWindow(int width, int centre) {
 void CBaseImage::GetWindow(int& width, int& centre) const {
   width = m_windowWidth;
   centre = m_windowCentre;
+}
+
+void CBaseImage::SetFileValueScale(double slope, double intercept, int signedShift,
+                                   bool mirrored) {
+  m_fileSlope = slope == 0.0 ? 1.0 : slope;
+  m_fileIntercept = intercept;
+  m_fileSignedShift = signedShift;
+  m_fileMirrored = mirrored;
+}
+
+void CBaseImage::ToFileWindow(int& width, int& centre) const {
+  if (PixelKind() != 2) return;
+  const double stored = m_fileMirrored != m_inverted ? maxStoredValue() - centre : centre;
+  centre = static_cast<int>(std::lround((stored - m_fileSignedShift) * m_fileSlope + m_fileIntercept));
+  width = static_cast<int>(std::lround(width * std::fabs(m_fileSlope)));
 }
 
 void CBaseImage::SetPaintWindow(int intensity, int contrast, bool store) {
@@ -378,6 +411,31 @@ void CBaseImage::PutRawData(const void* pixels) {
   m_display.free();
 }
 
+bool CBaseImage::PutFrame(const imaging::Bitmap& frame) {
+  if (!m_image.isAllocated() || frame.byteSize() != m_image.byteSize() ||
+      frame.bitsPerPixel() != m_image.bitsPerPixel()) {
+    return false;
+  }
+  const bool smoothed = m_display.isAllocated();
+  // The two original sides tell every turn since opening: a picture that was mirrored an odd
+  // number of times has its top side a quarter turn behind its left side, and equals the
+  // frame mirrored once and then turned.
+  const bool mirrored = m_originalTopSide != (m_originalLeftSide + 1) % 4;
+  const int quarterTurns = mirrored ? (m_originalLeftSide + 2) % 4 : m_originalLeftSide;
+  if (!mirrored && quarterTurns == 0) {
+    std::memcpy(m_image.data(), frame.data(), m_image.byteSize());
+  } else {
+    imaging::Bitmap turned = frame;
+    if (mirrored) turned.mirror();
+    if (quarterTurns != 0 && !turned.rotate(quarterTurns * 9000)) return false;
+    m_image = std::move(turned);
+  }
+  if (m_inverted) m_image.invert(maxStoredValue());
+  m_display.free();
+  if (smoothed) RebuildDisplayBitmap();
+  return true;
+}
+
 bool CBaseImage::CopyFrom(const CBaseImage& other) {
   if (&other == this) return true;
   if (!CopyRectFrom(other, 0, 0, other.m_image.width(), other.m_image.height())) return false;
@@ -416,6 +474,8 @@ bool CBaseImage::CopyRectFrom(const CBaseImage& other, int x, int y, int width, 
   m_paintIntensity = other.m_paintIntensity;
   m_paintContrast = other.m_paintContrast;
   m_inverted = other.m_inverted;
+  SetFileValueScale(other.m_fileSlope, other.m_fileIntercept, other.m_fileSignedShift,
+                    other.m_fileMirrored);
   m_zoom = other.m_zoom;
   m_windowValue = other.m_windowValue;
   m_windowType = other.m_windowType;

@@ -25,6 +25,8 @@ class CBaseImage {
   CBaseImage& operator=(const CBaseImage&) = delete;
 
   bool Create(int width, int height, int bits);
+  // Back to a container just made: no bitmap, no turn or inversion, zoom 1, no window.
+  void Reset();
   void GetInfo(int& width, int& height, int& bitsPerPixel) const;
   // 2 for a grey bitmap of more than 8 bits per pixel, else 1 (8-bit grey and colour).
   int PixelKind() const;
@@ -36,6 +38,14 @@ class CBaseImage {
   void SetWindowBitRange(int width, int centre);
   void StoreWindow(int width, int centre);
   void GetWindow(int& width, int& centre) const;
+  // How stored values read in the file's own pixel values, so that the window the operator is
+  // shown is the one the file speaks of: file value = ((v mirrored in the stored range when
+  // mirrored) - signedShift) x slope + intercept. A MONOCHROME1 file is stored mirrored (bone
+  // shows white); Invert mirrors once more.
+  void SetFileValueScale(double slope, double intercept, int signedShift, bool mirrored);
+  // A window of this container (grey 16-bit path) in the file's values; the 8-bit path's
+  // intensity and contrast are given back as they are.
+  void ToFileWindow(int& width, int& centre) const;
   void SetPaintWindow(int intensity, int contrast, bool store);
   // The 256 output levels of the 8-bit path for an intensity and a contrast (-999..999).
   static std::vector<std::uint8_t> PaintCurve(int intensity, int contrast);
@@ -63,6 +73,10 @@ class CBaseImage {
   // Null (after telling the user) when there is no image.
   std::uint8_t* GetRawData();
   void PutRawData(const void* pixels);
+  // Replaces the pixels with another frame of the same file, given as the file holds it: the
+  // frame is turned, mirrored and inverted as the shown picture is, and the smoothed display
+  // copy is made again when one is in use. False when the sizes do not match.
+  bool PutFrame(const imaging::Bitmap& frame);
 
   bool CopyFrom(const CBaseImage& other);
   bool CopyRectFrom(const CBaseImage& other, int x, int y, int width, int height);
@@ -120,6 +134,10 @@ class CBaseImage {
   QRect m_clipRect;
   int m_paintIntensity = 0;
   int m_paintContrast = 0;
+  double m_fileSlope = 1.0;
+  double m_fileIntercept = 0.0;
+  int m_fileSignedShift = 0;
+  bool m_fileMirrored = false;
   // Which bits of a stored value index the table: (v >> lowBit) masked to the range, clamped
   // to the table's used entries. SetWindow uses all 16 bits and all 65536 entries.
   int m_tableLowBit = 0;

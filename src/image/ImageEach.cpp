@@ -218,6 +218,8 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
   const int loadCode = dataSet.load(path.toStdString());
   if (loadCode != 0) return loadCode;
 
+  // A record opened again (Reset) starts from its file: no turn, inversion or window of before.
+  image.Reset();
   frameCount = dataSet.frameCount();
   scanInfo.Img.NumberOfFrames = frameCount;
   const AttributeReader read(dataSet);
@@ -259,6 +261,16 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
       if (mapping.colour) {
         image.StoreWindow(0, 0);  // neutral intensity and contrast
       } else {
+        // The file's window is in rescaled units; the container holds stored values made
+        // unsigned (and mirrored for MONOCHROME1), so the window follows them there, and the
+        // window shown to the operator goes the way back.
+        double slope = 1.0;
+        double intercept = 0.0;
+        read.real(tag::RescaleSlope, slope);
+        read.real(tag::RescaleIntercept, intercept);
+        if (slope == 0.0) slope = 1.0;
+        const int shift = pixels.isSigned ? 1 << (pixels.bitsStored - 1) : 0;
+        image.SetFileValueScale(slope, intercept, shift, mapping.monochrome1);
         int windowWidth = kDefaultWindowWidth;
         int windowCentre = kDefaultWindowCentre;
         const auto widthText = read.textAnywhere(tag::WindowWidth);
@@ -270,14 +282,6 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
           // No usable window in the file: show the whole range of values present.
           setWindowFromData(image);
         } else {
-          // The file's window is in rescaled units; the container holds stored values made
-          // unsigned (and mirrored for MONOCHROME1), so the window follows them there.
-          double slope = 1.0;
-          double intercept = 0.0;
-          read.real(tag::RescaleSlope, slope);
-          read.real(tag::RescaleIntercept, intercept);
-          if (slope == 0.0) slope = 1.0;
-          const double shift = pixels.isSigned ? std::ldexp(1.0, pixels.bitsStored - 1) : 0.0;
           const int fileWidth = windowWidth;
           const int fileCentre = windowCentre;
           windowCentre = static_cast<int>(std::lround((windowCentre - intercept) / slope + shift));
@@ -433,8 +437,6 @@ void CImageEach::SelectFrame(int index) {
   if (m_frames.size() < 2) return;
   if (index < 0) index = currentFrame;
   if (index >= static_cast<int>(m_frames.size())) return;
-  const imaging::Bitmap& frame = m_frames[static_cast<std::size_t>(index)];
-  if (frame.byteSize() != image.bitmap().byteSize()) return;
-  image.PutRawData(frame.data());
+  if (!image.PutFrame(m_frames[static_cast<std::size_t>(index)])) return;
   currentFrame = index;
 }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "anno/AnnoAngle.h"
@@ -14,6 +15,8 @@
 #include "display/PaneTestSupport.h"
 #include "display/widgets/ImgDisp.h"
 #include "image/ImageEach.h"
+#include "support/DicomBuilder.h"
+#include "ui/MessageSink.h"
 #include "view/widgets/ToraScanView.h"
 
 using panetest::FakePaneHost;
@@ -362,6 +365,36 @@ TEST_F(PaneInteraction, GlassIsDrawnOverThePaneWhileTheButtonIsHeld) {
   release({100, 100});
   EXPECT_EQ(CFilterGlass::Live(), nullptr);
   EXPECT_NE(picture().pixel(50, 100), qRgb(255, 255, 255));
+}
+
+// A file whose pixels could not be decoded still opens for its attributes: every drag over it
+// does nothing, no message appears, and the pane shows it black with its overlay.
+TEST_F(PaneInteraction, ImageWithoutPixelsIgnoresEveryDragAndPaintsBlackWithItsOverlay) {
+  QTemporaryDir dir;
+  testsupport::DicomBuilder builder;
+  builder.pixels16(8, 8, std::vector<std::uint16_t>(64, 1000), 12)
+      .set(DCM_PhotometricInterpretation, "HSV")
+      .set(DCM_PatientName, "NO^PIXELS");
+  const QString path = dir.filePath(QStringLiteral("no-pixels.dcm"));
+  ASSERT_TRUE(builder.save(path));
+  auto record = std::make_unique<CImageEach>();
+  ASSERT_EQ(record->OpenDicom(path, 0, 1), 0);
+  ASSERT_NE(record->pixelError(), 0);
+  record->loaded = true;
+  host.images.clear();
+  host.images.append(std::move(record));
+  pane.Attach();
+  RecordingMessageSink sink;
+  ScopedMessageSink bound(&sink);
+  for (int mode : {CImgDisp::kModeZoom, CImgDisp::kModePan, CImgDisp::kModeMagnify}) {
+    pane.SetMode(mode);
+    drag({100, 100}, {120, 40});
+  }
+  drag({100, 100}, {40, 20}, Qt::RightButton);
+  EXPECT_EQ(sink.count(), 0) << (sink.count() ? sink.messages()[0].text.toStdString() : "");
+  const QImage shown = picture();
+  EXPECT_EQ(shown.pixel(101, 101), qRgb(0, 0, 0));
+  EXPECT_TRUE(hasLight(shown, QRect(2, 2, 100, 40))) << "the patient's name in its corner";
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // The main window's commands, run modes and open-image rules, offscreen.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolBar>
 
+#include "anno/AnnoLine.h"
 #include "app/AppSettings.h"
 #include "db/DbDatabase.h"
 #include "frame/Commands.h"
+#include "display/widgets/ImgDisp.h"
 #include "frame/widgets/MainFrame.h"
 #include "support/DicomBuilder.h"
 #include "ui/MessageSink.h"
@@ -172,6 +175,139 @@ TEST_F(MainFrameTest, LayoutCommandsSetTheViewsLayout) {
     EXPECT_EQ(frame.view()->layout(), layout);
     EXPECT_EQ(theAppSettings().currentLayout, layout);
   }
+}
+
+TEST_F(MainFrameTest, LayoutCommandsShowTheActivePanesImage) {
+  const struct {
+    int command;
+    int activePosition;  // in 2 x 2, whose page starts at image 4
+    int expectedImage;
+    int expectedPosition;
+  } cases[] = {{command::Layout1x1, 1, 5, 0},
+               {command::Layout1x1, 0, 4, 0},
+               {command::Layout1x2, 1, 5, 1},
+               {command::Layout1x2, 2, 6, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    SCOPED_TRACE(c.activePosition);
+    CMainFrame frame;
+    frame.resize(800, 600);
+    frame.show();
+    for (int i = 0; i < 8; ++i) {
+      ASSERT_EQ(frame.OpenImage(writeImage(QStringLiteral("%1.dcm").arg(i)), true), 0);
+    }
+    frame.OnCommand(command::Layout2x2);
+    frame.OnCommand(command::NextImage);
+    ASSERT_EQ(frame.view()->pageStart(), 4);
+    frame.view()->ActivatePane(c.activePosition);
+    ASSERT_EQ(frame.view()->ActiveImageIndex(), 4 + c.activePosition);
+    frame.OnCommand(c.command);
+    EXPECT_EQ(frame.view()->ActiveImageIndex(), c.expectedImage);
+    EXPECT_EQ(frame.view()->shownImage(c.expectedPosition), c.expectedImage);
+    EXPECT_EQ(frame.view()->ActivePane()->position(), c.expectedPosition);
+  }
+}
+
+// A larger image, so that zoom and pan leave it partly outside the pane.
+QString writeLargeImage(const QString& path) {
+  std::vector<std::uint16_t> pixels;
+  for (int i = 0; i < 300 * 200; ++i) pixels.push_back(std::uint16_t(i % 4000));
+  DicomBuilder builder;
+  builder.pixels16(300, 200, pixels, 12).set(DCM_WindowWidth, "4000").set(DCM_WindowCenter, "2000");
+  EXPECT_TRUE(builder.save(path));
+  return path;
+}
+
+TEST_F(MainFrameTest, InvertMirrorAndFlipKeepTheZoomAndPlaceWhileRotationFitsAgain) {
+  for (const int id : {command::Invert, command::Mirror, command::Flip}) {
+    SCOPED_TRACE(id);
+    CMainFrame frame;
+    frame.resize(800, 600);
+    frame.show();
+    ASSERT_EQ(frame.OpenImage(writeLargeImage(dir.filePath(QStringLiteral("large.dcm"))), true), 0);
+    CBaseImage& pixels = frame.openImages().at(0)->image;
+    pixels.SetZoom(0.25f);                // the operator zoomed in ...
+    pixels.setDisplayOrigin(-150, -120);  // ... and panned
+    const QRect before = pixels.displayRect();
+    frame.OnCommand(id);
+    EXPECT_FLOAT_EQ(pixels.zoom().value(), 0.25f);
+    EXPECT_EQ(pixels.displayRect(), before);
+  }
+  CMainFrame frame;
+  frame.resize(800, 600);
+  frame.show();
+  ASSERT_EQ(frame.OpenImage(writeLargeImage(dir.filePath(QStringLiteral("large.dcm"))), true), 0);
+  CBaseImage& pixels = frame.openImages().at(0)->image;
+  const float fitted = pixels.zoom().value();
+  pixels.SetZoom(0.25f);
+  frame.OnCommand(command::RotateRight);
+  EXPECT_NE(pixels.zoom().value(), 0.25f) << "a rotated image is fitted into the pane again";
+  EXPECT_NE(pixels.zoom().value(), fitted) << "and the fit follows its new shape";
+}
+
+TEST_F(MainFrameTest, ResetReopensTheFileIntoTheSameEntryKeepingItsValuesAndMeasurements) {
+  CMainFrame frame;
+  frame.resize(800, 600);
+  frame.show();
+  const QString path = writeImage(QStringLiteral("reset.dcm"));
+  ASSERT_EQ(frame.OpenImage(path, true), 0);
+  CImageEach* entry = frame.openImages().at(0);
+  const std::vector<std::uint16_t> original = [&] {
+    const imaging::Bitmap& b = entry->image.bitmap();
+    return std::vector<std::uint16_t>(b.grey16(), b.grey16() + b.width() * b.height());
+  }();
+  entry->scanInfo.Stu.StuSeq = 42;  // a value the browser gave from the database
+  entry->annotations[0].objects().Append(std::make_unique<CAnnoLine>());
+  frame.OnCommand(command::RotateRight);
+  frame.OnCommand(command::Invert);
+  ASSERT_FALSE(entry->annotations[0].geometry().OrientationA() == 1 &&
+               entry->annotations[0].geometry().OrientationB() == 2);
+  frame.OnCommand(command::Reset);
+  ASSERT_EQ(frame.openImages().count(), 1);
+  EXPECT_EQ(frame.openImages().at(0), entry) << "the same entry";
+  EXPECT_EQ(entry->scanInfo.Stu.StuSeq, 42);
+  EXPECT_EQ(entry->annotations[0].objects().Count(), 1);
+  EXPECT_EQ(entry->annotations[0].geometry().OrientationA(), 1);
+  EXPECT_EQ(entry->annotations[0].geometry().OrientationB(), 2);
+  const imaging::Bitmap& b = entry->image.bitmap();
+  EXPECT_EQ(b.width(), 6);
+  EXPECT_EQ(std::vector<std::uint16_t>(b.grey16(), b.grey16() + b.width() * b.height()), original);
+  EXPECT_FALSE(entry->image.isInverted());
+  EXPECT_EQ(entry->width, 6);
+  EXPECT_EQ(frame.view()->ActiveImageIndex(), 0);
+}
+
+TEST_F(MainFrameTest, ResetOfAFileThatIsGoneKeepsThePictureAndSaysSo) {
+  CMainFrame frame;
+  const QString path = writeImage(QStringLiteral("gone.dcm"));
+  ASSERT_EQ(frame.OpenImage(path, true), 0);
+  ASSERT_TRUE(QFile::remove(path));
+  RecordingMessageSink sink;
+  ScopedMessageSink bound(&sink);
+  frame.OnCommand(command::Reset);
+  ASSERT_EQ(sink.count(), 1);
+  EXPECT_EQ(sink.messages()[0].text, QStringLiteral("Can't open selected file. [%1]").arg(path));
+  EXPECT_TRUE(frame.openImages().at(0)->image.IsAllocated());
+}
+
+TEST_F(MainFrameTest, CommandLineReportsEveryFileThatCannotBeOpened) {
+  const QString good = writeImage(QStringLiteral("good.dcm"));
+  const QString longPath = dir.filePath(QString(250, QLatin1Char('x')) + QStringLiteral(".dcm"));
+  ASSERT_GT(longPath.size(), CImageEach::kMaxPathLength);
+  const QString missing = dir.filePath(QStringLiteral("missing.dcm"));
+  CMainFrame frame;
+  RecordingMessageSink sink;
+  ScopedMessageSink bound(&sink);
+  // Two reports, then the second copy of good.dcm is declined: no report for it.
+  sink.queueAnswers({IDOK, IDOK, IDNO});
+  frame.OpenCommandLine(
+      {QStringLiteral("toraScan"), longPath, good, missing, good, QStringLiteral("--layout"),
+       QStringLiteral("1x2")});
+  EXPECT_EQ(frame.openImages().count(), 1);
+  EXPECT_EQ(frame.view()->layout(), 1);
+  EXPECT_EQ(sink.texts(), (QStringList{QStringLiteral("Can't open selected file. [%1]").arg(longPath),
+                                QStringLiteral("Can't open selected file. [%1]").arg(missing),
+                                QStringLiteral("The Image is already opened with Image Index 0")}));
 }
 
 }  // namespace

@@ -568,6 +568,108 @@ TEST_F(MultiFrame, OpeningAnotherFileReleasesTheFrames) {
   EXPECT_EQ(record.frameCount, 1);
 }
 
+// A frame shown during cine takes the orientation and inversion the operator gave the picture:
+// it must equal that frame opened alone and given the same commands.
+TEST_F(MultiFrame, SelectedFrameIsTurnedAndInvertedAsThePictureIs) {
+  using Step = bool (CBaseImage::*)();
+  const struct {
+    const char* name;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"rotate right", {&CBaseImage::RotateRight}},
+      {"rotate left", {&CBaseImage::RotateLeft}},
+      {"mirror", {&CBaseImage::Mirror}},
+      {"flip", {&CBaseImage::Flip}},
+      {"invert", {&CBaseImage::Invert}},
+      {"rotate right, mirror", {&CBaseImage::RotateRight, &CBaseImage::Mirror}},
+      {"mirror, rotate left, flip",
+       {&CBaseImage::Mirror, &CBaseImage::RotateLeft, &CBaseImage::Flip}},
+      {"rotate right, flip, invert",
+       {&CBaseImage::RotateRight, &CBaseImage::Flip, &CBaseImage::Invert}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(path, 0, 1), 0);
+    for (Step step : c.steps) (record.image.*step)();
+    record.SelectFrame(1);
+    DicomBuilder alone;
+    alone.pixels16(4, 2, frame(1), 12).set(DCM_WindowWidth, "400").set(DCM_WindowCenter, "200");
+    CImageEach expected;
+    ASSERT_EQ(expected.OpenDicom(write(alone, QStringLiteral("alone.dcm")), 0, 0), 0);
+    for (Step step : c.steps) (expected.image.*step)();
+    EXPECT_EQ(record.image.bitmap().width(), expected.image.bitmap().width());
+    EXPECT_EQ(imagetest::grey16Values(record.image.bitmap()),
+              imagetest::grey16Values(expected.image.bitmap()));
+    EXPECT_EQ(record.currentFrame, 1);
+  }
+}
+
+// Reset reopens the file into the same record: the picture comes back as the file holds it.
+TEST_F(MultiFrame, OpeningAgainUndoesTurnsInversionAndZoom) {
+  CImageEach record;
+  ASSERT_EQ(record.OpenDicom(path, 0, 1), 0);
+  record.image.RotateRight();
+  record.image.Invert();
+  record.image.SetZoom(0.5f);
+  record.SelectFrame(2);
+  ASSERT_EQ(record.OpenDicom(path, 0, 1), 0);
+  EXPECT_EQ(imagetest::grey16Values(record.image.bitmap()), frame(0));
+  EXPECT_FALSE(record.image.isInverted());
+  EXPECT_EQ(record.image.originalLeftSide(), 0);
+  EXPECT_EQ(record.image.originalTopSide(), 1);
+  EXPECT_FLOAT_EQ(record.image.zoom().value(), 1.0f);
+  EXPECT_EQ(window(record), std::make_pair(400, 200));
+  EXPECT_EQ(record.currentFrame, 0);
+  record.SelectFrame(1);
+  EXPECT_EQ(imagetest::grey16Values(record.image.bitmap()), frame(1));
+}
+
+// The window the operator reads is the file's: a MONOCHROME1 file stored mirrored, a signed
+// or rescaled file stored shifted, still shows the Window Center it carries, and so does a
+// picture the operator inverted.
+TEST_F(OpenDicomTest, WindowShownIsInTheFilesOwnValues) {
+  const struct {
+    const char* name;
+    const char* photometric;
+    bool isSigned;
+    const char* slope;
+    const char* intercept;
+    const char* centre;
+    const char* width;
+  } cases[] = {
+      {"MONOCHROME1, 10 bits", "MONOCHROME1", false, "1", "0", "550", "300"},
+      {"MONOCHROME2", "MONOCHROME2", false, "1", "0", "550", "300"},
+      {"signed", "MONOCHROME2", true, "1", "0", "-100", "400"},
+      {"rescaled", "MONOCHROME2", false, "2", "-1024", "40", "400"},
+      {"MONOCHROME1 rescaled", "MONOCHROME1", false, "2", "-1024", "40", "400"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DicomBuilder b;
+    b.pixels16(4, 1, {0, 100, 600, 1023}, 10)
+        .set(DCM_PhotometricInterpretation, c.photometric)
+        .set(DCM_PixelRepresentation, c.isSigned ? "1" : "0")
+        .set(DCM_RescaleSlope, c.slope)
+        .set(DCM_RescaleIntercept, c.intercept)
+        .set(DCM_WindowCenter, c.centre)
+        .set(DCM_WindowWidth, c.width);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
+    const std::pair<int, int> file(std::atoi(c.width), std::atoi(c.centre));
+    auto shown = [&record] {
+      int width = 0;
+      int centre = 0;
+      record.image.GetWindow(width, centre);
+      record.image.ToFileWindow(width, centre);
+      return std::make_pair(width, centre);
+    };
+    EXPECT_EQ(shown(), file);
+    record.image.Invert();
+    EXPECT_EQ(shown(), file) << "inverted";
+  }
+}
+
 TEST_F(OpenDicomTest, SingleFrameNeverKeepsAFrameList) {
   DicomBuilder b;
   b.pixels16(4, 2, ramp(8));

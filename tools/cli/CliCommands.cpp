@@ -86,6 +86,7 @@ QJsonObject recordJson(const CImageEach& record) {
   int windowWidth = 0;
   int windowCentre = 0;
   record.image.GetWindow(windowWidth, windowCentre);
+  record.image.ToFileWindow(windowWidth, windowCentre);
 
   QJsonObject patient{{"PatID", pat.PatID},
                       {"PatName", pat.PatName},

@@ -14,11 +14,9 @@
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
 #include "app/WorkingFolder.h"
-#include "frame/Commands.h"
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
 #include "image/PipelineSettings.h"
-#include "image/RawGeometry.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/BaseSkinDlg.h"
 #include "ui/widgets/MsgBoxEx.h"
@@ -28,12 +26,6 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
 
-// A file named on the command line that cannot be opened is reported; the others still open.
-void reportOpen(const QString& path, int result) {
-  if (result >= 0 || result == -1) return;  // -1: the operator declined a second copy
-  ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(path),
-              QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
-}
 
 QString instanceLockPath() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -142,7 +134,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   m_companion->LaunchManager(settings.programFolder, settings.wholeSpineType);
 
   m_started = true;
-  openCommandLine(absoluteArguments);
+  m_mainFrame->OpenCommandLine(absoluteArguments);
   // For timing the start: end as soon as the window is up.
   if (arguments.contains(QStringLiteral("--exit-when-shown"))) {
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
@@ -150,25 +142,3 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   return true;
 }
 
-void CtoraScanApp::openCommandLine(const QStringList& arguments) {
-  for (int i = 1; i < arguments.size(); ++i) {
-    const QString& argument = arguments[i];
-    if (argument == QLatin1String("--raw") && i + 2 < arguments.size()) {
-      if (const auto raw = ParseRawGeometry(arguments[i + 1])) {
-        m_mainFrame->setRawGeometry(raw->width, raw->height, raw->bits);
-        reportOpen(arguments[i + 2], m_mainFrame->OpenImage(arguments[i + 2], false));
-      }
-      i += 2;
-      continue;
-    }
-    if (argument == QLatin1String("--layout") && i + 1 < arguments.size()) {
-      const QString layout = arguments[++i];
-      if (layout == QLatin1String("1x1")) m_mainFrame->OnCommand(command::Layout1x1);
-      if (layout == QLatin1String("1x2")) m_mainFrame->OnCommand(command::Layout1x2);
-      if (layout == QLatin1String("2x2")) m_mainFrame->OnCommand(command::Layout2x2);
-      continue;
-    }
-    if (argument.startsWith(QLatin1String("-"))) continue;
-    reportOpen(argument, m_mainFrame->OpenImage(argument, true));
-  }
-}

@@ -32,7 +32,6 @@ class CtoraScanApp : public QObject {
  private:
   bool RegisterInstance();
   // Opens the files of the command line: FILE ... and --raw WxHxBITS FILE.
-  void openCommandLine(const QStringList& arguments);
 
   std::unique_ptr<QLockFile> m_instanceLock;
   QLocalServer* m_instanceServer = nullptr;

@@ -1,6 +1,7 @@
 #include "frame/widgets/MainFrame.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QToolBar>
 
@@ -10,6 +11,7 @@
 #include "frame/Commands.h"
 #include "frame/MenuLabels.h"
 #include "frame/widgets/CommandIcons.h"
+#include "image/RawGeometry.h"
 #include "ui/MessageSink.h"
 #include "view/widgets/ToraScanView.h"
 
@@ -150,11 +152,51 @@ void CMainFrame::setRawGeometry(int width, int height, int bits) {
   m_rawBits = bits;
 }
 
+void CMainFrame::OpenCommandLine(const QStringList& arguments) {
+  auto open = [this](const QString& path, bool dicom) {
+    bool declined = false;
+    const int result = openInto(path, dicom, declined);
+    // A raw file that cannot be read has been reported by the load itself.
+    const bool told = !dicom && result == -1 && !QFileInfo(path).isReadable();
+    if (result < 0 && !declined && !told) {
+      ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(path),
+                  QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
+    }
+  };
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == QLatin1String("--raw") && i + 2 < arguments.size()) {
+      if (const auto raw = ParseRawGeometry(arguments[i + 1])) {
+        setRawGeometry(raw->width, raw->height, raw->bits);
+        open(arguments[i + 2], false);
+      }
+      i += 2;
+      continue;
+    }
+    if (argument == QLatin1String("--layout") && i + 1 < arguments.size()) {
+      const QString layout = arguments[++i];
+      if (layout == QLatin1String("1x1")) OnCommand(command::Layout1x1);
+      if (layout == QLatin1String("1x2")) OnCommand(command::Layout1x2);
+      if (layout == QLatin1String("2x2")) OnCommand(command::Layout2x2);
+      continue;
+    }
+    if (argument.startsWith(QLatin1String("-"))) continue;
+    open(argument, true);
+  }
+}
+
 int CMainFrame::OpenImage(const QString& path, bool dicom) {
+  bool declined = false;
+  return openInto(path, dicom, declined);
+}
+
+int CMainFrame::openInto(const QString& path, bool dicom, bool& declined) {
+  declined = false;
   const int existing = m_images.findByPath(path, false);
   if (existing >= 0 &&
       ShowMessage(QStringLiteral("The Image is already opened with Image Index %1").arg(existing),
                   QStringLiteral("OpenImage"), MB_YESNO | MB_ICONQUESTION) == IDNO) {
+    declined = true;
     return -1;
   }
   std::unique_ptr<CImageEach> entry;
@@ -243,8 +285,33 @@ void CMainFrame::turnActiveImage(int id) {
   }
   image->width = pixels.bitmap().width();
   image->height = pixels.bitmap().height();
-  if (CImgDisp* pane = m_view->ActivePane()) pane->Attach();
+  CImgDisp* pane = m_view->ActivePane();
+  if (id == command::RotateLeft || id == command::RotateRight) {
+    if (pane != nullptr) pane->Attach();
+  } else {
+    // The same picture turned over in place: the operator's zoom and pan stay, and so does the
+    // smoothed copy where the zoom uses one.
+    pixels.RebuildDisplayBitmap();
+    if (pane != nullptr) pane->update();
+  }
   m_view->update();
+}
+
+void CMainFrame::resetActiveImage() {
+  const int index = m_view->ActiveImageIndex();
+  CImageEach* image = m_images.at(index);
+  if (image == nullptr || image->filePath.isEmpty()) return;
+  // Into the same entry: the value records the image was opened with and its measurements
+  // stay. A file that can no longer be read leaves the image as it is.
+  if (image->OpenDicom(image->filePath, 0, 1) != 0) {
+    ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(image->filePath),
+                QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
+    return;
+  }
+  // The picture is back in the orientation of its file, and so are the measurements drawn on
+  // it, whose points never left the file's coordinates.
+  image->annotations[0].ChangeOrientation(CAnnoDrawGeometry::kLoadedOrientation);
+  finishOpen(index);
 }
 
 bool CMainFrame::OnCommand(int id) {
@@ -283,20 +350,12 @@ bool CMainFrame::OnCommand(int id) {
       if (CImageEach* image = activeImage()) image->image.ReleaseDisplayBitmap();
       const int active = m_view->ActiveImageIndex();
       m_view->SetLayout(id == command::Layout1x1 ? 0 : id == command::Layout1x2 ? 1 : 3);
-      if (active >= 0) m_view->ShowImage(active);
+      if (active >= 0) m_view->KeepInView(active);
       return true;
     }
-    case command::Reset: {
-      const int index = m_view->ActiveImageIndex();
-      CImageEach* image = m_images.at(index);
-      if (image == nullptr || image->filePath.isEmpty()) return true;
-      auto fresh = std::make_unique<CImageEach>();
-      if (fresh->OpenDicom(image->filePath, 0, 1) != 0) return true;
-      fresh->filePath = image->filePath;
-      m_images.replace(index, std::move(fresh));
-      finishOpen(index);
+    case command::Reset:
+      resetActiveImage();
       return true;
-    }
     case command::RotateLeft:
     case command::RotateRight:
     case command::Mirror:

@@ -34,6 +34,10 @@ class CMainFrame : public QMainWindow, public CPaneHost {
 
   // Geometry of raw files opened from the command line (--raw WxHxBITS).
   void setRawGeometry(int width, int height, int bits);
+  // Opens what a command line names: DICOM files, "--raw WxHxBITS FILE" and "--layout 1x1|1x2|
+  // 2x2" (arguments[0] is the program). Each file that cannot be opened is reported, unless
+  // the operator declined a second copy; the others still open.
+  void OpenCommandLine(const QStringList& arguments);
 
   CtoraScanView* view() const { return m_view; }
   bool rawSource() const { return m_rawSource; }
@@ -58,10 +62,15 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   void createToolBar();
   void applyRunMode();
   QAction* addCommand(QMenu* menu, int id, const QString& caption, const QString& label);
+  // OpenImage; declined tells whether a -1 came from the operator's answer.
+  int openInto(const QString& path, bool dicom, bool& declined);
   // Finishes an entry opened into the list (opening steps 6 and 8) and shows it.
   void finishOpen(int index);
+  // Reopens the active image from its file into the same entry.
+  void resetActiveImage();
   CImageEach* activeImage() const;
-  // Orientation commands: release the display bitmap, turn, fit and repaint.
+  // Orientation commands: release the display bitmap and turn; a rotation fits the image into
+  // the pane again, a mirror, flip or inversion keeps its zoom and place.
   void turnActiveImage(int id);
 
   COpenImages m_images;

@@ -185,6 +185,22 @@ void CtoraScanView::ShowImage(int index) {
   refreshPanes();
 }
 
+void CtoraScanView::KeepInView(int index) {
+  const int count = PanesIn(m_layout);
+  for (int position = 0; position < count; ++position) {
+    if (m_shown[static_cast<std::size_t>(position)] == index) {
+      ActivatePane(position, true);
+      return;
+    }
+  }
+  m_pageStart = index;
+  for (int i = 0; i < count; ++i) m_shown[static_cast<std::size_t>(i)] = m_pageStart + i;
+  for (int position = 0; position < count; ++position) {
+    pane(m_layout, position)->setActive(position == 0);
+  }
+  refreshPanes();
+}
+
 void CtoraScanView::ActivatePane(int position, bool force) {
   CImgDisp* target = pane(m_layout, position);
   if (target == nullptr || (target->isActive() && !force)) return;

@@ -36,6 +36,9 @@ class CtoraScanView : public QWidget {
   // Shows list index: activates the pane already showing it, else starts again from the first
   // page.
   void ShowImage(int index);
+  // After a layout change: activates the pane showing list index, or, when no pane of the
+  // layout shows it, turns the page so that it starts at index.
+  void KeepInView(int index);
   // Makes position of the current layout the active pane (again when force).
   void ActivatePane(int position, bool force = false);
   // The active pane of the current layout, or null.
