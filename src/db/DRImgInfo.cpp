@@ -105,20 +105,20 @@ long CDRImgInfo::NextImgSeq() { return Aggregate(QStringLiteral("MAX(ImgSeq)"), 
 
 long CDRImgInfo::NextImageNo(long serSeq) {
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addKey(QStringLiteral("SerSeq"), serSeq);
   return Aggregate(QStringLiteral("MAX(ImageNo)"), filter) + 1;
 }
 
 long CDRImgInfo::CountImages(long serSeq) {
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addKey(QStringLiteral("SerSeq"), serSeq);
   return Aggregate(QStringLiteral("COUNT(*)"), filter);
 }
 
 int CDRImgInfo::OpenImages(long serSeq, long imageNo) {
   Close();
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addKey(QStringLiteral("SerSeq"), serSeq);
   filter.addNumber(QStringLiteral("ImageNo"), imageNo);
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
   return OpenWith(filter);

@@ -27,6 +27,10 @@ void CSqlFilter::addNumber(const QString& column, long value) {
   if (value > 0) add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
 }
 
+void CSqlFilter::addKey(const QString& column, long key) {
+  add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(key));
+}
+
 void CSqlFilter::addPrefix(const QString& column, const QString& text) {
   if (text.isEmpty()) return;
   add(imagedb::dialect().likeCondition(column), escapeLike(text) + QLatin1Char('%'));

@@ -20,6 +20,9 @@ class CSqlFilter {
   void addText(const QString& column, const QString& text);
   // column = value, when the value is greater than 0.
   void addNumber(const QString& column, long value);
+  // column = key, whatever the key: a key names its own rows, and 0 names none (the engine
+  // numbers from 1), never every row.
+  void addKey(const QString& column, long key);
   // The text at the start (prefix) or anywhere (contains) of the column, without letter case;
   // the operator's '%' and '_' match only themselves. Nothing for an empty text.
   void addPrefix(const QString& column, const QString& text);
