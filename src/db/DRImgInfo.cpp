@@ -128,7 +128,7 @@ int CDRImgInfo::OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID)
   Close();
   CSqlFilter filter;
   filter.addNumber(QStringLiteral("SerSeq"), serSeq);
-  filter.addText(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
+  filter.addUid(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
   return OpenWith(filter);
 }
