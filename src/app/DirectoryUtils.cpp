@@ -24,9 +24,9 @@ bool FolderHasEntries(const QString& folder) {
   return QDirIterator(folder, kEveryEntry).hasNext();
 }
 
-void DeleteFolderTree(const QString& folder) {
-  if (!IsRemovableWorkingFolder(folder, {})) return;
-  QDir(folder).removeRecursively();
+bool DeleteFolderTree(const QString& folder, const QStringList& protectedFolders) {
+  if (!IsRemovableWorkingFolder(folder, protectedFolders)) return false;
+  return QDir(folder).removeRecursively();
 }
 
 int CollectFilesContaining(const QString& folder, const QString& text, QStringList& list) {

@@ -15,10 +15,13 @@
 // caller that removes empty folders leaves it alone); false only for an existing empty folder.
 bool FolderHasEntries(const QString& folder);
 
-// Removes everything below the folder and then the folder itself. Entries that cannot be
-// removed stay, with the folders that hold them. The root and the home folder (and any folder
-// containing them) are never touched.
-void DeleteFolderTree(const QString& folder);
+// Removes everything below the folder and then the folder itself; links inside go, not what
+// they point at. Entries that cannot be removed stay, with the folders that hold them. True
+// when the folder is gone. A folder that resolves (links, "..", trailing separators) to the
+// root, the home folder or one of protectedFolders (the application's are
+// AppSettings::protectedFolders()), or that holds one of them, is refused: false, nothing
+// touched.
+bool DeleteFolderTree(const QString& folder, const QStringList& protectedFolders);
 
 // Appends to list every file below folder (all depths) whose full path, in small letters,
 // contains text after its first character (callers pass text in small letters). The path is

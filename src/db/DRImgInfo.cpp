@@ -156,9 +156,8 @@ QString existingSpelling(const QString& path) {
 }
 
 void removeIfEmpty(const QString& folder) {
-  const AppSettings& settings = theAppSettings();
   if (folder.isEmpty() || FolderHasEntries(folder)) return;
-  if (!IsRemovableWorkingFolder(folder, {settings.programFolder, settings.dataRoot})) return;
+  if (!IsRemovableWorkingFolder(folder, theAppSettings().protectedFolders())) return;
   QDir().rmdir(folder);  // removes an empty folder only
 }
 
