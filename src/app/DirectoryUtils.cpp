@@ -104,8 +104,8 @@ int CFileInfoArray::AddFolder(const QString& folder, const QString& mask, bool r
   };
   int added = 0;
   const QDir dir(base);
-  const QFileInfoList folders =
-      dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot |
+                                                  QDir::NoSymLinks | QDir::Hidden | QDir::System);
   for (const QFileInfo& entry : folders) {
     if (includeFolders) {
       record(entry);

@@ -69,9 +69,10 @@ class CFileInfoArray {
 
   // Adds the folder's sub-folders (when includeFolders; walked when recurse) and then its
   // files matching mask (letter case ignored, e.g. "*.dcm"), each placed by sortOrder (another
-  // value appends). The walk stops as soon as stop is set; counter, when given, goes up by one
-  // for every record added (atomically: another thread may watch it). Returns the number of
-  // records added.
+  // value appends). Links to folders are neither listed nor walked, so a link back up the tree
+  // cannot make the walk endless; links to files are listed like files. The walk stops as soon as
+  // stop is set; counter, when given, goes up by one for every record added (atomically: another
+  // thread may watch it). Returns the number of records added.
   int AddFolder(const QString& folder, const QString& mask, bool recurse, int sortOrder,
                 bool includeFolders, const std::atomic<bool>* stop = nullptr,
                 std::atomic<long>* counter = nullptr);

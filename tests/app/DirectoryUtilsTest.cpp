@@ -226,6 +226,27 @@ TEST_F(DirectoryUtils, FileInfoArrayKeepsTheChosenOrder) {
   EXPECT_EQ(withFolders.at(0).size, 3);
 }
 
+// A link back up the tree would be walked again and again: links to folders are neither walked
+// nor listed, links to files are listed like the files they name.
+TEST_F(DirectoryUtils, WalksEndAtLinksToFolders) {
+  file("loop/a.dcm");
+  file("loop/sub/b.dcm");
+  ASSERT_TRUE(QFile::link(dir.filePath("loop"), dir.filePath("loop/sub/back")));
+  ASSERT_TRUE(QFile::link(dir.filePath("loop/a.dcm"), dir.filePath("loop/sub/c.dcm")));
+  CFileInfoArray files;
+  ASSERT_EQ(
+      files.AddFolder(dir.filePath("loop"), "*.dcm", true, CFileInfoArray::PathAscending, true), 4);
+  QStringList names;
+  for (int i = 0; i < files.GetSize(); ++i) {
+    names.append(QDir(dir.path()).relativeFilePath(files.at(i).path));
+  }
+  EXPECT_EQ(names.join(' ').toStdString(), "loop/a.dcm loop/sub loop/sub/b.dcm loop/sub/c.dcm");
+
+  QStringList found;
+  EXPECT_EQ(CollectFilesContaining(dir.filePath("loop"), ".dcm", found), 0);
+  EXPECT_EQ(found.size(), 3);
+}
+
 TEST_F(DirectoryUtils, FileInfoArrayStopsWhenTheFlagIsSet) {
   for (int i = 0; i < 5; ++i) file(QStringLiteral("many/%1.dcm").arg(i));
   std::atomic<bool> stop = true;
