@@ -127,6 +127,15 @@ void BM_OpenStudies_OfPatient(benchmark::State& state) {
   });
 }
 
+// Accession numbers are stored in capitals and typed here in small letters.
+void BM_OpenStudies_ByAccessNoInSmallLetters(benchmark::State& state) {
+  run<CDRStuInfo>(state, [](CDRStuInfo& set, Picker& picker) {
+    const QString accessNo =
+        QStringLiteral("a%1").arg(picker.next(kStudies), 9, 10, QLatin1Char('0'));
+    return set.OpenStudies(QString(), QString(), accessNo, 0, 0, 0, 0, 0, 0);
+  });
+}
+
 void BM_OpenSeries_OfStudy(benchmark::State& state) {
   run<CDRSerInfo>(state, [](CDRSerInfo& set, Picker& picker) {
     return set.OpenSeries(QString(), QString(), 0, QString(), QString(), QString(),
@@ -186,6 +195,7 @@ BENCHMARK(BM_SearchByIDName_IDPart)->Apply(queries);
 BENCHMARK(BM_SearchByIDName_NamePart)->Apply(queries);
 BENCHMARK(BM_SearchBySchedule_OneDay)->Apply(queries);
 BENCHMARK(BM_OpenStudies_OfPatient)->Apply(queries);
+BENCHMARK(BM_OpenStudies_ByAccessNoInSmallLetters)->Apply(queries);
 BENCHMARK(BM_OpenSeries_OfStudy)->Apply(queries);
 BENCHMARK(BM_OpenImages_OfSeries)->Apply(queries);
 BENCHMARK(BM_InsertNewImage_InOneTransaction)->Unit(benchmark::kMicrosecond)->Iterations(20000);

@@ -3,9 +3,11 @@
 --
 -- Date-times are text "yyyy-MM-dd hh:mm:ss" (NULL when there is none): that text sorts and
 -- compares like the moment it names. Keys StuSeq, SerSeq and ImgSeq are assigned by the engine
--- and never reused, so a key remembered elsewhere cannot come to name a later row. Patient IDs
--- and names compare without letter case, as operators type them. Deletes cascade in the
--- program, not here: no foreign key is declared.
+-- and never reused, so a key remembered elsewhere cannot come to name a later row. The texts
+-- operators search by (patient IDs and names, study IDs, accession numbers, laterality, body
+-- part, patient position) compare and sort without letter case, as operators type them; their
+-- indexes take the column's collation. Deletes cascade in the program, not here: no foreign key
+-- is declared.
 
 CREATE TABLE AnatomicRegionSequence (id INTEGER PRIMARY KEY AUTOINCREMENT, CodeValue TEXT,
   CodingSchemeDesignator TEXT, CodeMeaning TEXT);
@@ -122,10 +124,10 @@ CREATE TABLE SerInfo (
   StuSeq INTEGER NOT NULL DEFAULT 0,
   SeriesNo INTEGER NOT NULL DEFAULT 0,
   PatID TEXT COLLATE NOCASE,
-  StuID TEXT,
-  Laterality TEXT,
-  BodyPart TEXT,
-  PatientPosition TEXT,
+  StuID TEXT COLLATE NOCASE,
+  Laterality TEXT COLLATE NOCASE,
+  BodyPart TEXT COLLATE NOCASE,
+  PatientPosition TEXT COLLATE NOCASE,
   InstanceCount INTEGER DEFAULT 0,
   Print INTEGER DEFAULT 0,
   SeriesDate TEXT
@@ -137,14 +139,14 @@ CREATE TABLE SOP (id INTEGER PRIMARY KEY AUTOINCREMENT, ClassUID TEXT, Name TEXT
 
 CREATE TABLE StuInfo (
   StuSeq INTEGER PRIMARY KEY AUTOINCREMENT,
-  StuID TEXT,
+  StuID TEXT COLLATE NOCASE,
   PatID TEXT COLLATE NOCASE,
   StuOperator TEXT,
   StuPhysician TEXT,
   StuPhysicianRef TEXT,
   StuDesc TEXT,
   StuDateTime TEXT,
-  StuAccessNo TEXT,
+  StuAccessNo TEXT COLLATE NOCASE,
   StuSchedule TEXT,
   StuStatus INTEGER DEFAULT 0,
   TotalSeries INTEGER DEFAULT 0,
@@ -199,7 +201,7 @@ CREATE TABLE ViewCodeSequence (id INTEGER PRIMARY KEY AUTOINCREMENT, CodeValue T
 
 CREATE TABLE Worklist (
   idx INTEGER PRIMARY KEY AUTOINCREMENT,
-  StuAccessNo TEXT,
+  StuAccessNo TEXT COLLATE NOCASE,
   PatID TEXT COLLATE NOCASE,
   PatName TEXT COLLATE NOCASE,
   StuSchedule TEXT

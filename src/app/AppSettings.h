@@ -12,6 +12,7 @@
 // user's data folder (QStandardPaths::GenericDataLocation) followed by "/Norvika".
 
 #include <QString>
+#include <QStringList>
 
 #include "app/IniFile.h"
 #include "app/MyConfig.h"
@@ -85,6 +86,11 @@ class AppSettings {
 
   // Leading decimal number of a text as _wtof reads it (0 when there is none).
   static double LeadingDouble(const QString& text);
+
+  // The folders no recursive delete may remove, nor any folder holding them: the program folder
+  // and the storage root (the root and the home folder are guarded besides). In the disc mode
+  // the storage root is the working folder, which only the clean-up at exit removes.
+  QStringList protectedFolders() const { return {programFolder, dataRoot}; }
 
   // The companion manager starts with the main window whenever WholeSpineType is non-zero
   // (even in RunModeEmbedded).

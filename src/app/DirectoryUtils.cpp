@@ -24,9 +24,9 @@ bool FolderHasEntries(const QString& folder) {
   return QDirIterator(folder, kEveryEntry).hasNext();
 }
 
-void DeleteFolderTree(const QString& folder) {
-  if (!IsRemovableWorkingFolder(folder, {})) return;
-  QDir(folder).removeRecursively();
+bool DeleteFolderTree(const QString& folder, const QStringList& protectedFolders) {
+  if (!IsRemovableWorkingFolder(folder, protectedFolders)) return false;
+  return QDir(folder).removeRecursively();
 }
 
 int CollectFilesContaining(const QString& folder, const QString& text, QStringList& list) {
@@ -104,8 +104,8 @@ int CFileInfoArray::AddFolder(const QString& folder, const QString& mask, bool r
   };
   int added = 0;
   const QDir dir(base);
-  const QFileInfoList folders =
-      dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot |
+                                                  QDir::NoSymLinks | QDir::Hidden | QDir::System);
   for (const QFileInfo& entry : folders) {
     if (includeFolders) {
       record(entry);

@@ -15,10 +15,13 @@
 // caller that removes empty folders leaves it alone); false only for an existing empty folder.
 bool FolderHasEntries(const QString& folder);
 
-// Removes everything below the folder and then the folder itself. Entries that cannot be
-// removed stay, with the folders that hold them. The root and the home folder (and any folder
-// containing them) are never touched.
-void DeleteFolderTree(const QString& folder);
+// Removes everything below the folder and then the folder itself; links inside go, not what
+// they point at. Entries that cannot be removed stay, with the folders that hold them. True
+// when the folder is gone. A folder that resolves (links, "..", trailing separators) to the
+// root, the home folder or one of protectedFolders (the application's are
+// AppSettings::protectedFolders()), or that holds one of them, is refused: false, nothing
+// touched.
+bool DeleteFolderTree(const QString& folder, const QStringList& protectedFolders);
 
 // Appends to list every file below folder (all depths) whose full path, in small letters,
 // contains text after its first character (callers pass text in small letters). The path is
@@ -66,9 +69,10 @@ class CFileInfoArray {
 
   // Adds the folder's sub-folders (when includeFolders; walked when recurse) and then its
   // files matching mask (letter case ignored, e.g. "*.dcm"), each placed by sortOrder (another
-  // value appends). The walk stops as soon as stop is set; counter, when given, goes up by one
-  // for every record added (atomically: another thread may watch it). Returns the number of
-  // records added.
+  // value appends). Links to folders are neither listed nor walked, so a link back up the tree
+  // cannot make the walk endless; links to files are listed like files. The walk stops as soon as
+  // stop is set; counter, when given, goes up by one for every record added (atomically: another
+  // thread may watch it). Returns the number of records added.
   int AddFolder(const QString& folder, const QString& mask, bool recurse, int sortOrder,
                 bool includeFolders, const std::atomic<bool>* stop = nullptr,
                 std::atomic<long>* counter = nullptr);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/DirectoryUtils.h"
+
 namespace {
 
 // The folder as the file system resolves it (links followed), with a trailing separator so
@@ -32,6 +34,5 @@ bool IsRemovableWorkingFolder(const QString& folder, const QStringList& protecte
 
 bool RemoveWorkingFolder(const QString& folder, bool createdByProgram,
                          const QStringList& protectedFolders) {
-  if (!createdByProgram || !IsRemovableWorkingFolder(folder, protectedFolders)) return false;
-  return QDir(folder).removeRecursively();
+  return createdByProgram && DeleteFolderTree(folder, protectedFolders);
 }

@@ -105,20 +105,20 @@ long CDRImgInfo::NextImgSeq() { return Aggregate(QStringLiteral("MAX(ImgSeq)"), 
 
 long CDRImgInfo::NextImageNo(long serSeq) {
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addKey(QStringLiteral("SerSeq"), serSeq);
   return Aggregate(QStringLiteral("MAX(ImageNo)"), filter) + 1;
 }
 
 long CDRImgInfo::CountImages(long serSeq) {
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addKey(QStringLiteral("SerSeq"), serSeq);
   return Aggregate(QStringLiteral("COUNT(*)"), filter);
 }
 
 int CDRImgInfo::OpenImages(long serSeq, long imageNo) {
   Close();
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  filter.addKey(QStringLiteral("SerSeq"), serSeq);
   filter.addNumber(QStringLiteral("ImageNo"), imageNo);
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
   return OpenWith(filter);
@@ -128,7 +128,7 @@ int CDRImgInfo::OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID)
   Close();
   CSqlFilter filter;
   filter.addNumber(QStringLiteral("SerSeq"), serSeq);
-  filter.addText(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
+  filter.addUid(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
   return OpenWith(filter);
 }
@@ -156,9 +156,8 @@ QString existingSpelling(const QString& path) {
 }
 
 void removeIfEmpty(const QString& folder) {
-  const AppSettings& settings = theAppSettings();
   if (folder.isEmpty() || FolderHasEntries(folder)) return;
-  if (!IsRemovableWorkingFolder(folder, {settings.programFolder, settings.dataRoot})) return;
+  if (!IsRemovableWorkingFolder(folder, theAppSettings().protectedFolders())) return;
   QDir().rmdir(folder);  // removes an empty folder only
 }
 

@@ -91,7 +91,7 @@ void CDRPatInfo::CopyTo(CDPatInfo& patient) const {
 }
 
 int CDRPatInfo::DeleteByPatID(const QString& patID) {
-  if (patID.isEmpty()) return 0;
-  Close();
-  return Execute(QStringLiteral("DELETE FROM PatInfo WHERE PatID = ?"), {patID}) ? 1 : 0;
+  CSqlFilter filter;
+  filter.addText(QStringLiteral("PatID"), patID);
+  return DeleteWhere(filter) ? 1 : 0;
 }

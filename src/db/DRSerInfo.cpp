@@ -65,15 +65,17 @@ void CDRSerInfo::DeleteBySerSeq(long serSeq) {
 }
 
 int CDRSerInfo::DeleteByStudy(long stuSeq, long seriesNo) {
+  // Without a study a series number would name that series of every study.
+  if (stuSeq <= 0) return 0;
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("StuSeq"), stuSeq);
+  filter.addKey(QStringLiteral("StuSeq"), stuSeq);
   filter.addNumber(QStringLiteral("SeriesNo"), seriesNo);
   return DeleteWhere(filter) ? 1 : 0;
 }
 
 long CDRSerInfo::CountSeries(long stuSeq) {
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("StuSeq"), stuSeq);
+  filter.addKey(QStringLiteral("StuSeq"), stuSeq);
   return Aggregate(QStringLiteral("COUNT(*)"), filter);
 }
 
@@ -98,7 +100,7 @@ long CDRSerInfo::RecountWith(const CSqlFilter& filter) {
 
 long CDRSerInfo::RecountStudyImages(long stuSeq) {
   CSqlFilter filter;
-  filter.addNumber(QStringLiteral("StuSeq"), stuSeq);
+  filter.addKey(QStringLiteral("StuSeq"), stuSeq);
   return RecountWith(filter);
 }
 

@@ -25,10 +25,10 @@ class CDRSerInfo : public CGMDaoRecordset, public CDSerInfo {
   void DeleteSeriesOf(const QString& patID, const QString& stuID, long seriesNo);
   // Nothing for a key of 0 or less.
   void DeleteBySerSeq(long serSeq);
-  // Deletes the study's series, or only its series number seriesNo. 1 when the statement ran,
-  // 0 when neither number is above 0 or on an error.
+  // Deletes the study's series, or only its series number seriesNo when it is above 0. 1 when
+  // the statement ran, 0 for a stuSeq of 0 or less or on an error.
   int DeleteByStudy(long stuSeq, long seriesNo);
-  // The number of series of the study (of every study for 0).
+  // The number of series of the study.
   long CountSeries(long stuSeq);
   // Rewrites InstanceCount of each series of the study from its image rows; the sum.
   long RecountStudyImages(long stuSeq);

@@ -9,10 +9,14 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
   static const SqlDialect sqlite{
       QStringLiteral("QSQLITE"),
       QStringLiteral("LIKE"),
+      QStringLiteral("%1 = ? COLLATE NOCASE"),
       QStringLiteral("rowid"),
       {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL")}};
-  static const SqlDialect postgres{
-      QStringLiteral("QPSQL"), QStringLiteral("ILIKE"), QStringLiteral("ctid"), {}};
+  static const SqlDialect postgres{QStringLiteral("QPSQL"),
+                                   QStringLiteral("ILIKE"),
+                                   QStringLiteral("lower(%1) = lower(?)"),
+                                   QStringLiteral("ctid"),
+                                   {}};
   return driverName == postgres.driverName ? postgres : sqlite;
 }
 
@@ -25,6 +29,10 @@ QString SqlDialect::name(const QString& identifier) {
 
 QString SqlDialect::likeCondition(const QString& column) const {
   return name(column) + QLatin1Char(' ') + likeOperator + QStringLiteral(" ? ESCAPE '\\'");
+}
+
+QString SqlDialect::equalsCondition(const QString& column) const {
+  return caselessEquality.arg(name(column));
 }
 
 QString SqlDialect::containsCondition(const QString& table, const QString& column) const {

@@ -16,6 +16,8 @@ class SqlDialect {
   QString driverName;
   // Case-insensitive pattern match (its escape character is '\').
   QString likeOperator;
+  // Case-insensitive text equality: "%1" stands for the column, "?" for the value.
+  QString caselessEquality;
   // The engine's own row address, for tables without a key column (PatInfo).
   QString rowIdentity;
   // Statements run once on every new connection.
@@ -25,6 +27,11 @@ class SqlDialect {
   static QString name(const QString& identifier);
   // "column LIKE ? ESCAPE '\'" in this dialect.
   QString likeCondition(const QString& column) const;
+  // "column = ?" without letter case (ASCII letters on SQLite). The schema declares the
+  // searched text columns COLLATE NOCASE, so their indexes serve this condition; saying it in
+  // the query as well keeps the result the same on a file whose schema lacks the collation
+  // (made before it was declared, or from a site's own schema), where the index goes unused.
+  QString equalsCondition(const QString& column) const;
   // A pattern that may match anywhere in the text can use no index to find rows, and SQLite
   // would rather walk the sort column's index and fetch every row in turn. Reading the rows'
   // addresses from the searched column's own index (a fraction of the table) and fetching only

@@ -20,11 +20,19 @@ void CSqlFilter::add(const QString& condition, const QVariant& value) {
 }
 
 void CSqlFilter::addText(const QString& column, const QString& text) {
-  if (!text.isEmpty()) add(SqlDialect::name(column) + QStringLiteral(" = ?"), text);
+  if (!text.isEmpty()) add(imagedb::dialect().equalsCondition(column), text);
+}
+
+void CSqlFilter::addUid(const QString& column, const QString& uid) {
+  if (!uid.isEmpty()) add(SqlDialect::name(column) + QStringLiteral(" = ?"), uid);
 }
 
 void CSqlFilter::addNumber(const QString& column, long value) {
   if (value > 0) add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
+}
+
+void CSqlFilter::addKey(const QString& column, long key) {
+  add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(key));
 }
 
 void CSqlFilter::addPrefix(const QString& column, const QString& text) {

@@ -16,10 +16,17 @@ class CSqlFilter {
   // text read the column's index instead of the table (none: a plain condition).
   explicit CSqlFilter(const QString& table = QString()) : m_table(table) {}
 
-  // column = text, when the text is not empty.
+  // column = text without letter case, when the text is not empty: operators type IDs,
+  // accession numbers and body parts in either case.
   void addText(const QString& column, const QString& text);
+  // column = uid, when the uid is not empty. UIDs hold only digits and dots, so letter case is
+  // moot, and the plain comparison finds them through the column's index in every file.
+  void addUid(const QString& column, const QString& uid);
   // column = value, when the value is greater than 0.
   void addNumber(const QString& column, long value);
+  // column = key, whatever the key: a key names its own rows, and 0 names none (the engine
+  // numbers from 1), never every row.
+  void addKey(const QString& column, long key);
   // The text at the start (prefix) or anywhere (contains) of the column, without letter case;
   // the operator's '%' and '_' match only themselves. Nothing for an empty text.
   void addPrefix(const QString& column, const QString& text);

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <utility>
 
 #include "app/DirectoryUtils.h"
+#include "app/WorkingFolder.h"
 
 namespace {
 
@@ -46,10 +48,104 @@ TEST_F(DirectoryUtils, DeleteFolderTreeRemovesEverythingBelowAndTheFolder) {
   const QString readOnly = file("tree/sub/deeper/locked.raw", 3);
   QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
   folder("tree/empty");
-  DeleteFolderTree(dir.filePath("tree"));
+  const QString outside = file("outside/kept.dcm");
+  ASSERT_TRUE(QFile::link(QFileInfo(outside).absolutePath(), dir.filePath("tree/sub/link")));
+  EXPECT_TRUE(DeleteFolderTree(dir.filePath("tree"), {dir.filePath("program")}));
   EXPECT_FALSE(QFileInfo::exists(dir.filePath("tree")));
-  EXPECT_TRUE(QFileInfo::exists(dir.path()));
-  DeleteFolderTree(dir.filePath("missing"));  // nothing to do, nothing reported
+  EXPECT_TRUE(QFileInfo::exists(outside)) << "a link inside goes, not what it points at";
+  EXPECT_TRUE(DeleteFolderTree(dir.filePath("missing"), {}));  // nothing to do
+}
+
+// The program folder, the storage root and the home folder survive however they are spelled:
+// with trailing separators, through "..", through a link, or as a folder that holds them.
+class ProtectedFolders : public DirectoryUtils {
+ protected:
+  void SetUp() override {
+    DirectoryUtils::SetUp();
+    m_hadHome = qEnvironmentVariableIsSet("HOME");
+    m_home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home));  // never the real home folder
+    for (const QString kept : {"home", "apps/program", "data/store"}) {
+      folder(kept + "/sub");
+      file(kept + "/marker");
+    }
+    folder("links");
+    for (const auto& [link, target] : {std::pair{"links/home", home},
+                                       {"links/program", program},
+                                       {"links/store", storage},
+                                       {"links/apps", dir.filePath("apps")}}) {
+      ASSERT_TRUE(QFile::link(target, dir.filePath(link)));
+    }
+  }
+  void TearDown() override {
+    if (m_hadHome) {
+      qputenv("HOME", m_home);
+    } else {
+      qunsetenv("HOME");
+    }
+  }
+
+  bool markersKept() const {
+    for (const QString& kept : {home, program, storage}) {
+      if (!QFileInfo::exists(kept + "/marker")) return false;
+    }
+    return true;
+  }
+
+  const QString home = dir.filePath("home");
+  const QString program = dir.filePath("apps/program");
+  const QString storage = dir.filePath("data/store");
+
+ private:
+  bool m_hadHome = false;
+  QByteArray m_home;
+};
+
+TEST_F(ProtectedFolders, AreNeverDeleted) {
+  const QString refused[] = {home,
+                             home + "/",
+                             home + "/sub/..",
+                             dir.filePath("links/home"),
+                             dir.filePath("links/home/"),
+                             program,
+                             program + "//",
+                             program + "/../program",
+                             program + "/sub/../",
+                             dir.filePath("links/program"),
+                             dir.filePath("apps"),
+                             dir.filePath("links/apps"),
+                             dir.filePath("apps/program/sub/../.."),
+                             storage,
+                             storage + "/",
+                             dir.filePath("data/./store/sub/.."),
+                             dir.filePath("links/store"),
+                             dir.filePath("data"),
+                             dir.path(),
+                             dir.path() + "/"};
+  for (const QString& folder : refused) {
+    EXPECT_FALSE(DeleteFolderTree(folder, {program, storage})) << folder.toStdString();
+    ASSERT_TRUE(markersKept()) << folder.toStdString();
+  }
+  EXPECT_TRUE(QFileInfo(dir.filePath("links/program")).isSymLink());
+
+  // Folders beside and below them are ordinary ones.
+  file("apps/program-old/x.dcm");
+  EXPECT_TRUE(DeleteFolderTree(dir.filePath("apps/program-old"), {program, storage}));
+  EXPECT_TRUE(DeleteFolderTree(storage + "/sub", {program, storage}));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("apps/program-old")));
+  EXPECT_FALSE(QFileInfo::exists(storage + "/sub"));
+  EXPECT_TRUE(markersKept());
+}
+
+// The root is checked through the guard the delete uses, never handed to the delete itself:
+// should the guard fail, the test would wipe whatever the user may write.
+TEST_F(ProtectedFolders, TheRootInAnySpellingIsRefusedByTheGuard) {
+  ASSERT_TRUE(QFile::link("/", dir.filePath("links/root")));
+  for (const QString& folder :
+       {QString("/"), QString("//"), QString("/."), QString("/tmp/.."), dir.path() + "/../../../..",
+        dir.filePath("links/root"), dir.filePath("links/root/")}) {
+    EXPECT_FALSE(IsRemovableWorkingFolder(folder, {})) << folder.toStdString();
+  }
 }
 
 TEST_F(DirectoryUtils, CollectFilesContainingSearchesAllDepthsWithoutLetterCase) {
@@ -128,6 +224,27 @@ TEST_F(DirectoryUtils, FileInfoArrayKeepsTheChosenOrder) {
   EXPECT_EQ(counter, 4);
   EXPECT_TRUE(withFolders.at(2).isFolder);  // "scan/sub" sorts before "scan/sub/c.DCM"
   EXPECT_EQ(withFolders.at(0).size, 3);
+}
+
+// A link back up the tree would be walked again and again: links to folders are neither walked
+// nor listed, links to files are listed like the files they name.
+TEST_F(DirectoryUtils, WalksEndAtLinksToFolders) {
+  file("loop/a.dcm");
+  file("loop/sub/b.dcm");
+  ASSERT_TRUE(QFile::link(dir.filePath("loop"), dir.filePath("loop/sub/back")));
+  ASSERT_TRUE(QFile::link(dir.filePath("loop/a.dcm"), dir.filePath("loop/sub/c.dcm")));
+  CFileInfoArray files;
+  ASSERT_EQ(
+      files.AddFolder(dir.filePath("loop"), "*.dcm", true, CFileInfoArray::PathAscending, true), 4);
+  QStringList names;
+  for (int i = 0; i < files.GetSize(); ++i) {
+    names.append(QDir(dir.path()).relativeFilePath(files.at(i).path));
+  }
+  EXPECT_EQ(names.join(' ').toStdString(), "loop/a.dcm loop/sub loop/sub/b.dcm loop/sub/c.dcm");
+
+  QStringList found;
+  EXPECT_EQ(CollectFilesContaining(dir.filePath("loop"), ".dcm", found), 0);
+  EXPECT_EQ(found.size(), 3);
 }
 
 TEST_F(DirectoryUtils, FileInfoArrayStopsWhenTheFlagIsSet) {

@@ -280,7 +280,8 @@ TEST(SqlFilter, CriteriaThatAreNotGivenAddNothing) {
   filter.addText("PatID", "O'Brien");
   filter.addNumber("SerSeq", 7);
   filter.addContains("PatName", "5%_\\");
-  EXPECT_EQ(filter.text(), "PatID = ? AND SerSeq = ? AND PatName LIKE ? ESCAPE '\\'");
+  EXPECT_EQ(filter.text(),
+            "PatID = ? COLLATE NOCASE AND SerSeq = ? AND PatName LIKE ? ESCAPE '\\'");
   EXPECT_EQ(filter.values(), QVariantList({"O'Brien", qlonglong(7), "%5\\%\\_\\\\%"}));
 }
 
