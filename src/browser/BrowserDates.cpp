@@ -1,0 +1,89 @@
+#include "browser/BrowserDates.h"
+
+#include <QLocale>
+
+namespace browser {
+
+PeriodRange ApplyPeriod(int period, const QDateTime& now, const QDateTime& from,
+                        const QDateTime& to) {
+  PeriodRange range{from, to, false};
+  const QDateTime endOfToday(now.date(), QTime(23, 59, 59));
+  int daysBack = -1;
+  switch (period) {
+    case kToday:
+      daysBack = 0;
+      break;
+    case kYesterday:
+    case kTwoDaysAgo:
+    case kThreeDaysAgo:
+      daysBack = period;
+      break;
+    case kWeek:
+      daysBack = 7;
+      range.pickersEnabled = true;
+      break;
+    default:
+      return range;
+  }
+  // Back (N - 1) days and then past midnight by the hours and minutes of now plus a minute:
+  // always inside the wanted day, whatever the time of day.
+  QDateTime day = now;
+  if (daysBack > 0) {
+    const qint64 seconds = qint64(daysBack - 1) * 86400 + now.time().hour() * 3600 +
+                           now.time().minute() * 60 + 60;
+    day = now.addSecs(-seconds);
+  }
+  range.from = QDateTime(day.date(), QTime(0, 0, 0));
+  range.to = endOfToday;
+  return range;
+}
+
+QString DateText(const CDateTime& value, int dateOrder, const QString& separator, bool withTime) {
+  if (!value.isValid()) return {};
+  // Month names are English whatever the desktop's language, as the labels are.
+  const QLocale c = QLocale::c();
+  QString format;
+  switch (dateOrder) {
+    case 1:
+      format = QStringLiteral("MMM.dd.yyyy");
+      break;
+    case 2:
+      format = QStringLiteral("MM.dd.yyyy");
+      break;
+    default:
+      format = QStringLiteral("yyyy.MM.dd");
+      break;
+  }
+  QString text = c.toString(value.date(), format);
+  text.replace(QLatin1Char('.'), separator);
+  if (withTime) text += QLatin1Char(' ') + value.time().toString(QStringLiteral("HH:mm:ss"));
+  return text;
+}
+
+QString PickerFormat(int dateOrder, const QString& separator) {
+  if (separator != QLatin1String(".") && separator != QLatin1String("-") &&
+      separator != QLatin1String("/")) {
+    return {};
+  }
+  QString format;
+  switch (dateOrder) {
+    case 1:
+      format = QStringLiteral("MMM.dd.yyyy");
+      break;
+    case 2:
+      format = QStringLiteral("MM.dd.yyyy");
+      break;
+    default:
+      format = QStringLiteral("yyyy.MM.dd");
+      break;
+  }
+  return format.replace(QLatin1Char('.'), separator);
+}
+
+PeriodRange InitialPickerRange(const QDateTime& now, int timeFromHours, int timeToHours) {
+  const QDateTime from = now.addDays(-(timeFromHours / 24)).addSecs(-qint64(timeFromHours % 24) * 3600);
+  const QDateTime to = now.addSecs(qint64(timeToHours) * 3600 + 59 * 60 + 59);
+  return {QDateTime(from.date(), QTime(0, 0, 0)), QDateTime(to.date(), QTime(0, 0, 0)), false};
+}
+
+}  // namespace browser

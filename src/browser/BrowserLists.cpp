@@ -1,0 +1,265 @@
+#include "browser/BrowserLists.h"
+
+#include <algorithm>
+
+#include "app/AppSettings.h"
+#include "app/LanguageTable.h"
+#include "browser/BrowserDates.h"
+#include "db/DRImgInfo.h"
+#include "db/DRPatInfo.h"
+#include "db/DRSerInfo.h"
+#include "db/DRStuInfo.h"
+#include "ui/MessageSink.h"
+
+namespace {
+
+const QString kBrowser = QStringLiteral("Browser");
+
+QString dateText(const CDateTime& value, bool withTime) {
+  const AppSettings& settings = theAppSettings();
+  return browser::DateText(value, settings.dateDisplayOrder, settings.dateSeparator, withTime);
+}
+
+// Year, month and day of a search date; -1 for each of an invalid one.
+struct SplitDate {
+  int year = -1;
+  int month = -1;
+  int day = -1;
+};
+SplitDate split(const QDateTime& value) {
+  if (!value.isValid()) return {};
+  return {value.date().year(), value.date().month(), value.date().day()};
+}
+
+QString printMark(long print) { return print != 0 ? GetLabel(138) : QString(); }
+
+}  // namespace
+
+CBrowserLists::CBrowserLists(QObject* parent) : QObject(parent) {
+  m_patients.SetHeadings({GetLabel(129), GetLabel(130), GetLabel(132), GetLabel(133),
+                          QStringLiteral("Pat.Schedule"), QString()});
+  m_studies.SetHeadings({GetLabel(129), GetLabel(135), GetLabel(131), GetLabel(136),
+                         GetLabel(137), GetLabel(138), QString()});
+  m_series.SetHeadings({GetLabel(135), QStringLiteral("NO"), QStringLiteral("IMAGE COUNT"),
+                        QStringLiteral("BODY PART"), GetLabel(138)});
+}
+
+bool CBrowserLists::OpenDatabase(const QString& path, QString* error) {
+  return m_db.Open(path, error);
+}
+
+QList<int> CBrowserLists::SelectedRows(const QItemSelectionModel& selection) {
+  QList<int> rows;
+  for (const QModelIndex& index : selection.selectedRows()) rows << index.row();
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void CBrowserLists::selectAll(QItemSelectionModel& selection) {
+  const QAbstractItemModel* model = selection.model();
+  if (model->rowCount() == 0) return;
+  selection.select(QItemSelection(model->index(0, 0), model->index(model->rowCount() - 1, 0)),
+                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+const CDPatInfo* CBrowserLists::patientOf(int row) const {
+  const int record = m_patients.record(row);
+  return record < 0 ? nullptr : &m_patientItems[static_cast<std::size_t>(record)];
+}
+
+const CDStuInfo* CBrowserLists::studyOf(int row) const {
+  const int record = m_studies.record(row);
+  return record < 0 ? nullptr : &m_studyItems[static_cast<std::size_t>(record)];
+}
+
+const CDSerInfo* CBrowserLists::seriesOf(int row) const {
+  const int record = m_series.record(row);
+  return record < 0 ? nullptr : &m_seriesItems[static_cast<std::size_t>(record)];
+}
+
+void CBrowserLists::ClearAll() {
+  m_patients.Clear();
+  m_patientItems.clear();
+  clearStudies();
+}
+
+void CBrowserLists::clearStudies() {
+  m_studies.Clear();
+  m_studyItems.clear();
+  m_series.Clear();
+  m_seriesItems.clear();
+  if (!m_imageItems.empty()) {
+    m_imageItems.clear();
+    emit imagesChanged();
+  }
+}
+
+void CBrowserLists::PatientSearch() {
+  m_patients.Clear();
+  m_patientItems.clear();
+  CDRPatInfo rows(&m_db);
+  rows.m_nSortCol = m_patients.GetSortColumn();
+  rows.m_nSortDir = m_patients.GetSortDirection();
+  if (rows.m_nSortCol < 0) {
+    rows.m_nSortCol = CDRPatInfo::SortPatSchedule;
+    rows.m_nSortDir = 0;
+  }
+  int found = 0;
+  if (period == browser::kAll) {
+    found = rows.SearchByIDName(searchPatID, searchPatName);
+  } else {
+    const SplitDate from = split(fromDate);
+    const SplitDate to = split(toDate);
+    found = rows.SearchBySchedule(searchPatID, searchPatName, from.year, from.month, from.day,
+                                  to.year, to.month, to.day);
+  }
+  for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
+    CDPatInfo patient;
+    rows.CopyTo(patient);
+    m_patientItems.push_back(patient);
+    const int row =
+        m_patients.AddRow({patient.PatID, patient.PatName, patient.PatSex,
+                           dateText(patient.PatBirthDate, false),
+                           dateText(patient.PatSchedule, true)},
+                          static_cast<int>(m_patientItems.size()) - 1);
+    if (!searchPatID.isEmpty() && patient.PatID == searchPatID) {
+      m_patientSelection.select(m_patients.index(row, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+  }
+  rows.Close();
+  if (m_patients.rowCount() > 0) {
+    m_patientSelection.select(m_patients.index(0, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  StudySearch();
+  searchPatID.clear();
+  searchPatName.clear();
+}
+
+void CBrowserLists::StudySearch() {
+  const QList<int> selected = SelectedRows(m_patientSelection);
+  clearStudies();
+  if (selected.isEmpty()) return;
+  fillStudies(m_patients.text(selected.last(), kPatID));
+  selectAll(m_studySelection);
+  listSeries(false);
+}
+
+bool CBrowserLists::ChoosePeriod(int newPeriod, const QDateTime& now) {
+  period = newPeriod;
+  const browser::PeriodRange range = browser::ApplyPeriod(newPeriod, now, fromDate, toDate);
+  fromDate = range.from;
+  toDate = range.to;
+  PatientSearch();
+  return range.pickersEnabled;
+}
+
+void CBrowserLists::PatientClicked(int row) {
+  if (row < 0) return;
+  QStringList ids;
+  for (int selected : SelectedRows(m_patientSelection)) ids << m_patients.text(selected, kPatID);
+  clearStudies();
+  for (const QString& id : ids) fillStudies(id);
+  selectAll(m_studySelection);
+  listSeries(false);
+}
+
+void CBrowserLists::StudyClicked(int row) {
+  if (row < 0) return;
+  const QList<int> selected = SelectedRows(m_studySelection);
+  if (selected.isEmpty()) return;
+  const CDStuInfo* study = studyOf(selected.first());
+  if (study == nullptr) return;
+  for (int patient = 0; patient < m_patients.rowCount(); ++patient) {
+    if (m_patients.text(patient, kPatID) != study->PatID) continue;
+    m_patientSelection.select(m_patients.index(patient, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    break;
+  }
+  listSeries(true);
+}
+
+void CBrowserLists::SeriesClicked() { loadImages(); }
+
+void CBrowserLists::fillStudies(const QString& patID) {
+  m_series.Clear();
+  m_seriesItems.clear();
+  if (patID.isEmpty()) return;
+  const QDateTime now = QDateTime::currentDateTime();
+  if (fromDate.isValid() && fromDate > now) fromDate = now;
+  CDRStuInfo rows(&m_db);
+  rows.m_strSort = QStringLiteral("StuDateTime Desc");
+  SplitDate from;
+  SplitDate to;
+  if (period != browser::kAll) {
+    from = split(fromDate);
+    to = split(toDate);
+  } else {
+    from = to = SplitDate{0, 0, 0};
+  }
+  const int found = rows.OpenStudies(searchStuID, patID, searchAccessNo, from.year, from.month,
+                                     from.day, to.year, to.month, to.day);
+  for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
+    CDStuInfo study;
+    rows.CopyTo(study);
+    m_studyItems.push_back(study);
+    m_studies.AddRow({study.PatID, study.StuID, study.StuAccessNo,
+                      dateText(study.StuDateTime, true), study.StuDesc, printMark(study.Print),
+                      QString()},
+                     static_cast<int>(m_studyItems.size()) - 1);
+  }
+}
+
+void CBrowserLists::listSeries(bool stopOnEmpty) {
+  m_series.Clear();
+  m_seriesItems.clear();
+  for (int row : SelectedRows(m_studySelection)) {
+    const CDStuInfo* study = studyOf(row);
+    if (study == nullptr) continue;
+    CDRSerInfo rows(&m_db);
+    rows.m_strSort = QStringLiteral("SeriesNo");
+    const int found =
+        rows.OpenSeries(study->PatID, study->StuID, 0, QString(), searchBodyPart, QString(),
+                        study->StuSeq);
+    if (found != 1 && stopOnEmpty) {
+      ShowMessage(QStringLiteral("Series dose not exist."), kBrowser, MB_ICONSTOP);
+      break;
+    }
+    for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
+      const CDSerInfo series = rows;
+      m_seriesItems.push_back(series);
+      m_series.AddRow({series.StuID, QString::number(series.SeriesNo),
+                       QString::number(series.InstanceCount), series.BodyPart,
+                       printMark(series.Print)},
+                      static_cast<int>(m_seriesItems.size()) - 1);
+    }
+  }
+  loadImages();
+  selectAll(m_seriesSelection);
+}
+
+void CBrowserLists::loadImages() {
+  m_imageItems.clear();
+  const QList<int> selected = SelectedRows(m_seriesSelection);
+  std::vector<long> keys;
+  if (!selected.isEmpty()) {
+    if (const CDSerInfo* series = seriesOf(selected.last())) keys.push_back(series->SerSeq);
+  } else {
+    for (const CDSerInfo& series : m_seriesItems) keys.push_back(series.SerSeq);
+  }
+  for (long serSeq : keys) {
+    CDRImgInfo rows(&m_db);
+    rows.m_nSortDir = 1;
+    const int found = rows.OpenImages(serSeq, 0);
+    if (found != 1 && !selected.isEmpty()) {
+      ShowMessage(QStringLiteral("Image dose not exist."), kBrowser, MB_ICONSTOP);
+    }
+    for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
+      CDImgInfo image;
+      rows.CopyTo(image);
+      m_imageItems.push_back(image);
+    }
+  }
+  emit imagesChanged();
+}

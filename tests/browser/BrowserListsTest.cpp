@@ -1,0 +1,122 @@
+#include "browser/BrowserLists.h"
+
+#include <gtest/gtest.h>
+
+#include "browser/BrowserDates.h"
+#include "db/DbTestSupport.h"
+
+namespace {
+
+// Three patients (P10 scheduled last), P1 with two studies of one and two series, P2 with one
+// study and no series, P10 with nothing.
+class BrowserListsTest : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    addPatients({{"P1", "Abe", CDateTime(1970, 1, 2), CDateTime(2024, 3, 1, 9, 0, 0)},
+                 {"P2", "Bea", CDateTime(1980, 5, 6), CDateTime(2024, 3, 2, 9, 0, 0)},
+                 {"P10", "Cid", CDateTime(1990, 7, 8), CDateTime(2024, 3, 3, 9, 0, 0)}});
+    const QList<long> studies = addStudies({{"S1", "P1", "ACC1", CDateTime(2024, 3, 1, 9, 0, 0)},
+                                            {"S2", "P1", "ACC2", CDateTime(2024, 3, 4, 9, 0, 0)},
+                                            {"S3", "P2", "ACC3", CDateTime(2024, 3, 2, 9, 0, 0)}});
+    s1 = addSeries(studies[0], 1, "P1", "S1");
+    s2 = addSeries(studies[1], 1, "P1", "S2");
+    s3 = addSeries(studies[1], 2, "P1", "S2");
+    addImage(s1, 1, "/a/1.dcm", "1.1");
+    addImage(s2, 1, "/a/2.dcm", "1.2");
+    addImage(s3, 2, "/a/4.dcm", "1.4");
+    addImage(s3, 1, "/a/3.dcm", "1.3");
+    ASSERT_TRUE(lists.OpenDatabase(path));
+  }
+  static QStringList column(CMyListModel& model, int c) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row) texts << model.text(row, c);
+    return texts;
+  }
+  QStringList selectedIn(CMyListModel& model, QItemSelectionModel& selection, int c) {
+    QStringList texts;
+    for (int row : CBrowserLists::SelectedRows(selection)) texts << model.text(row, c);
+    return texts;
+  }
+  QStringList imagePaths() {
+    QStringList paths;
+    for (const CDImgInfo& image : lists.imageItems()) paths << image.FullPath;
+    return paths;
+  }
+
+  CBrowserLists lists;
+  long s1 = 0, s2 = 0, s3 = 0;
+};
+
+TEST_F(BrowserListsTest, OpeningListsEveryPatientNewestFirstAndTheFirstPatientsImages) {
+  lists.PatientSearch();
+  EXPECT_EQ(column(lists.patients(), 0), (QStringList{"P10", "P2", "P1"}));
+  EXPECT_EQ(lists.patients().text(2, 3), "1970.01.02");
+  EXPECT_EQ(lists.patients().text(2, 4), "2024.03.01 09:00:00");
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0), QStringList{"P10"});
+  // A patient without studies leaves the other lists empty, without a message.
+  EXPECT_EQ(lists.studies().rowCount(), 0);
+  EXPECT_TRUE(lists.imageItems().empty());
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+TEST_F(BrowserListsTest, SearchForAnIdSelectsTheExactMatchAndRowZero) {
+  lists.searchPatID = "P1";  // contained in P1 and P10
+  lists.PatientSearch();
+  EXPECT_EQ(column(lists.patients(), 0), (QStringList{"P10", "P1"}));
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0),
+            (QStringList{"P10", "P1"}));
+  EXPECT_TRUE(lists.searchPatID.isEmpty()) << "the search fields are emptied";
+  // The studies are those of the last selected row: P1's, newest first, all selected.
+  EXPECT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  EXPECT_EQ(selectedIn(lists.studies(), lists.studySelection(), 1), (QStringList{"S2", "S1"}));
+  EXPECT_EQ(lists.series().rowCount(), 3);
+  EXPECT_EQ(CBrowserLists::SelectedRows(lists.seriesSelection()).size(), 3);
+  // No series was selected when the images were loaded: every listed series, each in order.
+  EXPECT_EQ(imagePaths(), (QStringList{"/a/2.dcm", "/a/3.dcm", "/a/4.dcm", "/a/1.dcm"}));
+}
+
+TEST_F(BrowserListsTest, StudiesOfTwoSelectedPatientsAccumulate) {
+  lists.PatientSearch();
+  lists.patientSelection().clearSelection();
+  for (int row : {1, 2}) {
+    lists.patientSelection().select(lists.patients().index(row, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  lists.PatientClicked(2);
+  EXPECT_EQ(column(lists.studies(), 1), (QStringList{"S3", "S2", "S1"}));
+  EXPECT_EQ(CBrowserLists::SelectedRows(lists.studySelection()).size(), 3);
+}
+
+TEST_F(BrowserListsTest, StudyWithoutSeriesSaysSoAndASeriesClickShowsOnlyItsImages) {
+  lists.searchPatID = "P2";
+  lists.PatientSearch();
+  ASSERT_EQ(column(lists.studies(), 1), QStringList{"S3"});
+  lists.StudyClicked(0);
+  EXPECT_EQ(sink.texts(), QStringList{"Series dose not exist."});
+  EXPECT_EQ(sink.messages()[0].caption, "Browser");
+  sink.clear();
+  lists.searchPatID = "P1";
+  lists.PatientSearch();
+  lists.seriesSelection().clearSelection();
+  lists.seriesSelection().select(lists.series().index(1, 0),
+                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  lists.SeriesClicked();
+  EXPECT_EQ(imagePaths(), (QStringList{"/a/3.dcm", "/a/4.dcm"}));
+}
+
+TEST_F(BrowserListsTest, PeriodLimitsPatientsBySchedule) {
+  lists.ChoosePeriod(browser::kToday, QDateTime(QDate(2024, 3, 2), QTime(10, 0, 0)));
+  EXPECT_EQ(column(lists.patients(), 0), QStringList{"P2"});
+  lists.ChoosePeriod(browser::kAll, QDateTime(QDate(2024, 3, 2), QTime(10, 0, 0)));
+  EXPECT_EQ(lists.patients().rowCount(), 3);
+}
+
+TEST_F(BrowserListsTest, PatientSearchFollowsTheClickedHeading) {
+  lists.PatientSearch();
+  lists.patients().HeadingClicked(CBrowserLists::kPatName);  // ascending by name
+  lists.PatientSearch();
+  EXPECT_EQ(column(lists.patients(), 1), (QStringList{"Abe", "Bea", "Cid"}));
+}
+
+}  // namespace
