@@ -34,7 +34,8 @@ inline testsupport::DicomBuilder greyImage(int columns, int rows,
 
 inline bool writeFlat(const QString& path, int columns, int rows, std::uint16_t value,
                       int frames = 1) {
-  return greyImage(columns, rows, [value](int, int) { return value; }, frames).save(path);
+  const auto flat = [value](int, int) { return value; };
+  return greyImage(columns, rows, flat, frames).save(path);
 }
 
 // The 8-bit level a thumbnail pixel holds (thumbnails spread each level over 16 bits).

@@ -83,9 +83,7 @@ TEST_F(ThumbnailMake, MultiFrameFileShowsItsFirstFrame) {
   std::vector<std::uint16_t> frames;
   for (const std::uint16_t value : {1000, 2000, 3000}) frames.insert(frames.end(), 64 * 64, value);
   testsupport::DicomBuilder builder;
-  builder.pixels16(64, 64, frames, 12)
-      .set(DCM_WindowCenter, "2000")
-      .set(DCM_WindowWidth, "4000");
+  builder.pixels16(64, 64, frames, 12).set(DCM_WindowCenter, "2000").set(DCM_WindowWidth, "4000");
   ASSERT_TRUE(builder.save(path));
   const thumbnail::Result made = thumbnail::Make(path);
   ASSERT_EQ(made.outcome, Outcome::Ready);
@@ -244,10 +242,9 @@ TEST_F(ThumbnailCacheTest, DamagedDiskCopyIsMadeAgain) {
     small.fill(Qt::white);
     small.save(&buffer, "PNG");
   }
-  const std::pair<const char*, QByteArray> damages[] = {
-      {"garbage", QByteArray("not a picture")},
-      {"cut short", sound.left(sound.size() / 2)},
-      {"another picture", wrongSize}};
+  const std::pair<const char*, QByteArray> damages[] = {{"garbage", QByteArray("not a picture")},
+                                                        {"cut short", sound.left(sound.size() / 2)},
+                                                        {"another picture", wrongSize}};
   for (const auto& [what, bytes] : damages) {
     SCOPED_TRACE(what);
     const QString copyPath = QDir(diskFolder()).filePath(diskFiles().first());
