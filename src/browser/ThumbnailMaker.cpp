@@ -44,7 +44,8 @@ QImage boxAverage(const imaging::Bitmap& source, QSize target, GreyAt greyAt, Le
       for (int tx = 0; tx < target.width(); ++tx) {
         const int x0 = columns[static_cast<std::size_t>(tx)];
         const int x1 = std::max(x0 + 1, columns[static_cast<std::size_t>(tx) + 1]);
-        std::uint64_t sum = 0;
+        // One row of a box fits 32 bits: at most 65535 values of at most 65535.
+        std::uint32_t sum = 0;
         for (int x = x0; x < x1; ++x) sum += greyAt(row, x);
         sums[static_cast<std::size_t>(tx)] += sum;
       }
