@@ -9,12 +9,12 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QUrl>
 #include <algorithm>
 
 #include "anno/AnnoManager.h"
 #include "app/AppSettings.h"
 #include "display/CineSpeed.h"
+#include "display/DragPath.h"
 #include "display/Filters.h"
 #include "display/OverlayText.h"
 #include "display/PaneHost.h"
@@ -357,24 +357,8 @@ void CImgDisp::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-QString CImgDisp::droppedPath(const QMimeData& data) {
-  if (data.hasUrls()) {
-    for (const QUrl& url : data.urls()) {
-      if (url.isLocalFile()) return url.toLocalFile();
-    }
-  }
-  if (data.hasText()) {
-    // The drag source may end the path with a terminating zero.
-    QString text = data.text().section(QLatin1Char('\n'), 0, 0).trimmed();
-    while (text.endsWith(QChar(0))) text.chop(1);
-    const QUrl url(text);
-    return url.isLocalFile() ? url.toLocalFile() : text;
-  }
-  return {};
-}
-
 void CImgDisp::dragEnterEvent(QDragEnterEvent* event) {
-  if (droppedPath(*event->mimeData()).isEmpty()) {
+  if (DroppedPath(*event->mimeData()).isEmpty()) {
     event->ignore();
     return;
   }
@@ -382,7 +366,7 @@ void CImgDisp::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CImgDisp::dragMoveEvent(QDragMoveEvent* event) {
-  if (droppedPath(*event->mimeData()).isEmpty()) {
+  if (DroppedPath(*event->mimeData()).isEmpty()) {
     event->ignore();
     return;
   }
@@ -395,7 +379,7 @@ void CImgDisp::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CImgDisp::dropEvent(QDropEvent* event) {
-  const QString path = droppedPath(*event->mimeData());
+  const QString path = DroppedPath(*event->mimeData());
   if (!path.isEmpty() && DropFile(path)) {
     event->acceptProposedAction();
   } else {

@@ -14,7 +14,6 @@ class CAnnoObjectManager;
 class CImageEach;
 class CPaneHost;
 class CtoraScanView;
-class QMimeData;
 class QPainter;
 
 // One display pane of the view: shows the open image mapped to its position, fitted into its
@@ -162,8 +161,6 @@ class CImgDisp : public QWidget, public CPaneWindow {
   // Shows frame index of the image and repaints the image area.
   void showFrame(CImageEach& image, int index);
   void advanceFrame();
-  // The file path a drag carries (a local file URL or text), empty when none.
-  static QString droppedPath(const QMimeData& data);
 
   CtoraScanView* m_view = nullptr;
   int m_controlId = 0;
