@@ -65,6 +65,7 @@ class CBrowserLists : public QObject {
   QItemSelectionModel& patientSelection() { return m_patientSelection; }
   QItemSelectionModel& studySelection() { return m_studySelection; }
   QItemSelectionModel& seriesSelection() { return m_seriesSelection; }
+  const QItemSelectionModel& studySelection() const { return m_studySelection; }
 
   // The value record behind a row (null outside the list).
   const CDPatInfo* patientOf(int row) const;

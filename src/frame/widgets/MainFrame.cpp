@@ -7,6 +7,7 @@
 
 #include "anno/AnnoManager.h"
 #include "app/AppSettings.h"
+#include "browser/widgets/DlgBrowser.h"
 #include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
 #include "frame/MenuLabels.h"
@@ -23,6 +24,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   m_view = new CtoraScanView(this, this);
   setCentralWidget(m_view);
   connect(m_view, &CtoraScanView::commandPosted, this, [this](int id) { OnCommand(id); });
+  connect(m_view, &CtoraScanView::browserRequested, this, &CMainFrame::ShowBrowser);
   createMenus();
   createToolBar();
   applyRunMode();
@@ -36,6 +38,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
+  delete m_browser;
+  m_browser = nullptr;
   // The panes index the list: take them away before the images.
   delete m_view;
   m_view = nullptr;
@@ -146,6 +150,16 @@ void CMainFrame::applyRunMode() {
   }
 }
 
+void CMainFrame::ShowBrowser() {
+  if (m_browser == nullptr) {
+    m_browser = new CDlgBrowser(this);
+    m_browser->OpenDatabase(theAppSettings().imageDatabasePath);
+  }
+  m_browser->showNormal();
+  m_browser->raise();
+  m_browser->activateWindow();
+}
+
 void CMainFrame::setRawGeometry(int width, int height, int bits) {
   m_rawWidth = width;
   m_rawHeight = height;
@@ -155,7 +169,7 @@ void CMainFrame::setRawGeometry(int width, int height, int bits) {
 void CMainFrame::OpenCommandLine(const QStringList& arguments) {
   auto open = [this](const QString& path, bool dicom) {
     bool declined = false;
-    const int result = openInto(path, dicom, declined);
+    const int result = openInto(path, dicom, nullptr, declined);
     // A raw file that cannot be read has been reported by the load itself.
     const bool told = !dicom && result == -1 && !QFileInfo(path).isReadable();
     if (result < 0 && !declined && !told) {
@@ -185,12 +199,19 @@ void CMainFrame::OpenCommandLine(const QStringList& arguments) {
   }
 }
 
-int CMainFrame::OpenImage(const QString& path, bool dicom) {
+int CMainFrame::OpenImage(const QString& path, bool dicom, const CDScanInfo* records) {
   bool declined = false;
-  return openInto(path, dicom, declined);
+  return openInto(path, dicom, records, declined);
 }
 
-int CMainFrame::openInto(const QString& path, bool dicom, bool& declined) {
+void CMainFrame::ClearImages() {
+  // Attaching the empty panes stops their cine as well.
+  m_images.clear();
+  m_view->ShowNoImages();
+}
+
+int CMainFrame::openInto(const QString& path, bool dicom, const CDScanInfo* records,
+                         bool& declined) {
   declined = false;
   const int existing = m_images.findByPath(path, false);
   if (existing >= 0 &&
@@ -204,6 +225,9 @@ int CMainFrame::openInto(const QString& path, bool dicom, bool& declined) {
     entry = std::make_unique<CImageEach>();
   } catch (const std::bad_alloc&) {
     return -100;
+  }
+  if (records != nullptr) {
+    entry->scanInfo.SetScanInfo(records->Pat, records->Stu, records->Ser, records->Img);
   }
   // Paths are compared without case (the archive came from a case-insensitive file system) but
   // opened as given: this file system is case-sensitive.

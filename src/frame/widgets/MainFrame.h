@@ -8,6 +8,7 @@
 #include "display/PaneHost.h"
 #include "frame/OpenImages.h"
 
+class CDlgBrowser;
 class CtoraScanView;
 class QAction;
 class QMenu;
@@ -24,8 +25,13 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   ~CMainFrame() override;
 
   // Opens a file into the list of open images and shows it: 0, -1 when the operator declines
-  // a second copy, -100 without memory, or the negative code of the load.
-  int OpenImage(const QString& path, bool dicom);
+  // a second copy, -100 without memory, or the negative code of the load. The browser gives
+  // the image's patient, study, series and image rows: the entry starts from them and the
+  // file's own values are read over them.
+  int OpenImage(const QString& path, bool dicom, const CDScanInfo* records = nullptr);
+  // Empties the list of open images and shows the empty panes (the browser does so when it is
+  // shown and before it opens images).
+  void ClearImages();
   // A raw image handed over by the companion program: replaces every open image.
   void HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height,
                         int bits, int windowWidth, int windowCentre);
@@ -40,6 +46,9 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   void OpenCommandLine(const QStringList& arguments);
 
   CtoraScanView* view() const { return m_view; }
+  // The study browser, made on first use with its own connection to the image database.
+  CDlgBrowser* browser() const { return m_browser; }
+  void ShowBrowser();
   bool rawSource() const { return m_rawSource; }
   QAction* action(int id) const { return m_actions.value(id); }
   QToolBar* toolBar() const { return m_toolBar; }
@@ -63,7 +72,7 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   void applyRunMode();
   QAction* addCommand(QMenu* menu, int id, const QString& caption, const QString& label);
   // OpenImage; declined tells whether a -1 came from the operator's answer.
-  int openInto(const QString& path, bool dicom, bool& declined);
+  int openInto(const QString& path, bool dicom, const CDScanInfo* records, bool& declined);
   // Finishes an entry opened into the list (opening steps 6 and 8) and shows it.
   void finishOpen(int index);
   // Reopens the active image from its file into the same entry.
@@ -75,6 +84,7 @@ class CMainFrame : public QMainWindow, public CPaneHost {
 
   COpenImages m_images;
   CtoraScanView* m_view = nullptr;
+  CDlgBrowser* m_browser = nullptr;
   QToolBar* m_toolBar = nullptr;
   QMap<int, QAction*> m_actions;
   QMenu* m_layoutMenu = nullptr;

@@ -185,6 +185,16 @@ void CtoraScanView::ShowImage(int index) {
   refreshPanes();
 }
 
+void CtoraScanView::ShowNoImages() {
+  const int count = PanesIn(m_layout);
+  m_pageStart = 0;
+  for (int position = 0; position < count; ++position) {
+    m_shown[static_cast<std::size_t>(position)] = position;
+    pane(m_layout, position)->setActive(position == 0);
+  }
+  refreshPanes();
+}
+
 void CtoraScanView::KeepInView(int index) {
   const int count = PanesIn(m_layout);
   for (int position = 0; position < count; ++position) {

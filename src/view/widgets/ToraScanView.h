@@ -36,6 +36,9 @@ class CtoraScanView : public QWidget {
   // Shows list index: activates the pane already showing it, else starts again from the first
   // page.
   void ShowImage(int index);
+  // After the main frame emptied its list: back to the first page, the first pane active, every
+  // pane repainted empty.
+  void ShowNoImages();
   // After a layout change: activates the pane showing list index, or, when no pane of the
   // layout shows it, turns the page so that it starts at index.
   void KeepInView(int index);

@@ -1,0 +1,290 @@
+#include "browser/widgets/DlgBrowser.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QWindowStateChangeEvent>
+
+#include "app/AppSettings.h"
+#include "app/LanguageTable.h"
+#include "browser/BrowserDates.h"
+#include "browser/BrwsrImgElement.h"
+#include "browser/widgets/DlgWndBrowser.h"
+#include "browser/widgets/MyListCtrl.h"
+#include "frame/widgets/MainFrame.h"
+#include "ui/MessageSink.h"
+#include "ui/widgets/ExposureProgressDlg.h"
+
+namespace {
+
+const QString kBrowser = QStringLiteral("Browser");
+
+constexpr int kMargin = 20;
+constexpr int kListsTop = 128;
+constexpr int kStripHeight = 100;
+constexpr int kThumbnailSide = 90;
+constexpr int kButtonWidth = 130;
+constexpr int kButtonHeight = 36;
+constexpr int kButtonPitch = 136;
+
+QString objectName(int id) { return QStringLiteral("ctl%1").arg(id); }
+
+template <class Widget>
+Widget* named(Widget* widget, int id) {
+  widget->setObjectName(objectName(id));
+  return widget;
+}
+
+}  // namespace
+
+CDlgBrowser::CDlgBrowser(CMainFrame* frame) : CBaseSkinDlg(frame), m_frame(frame) {
+  setModal(false);
+  setWindowFlag(Qt::WindowMinimizeButtonHint);
+  setWindowTitle(theAppSettings().RunMode == RunModeDisc ? QStringLiteral("Norvika")
+                                                         : GetLabel(151));
+  // Over the main window's work area.
+  if (frame != nullptr) setGeometry(frame->geometry());
+  createControls();
+  connect(&m_lists, &CBrowserLists::imagesChanged, this, &CDlgBrowser::showImages);
+}
+
+CDlgBrowser::~CDlgBrowser() = default;
+
+bool CDlgBrowser::OpenDatabase(const QString& path) {
+  QString error;
+  if (m_lists.OpenDatabase(path, &error)) return true;
+  ShowMessage(error, kBrowser, MB_ICONEXCLAMATION);
+  return false;
+}
+
+void CDlgBrowser::createControls() {
+  m_patientList = named(new CMyListCtrl(this), kPatientList);
+  m_patientList->setListModel(&m_lists.patients());
+  m_patientList->setSelectionModel(&m_lists.patientSelection());
+  m_studyList = named(new CMyListCtrl(this), kStudyList);
+  m_studyList->setListModel(&m_lists.studies());
+  m_studyList->setSelectionModel(&m_lists.studySelection());
+  // The last, empty column takes what the others leave of the width.
+  const int patientWidths[] = {152, 314, 134, 259, 259, std::max(0, width() - 1118)};
+  for (int c = 0; c < 6; ++c) m_patientList->setColumnWidth(c, patientWidths[c]);
+  const int studyWidths[] = {152, 152, 152, 242, 407, 92, std::max(0, width() - 1032)};
+  for (int c = 0; c < 7; ++c) m_studyList->setColumnWidth(c, studyWidths[c]);
+  connect(m_patientList, &QAbstractItemView::clicked, this,
+          [this](const QModelIndex& index) { m_lists.PatientClicked(index.row()); });
+  connect(m_studyList, &QAbstractItemView::clicked, this,
+          [this](const QModelIndex& index) { m_lists.StudyClicked(index.row()); });
+
+  m_idLabel = new QLabel(GetLabel(129), this);
+  m_nameLabel = new QLabel(GetLabel(160), this);
+  m_accessionLabel = new QLabel(GetLabel(131), this);
+  m_patientId = named(new QLineEdit(this), kPatientIdEdit);
+  m_patientName = named(new QLineEdit(this), kPatientNameEdit);
+  m_accession = named(new QLineEdit(this), kAccessionEdit);
+  connect(m_patientId, &QLineEdit::returnPressed, this, &CDlgBrowser::OnSearch);
+  connect(m_patientName, &QLineEdit::returnPressed, this, &CDlgBrowser::OnSearch);
+  connect(m_accession, &QLineEdit::returnPressed, this, &CDlgBrowser::OnAccessionEntered);
+
+  m_period = named(new QComboBox(this), kPeriodList);
+  for (int label = 146; label <= 150; ++label) m_period->addItem(GetLabel(label));
+  m_period->setCurrentIndex(browser::kAll);
+  connect(m_period, &QComboBox::activated, this, &CDlgBrowser::OnPeriodChanged);
+
+  m_search = named(new QPushButton(QStringLiteral("      %1").arg(GetLabel(139)), this), kSearch);
+  connect(m_search, &QPushButton::clicked, this, &CDlgBrowser::OnSearch);
+  m_view = named(new QPushButton(GetLabel(140), this), kView);
+  connect(m_view, &QPushButton::clicked, this, &CDlgBrowser::OnView);
+  m_minimize = named(new QPushButton(GetLabel(143), this), kMinimize);
+  connect(m_minimize, &QPushButton::clicked, this, &CDlgBrowser::OnMinimize);
+
+  m_invert = named(new QCheckBox(GetLabel(144), this), kInvertSelection);
+  m_invert->setChecked(theAppSettings().GetProfileInt(QStringLiteral("PROCESSING"),
+                                                      QStringLiteral("INVERTSEL"), 0) == 1);
+  connect(m_invert, &QCheckBox::toggled, this, &CDlgBrowser::OnInvertSelection);
+  m_imageCount = named(new QPushButton(QStringLiteral("0 %1").arg(GetLabel(145)), this),
+                       kImageCount);
+
+  const QPixmap logo(theAppSettings().programFolder + QStringLiteral("Skins/VIEW_LOGO.bmp"));
+  if (!logo.isNull()) {
+    m_logo = new QLabel(this);
+    m_logo->setPixmap(logo);
+    m_logo->resize(logo.size());
+  }
+  m_strip = new CDlgWndBrowser(this);
+}
+
+void CDlgBrowser::layOutControls() {
+  const int w = width();
+  const int h = height();
+  if (m_logo != nullptr) m_logo->move(w - kMargin - m_logo->width(), 8);
+  // The search row: edits with their labels and the period list, SEARCH at its right end.
+  const int rowY = 80;
+  m_search->setGeometry(w - kMargin - kButtonWidth, rowY - 4, kButtonWidth, kButtonHeight);
+  int x = kMargin;
+  for (auto [label, edit] : {std::pair<QLabel*, QWidget*>{m_idLabel, m_patientId},
+                             {m_nameLabel, m_patientName},
+                             {m_accessionLabel, m_accession}}) {
+    label->setGeometry(x, rowY, 80, 28);
+    edit->setGeometry(x + 84, rowY, 180, 28);
+    x += 84 + 180 + 16;
+  }
+  m_period->setGeometry(x, rowY, 160, 28);
+
+  const int bottomBar = h - kMargin - kButtonHeight;
+  const QRect strip(kMargin, bottomBar - 8 - kStripHeight, w - 2 * kMargin, kStripHeight);
+  const int listsHeight = std::max(0, strip.top() - 8 - kListsTop);
+  m_patientList->setGeometry(kMargin, kListsTop, w - 40, listsHeight / 2);
+  m_studyList->setGeometry(kMargin, kListsTop + listsHeight / 2, w - 40, listsHeight / 2);
+  m_strip->setGeometry(strip);
+  const QRect local(QPoint(0, 0), strip.size());
+  if (!m_stripLaidOut) {
+    m_strip->InitStrip(local, QRect(0, 0, kThumbnailSide, kThumbnailSide), this);
+    m_stripLaidOut = true;
+  } else {
+    m_strip->LayoutRow(local);
+  }
+
+  m_view->setGeometry(w - kMargin - kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
+                      kButtonHeight);
+  m_minimize->setGeometry(w - kMargin - kButtonWidth, bottomBar, kButtonWidth, kButtonHeight);
+  m_invert->setGeometry(kMargin, bottomBar, 140, kButtonHeight);
+  m_imageCount->setGeometry(kMargin + 150, bottomBar, 160, kButtonHeight);
+}
+
+void CDlgBrowser::resizeEvent(QResizeEvent* event) {
+  CBaseSkinDlg::resizeEvent(event);
+  layOutControls();
+}
+
+void CDlgBrowser::showEvent(QShowEvent* event) {
+  CBaseSkinDlg::showEvent(event);
+  if (!m_stripLaidOut) layOutControls();
+  if (m_frame != nullptr) m_frame->ClearImages();
+  OnSearch();
+}
+
+void CDlgBrowser::changeEvent(QEvent* event) {
+  CBaseSkinDlg::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || m_frame == nullptr) return;
+  const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+  // Restored from the task bar: the main window comes back with it.
+  if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized)) {
+    m_frame->showNormal();
+  }
+}
+
+void CDlgBrowser::readFields() {
+  m_lists.searchPatID = m_patientId->text();
+  m_lists.searchPatName = m_patientName->text();
+  m_lists.searchAccessNo = m_accession->text();
+}
+
+void CDlgBrowser::OnSearch() {
+  readFields();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  m_lists.PatientSearch();
+  QApplication::restoreOverrideCursor();
+  m_patientId->clear();
+  m_patientName->clear();
+  m_patientList->setFocus();
+}
+
+void CDlgBrowser::OnAccessionEntered() {
+  readFields();
+  m_lists.StudySearch();
+}
+
+void CDlgBrowser::OnPeriodChanged(int period) {
+  readFields();
+  m_lists.ChoosePeriod(period, QDateTime::currentDateTime());
+  m_patientId->clear();
+  m_patientName->clear();
+}
+
+void CDlgBrowser::showImages() {
+  const std::vector<CDImgInfo>& images = m_lists.imageItems();
+  m_strip->ClearImages();
+  if (!images.empty()) {
+    m_strip->AddImages(QList<CDImgInfo>(images.begin(), images.end()));
+    if (m_invert->isChecked()) m_strip->InvertSelection(true);
+  }
+  m_imageCount->setText(QStringLiteral("%1 %2").arg(images.size()).arg(GetLabel(145)));
+}
+
+void CDlgBrowser::OnView() {
+  if (m_strip->ElementCount() == 0) {
+    ShowMessage(GetLabel(201), GetLabel(151), MB_ICONEXCLAMATION);
+    return;
+  }
+  const QList<CBrwsrImgElement*> selected = m_strip->SelectedElements();
+  if (m_frame == nullptr) return;
+  m_frame->ClearImages();
+  if (selected.empty()) return;
+  hide();
+  CExposureProgressDlg progress;
+  progress.Create();
+  progress.SetAutoShow(true);
+  progress.SetText(QStringLiteral("Image Loading..."));
+  progress.show();
+  progress.SetRange(0, static_cast<int>(selected.size()) + 1, 1);
+  progress.StepIt();
+  progress.PumpMessages();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const QList<int> patientRows = CBrowserLists::SelectedRows(m_lists.patientSelection());
+  const QList<int> studyRows = CBrowserLists::SelectedRows(m_lists.studySelection());
+  for (const CBrwsrImgElement* element : selected) {
+    const CDImgInfo& image = element->imageInfo;
+    const CDSerInfo* series = nullptr;
+    for (const CDSerInfo& candidate : m_lists.seriesItems()) {
+      if (candidate.SerSeq == image.SerSeq) series = &candidate;
+    }
+    if (series == nullptr) {
+      ShowMessage(QStringLiteral("Select series."), kBrowser, MB_ICONSTOP);
+      continue;
+    }
+    CDScanInfo records;
+    records.Ser = *series;
+    records.Img = image;
+    for (int row : patientRows) {
+      if (m_lists.patientOf(row)->PatID == series->PatID) records.Pat = *m_lists.patientOf(row);
+    }
+    for (int row : studyRows) {
+      if (m_lists.studyOf(row)->StuID == series->StuID) records.Stu = *m_lists.studyOf(row);
+    }
+    if (element->beingSaved) {
+      ShowMessage(QStringLiteral("Selected image is saving now."), kBrowser, MB_ICONSTOP);
+      continue;
+    }
+    if (QFileInfo::exists(image.FullPath)) m_frame->OpenImage(image.FullPath, true, &records);
+    progress.StepIt();
+    progress.PumpMessages();
+  }
+  QApplication::restoreOverrideCursor();
+  progress.SetPos(static_cast<int>(selected.size()) + 1);
+  progress.PumpMessages();
+}
+
+void CDlgBrowser::OnInvertSelection(bool checked) {
+  theAppSettings().WriteProfileInt(QStringLiteral("PROCESSING"), QStringLiteral("INVERTSEL"),
+                                   checked ? 1 : 0);
+  m_strip->InvertSelection(true);
+}
+
+void CDlgBrowser::OnMinimize() {
+  if (m_frame != nullptr) m_frame->showMinimized();
+  showMinimized();
+}
+
+int CDlgBrowser::SelectedStudyCount() const {
+  return static_cast<int>(CBrowserLists::SelectedRows(m_lists.studySelection()).size());
+}
+
+// Renumbering rewrites rows and DICOM files together; it arrives with the archive's record
+// operations, and until then a drop between thumbnails changes nothing.
+void CDlgBrowser::MoveImageInSeries(long, long, long) {}
+
+void CDlgBrowser::MoveImageToSeries(long, long, long, long) {}

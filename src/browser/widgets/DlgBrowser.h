@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QDateTime>
+#include <QPixmap>
+
+#include "browser/BrowserLists.h"
+#include "browser/StripOwner.h"
+#include "ui/widgets/BaseSkinDlg.h"
+
+class CMainFrame;
+class CMyListCtrl;
+class CDlgWndBrowser;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The study browser: the operator searches patients by ID, name, accession number or period,
+// picks patients and studies, sees the images of their series as thumbnails and opens the
+// selected ones in the view. A modeless window over the main window's work area; the lists and
+// searches are CBrowserLists, the thumbnails the strip.
+class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
+  Q_OBJECT
+
+ public:
+  // Control ids of the window, as object names for tests and style sheets.
+  static constexpr int kPatientList = 1036;
+  static constexpr int kSeriesList = 1037;
+  static constexpr int kStudyList = 1038;
+  static constexpr int kView = 1042;
+  static constexpr int kSearch = 1043;
+  static constexpr int kMinimize = 1062;
+  static constexpr int kPatientIdEdit = 1270;
+  static constexpr int kPatientNameEdit = 1271;
+  static constexpr int kAccessionEdit = 1261;
+  static constexpr int kPeriodList = 1566;
+  static constexpr int kInvertSelection = 2061;
+  static constexpr int kImageCount = 2206;
+
+  // frame (not owned) opens the images; the browser lives as long as it.
+  explicit CDlgBrowser(CMainFrame* frame);
+  ~CDlgBrowser() override;
+
+  // Connects the browser's own database connection; false (after a message) when it fails.
+  bool OpenDatabase(const QString& path);
+
+  CBrowserLists& lists() { return m_lists; }
+  CDlgWndBrowser* strip() const { return m_strip; }
+  CMyListCtrl* patientList() const { return m_patientList; }
+  CMyListCtrl* studyList() const { return m_studyList; }
+
+  // SEARCH and Enter in the ID and name edits.
+  void OnSearch();
+  // Enter in the accession number edit: the studies of the selected patient.
+  void OnAccessionEntered();
+  void OnPeriodChanged(int period);
+  // VIEW: the selected thumbnails, in strip order, into the view with their database rows.
+  void OnView();
+  void OnInvertSelection(bool checked);
+  void OnMinimize();
+
+  // CStripOwner: the strip's drop of one thumbnail on another.
+  int SelectedStudyCount() const override;
+  void MoveImageInSeries(long serSeq, long imageNo, long beforeImageNo) override;
+  void MoveImageToSeries(long fromSerSeq, long imageNo, long toSerSeq,
+                         long beforeImageNo) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void createControls();
+  void layOutControls();
+  // The strip and the image count follow the lists' images.
+  void showImages();
+  // Reads the edits into the search fields.
+  void readFields();
+
+  CMainFrame* m_frame;
+  CBrowserLists m_lists;
+  CMyListCtrl* m_patientList = nullptr;
+  CMyListCtrl* m_studyList = nullptr;
+  CDlgWndBrowser* m_strip = nullptr;
+  QLineEdit* m_patientId = nullptr;
+  QLineEdit* m_patientName = nullptr;
+  QLineEdit* m_accession = nullptr;
+  QLabel* m_idLabel = nullptr;
+  QLabel* m_nameLabel = nullptr;
+  QLabel* m_accessionLabel = nullptr;
+  QComboBox* m_period = nullptr;
+  QPushButton* m_search = nullptr;
+  QPushButton* m_view = nullptr;
+  QPushButton* m_minimize = nullptr;
+  QCheckBox* m_invert = nullptr;
+  QPushButton* m_imageCount = nullptr;
+  QLabel* m_logo = nullptr;
+  bool m_stripLaidOut = false;
+};

@@ -1,0 +1,100 @@
+// The real browser in the real main window: search, a click on a patient, the thumbnails of its
+// series, VIEW into two panes that carry the database's rows.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+
+#include "app/AppSettings.h"
+#include "browser/BrowserTestSupport.h"
+#include "browser/BrwsrImgElement.h"
+#include "browser/widgets/DlgBrowser.h"
+#include "browser/widgets/DlgWndBrowser.h"
+#include "browser/widgets/MyListCtrl.h"
+#include "db/DbTestSupport.h"
+#include "display/widgets/ImgDisp.h"
+#include "frame/Commands.h"
+#include "frame/widgets/MainFrame.h"
+#include "view/widgets/ToraScanView.h"
+
+namespace {
+
+class BrowserDialog : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    savedDatabase = theAppSettings().imageDatabasePath;
+    theAppSettings().imageDatabasePath = path;
+    addPatients({{"P1", "Abe^Smith", CDateTime(1970, 1, 2), CDateTime(2024, 3, 1, 9, 0, 0)},
+                 {"P2", "Bea^Jones", CDateTime(1980, 5, 6), CDateTime(2024, 3, 2, 9, 0, 0)}});
+    const QList<long> studies = addStudies({{"S1", "P1", "ACC1", CDateTime(2024, 3, 1, 9, 0, 0)},
+                                            {"S2", "P2", "ACC2", CDateTime(2024, 3, 2, 9, 0, 0)}});
+    const long p1Series = addSeries(studies[0], 1, "P1", "S1");
+    const long p2Series = addSeries(studies[1], 1, "P2", "S2");
+    // The files carry no patient name: what the panes show of it comes from the database.
+    for (const auto& [series, number] : {std::pair{p1Series, 1}, {p1Series, 2}, {p2Series, 1}}) {
+      const QString file = dir.filePath(QStringLiteral("%1_%2.dcm").arg(series).arg(number));
+      ASSERT_TRUE(browsertest::writeFlat(file, 64, 48, std::uint16_t(1000 * number)));
+      imageKeys << addImage(series, number, file, QStringLiteral("1.2.%1.%2").arg(series).arg(number));
+    }
+  }
+  void TearDown() override { theAppSettings().imageDatabasePath = savedDatabase; }
+
+  static void clickRow(CMyListCtrl* list, int row) {
+    const QRect cell = list->visualRect(list->model()->index(row, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+  }
+
+  QString savedDatabase;
+  QList<long> imageKeys;
+};
+
+TEST_F(BrowserDialog, ClickAPatientSeeItsThumbnailsAndViewThemWithTheDatabaseRows) {
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.OnCommand(command::Layout1x2);
+  frame.OnCommand(command::Browser);
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_NE(browser, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CMyListCtrl* patients = browser->patientList();
+  ASSERT_EQ(patients->model()->rowCount(), 2);
+  EXPECT_EQ(browser->lists().patients().text(0, 0), "P2") << "newest schedule first";
+
+  patients->clearSelection();
+  clickRow(patients, 1);  // P1
+  EXPECT_EQ(browser->lists().studies().rowCount(), 1);
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  EXPECT_EQ(strip->SelectedElements().size(), 2) << "listed images start selected";
+  EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "2 image(s)");
+
+  QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("ctl1042")), Qt::LeftButton);
+  EXPECT_FALSE(browser->isVisible()) << "VIEW hides the browser";
+  ASSERT_EQ(frame.openImages().count(), 2);
+  CtoraScanView* view = frame.view();
+  for (int position = 0; position < 2; ++position) {
+    SCOPED_TRACE(position);
+    const CImageEach* shown = view->pane(1, position)->image();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->scanInfo.Pat.PatName, "Abe^Smith");
+    EXPECT_EQ(shown->scanInfo.Stu.StuAccessNo, "ACC1");
+    EXPECT_EQ(shown->scanInfo.Img.ImgSeq, imageKeys[position]);
+    EXPECT_EQ(shown->scanInfo.Img.ImageNo, position + 1);
+  }
+}
+
+TEST_F(BrowserDialog, ViewWithNothingSelectedLeavesTheBrowserOpenAndOpensNothing) {
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_GT(browser->strip()->ElementCount(), 0);
+  browser->strip()->InvertSelection(true);
+  browser->OnView();
+  EXPECT_TRUE(browser->isVisible());
+  EXPECT_EQ(frame.openImages().count(), 0);
+}
+
+}  // namespace
