@@ -113,19 +113,23 @@ void CBrowserLists::PatientSearch() {
     found = rows.SearchBySchedule(searchPatID, searchPatName, from.year, from.month, from.day,
                                   to.year, to.month, to.day);
   }
+  std::vector<CMyListModel::RowData> listed;
+  QList<int> exact;
   for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
     CDPatInfo patient;
     rows.CopyTo(patient);
-    m_patientItems.push_back(patient);
-    const int row =
-        m_patients.AddRow({patient.PatID, patient.PatName, patient.PatSex,
-                           dateText(patient.PatBirthDate, false),
-                           dateText(patient.PatSchedule, true)},
-                          static_cast<int>(m_patientItems.size()) - 1);
     if (!searchPatID.isEmpty() && patient.PatID == searchPatID) {
-      m_patientSelection.select(m_patients.index(row, 0),
-                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      exact << static_cast<int>(listed.size());
     }
+    listed.push_back({{patient.PatID, patient.PatName, patient.PatSex,
+                       dateText(patient.PatBirthDate, false), dateText(patient.PatSchedule, true)},
+                      static_cast<int>(m_patientItems.size())});
+    m_patientItems.push_back(std::move(patient));
+  }
+  m_patients.AppendRows(std::move(listed));
+  for (int row : exact) {
+    m_patientSelection.select(m_patients.index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
   rows.Close();
   if (m_patients.rowCount() > 0) {
@@ -200,15 +204,17 @@ void CBrowserLists::fillStudies(const QString& patID) {
   }
   const int found = rows.OpenStudies(searchStuID, patID, searchAccessNo, from.year, from.month,
                                      from.day, to.year, to.month, to.day);
+  std::vector<CMyListModel::RowData> listed;
   for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
     CDStuInfo study;
     rows.CopyTo(study);
-    m_studyItems.push_back(study);
-    m_studies.AddRow({study.PatID, study.StuID, study.StuAccessNo,
-                      dateText(study.StuDateTime, true), study.StuDesc, printMark(study.Print),
-                      QString()},
-                     static_cast<int>(m_studyItems.size()) - 1);
+    listed.push_back({{study.PatID, study.StuID, study.StuAccessNo,
+                       dateText(study.StuDateTime, true), study.StuDesc, printMark(study.Print),
+                       QString()},
+                      static_cast<int>(m_studyItems.size())});
+    m_studyItems.push_back(std::move(study));
   }
+  m_studies.AppendRows(std::move(listed));
 }
 
 void CBrowserLists::listSeries(bool stopOnEmpty) {

@@ -15,12 +15,20 @@ void CMyListModel::Clear() {
   endResetModel();
 }
 
-int CMyListModel::AddRow(const QStringList& cells, int record) {
-  const int row = static_cast<int>(m_rows.size());
-  beginInsertRows(QModelIndex(), row, row);
-  m_rows.push_back(Row{cells, record, row});
+void CMyListModel::AppendRows(std::vector<RowData> rows) {
+  if (rows.empty()) return;
+  const int first = rowCount();
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+  m_rows.reserve(m_rows.size() + rows.size());
+  for (RowData& row : rows) {
+    m_rows.push_back(Row{std::move(row.cells), row.record, static_cast<int>(m_rows.size())});
+  }
   endInsertRows();
-  return row;
+}
+
+int CMyListModel::AddRow(const QStringList& cells, int record) {
+  AppendRows({RowData{cells, record}});
+  return rowCount() - 1;
 }
 
 int CMyListModel::record(int row) const {

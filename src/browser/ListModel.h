@@ -20,7 +20,13 @@ class CMyListModel : public QAbstractTableModel {
 
   void SetHeadings(const QStringList& headings);
   void Clear();
-  // Appends a row; record is the index of its value record in the owner's items.
+  struct RowData {
+    QStringList cells;
+    int record = -1;  // index of the row's value record in the owner's items
+  };
+  // Appends rows with one notification for all of them (a search lists 100,000 patients).
+  void AppendRows(std::vector<RowData> rows);
+  // Appends one row; returns its index.
   int AddRow(const QStringList& cells, int record);
   int record(int row) const;
   QString text(int row, int column) const;
