@@ -1,7 +1,5 @@
 #include "browser/BrowserDates.h"
 
-#include <QLocale>
-
 namespace browser {
 
 PeriodRange ApplyPeriod(int period, const QDateTime& now, const QDateTime& from,
@@ -40,23 +38,30 @@ PeriodRange ApplyPeriod(int period, const QDateTime& now, const QDateTime& from,
 
 QString DateText(const CDateTime& value, int dateOrder, const QString& separator, bool withTime) {
   if (!value.isValid()) return {};
-  // Month names are English whatever the desktop's language, as the labels are.
-  const QLocale c = QLocale::c();
-  QString format;
+  // Formatted by hand: a search of 100,000 patients writes 200,000 of these. Month names are
+  // English whatever the desktop's language, as the labels are.
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const QDate date = value.date();
+  const QString year = QString::number(date.year()).rightJustified(4, QLatin1Char('0'));
+  const QString month = QString::number(date.month()).rightJustified(2, QLatin1Char('0'));
+  const QString day = QString::number(date.day()).rightJustified(2, QLatin1Char('0'));
+  QString text;
   switch (dateOrder) {
     case 1:
-      format = QStringLiteral("MMM.dd.yyyy");
+      text = QLatin1String(kMonths[date.month() - 1]) + separator + day + separator + year;
       break;
     case 2:
-      format = QStringLiteral("MM.dd.yyyy");
+      text = month + separator + day + separator + year;
       break;
     default:
-      format = QStringLiteral("yyyy.MM.dd");
+      text = year + separator + month + separator + day;
       break;
   }
-  QString text = c.toString(value.date(), format);
-  text.replace(QLatin1Char('.'), separator);
-  if (withTime) text += QLatin1Char(' ') + value.time().toString(QStringLiteral("HH:mm:ss"));
+  if (withTime) {
+    const QTime time = value.time();
+    text += QString::asprintf(" %02d:%02d:%02d", time.hour(), time.minute(), time.second());
+  }
   return text;
 }
 

@@ -80,9 +80,10 @@ QVariant dateTimeToSql(const CDateTime& value) {
 CDateTime dateTimeFromSql(const QVariant& value) {
   if (value.isNull()) return CDateTime::null();
   const QString text = value.toString();
-  const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-  const QTime time = text.size() > 10 ? QTime::fromString(text.mid(11), QStringLiteral("hh:mm:ss"))
-                                      : QTime(0, 0, 0);
+  // The ISO forms take Qt's fast path; a list of 100,000 patients reads 200,000 of them.
+  const QStringView view(text);
+  const QDate date = QDate::fromString(view.left(10), Qt::ISODate);
+  const QTime time = text.size() > 10 ? QTime::fromString(view.mid(11), Qt::ISODate) : QTime(0, 0, 0);
   CDateTime result;
   if (!date.isValid() || !time.isValid()) {
     result.setDate(0, 0, 0);  // leaves it invalid
