@@ -131,6 +131,7 @@ CDaoDatabase* CGMDaoRecordset::Database() { return EnsureConnection() ? m_databa
 void CGMDaoRecordset::ReportError(const QString& message) {
   CloseRows();
   m_lastError = message.isEmpty() ? QStringLiteral("Database error") : message;
+  if (m_database) m_database->NoteError(m_lastError);
   if (!m_quiet) ShowMessage(m_lastError, kCaption, MB_OK | MB_ICONWARNING);
 }
 

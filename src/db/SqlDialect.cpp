@@ -11,11 +11,13 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
       QStringLiteral("LIKE"),
       QStringLiteral("%1 = ? COLLATE NOCASE"),
       QStringLiteral("rowid"),
-      {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL")}};
+      {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL")},
+      QStringLiteral("BEGIN IMMEDIATE")};
   static const SqlDialect postgres{QStringLiteral("QPSQL"),
                                    QStringLiteral("ILIKE"),
                                    QStringLiteral("lower(%1) = lower(?)"),
                                    QStringLiteral("ctid"),
+                                   {},
                                    {}};
   return driverName == postgres.driverName ? postgres : sqlite;
 }
