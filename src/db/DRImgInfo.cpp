@@ -85,11 +85,12 @@ void CDRImgInfo::DoFieldExchange(CFieldExchange& fx) {
   fx.Field("PreviewDCMSize", PreviewDCMSize);
 }
 
-long CDRImgInfo::InsertNew(CDImgInfo& image) {
+long CDRImgInfo::InsertNew(CDImgInfo& image, long previewDCMSize) {
   SetQuiet(true);
   const long key = AppendRow([&] {
     static_cast<CDImgInfo&>(*this) = image;
     SendToDICOM = false;
+    PreviewDCMSize = previewDCMSize;
   });
   SetQuiet(false);
   if (key < 0) {

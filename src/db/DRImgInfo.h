@@ -12,9 +12,10 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   QString GetDefaultSQL() const override { return QStringLiteral("ImgInfo"); }
   void DoFieldExchange(CFieldExchange& fx) override;
 
-  // Appends the image (SendToDICOM false) and writes the engine's ImgSeq into it. The new
-  // ImgSeq, or -1 after the message "Img. InsertNew Error" (caption "Main control").
-  long InsertNew(CDImgInfo& image);
+  // Appends the image (SendToDICOM false, PreviewDCMSize as given) and writes the engine's
+  // ImgSeq into it. The new ImgSeq, or -1 after the message "Img. InsertNew Error" (caption
+  // "Main control").
+  long InsertNew(CDImgInfo& image, long previewDCMSize = 0);
   // The highest ImgSeq plus 1; 1 for an empty table.
   long NextImgSeq();
   // The highest ImageNo of the series plus 1, whatever gaps lie below; 1 for none.

@@ -20,7 +20,11 @@ void CSqlFilter::add(const QString& condition, const QVariant& value) {
 }
 
 void CSqlFilter::addText(const QString& column, const QString& text) {
-  if (!text.isEmpty()) add(imagedb::dialect().equalsCondition(column), text);
+  if (!text.isEmpty()) addExactText(column, text);
+}
+
+void CSqlFilter::addExactText(const QString& column, const QString& text) {
+  add(imagedb::dialect().equalsCondition(column), text.isNull() ? QStringLiteral("") : text);
 }
 
 void CSqlFilter::addUid(const QString& column, const QString& uid) {
