@@ -1,0 +1,395 @@
+#include "browser/ImportImage.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include "image/AttributeReader.h"
+#include "image/ImageEach.h"
+#include "imaging/DicomDataSet.h"
+#include "imaging/ImagingError.h"
+#include "ui/MessageSink.h"
+
+using imaging::DicomTag;
+
+namespace {
+
+namespace tag {
+constexpr DicomTag SourceApplicationEntityTitle{0x0002, 0x0016};
+constexpr DicomTag DirectoryRecordSequence{0x0004, 0x1220};
+constexpr DicomTag ImageType{0x0008, 0x0008};
+constexpr DicomTag SopInstanceUid{0x0008, 0x0018};
+constexpr DicomTag StudyDate{0x0008, 0x0020};
+constexpr DicomTag SeriesDate{0x0008, 0x0021};
+constexpr DicomTag ContentDate{0x0008, 0x0023};
+constexpr DicomTag StudyTime{0x0008, 0x0030};
+constexpr DicomTag SeriesTime{0x0008, 0x0031};
+constexpr DicomTag ContentTime{0x0008, 0x0033};
+constexpr DicomTag AccessionNumber{0x0008, 0x0050};
+constexpr DicomTag Modality{0x0008, 0x0060};
+constexpr DicomTag InstitutionName{0x0008, 0x0080};
+constexpr DicomTag InstitutionAddress{0x0008, 0x0081};
+constexpr DicomTag ReferringPhysician{0x0008, 0x0090};
+constexpr DicomTag CodeValue{0x0008, 0x0100};
+constexpr DicomTag CodingSchemeDesignator{0x0008, 0x0102};
+constexpr DicomTag CodeMeaning{0x0008, 0x0104};
+constexpr DicomTag StationName{0x0008, 0x1010};
+constexpr DicomTag StudyDescription{0x0008, 0x1030};
+constexpr DicomTag SeriesDescription{0x0008, 0x103E};
+constexpr DicomTag PerformingPhysician{0x0008, 0x1050};
+constexpr DicomTag OperatorsName{0x0008, 0x1070};
+constexpr DicomTag AnatomicRegionSequence{0x0008, 0x2218};
+constexpr DicomTag PatientName{0x0010, 0x0010};
+constexpr DicomTag PatientId{0x0010, 0x0020};
+constexpr DicomTag PatientBirthDate{0x0010, 0x0030};
+constexpr DicomTag PatientSex{0x0010, 0x0040};
+constexpr DicomTag BodyPartExamined{0x0018, 0x0015};
+constexpr DicomTag Kvp{0x0018, 0x0060};
+constexpr DicomTag DeviceSerialNumber{0x0018, 0x1000};
+constexpr DicomTag SoftwareVersions{0x0018, 0x1020};
+constexpr DicomTag ProtocolName{0x0018, 0x1030};
+constexpr DicomTag DistanceSourceToDetector{0x0018, 0x1110};
+constexpr DicomTag ExposureTime{0x0018, 0x1150};
+constexpr DicomTag XRayTubeCurrent{0x0018, 0x1151};
+constexpr DicomTag Exposure{0x0018, 0x1152};
+constexpr DicomTag Grid{0x0018, 0x1166};
+constexpr DicomTag PatientPosition{0x0018, 0x5100};
+constexpr DicomTag ViewPosition{0x0018, 0x5101};
+constexpr DicomTag DetectorType{0x0018, 0x7004};
+constexpr DicomTag DetectorElementSpacing{0x0018, 0x7022};
+constexpr DicomTag ExposureControlMode{0x0018, 0x7060};
+constexpr DicomTag StudyInstanceUid{0x0020, 0x000D};
+constexpr DicomTag StudyId{0x0020, 0x0010};
+constexpr DicomTag SeriesNumber{0x0020, 0x0011};
+constexpr DicomTag AcquisitionNumber{0x0020, 0x0012};
+constexpr DicomTag InstanceNumber{0x0020, 0x0013};
+constexpr DicomTag PatientOrientation{0x0020, 0x0020};
+constexpr DicomTag Laterality{0x0020, 0x0060};
+constexpr DicomTag ImageLaterality{0x0020, 0x0062};
+constexpr DicomTag SamplesPerPixel{0x0028, 0x0002};
+constexpr DicomTag PhotometricInterpretation{0x0028, 0x0004};
+constexpr DicomTag NumberOfFrames{0x0028, 0x0008};
+constexpr DicomTag Rows{0x0028, 0x0010};
+constexpr DicomTag Columns{0x0028, 0x0011};
+constexpr DicomTag BitsAllocated{0x0028, 0x0100};
+constexpr DicomTag BitsStored{0x0028, 0x0101};
+constexpr DicomTag HighBit{0x0028, 0x0102};
+constexpr DicomTag PixelRepresentation{0x0028, 0x0103};
+constexpr DicomTag BurnedInAnnotation{0x0028, 0x0301};
+constexpr DicomTag PixelIntensityRelationship{0x0028, 0x1040};
+constexpr DicomTag WindowCenter{0x0028, 0x1050};
+constexpr DicomTag WindowWidth{0x0028, 0x1051};
+constexpr DicomTag RescaleType{0x0028, 0x1054};
+constexpr DicomTag LossyImageCompression{0x0028, 0x2110};
+constexpr DicomTag PresentationLutShape{0x2050, 0x0020};
+constexpr DicomTag ViewCodeSequence{0x0054, 0x0220};
+constexpr DicomTag PixelData{0x7FE0, 0x0010};
+}  // namespace tag
+
+const QString kCrStorage = QStringLiteral("1.2.840.10008.5.1.4.1.1.1");
+const QString kDxForPresentation = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1");
+const QString kDxForProcessing = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1.1");
+
+// An integer element, or fallback when the file gives no value.
+long integerOr(const AttributeReader& read, DicomTag t, long fallback) {
+  const auto value = read.text(t);
+  if (!value || value->trimmed().isEmpty()) return fallback;
+  return attribute::toInteger(*value);
+}
+
+// Date and time elements as one date-time; without the date element the zero value, time and
+// all.
+CDateTime dateTime(const AttributeReader& read, DicomTag dateTag, DicomTag timeTag) {
+  CDateTime value;
+  if (read.date(dateTag)) read.dateTime(dateTag, timeTag, value);
+  return value;
+}
+
+// The first of the elements with a non-blank value; empty when none has one.
+QString firstGiven(const AttributeReader& read, std::initializer_list<DicomTag> tags) {
+  for (const DicomTag t : tags) {
+    if (auto value = read.text(t); value && !value->trimmed().isEmpty()) return *value;
+  }
+  return {};
+}
+
+QString metaText(const imaging::DicomDataSet& dataSet, DicomTag t) {
+  const auto value = dataSet.metaText(t);
+  return value ? QString::fromStdString(*value) : QString();
+}
+
+QString itemText(const imaging::DicomDataSet& dataSet, DicomTag sequence, DicomTag t) {
+  const auto value = dataSet.itemText(sequence, t);
+  return value ? QString::fromStdString(*value) : QString();
+}
+
+// The rows of one patient: the import names the patient exactly, the empty ID included, where
+// the browser's queries take an empty ID for "every patient" (which would file an image without
+// a patient ID under whichever patient came first).
+CSqlFilter patientFilter(const QString& patID) {
+  CSqlFilter filter;
+  filter.addExactText(QStringLiteral("PatID"), patID);
+  return filter;
+}
+
+}  // namespace
+
+// What one file puts into the four tables.
+struct CImageImport::FileRows {
+  CDPatInfo pat;
+  CDStuInfo stu;
+  CDSerInfo ser;
+  CDImgInfo img;
+  long frames = 1;
+};
+
+CImageImport::CImageImport(CDaoDatabase& database)
+    : m_database(database),
+      m_patients(&database),
+      m_studies(&database),
+      m_series(&database),
+      m_images(&database) {}
+
+int CImageImport::Fail(int code, const QString& reason) {
+  m_lastError = reason;
+  return code;
+}
+
+int CImageImport::ImportImageFile(const QString& path, QString& patID) {
+  m_duplicate = false;
+  m_lastError.clear();
+  if (path.isEmpty()) return Fail(kImportRefused, QStringLiteral("empty path"));
+  if (path.size() > CImageEach::kMaxPathLength)
+    return Fail(kImportRefused, QStringLiteral("path of 256 characters or more"));
+
+  imaging::DicomDataSet dataSet;
+  const int loaded =
+      dataSet.load(QFile::encodeName(path).toStdString(), imaging::DicomDataSet::Extent::Header);
+  if (loaded != imaging::kImagingOk)
+    return Fail(loaded, QString::fromStdString(imaging::imagingErrorText(loaded)));
+  const AttributeReader read(dataSet);
+  if (read.has(tag::DirectoryRecordSequence))
+    return Fail(kImportDirectory, QStringLiteral("DICOMDIR"));
+  FileRows rows;
+  read.narrow(tag::SopInstanceUid, rows.img.SOPInstanceUID);
+  if (rows.img.SOPInstanceUID.isEmpty())
+    return Fail(kImportNoInstanceUid, QStringLiteral("no SOP Instance UID (0008,0018)"));
+
+  ReadRows(dataSet, rows);
+  static const QRegularExpression doubledSeparator(QStringLiteral("/{2,}"));
+  rows.img.FullPath = QString(path).replace(doubledSeparator, QStringLiteral("/"));
+  patID = rows.pat.PatID;
+  return WriteRows(rows);
+}
+
+void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows) {
+  const AttributeReader read(dataSet);
+  CDPatInfo& pat = rows.pat;
+  CDStuInfo& stu = rows.stu;
+  CDSerInfo& ser = rows.ser;
+  CDImgInfo& img = rows.img;
+
+  read.narrow(tag::PatientId, pat.PatID);
+  read.narrow(tag::PatientName, pat.PatName);
+  read.text(tag::PatientSex, pat.PatSex);
+
+  read.narrow(tag::StudyId, stu.StuID);
+  read.narrow(tag::AccessionNumber, stu.StuAccessNo);
+  read.narrow(tag::StudyInstanceUid, stu.StuInstanceUID);
+  stu.StuDateTime = dateTime(read, tag::StudyDate, tag::StudyTime);
+  read.narrow(tag::ReferringPhysician, stu.StuPhysicianRef);
+  read.narrow(tag::PerformingPhysician, stu.StuPhysician);
+  read.narrow(tag::OperatorsName, stu.StuOperator);
+  read.narrow(tag::StudyDescription, stu.StuDesc);
+  read.narrow(tag::Modality, img.Modality);
+
+  read.integer(tag::SeriesNumber, ser.SeriesNo);
+  img.SeriesNo = ser.SeriesNo;
+  ser.SeriesDate = dateTime(read, tag::SeriesDate, tag::SeriesTime);
+  read.text(tag::BodyPartExamined, ser.BodyPart);
+  read.text(tag::Laterality, ser.Laterality);
+  ser.PatientPosition =
+      firstGiven(read, {tag::PatientPosition, tag::SeriesDescription, tag::ProtocolName});
+  img.PatientPosition = ser.PatientPosition;
+
+  // A birth date that is there but no date takes the last date read before it; one that is
+  // absent (or empty, as the type 2 element mostly is) keeps the zero value.
+  img.ImageDateTime = dateTime(read, tag::ContentDate, tag::ContentTime);
+  img.AcquisitionDateTime = img.ImageDateTime;
+  if (const auto birth = read.date(tag::PatientBirthDate)) {
+    pat.PatBirthDate = CDateTime(birth->year, birth->month, birth->day);
+  } else if (const auto given = read.text(tag::PatientBirthDate);
+             given && !given->trimmed().isEmpty()) {
+    for (const DicomTag earlier : {tag::ContentDate, tag::SeriesDate, tag::StudyDate}) {
+      if (const auto day = read.date(earlier)) {
+        pat.PatBirthDate = CDateTime(day->year, day->month, day->day);
+        break;
+      }
+    }
+  }
+
+  read.text(tag::InstitutionName, img.InstitutionName);
+  read.text(tag::InstitutionAddress, img.InstitutionAddress);
+  read.text(tag::StationName, img.StationName);
+  read.text(tag::DeviceSerialNumber, img.DeviceSerialNumber);
+  read.text(tag::SoftwareVersions, img.SoftwareVersions);
+  read.integer(tag::AcquisitionNumber, img.AcqNo);
+  read.integer(tag::InstanceNumber, img.InstanceNumber);
+  img.ImageNo = img.InstanceNumber;
+  read.text(tag::ImageLaterality, img.ImageLaterality);
+  img.Laterality = img.ImageLaterality;
+  img.ARS_CodeValue = itemText(dataSet, tag::AnatomicRegionSequence, tag::CodeValue);
+  img.ARS_CodingSchemeDesignator =
+      itemText(dataSet, tag::AnatomicRegionSequence, tag::CodingSchemeDesignator);
+  img.ARS_CodeMeaning = itemText(dataSet, tag::AnatomicRegionSequence, tag::CodeMeaning);
+  read.text(tag::ImageType, img.ImageType);
+  read.text(tag::PixelIntensityRelationship, img.PixelIntensityRelationship);
+  read.text(tag::RescaleType, img.RescaleType);
+  read.text(tag::PresentationLutShape, img.PresentationLUTShape);
+  read.text(tag::LossyImageCompression, img.LossyImageCompression);
+  read.text(tag::PatientOrientation, img.PatientOrientation);
+  img.PatientOrientation.truncate(16);
+  read.text(tag::BurnedInAnnotation, img.BurnedInAnnotaton);
+  read.text(tag::DetectorType, img.DetectorType);
+  read.real(tag::DetectorElementSpacing, img.DetectorElementSpacing);
+  img.ImagerPixelSpacing = img.DetectorElementSpacing;
+  read.real(tag::Kvp, img.KVP);
+  read.integer(tag::XRayTubeCurrent, img.X_RayTubeCurrent);
+  img.MA = static_cast<double>(img.X_RayTubeCurrent);
+  read.integer(tag::ExposureTime, img.ExposureTime);
+  img.TIME = img.ExposureTime / 1000.0;
+  read.integer(tag::Exposure, img.Exposure);
+  img.MAS = static_cast<double>(img.X_RayTubeCurrent) * img.ExposureTime / 1000.0;
+  read.real(tag::DistanceSourceToDetector, img.DistanceSourceToDetector);
+  read.text(tag::ExposureControlMode, img.ExposureControlMode);
+  read.text(tag::ViewPosition, img.ViewPosition);
+  img.VCS_CodeValue = itemText(dataSet, tag::ViewCodeSequence, tag::CodeValue);
+  img.VCS_CodingSchemeDesignator =
+      itemText(dataSet, tag::ViewCodeSequence, tag::CodingSchemeDesignator);
+  img.VCS_CodeMeaning = itemText(dataSet, tag::ViewCodeSequence, tag::CodeMeaning);
+  read.text(tag::Grid, img.Grid);
+  img.SourceApplicationEntityTitle = metaText(dataSet, tag::SourceApplicationEntityTitle);
+
+  img.SamplesPerPixel = integerOr(read, tag::SamplesPerPixel, 1);
+  read.text(tag::PhotometricInterpretation, img.PhotometricInterpretation);
+  rows.frames = integerOr(read, tag::NumberOfFrames, 1);
+  img.Rows = integerOr(read, tag::Rows, 3121);
+  img.Columns = integerOr(read, tag::Columns, 3121);
+  img.BitsAllocated = integerOr(read, tag::BitsAllocated, 16);
+  img.BitsStored = integerOr(read, tag::BitsStored, 14);
+  img.HighBit = integerOr(read, tag::HighBit, 13);
+  img.PixelRepresentation = integerOr(read, tag::PixelRepresentation, 0);
+  if (read.has(tag::PixelData)) {
+    img.WindowCenter = static_cast<double>(integerOr(read, tag::WindowCenter, 0));
+    img.WindowWidth = static_cast<double>(integerOr(read, tag::WindowWidth, 0));
+  }
+
+  const bool dx = img.Modality == QLatin1String("DX");
+  img.SOPClassUID_U = dx ? kDxForPresentation : kCrStorage;
+  img.SOPClassUID_P = dx ? kDxForProcessing : kCrStorage;
+  img.Manufacturer = QStringLiteral("Company");
+  img.RescaleIntercept = 0.0;
+  img.RescaleSlope = 1.0;
+  img.PixelIntensityRelationshipSign = -1;
+  img.PostProc = 0;
+  img.SendToDICOM = false;
+  img.ModalType = 1;
+  img.PatientType = 3;
+  img.WLType = 0;
+  img.WLValue = 0;
+}
+
+// The one place an import's transaction begins and ends. On SQLite the transaction takes the
+// write lock at once, so concurrent imports run one after the other and the find-or-create of
+// the patient, study and series rows cannot interleave.
+int CImageImport::WriteRows(FileRows& rows) {
+  if (!m_database.IsOpen())
+    return Fail(kImportDatabaseError, QStringLiteral("The database is not open"));
+  m_errorsBefore = m_database.ErrorCount();
+  if (!m_database.BeginTrans()) return Fail(kImportDatabaseError, m_database.LastError());
+  int result = WritePatient(rows);
+  if (result == kImportDone) result = WriteStudy(rows);
+  if (result == kImportDone) result = WriteSeriesAndImage(rows);
+  if (result == kImportDone && DatabaseFailed()) result = kImportDatabaseError;
+  if (result == kImportDone && m_database.CommitTrans()) return kImportDone;
+  m_database.Rollback();
+  m_duplicate = false;
+  if (m_lastError.isEmpty()) m_lastError = m_database.LastError();
+  return result == kImportDone ? kImportDatabaseError : result;
+}
+
+int CImageImport::WritePatient(FileRows& rows) {
+  CDPatInfo& pat = rows.pat;
+  const CDateTime& schedule = rows.stu.StuDateTime;
+  const CSqlFilter filter = patientFilter(pat.PatID);
+  if (m_patients.OpenWith(filter) == 1) {
+    m_patients.Edit();
+    m_patients.PatSchedule = schedule;
+    m_patients.Update();
+  } else if (!DatabaseFailed()) {
+    const CDateTime& birth = pat.PatBirthDate;
+    if (m_patients.InsertNew(pat.PatID, pat.PatName, birth.year(), birth.month(), birth.day(),
+                             pat.PatSex, 0, 0, QString(), QString(), schedule) != 0) {
+      return kImportDatabaseError;
+    }
+    m_patients.OpenWith(filter);
+  }
+  if (!m_patients.IsEOF()) m_patients.CopyTo(pat);
+  m_patients.Close();
+  return DatabaseFailed() ? kImportDatabaseError : kImportDone;
+}
+
+int CImageImport::WriteStudy(FileRows& rows) {
+  CDStuInfo& stu = rows.stu;
+  stu.PatID = rows.pat.PatID;
+  // The same study: same patient, study ID and accession number, on the same day.
+  CSqlFilter filter = patientFilter(stu.PatID);
+  filter.addText(QStringLiteral("StuID"), stu.StuID);
+  filter.addText(QStringLiteral("StuAccessNo"), stu.StuAccessNo);
+  const CDateTime& day = stu.StuDateTime;
+  filter.addDateRange(QStringLiteral("StuDateTime"), day.year(), day.month(), day.day(), 0, 0, 0);
+  const bool found = m_studies.OpenWith(filter) == 1;
+  if (found) m_studies.CopyTo(stu);
+  m_studies.Close();
+  if (DatabaseFailed()) return kImportDatabaseError;
+  if (found) return kImportDone;
+  stu.StuSchedule = stu.StuDateTime;
+  stu.StuStatus = 1;
+  stu.TotalSeries = 1;
+  stu.TotalInstance = 1;
+  stu.Print = 0;
+  if (m_studies.InsertNew(stu) <= 0) {
+    ShowMessage(QStringLiteral("New study generated error."), QStringLiteral("Browser"),
+                MB_OK | MB_ICONWARNING);
+    return Fail(kImportRefused, QStringLiteral("New study generated error."));
+  }
+  return kImportDone;
+}
+
+int CImageImport::WriteSeriesAndImage(FileRows& rows) {
+  const CDStuInfo& stu = rows.stu;
+  CDSerInfo& ser = rows.ser;
+  CDImgInfo& img = rows.img;
+  ser.StuSeq = stu.StuSeq;
+  ser.PatID = rows.pat.PatID;
+  ser.StuID = stu.StuID;
+  if (m_series.OpenSeries(ser.PatID, ser.StuID, ser.SeriesNo, QString(), ser.BodyPart, QString(),
+                          ser.StuSeq) == 1) {
+    ser.SerSeq = m_series.SerSeq;
+    m_series.Close();
+  } else {
+    m_series.Close();
+    if (DatabaseFailed() || m_series.InsertNew(ser) < 0) return kImportDatabaseError;
+  }
+
+  img.SerSeq = ser.SerSeq;
+  m_duplicate = m_images.OpenBySOPInstanceUID(ser.SerSeq, img.SOPInstanceUID) == 1;
+  m_images.Close();
+  if (DatabaseFailed()) return kImportDatabaseError;
+  if (!m_duplicate) {
+    img.ImageSeq = QString::asprintf("i%03ld", m_images.NextImgSeq());
+    if (m_images.InsertNew(img, rows.frames) < 0) return kImportDatabaseError;
+  }
+  m_series.RecountSeries(ser.SerSeq);
+  m_studies.UpdateTotals(stu.StuSeq);
+  return kImportDone;
+}
