@@ -25,7 +25,8 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // The series' images (all, or only image number imageNo when it is above 0) sorted by
   // ImageNo in m_nSortDir. 1 with the row set open on the first row, else 0.
   int OpenImages(long serSeq, long imageNo);
-  // The image with the SOP instance UID (in the series, when serSeq is above 0).
+  // The image with the SOP instance UID (in the series, when serSeq is above 0): 1 with the row
+  // set open on it, else 0 with the row set closed.
   int OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID);
   // Deletes the series' images (or only image number imageNo): for each row the row, then its
   // four files (".dcm", ".raw", ".tnb", "_org.dcm"; missing ones skipped). Afterwards the
