@@ -389,7 +389,8 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
     img.ImageSeq = QString::asprintf("i%03ld", m_images.NextImgSeq());
     if (m_images.InsertNew(img, rows.frames) < 0) return kImportDatabaseError;
   }
-  m_series.RecountSeries(ser.SerSeq);
+  // The study's totals recount every series of the study, this one included: a RecountSeries
+  // of its own first would store the same count twice.
   m_studies.UpdateTotals(stu.StuSeq);
   return kImportDone;
 }
