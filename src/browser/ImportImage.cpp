@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "image/AttributeReader.h"
+#include "image/DicomTags.h"
 #include "image/ImageEach.h"
 #include "imaging/DicomDataSet.h"
 #include "imaging/ImagingError.h"
@@ -12,78 +13,6 @@
 using imaging::DicomTag;
 
 namespace {
-
-namespace tag {
-constexpr DicomTag SourceApplicationEntityTitle{0x0002, 0x0016};
-constexpr DicomTag DirectoryRecordSequence{0x0004, 0x1220};
-constexpr DicomTag ImageType{0x0008, 0x0008};
-constexpr DicomTag SopInstanceUid{0x0008, 0x0018};
-constexpr DicomTag StudyDate{0x0008, 0x0020};
-constexpr DicomTag SeriesDate{0x0008, 0x0021};
-constexpr DicomTag ContentDate{0x0008, 0x0023};
-constexpr DicomTag StudyTime{0x0008, 0x0030};
-constexpr DicomTag SeriesTime{0x0008, 0x0031};
-constexpr DicomTag ContentTime{0x0008, 0x0033};
-constexpr DicomTag AccessionNumber{0x0008, 0x0050};
-constexpr DicomTag Modality{0x0008, 0x0060};
-constexpr DicomTag InstitutionName{0x0008, 0x0080};
-constexpr DicomTag InstitutionAddress{0x0008, 0x0081};
-constexpr DicomTag ReferringPhysician{0x0008, 0x0090};
-constexpr DicomTag CodeValue{0x0008, 0x0100};
-constexpr DicomTag CodingSchemeDesignator{0x0008, 0x0102};
-constexpr DicomTag CodeMeaning{0x0008, 0x0104};
-constexpr DicomTag StationName{0x0008, 0x1010};
-constexpr DicomTag StudyDescription{0x0008, 0x1030};
-constexpr DicomTag SeriesDescription{0x0008, 0x103E};
-constexpr DicomTag PerformingPhysician{0x0008, 0x1050};
-constexpr DicomTag OperatorsName{0x0008, 0x1070};
-constexpr DicomTag AnatomicRegionSequence{0x0008, 0x2218};
-constexpr DicomTag PatientName{0x0010, 0x0010};
-constexpr DicomTag PatientId{0x0010, 0x0020};
-constexpr DicomTag PatientBirthDate{0x0010, 0x0030};
-constexpr DicomTag PatientSex{0x0010, 0x0040};
-constexpr DicomTag BodyPartExamined{0x0018, 0x0015};
-constexpr DicomTag Kvp{0x0018, 0x0060};
-constexpr DicomTag DeviceSerialNumber{0x0018, 0x1000};
-constexpr DicomTag SoftwareVersions{0x0018, 0x1020};
-constexpr DicomTag ProtocolName{0x0018, 0x1030};
-constexpr DicomTag DistanceSourceToDetector{0x0018, 0x1110};
-constexpr DicomTag ExposureTime{0x0018, 0x1150};
-constexpr DicomTag XRayTubeCurrent{0x0018, 0x1151};
-constexpr DicomTag Exposure{0x0018, 0x1152};
-constexpr DicomTag Grid{0x0018, 0x1166};
-constexpr DicomTag PatientPosition{0x0018, 0x5100};
-constexpr DicomTag ViewPosition{0x0018, 0x5101};
-constexpr DicomTag DetectorType{0x0018, 0x7004};
-constexpr DicomTag DetectorElementSpacing{0x0018, 0x7022};
-constexpr DicomTag ExposureControlMode{0x0018, 0x7060};
-constexpr DicomTag StudyInstanceUid{0x0020, 0x000D};
-constexpr DicomTag StudyId{0x0020, 0x0010};
-constexpr DicomTag SeriesNumber{0x0020, 0x0011};
-constexpr DicomTag AcquisitionNumber{0x0020, 0x0012};
-constexpr DicomTag InstanceNumber{0x0020, 0x0013};
-constexpr DicomTag PatientOrientation{0x0020, 0x0020};
-constexpr DicomTag Laterality{0x0020, 0x0060};
-constexpr DicomTag ImageLaterality{0x0020, 0x0062};
-constexpr DicomTag SamplesPerPixel{0x0028, 0x0002};
-constexpr DicomTag PhotometricInterpretation{0x0028, 0x0004};
-constexpr DicomTag NumberOfFrames{0x0028, 0x0008};
-constexpr DicomTag Rows{0x0028, 0x0010};
-constexpr DicomTag Columns{0x0028, 0x0011};
-constexpr DicomTag BitsAllocated{0x0028, 0x0100};
-constexpr DicomTag BitsStored{0x0028, 0x0101};
-constexpr DicomTag HighBit{0x0028, 0x0102};
-constexpr DicomTag PixelRepresentation{0x0028, 0x0103};
-constexpr DicomTag BurnedInAnnotation{0x0028, 0x0301};
-constexpr DicomTag PixelIntensityRelationship{0x0028, 0x1040};
-constexpr DicomTag WindowCenter{0x0028, 0x1050};
-constexpr DicomTag WindowWidth{0x0028, 0x1051};
-constexpr DicomTag RescaleType{0x0028, 0x1054};
-constexpr DicomTag LossyImageCompression{0x0028, 0x2110};
-constexpr DicomTag PresentationLutShape{0x2050, 0x0020};
-constexpr DicomTag ViewCodeSequence{0x0054, 0x0220};
-constexpr DicomTag PixelData{0x7FE0, 0x0010};
-}  // namespace tag
 
 const QString kCrStorage = QStringLiteral("1.2.840.10008.5.1.4.1.1.1");
 const QString kDxForPresentation = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1");
@@ -270,7 +199,7 @@ void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows
   img.SourceApplicationEntityTitle = metaText(dataSet, tag::SourceApplicationEntityTitle);
 
   img.SamplesPerPixel = integerOr(read, tag::SamplesPerPixel, 1);
-  read.text(tag::PhotometricInterpretation, img.PhotometricInterpretation);
+  read.text(tag::Photometric, img.PhotometricInterpretation);
   rows.frames = integerOr(read, tag::NumberOfFrames, 1);
   img.Rows = integerOr(read, tag::Rows, 3121);
   img.Columns = integerOr(read, tag::Columns, 3121);
