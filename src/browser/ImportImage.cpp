@@ -41,15 +41,24 @@ QString firstGiven(const AttributeReader& read, std::initializer_list<DicomTag> 
   return {};
 }
 
-QString metaText(const imaging::DicomDataSet& dataSet, DicomTag t) {
-  const auto value = dataSet.metaText(t);
+QString toQString(const std::optional<std::string>& value) {
   return value ? QString::fromStdString(*value) : QString();
 }
 
-QString itemText(const imaging::DicomDataSet& dataSet, DicomTag sequence, DicomTag t) {
-  const auto value = dataSet.itemText(sequence, t);
-  return value ? QString::fromStdString(*value) : QString();
-}
+// Where elements of the import table go.
+struct StudyText {
+  DicomTag element;
+  QString CDStuInfo::*field;
+};
+struct ImageText {
+  DicomTag element;
+  QString CDImgInfo::*field;
+};
+struct ItemCode {
+  DicomTag sequence;
+  DicomTag element;
+  QString CDImgInfo::*field;
+};
 
 // The rows of one patient: the import names the patient exactly, the empty ID included, where
 // the browser's queries take an empty ID for "every patient" (which would file an image without
@@ -121,14 +130,15 @@ void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows
   read.narrow(tag::PatientName, pat.PatName);
   read.text(tag::PatientSex, pat.PatSex);
 
-  read.narrow(tag::StudyId, stu.StuID);
-  read.narrow(tag::AccessionNumber, stu.StuAccessNo);
-  read.narrow(tag::StudyInstanceUid, stu.StuInstanceUID);
+  static const StudyText kStudyTexts[] = {{tag::StudyId, &CDStuInfo::StuID},
+                                          {tag::AccessionNumber, &CDStuInfo::StuAccessNo},
+                                          {tag::StudyInstanceUid, &CDStuInfo::StuInstanceUID},
+                                          {tag::ReferringPhysician, &CDStuInfo::StuPhysicianRef},
+                                          {tag::PerformingPhysician, &CDStuInfo::StuPhysician},
+                                          {tag::OperatorsName, &CDStuInfo::StuOperator},
+                                          {tag::StudyDescription, &CDStuInfo::StuDesc}};
+  for (const StudyText& text : kStudyTexts) read.narrow(text.element, stu.*text.field);
   stu.StuDateTime = dateTime(read, tag::StudyDate, tag::StudyTime);
-  read.narrow(tag::ReferringPhysician, stu.StuPhysicianRef);
-  read.narrow(tag::PerformingPhysician, stu.StuPhysician);
-  read.narrow(tag::OperatorsName, stu.StuOperator);
-  read.narrow(tag::StudyDescription, stu.StuDesc);
   read.narrow(tag::Modality, img.Modality);
 
   read.integer(tag::SeriesNumber, ser.SeriesNo);
@@ -156,29 +166,45 @@ void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows
     }
   }
 
-  read.text(tag::InstitutionName, img.InstitutionName);
-  read.text(tag::InstitutionAddress, img.InstitutionAddress);
-  read.text(tag::StationName, img.StationName);
-  read.text(tag::DeviceSerialNumber, img.DeviceSerialNumber);
-  read.text(tag::SoftwareVersions, img.SoftwareVersions);
+  static const ImageText kImageTexts[] = {
+      {tag::InstitutionName, &CDImgInfo::InstitutionName},
+      {tag::InstitutionAddress, &CDImgInfo::InstitutionAddress},
+      {tag::StationName, &CDImgInfo::StationName},
+      {tag::DeviceSerialNumber, &CDImgInfo::DeviceSerialNumber},
+      {tag::SoftwareVersions, &CDImgInfo::SoftwareVersions},
+      {tag::ImageLaterality, &CDImgInfo::ImageLaterality},
+      {tag::ImageType, &CDImgInfo::ImageType},
+      {tag::PixelIntensityRelationship, &CDImgInfo::PixelIntensityRelationship},
+      {tag::RescaleType, &CDImgInfo::RescaleType},
+      {tag::PresentationLutShape, &CDImgInfo::PresentationLUTShape},
+      {tag::LossyImageCompression, &CDImgInfo::LossyImageCompression},
+      {tag::PatientOrientation, &CDImgInfo::PatientOrientation},
+      {tag::BurnedInAnnotation, &CDImgInfo::BurnedInAnnotaton},
+      {tag::DetectorType, &CDImgInfo::DetectorType},
+      {tag::ExposureControlMode, &CDImgInfo::ExposureControlMode},
+      {tag::ViewPosition, &CDImgInfo::ViewPosition},
+      {tag::Grid, &CDImgInfo::Grid},
+      {tag::Photometric, &CDImgInfo::PhotometricInterpretation}};
+  for (const ImageText& text : kImageTexts) read.text(text.element, img.*text.field);
+  img.PatientOrientation.truncate(16);
+  img.Laterality = img.ImageLaterality;
+  // The first item of the anatomic region and view code sequences.
+  static const ItemCode kItemCodes[] = {
+      {tag::AnatomicRegionSequence, tag::CodeValue, &CDImgInfo::ARS_CodeValue},
+      {tag::AnatomicRegionSequence, tag::CodingSchemeDesignator,
+       &CDImgInfo::ARS_CodingSchemeDesignator},
+      {tag::AnatomicRegionSequence, tag::CodeMeaning, &CDImgInfo::ARS_CodeMeaning},
+      {tag::ViewCodeSequence, tag::CodeValue, &CDImgInfo::VCS_CodeValue},
+      {tag::ViewCodeSequence, tag::CodingSchemeDesignator, &CDImgInfo::VCS_CodingSchemeDesignator},
+      {tag::ViewCodeSequence, tag::CodeMeaning, &CDImgInfo::VCS_CodeMeaning}};
+  for (const ItemCode& code : kItemCodes) {
+    img.*code.field = toQString(dataSet.itemText(code.sequence, code.element));
+  }
+  img.SourceApplicationEntityTitle = toQString(dataSet.metaText(tag::SourceApplicationEntityTitle));
+
   read.integer(tag::AcquisitionNumber, img.AcqNo);
   read.integer(tag::InstanceNumber, img.InstanceNumber);
   img.ImageNo = img.InstanceNumber;
-  read.text(tag::ImageLaterality, img.ImageLaterality);
-  img.Laterality = img.ImageLaterality;
-  img.ARS_CodeValue = itemText(dataSet, tag::AnatomicRegionSequence, tag::CodeValue);
-  img.ARS_CodingSchemeDesignator =
-      itemText(dataSet, tag::AnatomicRegionSequence, tag::CodingSchemeDesignator);
-  img.ARS_CodeMeaning = itemText(dataSet, tag::AnatomicRegionSequence, tag::CodeMeaning);
-  read.text(tag::ImageType, img.ImageType);
-  read.text(tag::PixelIntensityRelationship, img.PixelIntensityRelationship);
-  read.text(tag::RescaleType, img.RescaleType);
-  read.text(tag::PresentationLutShape, img.PresentationLUTShape);
-  read.text(tag::LossyImageCompression, img.LossyImageCompression);
-  read.text(tag::PatientOrientation, img.PatientOrientation);
-  img.PatientOrientation.truncate(16);
-  read.text(tag::BurnedInAnnotation, img.BurnedInAnnotaton);
-  read.text(tag::DetectorType, img.DetectorType);
   read.real(tag::DetectorElementSpacing, img.DetectorElementSpacing);
   img.ImagerPixelSpacing = img.DetectorElementSpacing;
   read.real(tag::Kvp, img.KVP);
@@ -189,17 +215,8 @@ void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows
   read.integer(tag::Exposure, img.Exposure);
   img.MAS = static_cast<double>(img.X_RayTubeCurrent) * img.ExposureTime / 1000.0;
   read.real(tag::DistanceSourceToDetector, img.DistanceSourceToDetector);
-  read.text(tag::ExposureControlMode, img.ExposureControlMode);
-  read.text(tag::ViewPosition, img.ViewPosition);
-  img.VCS_CodeValue = itemText(dataSet, tag::ViewCodeSequence, tag::CodeValue);
-  img.VCS_CodingSchemeDesignator =
-      itemText(dataSet, tag::ViewCodeSequence, tag::CodingSchemeDesignator);
-  img.VCS_CodeMeaning = itemText(dataSet, tag::ViewCodeSequence, tag::CodeMeaning);
-  read.text(tag::Grid, img.Grid);
-  img.SourceApplicationEntityTitle = metaText(dataSet, tag::SourceApplicationEntityTitle);
 
   img.SamplesPerPixel = integerOr(read, tag::SamplesPerPixel, 1);
-  read.text(tag::Photometric, img.PhotometricInterpretation);
   rows.frames = integerOr(read, tag::NumberOfFrames, 1);
   img.Rows = integerOr(read, tag::Rows, 3121);
   img.Columns = integerOr(read, tag::Columns, 3121);
