@@ -85,11 +85,12 @@ void CDRImgInfo::DoFieldExchange(CFieldExchange& fx) {
   fx.Field("PreviewDCMSize", PreviewDCMSize);
 }
 
-long CDRImgInfo::InsertNew(CDImgInfo& image) {
+long CDRImgInfo::InsertNew(CDImgInfo& image, long previewDCMSize) {
   SetQuiet(true);
   const long key = AppendRow([&] {
     static_cast<CDImgInfo&>(*this) = image;
     SendToDICOM = false;
+    PreviewDCMSize = previewDCMSize;
   });
   SetQuiet(false);
   if (key < 0) {
@@ -129,6 +130,10 @@ int CDRImgInfo::OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID)
   CSqlFilter filter;
   filter.addNumber(QStringLiteral("SerSeq"), serSeq);
   filter.addUid(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
+  // Most lookups are an import asking whether its new image is indexed already, and find
+  // nothing: counting first spares them a select of all 73 columns, which costs Qt more than
+  // the query itself.
+  if (Aggregate(QStringLiteral("COUNT(*)"), filter) == 0) return 0;
   m_strSort = sortText(QStringLiteral("ImageNo"), m_nSortDir);
   return OpenWith(filter);
 }

@@ -12,9 +12,10 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   QString GetDefaultSQL() const override { return QStringLiteral("ImgInfo"); }
   void DoFieldExchange(CFieldExchange& fx) override;
 
-  // Appends the image (SendToDICOM false) and writes the engine's ImgSeq into it. The new
-  // ImgSeq, or -1 after the message "Img. InsertNew Error" (caption "Main control").
-  long InsertNew(CDImgInfo& image);
+  // Appends the image (SendToDICOM false, PreviewDCMSize as given) and writes the engine's
+  // ImgSeq into it. The new ImgSeq, or -1 after the message "Img. InsertNew Error" (caption
+  // "Main control").
+  long InsertNew(CDImgInfo& image, long previewDCMSize = 0);
   // The highest ImgSeq plus 1; 1 for an empty table.
   long NextImgSeq();
   // The highest ImageNo of the series plus 1, whatever gaps lie below; 1 for none.
@@ -24,7 +25,8 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // The series' images (all, or only image number imageNo when it is above 0) sorted by
   // ImageNo in m_nSortDir. 1 with the row set open on the first row, else 0.
   int OpenImages(long serSeq, long imageNo);
-  // The image with the SOP instance UID (in the series, when serSeq is above 0).
+  // The image with the SOP instance UID (in the series, when serSeq is above 0): 1 with the row
+  // set open on it, else 0 with the row set closed.
   int OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID);
   // Deletes the series' images (or only image number imageNo): for each row the row, then its
   // four files (".dcm", ".raw", ".tnb", "_org.dcm"; missing ones skipped). Afterwards the

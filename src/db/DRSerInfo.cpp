@@ -1,7 +1,5 @@
 #include "db/DRSerInfo.h"
 
-#include "db/DRImgInfo.h"
-
 void CDRSerInfo::DoFieldExchange(CFieldExchange& fx) {
   fx.Key("SerSeq", SerSeq);
   fx.Field("StuSeq", StuSeq);
@@ -81,21 +79,15 @@ long CDRSerInfo::CountSeries(long stuSeq) {
 
 long CDRSerInfo::RecountWith(const CSqlFilter& filter) {
   Close();
-  SetFilter(filter);
-  m_strSort = QStringLiteral("SerSeq ASC");
-  long total = 0;
-  if (Open()) {
-    CDRImgInfo images(Database());
-    for (; !IsEOF(); MoveNext()) {
-      const long count = images.CountImages(SerSeq);
-      Edit();
-      InstanceCount = count;
-      Update();
-      total += count;
-    }
+  // The engine rewrites every count in one statement; a walk over the series asking for each
+  // count and writing each row back cost the import of an image a fifth of its time.
+  if (!Execute(QStringLiteral("UPDATE SerInfo SET InstanceCount = (SELECT COUNT(*) FROM ImgInfo "
+                              "WHERE ImgInfo.SerSeq = SerInfo.SerSeq) WHERE ") +
+                   filter.text(),
+               filter.values())) {
+    return 0;
   }
-  Close();
-  return total;
+  return Aggregate(QStringLiteral("COALESCE(SUM(InstanceCount), 0)"), filter);
 }
 
 long CDRSerInfo::RecountStudyImages(long stuSeq) {

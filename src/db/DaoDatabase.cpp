@@ -3,15 +3,11 @@
 #include <QSqlError>
 
 #include "db/ImageDatabase.h"
+#include "db/SqlDialect.h"
 #include "ui/MessageSink.h"
 
 namespace {
-bool reported(bool ok, const QSqlDatabase& db) {
-  if (!ok)
-    ShowMessage(db.lastError().text().trimmed(), QStringLiteral("DBException"),
-                MB_OK | MB_ICONWARNING);
-  return ok;
-}
+QString errorText(const QSqlError& error) { return error.text().trimmed(); }
 }  // namespace
 
 CDaoDatabase::~CDaoDatabase() { Close(); }
@@ -42,6 +38,24 @@ QSqlQuery* CDaoDatabase::Prepared(const QString& sql, QSqlError* error) {
   return &m_statements.emplace(sql, std::move(query)).first->second;
 }
 
-bool CDaoDatabase::BeginTrans() { return reported(m_db.transaction(), m_db); }
-bool CDaoDatabase::CommitTrans() { return reported(m_db.commit(), m_db); }
-bool CDaoDatabase::Rollback() { return reported(m_db.rollback(), m_db); }
+void CDaoDatabase::NoteError(const QString& text) {
+  ++m_errorCount;
+  m_lastError = text;
+}
+
+bool CDaoDatabase::reported(bool ok, const QString& error) {
+  if (ok) return true;
+  NoteError(error);
+  ShowMessage(error, QStringLiteral("DBException"), MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+bool CDaoDatabase::BeginTrans() {
+  const QString& begin = imagedb::dialect().beginTransaction;
+  if (begin.isEmpty()) return reported(m_db.transaction(), errorText(m_db.lastError()));
+  QSqlQuery query(m_db);
+  return reported(query.exec(begin), errorText(query.lastError()));
+}
+
+bool CDaoDatabase::CommitTrans() { return reported(m_db.commit(), errorText(m_db.lastError())); }
+bool CDaoDatabase::Rollback() { return reported(m_db.rollback(), errorText(m_db.lastError())); }

@@ -33,14 +33,27 @@ class CDaoDatabase {
   // null with the engine's error in error when it cannot be prepared.
   QSqlQuery* Prepared(const QString& sql, QSqlError* error);
 
-  // Transactions; false after a "DBException" message when the engine refuses.
+  // Transactions; false after a "DBException" message when the engine refuses. A transaction
+  // here always writes, so it takes the engine's write lock when it begins: two writers then
+  // queue for the busy timeout instead of the later one failing at its first write.
   bool BeginTrans();
   bool CommitTrans();
   bool Rollback();
 
+  // Engine errors met on this connection, by its record sets and its transactions. Operations
+  // that report an error only through the message sink still show it to a caller that compares
+  // the count before and after them; LastError() is the text of the latest.
+  long ErrorCount() const { return m_errorCount; }
+  const QString& LastError() const { return m_lastError; }
+  void NoteError(const QString& text);
+
  private:
+  bool reported(bool ok, const QString& error);
+
   QString m_path;
   QSqlDatabase m_db;
   bool m_readOnly = false;
   std::map<QString, QSqlQuery> m_statements;
+  long m_errorCount = 0;
+  QString m_lastError;
 };

@@ -131,6 +131,7 @@ CDaoDatabase* CGMDaoRecordset::Database() { return EnsureConnection() ? m_databa
 void CGMDaoRecordset::ReportError(const QString& message) {
   CloseRows();
   m_lastError = message.isEmpty() ? QStringLiteral("Database error") : message;
+  if (m_database) m_database->NoteError(m_lastError);
   if (!m_quiet) ShowMessage(m_lastError, kCaption, MB_OK | MB_ICONWARNING);
 }
 
@@ -164,7 +165,11 @@ const CGMDaoRecordset::TableShape& CGMDaoRecordset::Shape() {
       shape->key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(shape->key);
   const QString table = GetDefaultSQL();
   QStringList selected;
-  if (shape->key.isEmpty()) selected.append(shape->identity);
+  if (shape->key.isEmpty()) {
+    selected.append(shape->identity);
+    shape->rowColumns.append(shape->identity);
+  }
+  shape->rowColumns.append(shape->columns);
   QStringList changed;
   QStringList assignments;
   for (const QString& column : shape->columns) {
@@ -212,10 +217,16 @@ bool CGMDaoRecordset::ReadRows(const QString& sql, const QVariantList& values) {
   m_rows.clear();
   QSqlQuery* query = Prepared(sql);
   if (!Run(query, values)) return false;
-  m_rowColumns.clear();
-  const QSqlRecord record = query->record();
-  for (int i = 0; i < record.count(); ++i) m_rowColumns.append(record.fieldName(i));
-  const int columns = record.count();
+  // The class's own rows have the shape's columns; asking the engine builds a record of every
+  // column on each query, which for the image table costs as much as the query.
+  if (m_boundRows) {
+    m_rowColumns = Shape().rowColumns;
+  } else {
+    m_rowColumns.clear();
+    const QSqlRecord record = query->record();
+    for (int i = 0; i < record.count(); ++i) m_rowColumns.append(record.fieldName(i));
+  }
+  const int columns = int(m_rowColumns.size());
   while (query->next()) {
     QVariantList row;
     row.reserve(columns);

@@ -179,6 +179,7 @@ class CGMDaoRecordset {
     QString key;        // the engine-assigned key column, empty when the table has none
     int keyIndex = -1;  // its place among the columns
     QString identity;   // what names one row: the key, or the engine's row address
+    QStringList rowColumns;  // the columns of a row read by select, in order
     QString select;     // the SELECT of the class's columns, without WHERE and ORDER BY
     QString insert;
     QString update;

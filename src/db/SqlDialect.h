@@ -22,6 +22,8 @@ class SqlDialect {
   QString rowIdentity;
   // Statements run once on every new connection.
   QStringList sessionSetup;
+  // The statement that begins a writing transaction; empty: the driver's own.
+  QString beginTransaction;
 
   // An identifier as it goes into SQL: reserved words ("Index") quoted, the rest as written.
   static QString name(const QString& identifier);

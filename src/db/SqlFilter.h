@@ -19,6 +19,8 @@ class CSqlFilter {
   // column = text without letter case, when the text is not empty: operators type IDs,
   // accession numbers and body parts in either case.
   void addText(const QString& column, const QString& text);
+  // As addText, but the empty text too names rows: those whose column is empty.
+  void addExactText(const QString& column, const QString& text);
   // column = uid, when the uid is not empty. UIDs hold only digits and dots, so letter case is
   // moot, and the plain comparison finds them through the column's index in every file.
   void addUid(const QString& column, const QString& uid);

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "app/TextNumbers.h"
+#include "image/AttributeReader.h"
+#include "image/DicomTags.h"
 #include "imaging/DicomDataSet.h"
 #include "imaging/ImagingError.h"
 #include "ui/MessageSink.h"
@@ -14,118 +16,6 @@
 using imaging::DicomTag;
 
 namespace {
-
-namespace tag {
-constexpr DicomTag BitsStored{0x0028, 0x0101};
-constexpr DicomTag WindowCenter{0x0028, 0x1050};
-constexpr DicomTag WindowWidth{0x0028, 0x1051};
-constexpr DicomTag RescaleIntercept{0x0028, 0x1052};
-constexpr DicomTag RescaleSlope{0x0028, 0x1053};
-constexpr DicomTag ModalityLutSequence{0x0028, 0x3000};
-constexpr DicomTag SopInstanceUid{0x0008, 0x0018};
-constexpr DicomTag PatientName{0x0010, 0x0010};
-constexpr DicomTag PatientId{0x0010, 0x0020};
-constexpr DicomTag PatientBirthDate{0x0010, 0x0030};
-constexpr DicomTag PatientSex{0x0010, 0x0040};
-constexpr DicomTag PatientAge{0x0010, 0x1010};
-constexpr DicomTag StudyInstanceUid{0x0020, 0x000D};
-constexpr DicomTag StudyDate{0x0008, 0x0020};
-constexpr DicomTag StudyTime{0x0008, 0x0030};
-constexpr DicomTag ReferringPhysician{0x0008, 0x0090};
-constexpr DicomTag StudyId{0x0020, 0x0010};
-constexpr DicomTag AccessionNumber{0x0008, 0x0050};
-constexpr DicomTag StudyDescription{0x0008, 0x1030};
-constexpr DicomTag SeriesNumber{0x0020, 0x0011};
-constexpr DicomTag SeriesDate{0x0008, 0x0021};
-constexpr DicomTag SeriesTime{0x0008, 0x0031};
-constexpr DicomTag PerformingPhysician{0x0008, 0x1050};
-constexpr DicomTag OperatorsName{0x0008, 0x1070};
-constexpr DicomTag BodyPartExamined{0x0018, 0x0015};
-constexpr DicomTag PatientPosition{0x0018, 0x5100};
-constexpr DicomTag Laterality{0x0020, 0x0060};
-constexpr DicomTag InstitutionName{0x0008, 0x0080};
-constexpr DicomTag InstitutionAddress{0x0008, 0x0081};
-constexpr DicomTag StationName{0x0008, 0x1010};
-constexpr DicomTag InstanceNumber{0x0020, 0x0013};
-constexpr DicomTag AcquisitionNumber{0x0020, 0x0012};
-constexpr DicomTag Kvp{0x0018, 0x0060};
-constexpr DicomTag ExposureTime{0x0018, 0x1150};
-constexpr DicomTag XRayTubeCurrent{0x0018, 0x1151};
-constexpr DicomTag Exposure{0x0018, 0x1152};
-constexpr DicomTag ContentDate{0x0008, 0x0023};
-constexpr DicomTag ContentTime{0x0008, 0x0033};
-constexpr DicomTag ImageComment{0x0020, 0x4001};
-constexpr DicomTag ImageComments{0x0020, 0x4000};
-constexpr DicomTag PixelSpacing{0x0028, 0x0030};
-constexpr DicomTag ImagerPixelSpacing{0x0018, 0x1164};
-constexpr DicomTag DoseAreaProduct{0x0018, 0x115E};
-constexpr DicomTag ExposureIndex{0x0018, 0x1411};
-constexpr DicomTag FrameTime{0x0018, 0x1063};
-constexpr DicomTag Rows{0x0028, 0x0010};
-constexpr DicomTag Columns{0x0028, 0x0011};
-constexpr DicomTag BitsAllocated{0x0028, 0x0100};
-constexpr DicomTag HighBit{0x0028, 0x0102};
-constexpr DicomTag PixelRepresentation{0x0028, 0x0103};
-constexpr DicomTag SamplesPerPixel{0x0028, 0x0002};
-constexpr DicomTag Photometric{0x0028, 0x0004};
-}  // namespace tag
-
-// Reads attribute values of one data set into record fields; an absent element leaves the
-// field as it was.
-class AttributeReader {
- public:
-  explicit AttributeReader(const imaging::DicomDataSet& dataSet) : m_dataSet(dataSet) {}
-
-  std::optional<QString> text(DicomTag t) const { return toQString(m_dataSet.text(t)); }
-  // Top level first; else the first one inside a sequence, where multi-frame files keep the
-  // values shared by all frames (functional groups).
-  std::optional<QString> textAnywhere(DicomTag t) const {
-    if (auto value = text(t)) return value;
-    return toQString(m_dataSet.text(t, true));
-  }
-  void text(DicomTag t, QString& field) const {
-    if (auto value = text(t)) field = *value;
-  }
-  // Narrow strings: at most 255 characters, trailing blanks removed.
-  void narrow(DicomTag t, QString& field) const {
-    const auto value = m_dataSet.string(t);
-    if (!value) return;
-    QString s = QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
-    while (s.endsWith(QLatin1Char(' '))) s.chop(1);
-    field = s;
-  }
-  template <typename Number>
-  void integer(DicomTag t, Number& field) const {
-    if (auto value = text(t)) field = static_cast<Number>(attribute::toInteger(*value));
-  }
-  void real(DicomTag t, double& field) const {
-    if (auto value = text(t)) field = attribute::toReal(*value);
-  }
-  // Date element and time element combined; a missing date keeps the zero date, a missing
-  // time gives midnight.
-  void dateTime(DicomTag dateTag, std::optional<DicomTag> timeTag, CDateTime& field) const {
-    const auto date = m_dataSet.date(dateTag);
-    if (!date && !(timeTag && m_dataSet.hasElement(*timeTag))) return;
-    CDateTime value;
-    if (date) value.setDate(date->year, date->month, date->day);
-    if (timeTag) {
-      int hour = 0, minute = 0, second = 0;
-      if (auto t = text(*timeTag); t && attribute::parseTime(*t, hour, minute, second)) {
-        value.setTime(hour, minute, second);
-      }
-    }
-    field = value;
-  }
-  bool has(DicomTag t) const { return m_dataSet.hasElement(t); }
-
- private:
-  static std::optional<QString> toQString(const std::optional<std::string>& value) {
-    if (!value) return std::nullopt;
-    return QString::fromUtf8(value->data(), static_cast<qsizetype>(value->size()));
-  }
-
-  const imaging::DicomDataSet& m_dataSet;
-};
 
 // How decoded frames become the container's pixels: grey data is always 16-bit so that one
 // window table serves every grey image; MONOCHROME1 is turned into its negative so that bone

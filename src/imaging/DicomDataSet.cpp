@@ -3,6 +3,7 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
@@ -30,6 +31,8 @@ namespace {
 // Elements longer than this stay in the file until their value is needed; DCMTK checks
 // every length against the bytes that remain, so a bogus length fails instead of allocating.
 constexpr Uint32 kMaxReadLength = 64 * 1024;
+// The same for a header read, which wants the short values only.
+constexpr Uint32 kMaxHeaderReadLength = 1024;
 // Largest single frame we agree to decode (a 4 GiB frame would be a broken header).
 constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{1} << 30;
 
@@ -465,7 +468,7 @@ struct DicomDataSet::Impl {
 DicomDataSet::DicomDataSet() : m_impl(std::make_unique<Impl>()) {}
 DicomDataSet::~DicomDataSet() = default;
 
-int DicomDataSet::load(const std::string& path) {
+int DicomDataSet::load(const std::string& path, Extent extent) {
   initCodecs();
   m_impl->file.reset();
   std::error_code ec;
@@ -480,15 +483,20 @@ int DicomDataSet::load(const std::string& path) {
   }
   const bool hasMagic = std::memcmp(head + 128, "DICM", 4) == 0;
 
+  // A header read ends at the first element after Pixel Data and leaves the pixels unread.
+  const bool header = extent == Extent::Header;
+  const DcmTagKey stopAt = header ? DcmTagKey(0x7FE0, 0x0011) : DCM_UndefinedTagKey;
+  const Uint32 maxReadLength = header ? kMaxHeaderReadLength : kMaxReadLength;
   auto file = std::make_unique<DcmFileFormat>();
-  OFCondition result = file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange, kMaxReadLength,
-                                      ERM_autoDetect);
+  OFCondition result = file->loadFileUntilTag(path.c_str(), EXS_Unknown, EGL_noChange,
+                                              maxReadLength, ERM_autoDetect, stopAt);
   bool parsedSomething = looksLikeImageDataSet(file->getDataset());
   // A bare data set may defeat the guess of its encoding: try both little endian ones.
   for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
     if (result.good() || hasMagic) break;
     file = std::make_unique<DcmFileFormat>();
-    result = file->loadFile(path.c_str(), xfer, EGL_noChange, kMaxReadLength, ERM_dataset);
+    result = file->loadFileUntilTag(path.c_str(), xfer, EGL_noChange, maxReadLength,
+                                    ERM_dataset, stopAt);
     parsedSomething = parsedSomething || looksLikeImageDataSet(file->getDataset());
   }
   if (result.bad()) return hasMagic || parsedSomething ? kErrCorrupt : kErrNotDicom;
@@ -565,6 +573,24 @@ std::optional<DicomDate> DicomDataSet::date(DicomTag tag, bool searchIntoSequenc
     return std::nullopt;
   return DicomDate{static_cast<int>(value.getYear()), static_cast<int>(value.getMonth()),
                    static_cast<int>(value.getDay())};
+}
+
+std::optional<std::string> DicomDataSet::itemText(DicomTag sequence, DicomTag tag) const {
+  DcmDataset* ds = m_impl->dataset();
+  DcmItem* item = nullptr;
+  DcmElement* element = nullptr;
+  if (ds == nullptr || ds->findAndGetSequenceItem(key(sequence), item, 0).bad() ||
+      item == nullptr || item->findAndGetElement(key(tag), element).bad() || element == nullptr)
+    return std::nullopt;
+  return elementText(element);
+}
+
+std::optional<std::string> DicomDataSet::metaText(DicomTag tag) const {
+  DcmMetaInfo* meta = m_impl->file ? m_impl->file->getMetaInfo() : nullptr;
+  DcmElement* element = nullptr;
+  if (meta == nullptr || meta->findAndGetElement(key(tag), element).bad() || element == nullptr)
+    return std::nullopt;
+  return elementText(element);
 }
 
 int DicomDataSet::setValue(DicomTag tag, const std::string& value) {

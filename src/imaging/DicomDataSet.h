@@ -47,9 +47,14 @@ class DicomDataSet {
   DicomDataSet(const DicomDataSet&) = delete;
   DicomDataSet& operator=(const DicomDataSet&) = delete;
 
+  // How much of a file load reads. Header: the elements up to and including Pixel Data,
+  // values longer than 1 KB left in the file until they are asked for, nothing after Pixel
+  // Data; indexing a large image then costs what indexing a small one does.
+  enum class Extent { Whole, Header };
+
   // 0 on success, else a negative ImagingError. Files without preamble or meta header are
   // read too. A malformed file never crashes: it gives an error code.
-  int load(const std::string& path);
+  int load(const std::string& path, Extent extent = Extent::Whole);
   // Writes the data set (with a fresh meta header) to path. 0 or a negative ImagingError.
   int save(const std::string& path);
   bool isLoaded() const;
@@ -70,6 +75,10 @@ class DicomDataSet {
   std::optional<std::string> string(DicomTag tag, bool searchIntoSequences = false) const;
   // A DA value (first value). nullopt when absent or not a valid date.
   std::optional<DicomDate> date(DicomTag tag, bool searchIntoSequences = false) const;
+  // Like text() for an element of the first item of a top-level sequence.
+  std::optional<std::string> itemText(DicomTag sequence, DicomTag tag) const;
+  // Like text() for an element of the file meta header (group 0002).
+  std::optional<std::string> metaText(DicomTag tag) const;
   // Sets (or inserts at top level) an element from text. 0 or a negative ImagingError.
   int setValue(DicomTag tag, const std::string& value);
 

@@ -326,6 +326,35 @@ TEST(SqlFilter, StoredDateTimesSortAsTheMomentsTheyName) {
   EXPECT_EQ(dateTimeFromSql(QStringLiteral("garbage")).status(), CDateTime::Invalid);
 }
 
+TEST(SqlFilter, StoredDateTimesAreReadOnlyInTheirOwnFormat) {
+  struct Case {
+    const char* stored;
+    CDateTime expected;
+  };
+  const CDateTime invalid = [] {
+    CDateTime value;
+    value.setDate(0, 0, 0);
+    return value;
+  }();
+  const Case cases[] = {
+      {"2024-02-29 23:59:58", CDateTime(2024, 2, 29, 23, 59, 58)},
+      {"2024-02-29", CDateTime(2024, 2, 29)},
+      {"0001-01-01 00:00:00", CDateTime(1, 1, 1)},
+      {"2023-02-29 10:00:00", invalid},
+      {"2024-02-29 24:00:00", invalid},
+      {"2024-02-29 10:00", invalid},
+      {"2024-02-29 10:00:00.5", invalid},
+      {"2024/02/29 10:00:00", invalid},
+      {"2024-02-29 10-00-00", invalid},
+      {"24-02-29", invalid},
+      {"2024-0a-29", invalid},
+      {"", invalid},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(dateTimeFromSql(QString::fromLatin1(c.stored)), c.expected) << c.stored;
+  }
+}
+
 TEST(ImageDatabaseSchema, StatementsSplitWithoutComments) {
   const QStringList statements = imagedb::schemaStatements(
       "-- a comment; with a semicolon\nCREATE TABLE a (x);\n\n CREATE INDEX i ON a (x); -- end\n");

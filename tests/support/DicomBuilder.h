@@ -15,6 +15,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcitem.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcuid.h>
 
 namespace testsupport {
@@ -38,6 +39,11 @@ class DicomBuilder {
   }
   DicomBuilder& setUint16(const DcmTagKey& key, Uint16 value) {
     track(dataset()->putAndInsertUint16(key, value));
+    return *this;
+  }
+  // An element of the file meta header (group 0002), kept when the file is written.
+  DicomBuilder& setMeta(const DcmTagKey& key, const std::string& value) {
+    track(m_file.getMetaInfo()->putAndInsertString(key, value.c_str()));
     return *this;
   }
   DicomBuilder& remove(const DcmTagKey& key) {
@@ -97,7 +103,10 @@ class DicomBuilder {
   // Writes the file (explicit VR little endian). False when any step of the building failed.
   bool save(const QString& path) {
     return m_ok &&
-           m_file.saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit).good();
+           m_file
+               .saveFile(QFile::encodeName(path).constData(), EXS_LittleEndianExplicit,
+                         EET_ExplicitLength, EGL_recalcGL, EPD_noChange, 0, 0, EWM_updateMeta)
+               .good();
   }
 
  private:

@@ -159,7 +159,8 @@ void printUsage() {
       "       torascan-cli render FILE --size WxH --out OUT.png [--raw WxHxBITS]\n"
       "       torascan-cli db-fill --db PATH --patients N [--studies-per-patient S]"
       " [--images-per-study K]\n"
-      "       torascan-cli db-stats --db PATH\n",
+      "       torascan-cli db-stats --db PATH\n"
+      "       torascan-cli import --db PATH [--recursive] PATH...\n",
       stderr);
 }
 

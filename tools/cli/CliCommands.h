@@ -17,6 +17,8 @@ int runRender(const QStringList& args);
 int runDbFill(const QStringList& args);
 // db-stats --db PATH: the row counts of the four core tables as JSON.
 int runDbStats(const QStringList& args);
+// import --db PATH [--recursive] PATH...: indexes DICOM files and folders; the outcome as JSON.
+int runImport(const QStringList& args);
 void printUsage();
 
 }  // namespace cli

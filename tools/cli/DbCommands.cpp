@@ -1,19 +1,23 @@
 // The image database commands of torascan-cli: a synthetic archive of any size for benchmarks,
-// and the row counts of the core tables.
+// the row counts of the core tables, and the import of DICOM files.
 #include <QCommandLineParser>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
 #include <optional>
 
 #include "CliCommands.h"
+#include "browser/ImportImage.h"
 #include "db/DRImgInfo.h"
 #include "db/DRPatInfo.h"
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
 #include "db/DbDatabase.h"
+#include "imaging/ImagingError.h"
 
 namespace cli {
 namespace {
@@ -188,6 +192,32 @@ bool addPatient(long number, long studiesPerPatient, long imagesPerStudy, CDRPat
   return true;
 }
 
+// The files of the command line in import order: a file as given; a folder's files, sorted,
+// with recursive those of its whole tree, never through a link to a folder (a link back up
+// would never end). Hidden files are left out, as a file manager leaves them.
+QStringList importFiles(const QStringList& paths, bool recursive) {
+  QStringList files;
+  for (const QString& given : paths) {
+    const QFileInfo info(given);
+    if (!info.isDir()) {
+      files.append(info.absoluteFilePath());
+      continue;
+    }
+    QStringList found;
+    QDirIterator it(info.absoluteFilePath(), QDir::Files,
+                    recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+    while (it.hasNext()) found.append(it.next());
+    found.sort();
+    files.append(found);
+  }
+  return files;
+}
+
+// Files that are no DICOM image to index are skipped; every other refusal is a failure.
+bool isSkipped(int code) {
+  return code == imaging::kErrNotDicom || code == kImportNoInstanceUid || code == kImportDirectory;
+}
+
 QJsonObject countsJson(CdbDatabase& db) {
   QJsonObject json;
   for (const QString& table : kCoreTables) {
@@ -287,6 +317,60 @@ int runDbStats(const QStringList& args) {
   if (json.isEmpty()) return kExitFailure;
   std::fputs(QJsonDocument(json).toJson(QJsonDocument::Indented).constData(), stdout);
   return kExitOk;
+}
+
+int runImport(const QStringList& args) {
+  QCommandLineParser parser;
+  parser.addOption({QStringLiteral("db"), QStringLiteral("db"), QStringLiteral("value")});
+  parser.addOption({QStringLiteral("recursive"), QStringLiteral("recursive")});
+  if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
+    printError(parser.errorText());
+    return kExitUsage;
+  }
+  if (!parser.isSet(QStringLiteral("db")) || parser.positionalArguments().isEmpty()) {
+    printError(QStringLiteral("usage: import --db PATH [--recursive] PATH..."));
+    return kExitUsage;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  const QString dbPath = parser.value(QStringLiteral("db"));
+  CDaoDatabase database;
+  QString error;
+  if (!database.Open(dbPath, &error)) {
+    printError(error);
+    return kExitFailure;
+  }
+  if (database.isReadOnly()) {
+    printError(QStringLiteral("%1: the database cannot be written").arg(dbPath));
+    return kExitFailure;
+  }
+  CImageImport import(database);
+  long imported = 0;
+  long duplicates = 0;
+  QJsonArray skipped;
+  QJsonArray failed;
+  for (const QString& file :
+       importFiles(parser.positionalArguments(), parser.isSet(QStringLiteral("recursive")))) {
+    QString patID;
+    const int code = import.ImportImageFile(file, patID);
+    if (code == kImportDone) {
+      ++(import.WasDuplicate() ? duplicates : imported);
+      continue;
+    }
+    const QJsonObject entry{{QStringLiteral("path"), file},
+                            {QStringLiteral("code"), code},
+                            {QStringLiteral("reason"), import.LastError()}};
+    (isSkipped(code) ? skipped : failed).append(entry);
+  }
+  const QJsonObject json{{QStringLiteral("imported"), qint64(imported)},
+                         {QStringLiteral("duplicates"), qint64(duplicates)},
+                         {QStringLiteral("skipped"), skipped.size()},
+                         {QStringLiteral("failed"), failed.size()},
+                         {QStringLiteral("skippedFiles"), skipped},
+                         {QStringLiteral("failedFiles"), failed},
+                         {QStringLiteral("seconds"), timer.elapsed() / 1000.0}};
+  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+  return failed.isEmpty() ? kExitOk : kExitFailure;
 }
 
 }  // namespace cli

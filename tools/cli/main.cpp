@@ -17,6 +17,7 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("render")) return cli::runRender(args);
   if (command == QLatin1String("db-fill")) return cli::runDbFill(args);
   if (command == QLatin1String("db-stats")) return cli::runDbStats(args);
+  if (command == QLatin1String("import")) return cli::runImport(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

@@ -1,0 +1,342 @@
+#include "browser/ImportImage.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include "image/AttributeReader.h"
+#include "image/DicomTags.h"
+#include "image/ImageEach.h"
+#include "imaging/DicomDataSet.h"
+#include "imaging/ImagingError.h"
+#include "ui/MessageSink.h"
+
+using imaging::DicomTag;
+
+namespace {
+
+const QString kCrStorage = QStringLiteral("1.2.840.10008.5.1.4.1.1.1");
+const QString kDxForPresentation = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1");
+const QString kDxForProcessing = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1.1");
+
+// An integer element, or fallback when the file gives no value.
+long integerOr(const AttributeReader& read, DicomTag t, long fallback) {
+  const auto value = read.text(t);
+  if (!value || value->trimmed().isEmpty()) return fallback;
+  return attribute::toInteger(*value);
+}
+
+// Date and time elements as one date-time; without the date element the zero value, time and
+// all.
+CDateTime dateTime(const AttributeReader& read, DicomTag dateTag, DicomTag timeTag) {
+  CDateTime value;
+  if (read.date(dateTag)) read.dateTime(dateTag, timeTag, value);
+  return value;
+}
+
+// The first of the elements with a non-blank value; empty when none has one.
+QString firstGiven(const AttributeReader& read, std::initializer_list<DicomTag> tags) {
+  for (const DicomTag t : tags) {
+    if (auto value = read.text(t); value && !value->trimmed().isEmpty()) return *value;
+  }
+  return {};
+}
+
+QString toQString(const std::optional<std::string>& value) {
+  return value ? QString::fromStdString(*value) : QString();
+}
+
+// Where elements of the import table go.
+struct StudyText {
+  DicomTag element;
+  QString CDStuInfo::*field;
+};
+struct ImageText {
+  DicomTag element;
+  QString CDImgInfo::*field;
+};
+struct ItemCode {
+  DicomTag sequence;
+  DicomTag element;
+  QString CDImgInfo::*field;
+};
+
+// The rows of one patient: the import names the patient exactly, the empty ID included, where
+// the browser's queries take an empty ID for "every patient" (which would file an image without
+// a patient ID under whichever patient came first).
+CSqlFilter patientFilter(const QString& patID) {
+  CSqlFilter filter;
+  filter.addExactText(QStringLiteral("PatID"), patID);
+  return filter;
+}
+
+}  // namespace
+
+// What one file puts into the four tables.
+struct CImageImport::FileRows {
+  CDPatInfo pat;
+  CDStuInfo stu;
+  CDSerInfo ser;
+  CDImgInfo img;
+  long frames = 1;
+};
+
+CImageImport::CImageImport(CDaoDatabase& database)
+    : m_database(database),
+      m_patients(&database),
+      m_studies(&database),
+      m_series(&database),
+      m_images(&database) {}
+
+int CImageImport::Fail(int code, const QString& reason) {
+  m_lastError = reason;
+  return code;
+}
+
+int CImageImport::ImportImageFile(const QString& path, QString& patID) {
+  m_duplicate = false;
+  m_lastError.clear();
+  if (path.isEmpty()) return Fail(kImportRefused, QStringLiteral("empty path"));
+  if (path.size() > CImageEach::kMaxPathLength)
+    return Fail(kImportRefused, QStringLiteral("path of 256 characters or more"));
+
+  imaging::DicomDataSet dataSet;
+  const int loaded =
+      dataSet.load(QFile::encodeName(path).toStdString(), imaging::DicomDataSet::Extent::Header);
+  if (loaded != imaging::kImagingOk)
+    return Fail(loaded, QString::fromStdString(imaging::imagingErrorText(loaded)));
+  const AttributeReader read(dataSet);
+  if (read.has(tag::DirectoryRecordSequence))
+    return Fail(kImportDirectory, QStringLiteral("DICOMDIR"));
+  FileRows rows;
+  read.narrow(tag::SopInstanceUid, rows.img.SOPInstanceUID);
+  if (rows.img.SOPInstanceUID.isEmpty())
+    return Fail(kImportNoInstanceUid, QStringLiteral("no SOP Instance UID (0008,0018)"));
+
+  ReadRows(dataSet, rows);
+  static const QRegularExpression doubledSeparator(QStringLiteral("/{2,}"));
+  rows.img.FullPath = QString(path).replace(doubledSeparator, QStringLiteral("/"));
+  patID = rows.pat.PatID;
+  return WriteRows(rows);
+}
+
+void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows) {
+  const AttributeReader read(dataSet);
+  CDPatInfo& pat = rows.pat;
+  CDStuInfo& stu = rows.stu;
+  CDSerInfo& ser = rows.ser;
+  CDImgInfo& img = rows.img;
+
+  read.narrow(tag::PatientId, pat.PatID);
+  read.narrow(tag::PatientName, pat.PatName);
+  read.text(tag::PatientSex, pat.PatSex);
+
+  static const StudyText kStudyTexts[] = {{tag::StudyId, &CDStuInfo::StuID},
+                                          {tag::AccessionNumber, &CDStuInfo::StuAccessNo},
+                                          {tag::StudyInstanceUid, &CDStuInfo::StuInstanceUID},
+                                          {tag::ReferringPhysician, &CDStuInfo::StuPhysicianRef},
+                                          {tag::PerformingPhysician, &CDStuInfo::StuPhysician},
+                                          {tag::OperatorsName, &CDStuInfo::StuOperator},
+                                          {tag::StudyDescription, &CDStuInfo::StuDesc}};
+  for (const StudyText& text : kStudyTexts) read.narrow(text.element, stu.*text.field);
+  stu.StuDateTime = dateTime(read, tag::StudyDate, tag::StudyTime);
+  read.narrow(tag::Modality, img.Modality);
+
+  read.integer(tag::SeriesNumber, ser.SeriesNo);
+  img.SeriesNo = ser.SeriesNo;
+  ser.SeriesDate = dateTime(read, tag::SeriesDate, tag::SeriesTime);
+  read.text(tag::BodyPartExamined, ser.BodyPart);
+  read.text(tag::Laterality, ser.Laterality);
+  ser.PatientPosition =
+      firstGiven(read, {tag::PatientPosition, tag::SeriesDescription, tag::ProtocolName});
+  img.PatientPosition = ser.PatientPosition;
+
+  // A birth date that is there but no date takes the last date read before it; one that is
+  // absent (or empty, as the type 2 element mostly is) keeps the zero value.
+  img.ImageDateTime = dateTime(read, tag::ContentDate, tag::ContentTime);
+  img.AcquisitionDateTime = img.ImageDateTime;
+  if (const auto birth = read.date(tag::PatientBirthDate)) {
+    pat.PatBirthDate = CDateTime(birth->year, birth->month, birth->day);
+  } else if (const auto given = read.text(tag::PatientBirthDate);
+             given && !given->trimmed().isEmpty()) {
+    for (const DicomTag earlier : {tag::ContentDate, tag::SeriesDate, tag::StudyDate}) {
+      if (const auto day = read.date(earlier)) {
+        pat.PatBirthDate = CDateTime(day->year, day->month, day->day);
+        break;
+      }
+    }
+  }
+
+  static const ImageText kImageTexts[] = {
+      {tag::InstitutionName, &CDImgInfo::InstitutionName},
+      {tag::InstitutionAddress, &CDImgInfo::InstitutionAddress},
+      {tag::StationName, &CDImgInfo::StationName},
+      {tag::DeviceSerialNumber, &CDImgInfo::DeviceSerialNumber},
+      {tag::SoftwareVersions, &CDImgInfo::SoftwareVersions},
+      {tag::ImageLaterality, &CDImgInfo::ImageLaterality},
+      {tag::ImageType, &CDImgInfo::ImageType},
+      {tag::PixelIntensityRelationship, &CDImgInfo::PixelIntensityRelationship},
+      {tag::RescaleType, &CDImgInfo::RescaleType},
+      {tag::PresentationLutShape, &CDImgInfo::PresentationLUTShape},
+      {tag::LossyImageCompression, &CDImgInfo::LossyImageCompression},
+      {tag::PatientOrientation, &CDImgInfo::PatientOrientation},
+      {tag::BurnedInAnnotation, &CDImgInfo::BurnedInAnnotaton},
+      {tag::DetectorType, &CDImgInfo::DetectorType},
+      {tag::ExposureControlMode, &CDImgInfo::ExposureControlMode},
+      {tag::ViewPosition, &CDImgInfo::ViewPosition},
+      {tag::Grid, &CDImgInfo::Grid},
+      {tag::Photometric, &CDImgInfo::PhotometricInterpretation}};
+  for (const ImageText& text : kImageTexts) read.text(text.element, img.*text.field);
+  img.PatientOrientation.truncate(16);
+  img.Laterality = img.ImageLaterality;
+  // The first item of the anatomic region and view code sequences.
+  static const ItemCode kItemCodes[] = {
+      {tag::AnatomicRegionSequence, tag::CodeValue, &CDImgInfo::ARS_CodeValue},
+      {tag::AnatomicRegionSequence, tag::CodingSchemeDesignator,
+       &CDImgInfo::ARS_CodingSchemeDesignator},
+      {tag::AnatomicRegionSequence, tag::CodeMeaning, &CDImgInfo::ARS_CodeMeaning},
+      {tag::ViewCodeSequence, tag::CodeValue, &CDImgInfo::VCS_CodeValue},
+      {tag::ViewCodeSequence, tag::CodingSchemeDesignator, &CDImgInfo::VCS_CodingSchemeDesignator},
+      {tag::ViewCodeSequence, tag::CodeMeaning, &CDImgInfo::VCS_CodeMeaning}};
+  for (const ItemCode& code : kItemCodes) {
+    img.*code.field = toQString(dataSet.itemText(code.sequence, code.element));
+  }
+  img.SourceApplicationEntityTitle = toQString(dataSet.metaText(tag::SourceApplicationEntityTitle));
+
+  read.integer(tag::AcquisitionNumber, img.AcqNo);
+  read.integer(tag::InstanceNumber, img.InstanceNumber);
+  img.ImageNo = img.InstanceNumber;
+  read.real(tag::DetectorElementSpacing, img.DetectorElementSpacing);
+  img.ImagerPixelSpacing = img.DetectorElementSpacing;
+  read.real(tag::Kvp, img.KVP);
+  read.integer(tag::XRayTubeCurrent, img.X_RayTubeCurrent);
+  img.MA = static_cast<double>(img.X_RayTubeCurrent);
+  read.integer(tag::ExposureTime, img.ExposureTime);
+  img.TIME = img.ExposureTime / 1000.0;
+  read.integer(tag::Exposure, img.Exposure);
+  img.MAS = static_cast<double>(img.X_RayTubeCurrent) * img.ExposureTime / 1000.0;
+  read.real(tag::DistanceSourceToDetector, img.DistanceSourceToDetector);
+
+  img.SamplesPerPixel = integerOr(read, tag::SamplesPerPixel, 1);
+  rows.frames = integerOr(read, tag::NumberOfFrames, 1);
+  img.Rows = integerOr(read, tag::Rows, 3121);
+  img.Columns = integerOr(read, tag::Columns, 3121);
+  img.BitsAllocated = integerOr(read, tag::BitsAllocated, 16);
+  img.BitsStored = integerOr(read, tag::BitsStored, 14);
+  img.HighBit = integerOr(read, tag::HighBit, 13);
+  img.PixelRepresentation = integerOr(read, tag::PixelRepresentation, 0);
+  if (read.has(tag::PixelData)) {
+    img.WindowCenter = static_cast<double>(integerOr(read, tag::WindowCenter, 0));
+    img.WindowWidth = static_cast<double>(integerOr(read, tag::WindowWidth, 0));
+  }
+
+  const bool dx = img.Modality == QLatin1String("DX");
+  img.SOPClassUID_U = dx ? kDxForPresentation : kCrStorage;
+  img.SOPClassUID_P = dx ? kDxForProcessing : kCrStorage;
+  img.Manufacturer = QStringLiteral("Company");
+  img.RescaleIntercept = 0.0;
+  img.RescaleSlope = 1.0;
+  img.PixelIntensityRelationshipSign = -1;
+  img.PostProc = 0;
+  img.SendToDICOM = false;
+  img.ModalType = 1;
+  img.PatientType = 3;
+  img.WLType = 0;
+  img.WLValue = 0;
+}
+
+// The one place an import's transaction begins and ends. On SQLite the transaction takes the
+// write lock at once, so concurrent imports run one after the other and the find-or-create of
+// the patient, study and series rows cannot interleave.
+int CImageImport::WriteRows(FileRows& rows) {
+  if (!m_database.IsOpen())
+    return Fail(kImportDatabaseError, QStringLiteral("The database is not open"));
+  m_errorsBefore = m_database.ErrorCount();
+  if (!m_database.BeginTrans()) return Fail(kImportDatabaseError, m_database.LastError());
+  int result = WritePatient(rows);
+  if (result == kImportDone) result = WriteStudy(rows);
+  if (result == kImportDone) result = WriteSeriesAndImage(rows);
+  if (result == kImportDone && DatabaseFailed()) result = kImportDatabaseError;
+  if (result == kImportDone && m_database.CommitTrans()) return kImportDone;
+  m_database.Rollback();
+  m_duplicate = false;
+  if (m_lastError.isEmpty()) m_lastError = m_database.LastError();
+  return result == kImportDone ? kImportDatabaseError : result;
+}
+
+int CImageImport::WritePatient(FileRows& rows) {
+  CDPatInfo& pat = rows.pat;
+  const CDateTime& schedule = rows.stu.StuDateTime;
+  const CSqlFilter filter = patientFilter(pat.PatID);
+  if (m_patients.OpenWith(filter) == 1) {
+    m_patients.Edit();
+    m_patients.PatSchedule = schedule;
+    m_patients.Update();
+  } else if (!DatabaseFailed()) {
+    const CDateTime& birth = pat.PatBirthDate;
+    if (m_patients.InsertNew(pat.PatID, pat.PatName, birth.year(), birth.month(), birth.day(),
+                             pat.PatSex, 0, 0, QString(), QString(), schedule) != 0) {
+      return kImportDatabaseError;
+    }
+    m_patients.OpenWith(filter);
+  }
+  if (!m_patients.IsEOF()) m_patients.CopyTo(pat);
+  m_patients.Close();
+  return DatabaseFailed() ? kImportDatabaseError : kImportDone;
+}
+
+int CImageImport::WriteStudy(FileRows& rows) {
+  CDStuInfo& stu = rows.stu;
+  stu.PatID = rows.pat.PatID;
+  // The same study: same patient, study ID and accession number, on the same day.
+  CSqlFilter filter = patientFilter(stu.PatID);
+  filter.addText(QStringLiteral("StuID"), stu.StuID);
+  filter.addText(QStringLiteral("StuAccessNo"), stu.StuAccessNo);
+  const CDateTime& day = stu.StuDateTime;
+  filter.addDateRange(QStringLiteral("StuDateTime"), day.year(), day.month(), day.day(), 0, 0, 0);
+  const bool found = m_studies.OpenWith(filter) == 1;
+  if (found) m_studies.CopyTo(stu);
+  m_studies.Close();
+  if (DatabaseFailed()) return kImportDatabaseError;
+  if (found) return kImportDone;
+  stu.StuSchedule = stu.StuDateTime;
+  stu.StuStatus = 1;
+  stu.TotalSeries = 1;
+  stu.TotalInstance = 1;
+  stu.Print = 0;
+  if (m_studies.InsertNew(stu) <= 0) {
+    ShowMessage(QStringLiteral("New study generated error."), QStringLiteral("Browser"),
+                MB_OK | MB_ICONWARNING);
+    return Fail(kImportRefused, QStringLiteral("New study generated error."));
+  }
+  return kImportDone;
+}
+
+int CImageImport::WriteSeriesAndImage(FileRows& rows) {
+  const CDStuInfo& stu = rows.stu;
+  CDSerInfo& ser = rows.ser;
+  CDImgInfo& img = rows.img;
+  ser.StuSeq = stu.StuSeq;
+  ser.PatID = rows.pat.PatID;
+  ser.StuID = stu.StuID;
+  if (m_series.OpenSeries(ser.PatID, ser.StuID, ser.SeriesNo, QString(), ser.BodyPart, QString(),
+                          ser.StuSeq) == 1) {
+    ser.SerSeq = m_series.SerSeq;
+    m_series.Close();
+  } else {
+    m_series.Close();
+    if (DatabaseFailed() || m_series.InsertNew(ser) < 0) return kImportDatabaseError;
+  }
+
+  img.SerSeq = ser.SerSeq;
+  m_duplicate = m_images.OpenBySOPInstanceUID(ser.SerSeq, img.SOPInstanceUID) == 1;
+  m_images.Close();
+  if (DatabaseFailed()) return kImportDatabaseError;
+  if (!m_duplicate) {
+    img.ImageSeq = QString::asprintf("i%03ld", m_images.NextImgSeq());
+    if (m_images.InsertNew(img, rows.frames) < 0) return kImportDatabaseError;
+  }
+  // The study's totals recount every series of the study, this one included: a RecountSeries
+  // of its own first would store the same count twice.
+  m_studies.UpdateTotals(stu.StuSeq);
+  return kImportDone;
+}

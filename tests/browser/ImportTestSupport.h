@@ -1,0 +1,83 @@
+#pragma once
+
+// An image database in a temporary folder, an importer on it, a message recorder, and DICOM
+// files made for each test.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include "browser/ImportImage.h"
+#include "db/DbDatabase.h"
+#include "support/DicomBuilder.h"
+#include "ui/MessageSink.h"
+
+// A CR radiograph of patient P1, study S1 (accession A1) on 5 March 2024, series 1, image 1.
+inline testsupport::DicomBuilder radiograph(const std::string& sopInstanceUid = "1.2.3.4.5.1") {
+  testsupport::DicomBuilder file;
+  file.set(DCM_SOPInstanceUID, sopInstanceUid)
+      .set(DCM_Modality, "CR")
+      .set(DCM_PatientID, "P1")
+      .set(DCM_PatientName, "Doe^Jane")
+      .set(DCM_PatientSex, "F")
+      .set(DCM_StudyID, "S1")
+      .set(DCM_AccessionNumber, "A1")
+      .set(DCM_StudyDate, "20240305")
+      .set(DCM_StudyTime, "101112")
+      .set(DCM_SeriesNumber, "1")
+      .set(DCM_InstanceNumber, "1")
+      .set(DCM_BodyPartExamined, "CHEST");
+  return file;
+}
+
+class ImportTest : public ::testing::Test {
+ protected:
+  ImportTest() : bind(&sink) {}
+
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(database.Open(dbPath));
+  }
+
+  QString save(testsupport::DicomBuilder& file, const QString& name) {
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(file.save(path)) << path.toStdString();
+    return path;
+  }
+
+  int import(testsupport::DicomBuilder file, const QString& name = QStringLiteral("a.dcm")) {
+    return importer.ImportImageFile(save(file, name), patID);
+  }
+
+  // The first row's column of a query on a connection of its own; invalid without a row.
+  QVariant value(const QString& sql, const QString& column) {
+    CdbDatabase query(dbPath);
+    if (!query.Open(CGMDaoRecordset::dbOpenSnapshot, sql) || query.IsEOF()) return {};
+    return query.GetFieldValue(column);
+  }
+  long rows(const QString& table) {
+    return value(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table, QStringLiteral("n"))
+        .toLongLong();
+  }
+  // Row counts of PatInfo, StuInfo, SerInfo and ImgInfo.
+  std::vector<long> coreRows() {
+    return {rows(QStringLiteral("PatInfo")), rows(QStringLiteral("StuInfo")),
+            rows(QStringLiteral("SerInfo")), rows(QStringLiteral("ImgInfo"))};
+  }
+  // Runs a statement on a connection of its own: a write transaction the importer left open
+  // makes it fail (after the busy timeout).
+  bool execute(const QString& sql) {
+    CdbDatabase other(dbPath);
+    other.SetQuiet(true);
+    return other.Execute(sql);
+  }
+
+  QTemporaryDir dir;
+  QString dbPath = dir.filePath(QStringLiteral("Pelmora.db"));
+  RecordingMessageSink sink;
+  ScopedMessageSink bind;
+  CDaoDatabase database;
+  CImageImport importer{database};
+  QString patID;
+};
