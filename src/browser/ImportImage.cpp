@@ -259,7 +259,10 @@ int CImageImport::WriteRows(FileRows& rows) {
   if (result == kImportDone && m_database.CommitTrans()) return kImportDone;
   m_database.Rollback();
   m_duplicate = false;
-  if (m_lastError.isEmpty()) m_lastError = m_database.LastError();
+  if (m_lastError.isEmpty()) {
+    m_lastError =
+        DatabaseFailed() ? m_database.LastError() : QStringLiteral("The database refused the rows");
+  }
   return result == kImportDone ? kImportDatabaseError : result;
 }
 
