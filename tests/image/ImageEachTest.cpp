@@ -4,10 +4,12 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "ImageTestUtil.h"
 #include "image/ImageEach.h"
+#include "imaging/ImagingError.h"
 #include "support/DicomBuilder.h"
 #include "ui/MessageSink.h"
 
@@ -611,6 +613,34 @@ TEST_F(OpenDicomTest, WithoutPixelDataTheAttributesAreStillRead) {
   EXPECT_EQ(record.scanInfo.Stu.StuID, QStringLiteral("S1"));
   EXPECT_EQ(record.width, 0);
   EXPECT_EQ(record.height, 0);
+}
+
+TEST_F(OpenDicomTest, PixelsThatCannotBeTrustedFailAloneAndTheAttributesAreRead) {
+  struct Case {
+    const char* what;
+    std::function<void(DicomBuilder&)> damage;
+    int pixelError;
+  };
+  const std::vector<Case> cases = {
+      {"Bits Stored 0", [](DicomBuilder& b) { b.setUint16(DCM_BitsStored, 0); },
+       imaging::kErrPixelFormat},
+      {"High Bit below Bits Stored", [](DicomBuilder& b) { b.setUint16(DCM_HighBit, 3); },
+       imaging::kErrPixelFormat},
+      {"more frames than the pixel data holds",
+       [](DicomBuilder& b) { b.set(DCM_NumberOfFrames, "2147483647"); }, imaging::kErrCorrupt},
+  };
+  for (const Case& c : cases) {
+    DicomBuilder b;
+    b.pixels16(4, 2, ramp(8), 12).set(DCM_PatientName, "Kept^Name");
+    c.damage(b);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(write(b), 0, 1), 0) << c.what;
+    EXPECT_EQ(record.pixelError(), c.pixelError) << c.what;
+    EXPECT_FALSE(record.image.IsAllocated()) << c.what;
+    EXPECT_TRUE(record.frames().empty()) << c.what;
+    EXPECT_EQ(record.scanInfo.Pat.PatName, QStringLiteral("Kept^Name")) << c.what;
+    EXPECT_EQ(record.scanInfo.Img.Rows, 2) << c.what;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

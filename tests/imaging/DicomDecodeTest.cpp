@@ -1,6 +1,8 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcdicdir.h>
+#include <dcmtk/dcmdata/dcdirrec.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
@@ -8,9 +10,13 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "ImagingTestUtil.h"
 #include "imaging/DicomDataSet.h"
@@ -474,6 +480,171 @@ TEST(DecodeBadInputOther, PixelDataShorterThanTheHeaderSaysIsCorrupt) {
   ASSERT_EQ(ds.load(writeNative(dir, img, pixels, sizeof pixels)), 0);
   Bitmap out;
   EXPECT_EQ(ds.frameImage(0, out), kErrCorrupt);
+}
+
+// Number of Frames is checked against the pixel data before anything is sized by it.
+
+struct FrameCountCase {
+  const char* what;
+  std::string numberOfFrames;
+  int code;
+};
+
+class DecodeFrameCount : public testing::TestWithParam<FrameCountCase> {};
+
+// Two native 4 x 2 frames of 16 bits (32 bytes of pixel data).
+TEST_P(DecodeFrameCount, NativeDataMustHoldEveryCountedFrame) {
+  const FrameCountCase& c = GetParam();
+  TempDir dir;
+  NativeImage img;
+  img.rows = 2;
+  img.columns = 4;
+  const std::vector<std::uint16_t> pixels(16, 7);
+  const std::string path = writeNative(dir, img, pixels.data(), 32);
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  ASSERT_TRUE(file.getDataset()->putAndInsertString(DCM_NumberOfFrames, c.numberOfFrames.c_str())
+                  .good());
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good());
+  DicomDataSet loaded;
+  ASSERT_EQ(loaded.load(path), 0);
+  Bitmap first;
+  EXPECT_EQ(loaded.frameImage(0, first), c.code) << c.what;
+  std::vector<Bitmap> frames;
+  EXPECT_EQ(loaded.allFrames(frames), c.code) << c.what;
+  EXPECT_EQ(frames.size(), c.code == 0 ? 2u : 0u) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, DecodeFrameCount,
+    testing::Values(FrameCountCase{"exactly the frames present", "2", 0},
+                    FrameCountCase{"one frame more than present", "3", kErrCorrupt},
+                    FrameCountCase{"largest count", "2147483647", kErrCorrupt},
+                    FrameCountCase{"count whose size overflows 32 bits", "268435457",
+                                   kErrCorrupt}));
+
+TEST(DecodeFrameCountEncapsulated, MoreFramesThanFragmentsIsCorrupt) {
+  TempDir dir;
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(testFile("mr_10f_64_rle.dcm").c_str()).good());
+  const std::string path = dir.file("rle.dcm");
+  for (const char* count : {"11", "2147483647"}) {
+    ASSERT_TRUE(file.getDataset()->putAndInsertString(DCM_NumberOfFrames, count).good());
+    ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+    DicomDataSet ds;
+    ASSERT_EQ(ds.load(path), 0);
+    Bitmap first;
+    EXPECT_EQ(ds.frameImage(0, first), kErrCorrupt) << count;
+    std::vector<Bitmap> frames;
+    EXPECT_EQ(ds.allFrames(frames), kErrCorrupt) << count;
+    EXPECT_TRUE(frames.empty());
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// A pixel module that contradicts itself is refused, not repaired into noise.
+
+struct PixelHeaderCase {
+  const char* what;
+  NativeImage img;
+  int code;
+};
+
+class DecodePixelHeader : public testing::TestWithParam<PixelHeaderCase> {};
+
+TEST_P(DecodePixelHeader, IsRefusedWithItsCode) {
+  const PixelHeaderCase& c = GetParam();
+  TempDir dir;
+  const std::vector<std::uint8_t> pixels(4 * 2 * 3 * 4, 0x5A);  // enough for every case
+  const std::size_t bytes = static_cast<std::size_t>(std::max(c.img.rows, 1)) *
+                            std::max(c.img.columns, 1) * std::max(c.img.samples, 1) *
+                            std::max(c.img.bitsAllocated / 8, 1);
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(writeNative(dir, c.img, pixels.data(), bytes + bytes % 2)), 0) << c.what;
+  Bitmap out;
+  EXPECT_EQ(ds.frameImage(0, out), c.code) << c.what;
+  EXPECT_FALSE(out.isAllocated()) << c.what;
+}
+
+NativeImage grey(int bitsAllocated, int bitsStored, int highBit) {
+  NativeImage img;
+  img.rows = 2;
+  img.columns = 4;
+  img.bitsAllocated = bitsAllocated;
+  img.bitsStored = bitsStored;
+  img.highBit = highBit;
+  return img;
+}
+
+NativeImage with(NativeImage img, void (*change)(NativeImage&)) {
+  change(img);
+  return img;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, DecodePixelHeader,
+    testing::Values(
+        PixelHeaderCase{"Bits Stored 0", grey(16, 0, 15), kErrPixelFormat},
+        PixelHeaderCase{"Bits Stored above Bits Allocated", grey(16, 17, 16), kErrPixelFormat},
+        PixelHeaderCase{"Bits Stored above 32", grey(16, 40, 15), kErrPixelFormat},
+        PixelHeaderCase{"High Bit below Bits Stored - 1", grey(16, 12, 10), kErrPixelFormat},
+        PixelHeaderCase{"High Bit at Bits Allocated", grey(16, 12, 16), kErrPixelFormat},
+        PixelHeaderCase{"8 bits allocated, High Bit 8", grey(8, 8, 8), kErrPixelFormat},
+        PixelHeaderCase{"Bits Allocated 32", grey(32, 32, 31), kErrPixelFormat},
+        PixelHeaderCase{"Bits Allocated 12", grey(12, 12, 11), kErrPixelFormat},
+        PixelHeaderCase{"Pixel Representation 2",
+                        with(grey(16, 12, 11), [](NativeImage& i) { i.pixelRepresentation = 2; }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Samples per Pixel 2",
+                        with(grey(8, 8, 7), [](NativeImage& i) { i.samples = 2; }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Samples per Pixel 4",
+                        with(grey(8, 8, 7), [](NativeImage& i) { i.samples = 4; }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Planar Configuration 2", with(grey(8, 8, 7),
+                                                       [](NativeImage& i) {
+                                                         i.samples = 3;
+                                                         i.photometric = "RGB";
+                                                         i.planar = 2;
+                                                       }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Rows 0", with(grey(16, 16, 15), [](NativeImage& i) { i.rows = 0; }),
+                        kErrCorrupt},
+        PixelHeaderCase{"Columns 0",
+                        with(grey(16, 16, 15), [](NativeImage& i) { i.columns = 0; }),
+                        kErrCorrupt}));
+
+// ---------------------------------------------------------------------------------------
+// Whatever DCMTK throws while parsing a damaged file becomes an error code.
+
+// A directory file whose first Directory Record Type claims 35 bytes instead of 8: DCMTK's
+// record parsing throws std::out_of_range from inside loadFile.
+TEST(DecodeBadInputOther, DirectoryRecordTypeWithAWrongLengthIsCorrupt) {
+  TempDir dir;
+  const std::string path = dir.file("DICOMDIR");
+  {
+    DcmDicomDir dicomdir(path.c_str(), "TEST");
+    for (int i = 0; i < 4; ++i) {
+      auto* patient = new DcmDirectoryRecord(ERT_Patient, nullptr, nullptr);
+      patient->putAndInsertString(DCM_PatientName, ("Doe^Jane" + std::to_string(i)).c_str());
+      patient->putAndInsertString(DCM_PatientID, ("1234" + std::to_string(i)).c_str());
+      ASSERT_TRUE(dicomdir.getRootRecord().insertSub(patient).good());
+    }
+    ASSERT_TRUE(dicomdir.write(EXS_LittleEndianExplicit, EET_ExplicitLength).good());
+  }
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::size_t at = bytes.find(std::string("\x04\x00\x30\x14" "CS", 6));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 6] = 35;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+
+  DicomDataSet loaded;
+  EXPECT_EQ(loaded.load(path), kErrCorrupt);
+  EXPECT_FALSE(loaded.isLoaded());
 }
 
 TEST(DecodeBadInputOther, EveryTestFileLoadsOrGivesACodeAndEveryFrameDecodesOrGivesACode) {
