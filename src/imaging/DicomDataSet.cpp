@@ -3,11 +3,14 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmf.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcspchrs.h>
+#include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcvrda.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/dcmjpeg/djdecode.h>
@@ -20,6 +23,9 @@
 #include <fstream>
 #include <mutex>
 #include <type_traits>
+
+#include <unistd.h>
+#include <zlib.h>
 
 #include "imaging/ImagingError.h"
 #include "imaging/Jpeg2000Decoder.h"
@@ -37,6 +43,9 @@ constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{256} << 20;
 // Largest sum of frames decoded together. Compressed frames may legitimately be tiny, so
 // without this cap a few kilobytes of fragments could ask for gigabytes.
 constexpr std::uint64_t kMaxImageBytes = std::uint64_t{1} << 30;
+// Largest deflated data set we inflate. Deflate carries reports and small images; a stream
+// that inflates past this is a bomb, not a radiograph.
+constexpr std::uint64_t kMaxInflatedBytes = std::uint64_t{256} << 20;
 
 void initCodecs() {
   static std::once_flag once;
@@ -505,6 +514,80 @@ int decodeFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& ou
   return kImagingOk;
 }
 
+// A file of the temp folder that lives as long as its owner: DCMTK reads large values from
+// the file they were parsed from only when they are needed.
+class TemporaryFile {
+ public:
+  TemporaryFile() {
+    std::string name =
+        (std::filesystem::temp_directory_path() / "torascan-inflated-XXXXXX").string();
+    const int fd = mkstemp(name.data());
+    if (fd >= 0) {
+      close(fd);
+      m_path = name;
+    }
+  }
+  ~TemporaryFile() {
+    if (!m_path.empty()) std::remove(m_path.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return m_path; }  // empty when none could be made
+
+ private:
+  std::string m_path;
+};
+
+// True when the file's meta header declares the deflated transfer syntax; `start` is then
+// where the deflated data set begins.
+bool isDeflated(const std::string& path, std::uint64_t& start) {
+  DcmInputFileStream stream(path.c_str());
+  DcmMetaInfo meta;
+  meta.transferInit();
+  const OFCondition read = meta.read(stream, EXS_Unknown, EGL_noChange, kMaxReadLength);
+  meta.transferEnd();
+  OFString uid;
+  if (read.bad() ||
+      meta.findAndGetOFString(DCM_TransferSyntaxUID, uid).bad() ||
+      uid != UID_DeflatedExplicitVRLittleEndianTransferSyntax)
+    return false;
+  start = static_cast<std::uint64_t>(stream.tell());
+  return true;
+}
+
+// Inflates the data set of `path` from `start` into `target`. DCMTK cannot skip values in a
+// deflated stream, so read directly it allocates whatever length a damaged element claims;
+// from the inflated copy it checks every length against the bytes that remain.
+int inflateDataSet(const std::string& path, std::uint64_t start, const std::string& target) {
+  std::ifstream in(path, std::ios::binary);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!in.seekg(static_cast<std::streamoff>(start)) || !out) return kErrFileRead;
+  z_stream zs{};
+  if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return kErrNoMemory;  // raw deflate, no header
+  std::unique_ptr<z_stream, int (*)(z_stream*)> end(&zs, inflateEnd);
+  std::vector<char> input(1 << 16);
+  std::vector<char> output(1 << 18);
+  std::uint64_t total = 0;
+  int status = Z_OK;
+  while (status != Z_STREAM_END) {
+    if (zs.avail_in == 0) {
+      in.read(input.data(), static_cast<std::streamsize>(input.size()));
+      if (in.gcount() == 0) break;  // truncated: DCMTK reports what is missing
+      zs.next_in = reinterpret_cast<Bytef*>(input.data());
+      zs.avail_in = static_cast<uInt>(in.gcount());
+    }
+    zs.next_out = reinterpret_cast<Bytef*>(output.data());
+    zs.avail_out = static_cast<uInt>(output.size());
+    status = inflate(&zs, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END) return kErrCorrupt;
+    const std::size_t produced = output.size() - zs.avail_out;
+    total += produced;
+    if (total > kMaxInflatedBytes) return kErrNoMemory;
+    out.write(output.data(), static_cast<std::streamsize>(produced));
+  }
+  return out.flush() ? kImagingOk : kErrFileRead;
+}
+
 // Without the DICM mark any bytes parse as something: believe a parse only when it found an
 // identifying element (group 0008) or an image.
 bool looksLikeImageDataSet(DcmDataset* ds) {
@@ -522,6 +605,8 @@ bool PixelDescription::isColour() const {
 
 struct DicomDataSet::Impl {
   std::unique_ptr<DcmFileFormat> file;
+  std::unique_ptr<TemporaryFile> inflated;  // the file's data set, when it was deflated
+  E_TransferSyntax xfer = EXS_Unknown;      // as the file declares it
   DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
   DcmElement* find(DicomTag tag, bool searchIntoSequences) const {
     DcmElement* element = nullptr;
@@ -538,6 +623,7 @@ DicomDataSet::~DicomDataSet() = default;
 int DicomDataSet::load(const std::string& path) {
   initCodecs();
   m_impl->file.reset();
+  m_impl->inflated.reset();
   return guarded(kErrCorrupt, [&]() -> int {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
@@ -552,8 +638,20 @@ int DicomDataSet::load(const std::string& path) {
     const bool hasMagic = std::memcmp(head + 128, "DICM", 4) == 0;
 
     auto file = std::make_unique<DcmFileFormat>();
-    OFCondition result = file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange,
-                                        kMaxReadLength, ERM_autoDetect);
+    std::unique_ptr<TemporaryFile> inflated;
+    std::uint64_t dataSetStart = 0;
+    OFCondition result;
+    if (hasMagic && isDeflated(path, dataSetStart)) {
+      inflated = std::make_unique<TemporaryFile>();
+      if (inflated->path().empty()) return kErrFileRead;
+      if (int rc = inflateDataSet(path, dataSetStart, inflated->path()); rc != kImagingOk)
+        return rc;
+      result = file->loadFile(inflated->path().c_str(), EXS_LittleEndianExplicit, EGL_noChange,
+                              kMaxReadLength, ERM_dataset);
+    } else {
+      result = file->loadFile(path.c_str(), EXS_Unknown, EGL_noChange, kMaxReadLength,
+                              ERM_autoDetect);
+    }
     bool parsedSomething = looksLikeImageDataSet(file->getDataset());
     // A bare data set may defeat the guess of its encoding: try both little endian ones.
     for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
@@ -566,7 +664,9 @@ int DicomDataSet::load(const std::string& path) {
     DcmDataset* ds = file->getDataset();
     if (ds->card() == 0) return hasMagic ? kErrCorrupt : kErrNotDicom;
     if (!hasMagic && !parsedSomething) return kErrNotDicom;
+    m_impl->xfer = inflated ? EXS_DeflatedLittleEndianExplicit : ds->getOriginalXfer();
     m_impl->file = std::move(file);
+    m_impl->inflated = std::move(inflated);
     return kImagingOk;
   });
 }
@@ -607,9 +707,8 @@ PixelDescription DicomDataSet::pixelDescription() const {
 }
 
 std::string DicomDataSet::transferSyntaxUid() const {
-  DcmDataset* ds = m_impl->dataset();
-  if (!ds) return std::string();
-  const char* uid = DcmXfer(ds->getOriginalXfer()).getXferID();
+  if (!isLoaded()) return std::string();
+  const char* uid = DcmXfer(m_impl->xfer).getXferID();
   return uid ? uid : std::string();
 }
 

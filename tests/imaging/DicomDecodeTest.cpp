@@ -647,6 +647,39 @@ TEST(DecodeBadInputOther, DirectoryRecordTypeWithAWrongLengthIsCorrupt) {
   EXPECT_FALSE(loaded.isLoaded());
 }
 
+// A deflated data set is read from an inflated copy in the temp folder, which lives exactly
+// as long as the data set (DCMTK may read large values from it later).
+TEST(DecodeDeflated, ReadsThroughATemporaryCopyThatGoesWithTheDataSet) {
+  TempDir dir;
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp ? oldTmp : "";
+  const std::string tmp = dir.file("tmp");
+  std::filesystem::create_directories(tmp);
+  setenv("TMPDIR", tmp.c_str(), 1);
+  const auto filesInTmp = [&] {
+    return std::distance(std::filesystem::directory_iterator(tmp),
+                         std::filesystem::directory_iterator());
+  };
+  {
+    DicomDataSet ds;
+    ASSERT_EQ(ds.load(testFile("ot_512_8bit_deflate.dcm")), 0);
+    EXPECT_EQ(ds.transferSyntaxUid(), UID_DeflatedExplicitVRLittleEndianTransferSyntax);
+    EXPECT_EQ(filesInTmp(), 1);
+    Bitmap out;
+    EXPECT_EQ(ds.frameImage(0, out), 0);
+    EXPECT_EQ(out.width(), 512);
+    ASSERT_EQ(ds.load(testFile("mr_small_le.dcm")), 0);  // a new load drops the old copy
+    EXPECT_EQ(filesInTmp(), 0);
+    ASSERT_EQ(ds.load(testFile("ot_512_8bit_deflate.dcm")), 0);
+  }
+  EXPECT_EQ(filesInTmp(), 0);
+  if (oldTmp) {
+    setenv("TMPDIR", savedTmp.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+}
+
 TEST(DecodeBadInputOther, EveryTestFileLoadsOrGivesACodeAndEveryFrameDecodesOrGivesACode) {
   int files = 0;
   for (const auto& entry :
