@@ -18,6 +18,7 @@
 #include <dcmtk/oflog/oflog.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -157,7 +158,10 @@ struct FrameLayout {
   std::uint64_t frameBytes = 0;
   DcmPixelData* pixelData = nullptr;
   DcmPixelSequence* sequence = nullptr;  // set for encapsulated pixel data
-  // Encapsulated data: the item each frame starts at (item 0 is the Basic Offset Table).
+  // Encapsulated data: its items in order (item 0 is the Basic Offset Table), collected once
+  // because DCMTK finds an item by its index by walking the list from the start; and the
+  // item each frame starts at.
+  std::vector<DcmPixelItem*> items;
   std::vector<unsigned long> frameStarts;
   E_TransferSyntax xfer = EXS_Unknown;
 };
@@ -205,7 +209,12 @@ bool hasPixelValue(DcmPixelData* pixelData, E_TransferSyntax xfer) {
 // above the fragment count is refused before anything is sized by it.
 int locateFrames(FrameLayout& layout) {
   DcmPixelSequence* seq = layout.sequence;
-  const unsigned long items = seq->card();
+  for (DcmObject* o = seq->nextInContainer(nullptr); o != nullptr; o = seq->nextInContainer(o)) {
+    auto* item = dynamic_cast<DcmPixelItem*>(o);
+    if (item == nullptr) return kErrCorrupt;
+    layout.items.push_back(item);
+  }
+  const unsigned long items = layout.items.size();
   const auto frames = static_cast<unsigned long>(layout.frames);
   if (items < 2) return kErrNoPixelData;
   if (frames > items - 1) return kErrCorrupt;
@@ -214,9 +223,9 @@ int locateFrames(FrameLayout& layout) {
     for (unsigned long i = 1; i <= frames; ++i) starts.push_back(i);
     return kImagingOk;
   }
-  DcmPixelItem* table = nullptr;
+  DcmPixelItem* table = layout.items[0];
   Uint8* offsets = nullptr;
-  if (seq->getItem(table, 0).good() && table->getLength() / 4 >= frames &&
+  if (table->getLength() / 4 >= frames &&
       table->getUint8Array(offsets).good() && offsets != nullptr) {
     // Offsets count bytes from the first fragment's item tag; each item adds an 8-byte header.
     std::uint64_t position = 0;
@@ -225,17 +234,14 @@ int locateFrames(FrameLayout& layout) {
       const std::uint64_t wanted = o[0] | (o[1] << 8) | (o[2] << 16) |
                                    (static_cast<std::uint64_t>(o[3]) << 24);
       if (position == wanted) starts.push_back(i);
-      DcmPixelItem* fragment = nullptr;
-      if (seq->getItem(fragment, i).bad()) return kErrCorrupt;
-      position += 8 + fragment->getLength();
+      position += 8 + layout.items[i]->getLength();
     }
   }
   if (starts.size() != frames) {
     starts.clear();
     for (unsigned long i = 1; i < items; ++i) {
-      DcmPixelItem* fragment = nullptr;
+      DcmPixelItem* fragment = layout.items[i];
       Uint8 head[4] = {0, 0, 0, 0};
-      if (seq->getItem(fragment, i).bad()) return kErrCorrupt;
       if (fragment->getLength() < 4 || fragment->getPartialValue(head, 0, 4).bad()) continue;
       const bool jpeg = head[0] == 0xFF && head[1] == 0xD8;
       const bool j2k = head[0] == 0xFF && head[1] == 0x4F && head[2] == 0xFF && head[3] == 0x51;
@@ -294,7 +300,7 @@ void frameFragments(const FrameLayout& layout, int frame, unsigned long& first,
   const auto index = static_cast<std::size_t>(frame);
   first = layout.frameStarts[index];
   last = index + 1 < layout.frameStarts.size() ? layout.frameStarts[index + 1]
-                                                : layout.sequence->card();
+                                                : layout.items.size();
 }
 
 int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
@@ -305,9 +311,8 @@ int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
   const Uint8* stream = nullptr;
   std::size_t size = 0;
   for (unsigned long i = first; i < last; ++i) {
-    DcmPixelItem* fragment = nullptr;
+    DcmPixelItem* fragment = layout.items[i];
     Uint8* bytes = nullptr;
-    if (layout.sequence->getItem(fragment, i).bad()) return kErrCorrupt;
     if (fragment->getLength() == 0) continue;
     if (fragment->getUint8Array(bytes).bad() || bytes == nullptr) return kErrCorrupt;
     if (last - first == 1) {  // the common case: decode straight from the fragment
