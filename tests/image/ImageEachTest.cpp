@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "ImageTestUtil.h"
@@ -311,6 +312,34 @@ TEST_F(OpenDicomTest, AbsurdWindowFromADamagedFileStillBuildsATable) {
   CImageEach record;
   ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
   EXPECT_TRUE(record.image.IsAllocated());
+}
+
+TEST_F(OpenDicomTest, WindowBeyondTheIntegerRangeIsHeldAtItsEnd) {
+  struct Case {
+    const char* name;
+    const char* photometric;
+    const char* centre;
+    const char* slope;
+    std::pair<int, int> window;
+  };
+  constexpr int kMax = std::numeric_limits<int>::max();
+  const std::vector<Case> cases = {
+      // Mirrored for MONOCHROME1: 4095 - (-2147483600) does not fit into an int.
+      {"mirrored centre", "MONOCHROME1", "-2147483600", "1", {100, kMax}},
+      {"tiny slope", "MONOCHROME2", "1000", "1e-300", {kMax, kMax}},
+      {"slope not a number", "MONOCHROME2", "1000", "nan", {0, 0}},
+  };
+  for (const Case& c : cases) {
+    DicomBuilder b;
+    b.pixels16(2, 2, ramp(4), 12)
+        .set(DCM_PhotometricInterpretation, c.photometric)
+        .set(DCM_WindowWidth, "100")
+        .set(DCM_WindowCenter, c.centre)
+        .set(DCM_RescaleSlope, c.slope);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0) << c.name;
+    EXPECT_EQ(window(record), c.window) << c.name;
+  }
 }
 
 // Window rules at load. Pixels 100..1100 in 12 bits unless a case says otherwise.
