@@ -426,6 +426,8 @@ int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
         !descriptorValue(ds, kDescriptors[c], 1, firstMapped[c]) ||
         !descriptorValue(ds, kDescriptors[c], 2, bits))
       return kErrPixelFormat;
+    // Entries are 8 or 16 bits; the shift below is undefined for a width past 16.
+    if (bits < 1 || bits > 16) return kErrPixelFormat;
     // 0 entries means 65536 (the count does not fit into 16 bits).
     const std::size_t n = entries == 0 ? 65536 : static_cast<std::uint16_t>(entries);
     const Uint16* words = nullptr;

@@ -308,20 +308,19 @@ TEST(DecodeColourLayouts, YbrFullIsConvertedToRgb) {
   EXPECT_NEAR(p[5], 0, 1);
 }
 
-TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
-  TempDir dir;
+// Indices 10, 11, 12 through three LUTs of three entries starting at index 10, whose
+// descriptors give `bits` as the entry width.
+std::string writePalette(const TempDir& dir, Uint16 bits) {
   NativeImage img;
   img.columns = 3;
   img.bitsAllocated = img.bitsStored = 8;
   img.highBit = 7;
   img.photometric = "PALETTE COLOR";
   const std::uint8_t indices[4] = {10, 11, 12, 0};
-  DcmItem* ds = nullptr;
-  const std::string path = writeNative(dir, img, indices, 3, &ds);
+  const std::string path = writeNative(dir, img, indices, 3);
   DcmFileFormat file;
-  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  EXPECT_TRUE(file.loadFile(path.c_str()).good());
   DcmDataset* d = file.getDataset();
-  // Three 16-bit entries starting at index 10.
   const Uint16 red[3] = {0xFF00, 0x0000, 0x8000};
   const Uint16 green[3] = {0x0000, 0xFF00, 0x8000};
   const Uint16 blue[3] = {0x0000, 0x0000, 0xFFFF};
@@ -333,12 +332,18 @@ TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
                                DCM_BluePaletteColorLookupTableData};
   const Uint16* data[3] = {red, green, blue};
   for (int c = 0; c < 3; ++c) {
-    const Uint16 descriptor[3] = {3, 10, 16};
-    ASSERT_TRUE(d->putAndInsertUint16Array(descriptors[c], descriptor, 3).good());
-    ASSERT_TRUE(d->putAndInsertUint16Array(tables[c], data[c], 3).good());
+    const Uint16 descriptor[3] = {3, 10, bits};
+    EXPECT_TRUE(d->putAndInsertUint16Array(descriptors[c], descriptor, 3).good());
+    EXPECT_TRUE(d->putAndInsertUint16Array(tables[c], data[c], 3).good());
   }
-  const std::string palettePath = dir.file("palette.dcm");
-  ASSERT_TRUE(file.saveFile(palettePath.c_str(), EXS_LittleEndianExplicit).good());
+  const std::string palettePath = dir.file("palette" + std::to_string(bits) + ".dcm");
+  EXPECT_TRUE(file.saveFile(palettePath.c_str(), EXS_LittleEndianExplicit).good());
+  return palettePath;
+}
+
+TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
+  TempDir dir;
+  const std::string palettePath = writePalette(dir, 16);
   DicomDataSet loaded;
   ASSERT_EQ(loaded.load(palettePath), 0);
   EXPECT_TRUE(loaded.pixelDescription().isColour());
@@ -347,6 +352,16 @@ TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
   ASSERT_EQ(out.bitsPerPixel(), 24);
   EXPECT_EQ(std::vector<std::uint8_t>(out.data(), out.data() + 9),
             (std::vector<std::uint8_t>{255, 0, 0, 0, 255, 0, 128, 128, 255}));
+}
+
+TEST(DecodeColourLayouts, PaletteEntryWidthOutside1To16IsRefused) {
+  TempDir dir;
+  for (Uint16 bits : {0, 17, 40}) {
+    DicomDataSet loaded;
+    ASSERT_EQ(loaded.load(writePalette(dir, bits)), 0);
+    Bitmap out;
+    EXPECT_EQ(loaded.frameImage(0, out), kErrPixelFormat) << bits << " bits";
+  }
 }
 
 TEST(DecodeColourLayouts, RleColourEqualsTheUncompressedImage) {
