@@ -38,7 +38,6 @@ FUZZER="$BUILD_DIR/fuzz/dicom_reader_fuzzer"
 # -max_len: the largest real seed is about 7.5 MB (an uncompressed 1760 x 2140 radiograph);
 #   8 MiB keeps it whole so that its mutations reach the pixel decoding.
 LIMITS=(-malloc_limit_mb=640 -rss_limit_mb=3072 -max_len=8388608 -timeout=10)
-export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 mkdir -p "$BUILD_DIR/findings" "$BUILD_DIR/corpus"
 regressions=(fuzz/regressions/*)
