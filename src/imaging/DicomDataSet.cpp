@@ -329,6 +329,28 @@ int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
   return decodeJpeg2000(stream, size, layout.rows, layout.columns, layout.pixels, out);
 }
 
+// DCMTK's RLE decoder reads the 64-byte header of a frame's first fragment and decodes from
+// wherever its segment offsets point, without checking them against the fragment: they must
+// be ascending and inside it.
+bool rleHeaderFits(DcmPixelItem* fragment) {
+  const Uint32 length = fragment->getLength();
+  Uint8* data = nullptr;
+  if (length < 64 || fragment->getUint8Array(data).bad() || data == nullptr) return false;
+  const auto word = [data](int i) {
+    const Uint8* p = data + 4 * i;
+    return static_cast<Uint32>(p[0] | (p[1] << 8) | (p[2] << 16)) |
+           (static_cast<Uint32>(p[3]) << 24);
+  };
+  const Uint32 segments = word(0);
+  if (segments < 1 || segments > 15) return false;
+  Uint32 previous = 64;
+  for (int i = 1; i <= static_cast<int>(segments); ++i) {
+    if (word(i) < previous || word(i) > length) return false;
+    previous = word(i);
+  }
+  return true;
+}
+
 // One frame through DCMTK (native data or a registered codec) into dst (frameBytes long).
 int decodeDcmtkFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::uint8_t* dst,
                      std::string& colourModel) {
@@ -337,6 +359,8 @@ int decodeDcmtkFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::
       layout.sequence != nullptr
           ? static_cast<Uint32>(layout.frameStarts[static_cast<std::size_t>(frame)])
           : 0;
+  if (layout.xfer == EXS_RLELossless && !rleHeaderFits(layout.items[startFragment]))
+    return kErrDecode;
   // DCMTK wants an even buffer size; odd frames (8-bit, odd pixel count) go through a copy.
   const auto bytes = static_cast<std::size_t>(layout.frameBytes);
   std::vector<std::uint8_t> scratch;

@@ -382,6 +382,34 @@ TEST(DecodeColourLayouts, RleColourEqualsTheUncompressedImage) {
   EXPECT_TRUE(samePixels(decoded, frameOf("us_rgb_320x240_le.dcm")));
 }
 
+// DCMTK's RLE decoder follows the segment offsets of the header wherever they point.
+TEST(DecodeRle, HeaderPointingOutsideItsFragmentIsADecodeError) {
+  struct Case {
+    const char* what;
+    std::size_t keep;      // bytes of the fragment kept
+    std::uint32_t offset;  // written as the second segment's offset
+  };
+  for (const Case& c : {Case{"offset far past the fragment", 0, 0xFFFC005Au},
+                        Case{"offset just past the fragment", 0, 0},
+                        Case{"fragment shorter than the header", 32, 0}}) {
+    DicomDataSet ds;
+    ASSERT_EQ(ds.load(testFile("mr_small_rle.dcm")), 0);
+    DcmPixelItem* fragment = nullptr;
+    ASSERT_TRUE(pixelSequence(ds)->getItem(fragment, 1).good());
+    Uint8* bytes = nullptr;
+    ASSERT_TRUE(fragment->getUint8Array(bytes).good());
+    std::vector<Uint8> stream(bytes, bytes + fragment->getLength());
+    ASSERT_EQ(stream[0], 2) << "two segments: high and low bytes";
+    const std::uint32_t offset =
+        c.offset != 0 ? c.offset : static_cast<std::uint32_t>(stream.size()) + 2;
+    for (int b = 0; b < 4; ++b) stream[8 + b] = static_cast<Uint8>(offset >> (8 * b));
+    if (c.keep != 0) stream.resize(c.keep);
+    ASSERT_TRUE(fragment->putUint8Array(stream.data(), static_cast<Uint32>(stream.size())).good());
+    Bitmap out;
+    EXPECT_EQ(ds.frameImage(0, out), kErrDecode) << c.what;
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // JPEG 2000 fragments.
 
