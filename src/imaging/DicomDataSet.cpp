@@ -41,8 +41,8 @@ constexpr Uint32 kMaxReadLength = 64 * 1024;
 // Largest single frame we agree to decode: 256 MiB holds 11585 x 11585 16-bit pixels, far
 // beyond any detector; a larger frame is a broken header.
 constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{256} << 20;
-// Largest sum of frames decoded together. Compressed frames may legitimately be tiny, so
-// without this cap a few kilobytes of fragments could ask for gigabytes.
+// Largest sum of compressed frames decoded together. Compressed frames may legitimately be
+// tiny, so without this cap a few kilobytes of fragments could ask for gigabytes.
 constexpr std::uint64_t kMaxImageBytes = std::uint64_t{1} << 30;
 // Largest deflated data set we inflate. Deflate carries reports and small images; a stream
 // that inflates past this is a bomb, not a radiograph.
@@ -813,7 +813,9 @@ int DicomDataSet::allFrames(std::vector<Bitmap>& frames) const {
   const int code = guarded(kErrCorrupt, [&]() -> int {
     FrameLayout layout;
     if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
-    if (static_cast<std::uint64_t>(layout.frames) * layout.frameBytes > kMaxImageBytes)
+    // Native frames are bounded by the file itself; compressed ones are not.
+    if (layout.sequence != nullptr &&
+        static_cast<std::uint64_t>(layout.frames) * layout.frameBytes > kMaxImageBytes)
       return kErrNoMemory;
     frames.resize(static_cast<std::size_t>(layout.frames));
     for (int i = 0; i < layout.frames; ++i) {

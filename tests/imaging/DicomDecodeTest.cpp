@@ -584,6 +584,22 @@ TEST(DecodeFrameCountEncapsulated, MoreFramesThanFragmentsIsCorrupt) {
   }
 }
 
+// Ten RLE frames claiming 16384 x 8192 16-bit pixels each: 2.5 GiB from a few kilobytes.
+TEST(DecodeFrameCountEncapsulated, AllFramesRefusesCompressedFramesBeyondOneGibibyte) {
+  TempDir dir;
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(testFile("mr_10f_64_rle.dcm").c_str()).good());
+  ASSERT_TRUE(file.getDataset()->putAndInsertUint16(DCM_Rows, 16384).good());
+  ASSERT_TRUE(file.getDataset()->putAndInsertUint16(DCM_Columns, 8192).good());
+  const std::string path = dir.file("huge.dcm");
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(path), 0);
+  std::vector<Bitmap> frames;
+  EXPECT_EQ(ds.allFrames(frames), kErrNoMemory);
+  EXPECT_TRUE(frames.empty());
+}
+
 // ---------------------------------------------------------------------------------------
 // A pixel module that contradicts itself is refused, not repaired into noise.
 
