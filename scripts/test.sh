@@ -8,3 +8,5 @@ BUILD_DIR=$(scripts/build.sh "$@" | tail -n 1)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
+# The DICOM reader under the fuzzer for a minute: the regression inputs, then fresh mutations.
+scripts/fuzz.sh 60

@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <optional>
 
@@ -40,6 +42,15 @@ bool toContainerFormat(imaging::Bitmap& frame, const PixelMapping& mapping) {
   }
   if (mapping.monochrome1) frame.invert(mapping.maxStored());
   return true;
+}
+
+// A window of a damaged file may lie anywhere (or be NaN after a rescale of "nan"); the
+// tables take ints, so it is rounded and held inside their range.
+int roundToInt(double value) {
+  if (std::isnan(value)) return 0;
+  constexpr double kLow = std::numeric_limits<int>::min();
+  constexpr double kHigh = std::numeric_limits<int>::max();
+  return static_cast<int>(std::lround(std::clamp(value, kLow, kHigh)));
 }
 
 void setWindowFromData(CBaseImage& image) {
@@ -174,9 +185,10 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
         } else {
           const int fileWidth = windowWidth;
           const int fileCentre = windowCentre;
-          windowCentre = static_cast<int>(std::lround((windowCentre - intercept) / slope + shift));
-          windowWidth = static_cast<int>(std::lround(windowWidth / std::fabs(slope)));
-          if (mapping.monochrome1) windowCentre = mapping.maxStored() - windowCentre;
+          windowCentre = roundToInt((windowCentre - intercept) / slope + shift);
+          windowWidth = roundToInt(windowWidth / std::fabs(slope));
+          if (mapping.monochrome1)
+            windowCentre = roundToInt(static_cast<double>(mapping.maxStored()) - windowCentre);
           if (fileWidth == kDefaultWindowWidth || fileCentre == kDefaultWindowCentre) {
             image.StoreWindow(windowWidth, windowCentre);
           } else {

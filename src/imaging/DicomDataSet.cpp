@@ -3,12 +3,14 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcistrmf.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dcspchrs.h>
+#include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmdata/dcvrda.h>
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/dcmjpeg/djdecode.h>
@@ -16,10 +18,15 @@
 #include <dcmtk/oflog/oflog.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <type_traits>
+
+#include <unistd.h>
+#include <zlib.h>
 
 #include "imaging/ImagingError.h"
 #include "imaging/Jpeg2000Decoder.h"
@@ -33,8 +40,15 @@ namespace {
 constexpr Uint32 kMaxReadLength = 64 * 1024;
 // The same for a header read, which wants the short values only.
 constexpr Uint32 kMaxHeaderReadLength = 1024;
-// Largest single frame we agree to decode (a 4 GiB frame would be a broken header).
-constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{1} << 30;
+// Largest single frame we agree to decode: 256 MiB holds 11585 x 11585 16-bit pixels, far
+// beyond any detector; a larger frame is a broken header.
+constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{256} << 20;
+// Largest sum of compressed frames decoded together. Compressed frames may legitimately be
+// tiny, so without this cap a few kilobytes of fragments could ask for gigabytes.
+constexpr std::uint64_t kMaxImageBytes = std::uint64_t{1} << 30;
+// Largest deflated data set we inflate. Deflate carries reports and small images; a stream
+// that inflates past this is a bomb, not a radiograph.
+constexpr std::uint64_t kMaxInflatedBytes = std::uint64_t{256} << 20;
 
 void initCodecs() {
   static std::once_flag once;
@@ -45,6 +59,18 @@ void initCodecs() {
     DJLSDecoderRegistration::registerCodecs();
     DcmRLEDecoderRegistration::registerCodecs();
   });
+}
+
+// Runs a call into DCMTK. Some damaged files make it throw from deep inside (a directory
+// record whose type has the wrong length throws std::out_of_range from loadFile); whatever it
+// throws means the file is malformed, so it becomes `onError` instead of ending the process.
+template <class Call, class Result = std::invoke_result_t<Call&>>
+Result guarded(std::type_identity_t<Result> onError, Call&& call) noexcept {
+  try {
+    return call();
+  } catch (...) {
+    return onError;
+  }
 }
 
 DcmTagKey key(DicomTag tag) { return DcmTagKey(tag.group, tag.element); }
@@ -134,18 +160,22 @@ struct FrameLayout {
   std::uint64_t frameBytes = 0;
   DcmPixelData* pixelData = nullptr;
   DcmPixelSequence* sequence = nullptr;  // set for encapsulated pixel data
+  // Encapsulated data: its items in order (item 0 is the Basic Offset Table), collected once
+  // because DCMTK finds an item by its index by walking the list from the start; and the
+  // item each frame starts at.
+  std::vector<DcmPixelItem*> items;
+  std::vector<unsigned long> frameStarts;
   E_TransferSyntax xfer = EXS_Unknown;
 };
 
+// The pixel module as the file states it (absent Bits Stored and High Bit take their usual
+// defaults); readLayout decides whether it describes something decodable.
 PixelDescription describePixels(DcmItem* ds) {
   PixelDescription d;
   d.samplesPerPixel = uint16Value(ds, DCM_SamplesPerPixel, 1);
   d.bitsAllocated = uint16Value(ds, DCM_BitsAllocated, 0);
   d.bitsStored = uint16Value(ds, DCM_BitsStored, d.bitsAllocated);
-  // Headers lie: keep Bits Stored and High Bit inside the allocated bits.
-  if (d.bitsStored < 1 || d.bitsStored > d.bitsAllocated) d.bitsStored = d.bitsAllocated;
   d.highBit = uint16Value(ds, DCM_HighBit, d.bitsStored - 1);
-  if (d.highBit < d.bitsStored - 1 || d.highBit >= d.bitsAllocated) d.highBit = d.bitsStored - 1;
   d.isSigned = uint16Value(ds, DCM_PixelRepresentation, 0) == 1;
   OFString photometric;
   if (ds->findAndGetOFString(DCM_PhotometricInterpretation, photometric).good())
@@ -175,6 +205,56 @@ bool hasPixelValue(DcmPixelData* pixelData, E_TransferSyntax xfer) {
   return pixelData->getLength() > 0;
 }
 
+// Finds the item each frame of an encapsulated pixel sequence starts at: one fragment per
+// frame when the counts agree, else the Basic Offset Table when it is filled, else the
+// codestream start markers. Every frame needs a fragment of its own, so a Number of Frames
+// above the fragment count is refused before anything is sized by it.
+int locateFrames(FrameLayout& layout) {
+  DcmPixelSequence* seq = layout.sequence;
+  for (DcmObject* o = seq->nextInContainer(nullptr); o != nullptr; o = seq->nextInContainer(o)) {
+    auto* item = dynamic_cast<DcmPixelItem*>(o);
+    if (item == nullptr) return kErrCorrupt;
+    layout.items.push_back(item);
+  }
+  const unsigned long items = layout.items.size();
+  const auto frames = static_cast<unsigned long>(layout.frames);
+  if (items < 2) return kErrNoPixelData;
+  if (frames > items - 1) return kErrCorrupt;
+  std::vector<unsigned long>& starts = layout.frameStarts;
+  if (frames == 1 || frames == items - 1) {
+    for (unsigned long i = 1; i <= frames; ++i) starts.push_back(i);
+    return kImagingOk;
+  }
+  DcmPixelItem* table = layout.items[0];
+  Uint8* offsets = nullptr;
+  if (table->getLength() / 4 >= frames &&
+      table->getUint8Array(offsets).good() && offsets != nullptr) {
+    // Offsets count bytes from the first fragment's item tag; each item adds an 8-byte header.
+    std::uint64_t position = 0;
+    for (unsigned long i = 1; i < items && starts.size() < frames; ++i) {
+      const Uint8* o = offsets + 4 * starts.size();
+      const std::uint64_t wanted = o[0] | (o[1] << 8) | (o[2] << 16) |
+                                   (static_cast<std::uint64_t>(o[3]) << 24);
+      if (position == wanted) starts.push_back(i);
+      position += 8 + layout.items[i]->getLength();
+    }
+  }
+  if (starts.size() != frames) {
+    starts.clear();
+    for (unsigned long i = 1; i < items; ++i) {
+      DcmPixelItem* fragment = layout.items[i];
+      Uint8 head[4] = {0, 0, 0, 0};
+      if (fragment->getLength() < 4 || fragment->getPartialValue(head, 0, 4).bad()) continue;
+      const bool jpeg = head[0] == 0xFF && head[1] == 0xD8;
+      const bool j2k = head[0] == 0xFF && head[1] == 0x4F && head[2] == 0xFF && head[3] == 0x51;
+      const bool jp2 = head[0] == 0 && head[1] == 0 && head[2] == 0 && head[3] == 0x0C;
+      if (jpeg || j2k || jp2) starts.push_back(i);
+    }
+    if (starts.size() != frames) return kErrCorrupt;
+  }
+  return kImagingOk;
+}
+
 int readLayout(DcmDataset* ds, FrameLayout& layout) {
   layout.xfer = ds->getOriginalXfer();
   layout.pixelData = pixelDataOf(ds);
@@ -191,10 +271,16 @@ int readLayout(DcmDataset* ds, FrameLayout& layout) {
   layout.frames = frameCountOf(ds);
   const PixelDescription& p = layout.pixels;
   if (layout.rows < 1 || layout.columns < 1) return kErrCorrupt;
+  // A pixel module that contradicts itself is refused rather than guessed at: any guess
+  // paints noise that looks like an image.
   if (p.bitsAllocated != 8 && p.bitsAllocated != 16) return kErrPixelFormat;
+  if (p.bitsStored < 1 || p.bitsStored > p.bitsAllocated) return kErrPixelFormat;
+  if (p.highBit < p.bitsStored - 1 || p.highBit >= p.bitsAllocated) return kErrPixelFormat;
+  if (uint16Value(ds, DCM_PixelRepresentation, 0) > 1) return kErrPixelFormat;
   if (p.samplesPerPixel != 1 && p.samplesPerPixel != 3) return kErrPixelFormat;
   const bool palette = p.photometric == "PALETTE COLOR";
-  if (p.samplesPerPixel == 3 && (p.bitsAllocated != 8 || p.photometric.starts_with("MONO")))
+  if (p.samplesPerPixel == 3 &&
+      (p.bitsAllocated != 8 || p.photometric.starts_with("MONO") || layout.planar > 1))
     return kErrPixelFormat;
   if (p.samplesPerPixel == 1 && !palette && !p.photometric.starts_with("MONO") &&
       !p.photometric.empty())
@@ -204,78 +290,31 @@ int readLayout(DcmDataset* ds, FrameLayout& layout) {
   layout.frameBytes = static_cast<std::uint64_t>(layout.rows) * layout.columns *
                       p.samplesPerPixel * (p.bitsAllocated / 8);
   if (layout.frameBytes > kMaxFrameBytes) return kErrNoMemory;
-  return kImagingOk;
+  if (layout.sequence != nullptr) return locateFrames(layout);
+  // Native frames lie end to end: the value must hold every frame the header counts.
+  const std::uint64_t needed = static_cast<std::uint64_t>(layout.frames) * layout.frameBytes;
+  return layout.pixelData->getLength() < needed ? kErrCorrupt : kImagingOk;
 }
 
-// Fragment range [first, last) of a frame in an encapsulated pixel sequence (item 0 is the
-// Basic Offset Table). Uses the table when it is filled, else the codestream start markers.
-int frameFragments(const FrameLayout& layout, int frame, unsigned long& first,
-                   unsigned long& last) {
-  DcmPixelSequence* seq = layout.sequence;
-  const unsigned long items = seq->card();
-  if (items < 2) return kErrNoPixelData;
-  if (layout.frames == 1) {
-    first = 1;
-    last = items;
-    return kImagingOk;
-  }
-  if (items - 1 == static_cast<unsigned long>(layout.frames)) {
-    first = frame + 1;
-    last = frame + 2;
-    return kImagingOk;
-  }
-  std::vector<unsigned long> starts;
-  DcmPixelItem* table = nullptr;
-  Uint8* offsets = nullptr;
-  if (seq->getItem(table, 0).good() &&
-      table->getLength() >= 4u * static_cast<Uint32>(layout.frames) &&
-      table->getUint8Array(offsets).good() && offsets != nullptr) {
-    // Offsets count bytes from the first fragment's item tag; each item adds an 8-byte header.
-    std::uint64_t position = 0;
-    int next = 0;
-    for (unsigned long i = 1; i < items && next < layout.frames; ++i) {
-      const Uint8* o = offsets + 4 * next;
-      const std::uint64_t wanted = o[0] | (o[1] << 8) | (o[2] << 16) |
-                                   (static_cast<std::uint64_t>(o[3]) << 24);
-      if (position == wanted) {
-        starts.push_back(i);
-        ++next;
-      }
-      DcmPixelItem* fragment = nullptr;
-      if (seq->getItem(fragment, i).bad()) return kErrCorrupt;
-      position += 8 + fragment->getLength();
-    }
-  }
-  if (starts.size() != static_cast<std::size_t>(layout.frames)) {
-    starts.clear();
-    for (unsigned long i = 1; i < items; ++i) {
-      DcmPixelItem* fragment = nullptr;
-      Uint8 head[4] = {0, 0, 0, 0};
-      if (seq->getItem(fragment, i).bad()) return kErrCorrupt;
-      if (fragment->getLength() < 4 || fragment->getPartialValue(head, 0, 4).bad()) continue;
-      const bool jpeg = head[0] == 0xFF && head[1] == 0xD8;
-      const bool j2k = head[0] == 0xFF && head[1] == 0x4F && head[2] == 0xFF && head[3] == 0x51;
-      const bool jp2 = head[0] == 0 && head[1] == 0 && head[2] == 0 && head[3] == 0x0C;
-      if (jpeg || j2k || jp2) starts.push_back(i);
-    }
-    if (starts.size() != static_cast<std::size_t>(layout.frames)) return kErrCorrupt;
-  }
-  first = starts[frame];
-  last = frame + 1 < layout.frames ? starts[frame + 1] : items;
-  return kImagingOk;
+// Fragment range [first, last) of a frame of an encapsulated pixel sequence.
+void frameFragments(const FrameLayout& layout, int frame, unsigned long& first,
+                    unsigned long& last) {
+  const auto index = static_cast<std::size_t>(frame);
+  first = layout.frameStarts[index];
+  last = index + 1 < layout.frameStarts.size() ? layout.frameStarts[index + 1]
+                                                : layout.items.size();
 }
 
 int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
   unsigned long first = 0;
   unsigned long last = 0;
-  if (int rc = frameFragments(layout, frame, first, last); rc != kImagingOk) return rc;
+  frameFragments(layout, frame, first, last);
   std::vector<std::uint8_t> joined;
   const Uint8* stream = nullptr;
   std::size_t size = 0;
   for (unsigned long i = first; i < last; ++i) {
-    DcmPixelItem* fragment = nullptr;
+    DcmPixelItem* fragment = layout.items[i];
     Uint8* bytes = nullptr;
-    if (layout.sequence->getItem(fragment, i).bad()) return kErrCorrupt;
     if (fragment->getLength() == 0) continue;
     if (fragment->getUint8Array(bytes).bad() || bytes == nullptr) return kErrCorrupt;
     if (last - first == 1) {  // the common case: decode straight from the fragment
@@ -292,19 +331,38 @@ int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
   return decodeJpeg2000(stream, size, layout.rows, layout.columns, layout.pixels, out);
 }
 
+// DCMTK's RLE decoder reads the 64-byte header of a frame's first fragment and decodes from
+// wherever its segment offsets point, without checking them against the fragment: they must
+// be ascending and inside it.
+bool rleHeaderFits(DcmPixelItem* fragment) {
+  const Uint32 length = fragment->getLength();
+  Uint8* data = nullptr;
+  if (length < 64 || fragment->getUint8Array(data).bad() || data == nullptr) return false;
+  const auto word = [data](int i) {
+    const Uint8* p = data + 4 * i;
+    return static_cast<Uint32>(p[0] | (p[1] << 8) | (p[2] << 16)) |
+           (static_cast<Uint32>(p[3]) << 24);
+  };
+  const Uint32 segments = word(0);
+  if (segments < 1 || segments > 15) return false;
+  Uint32 previous = 64;
+  for (int i = 1; i <= static_cast<int>(segments); ++i) {
+    if (word(i) < previous || word(i) > length) return false;
+    previous = word(i);
+  }
+  return true;
+}
+
 // One frame through DCMTK (native data or a registered codec) into dst (frameBytes long).
 int decodeDcmtkFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::uint8_t* dst,
                      std::string& colourModel) {
-  Uint32 startFragment = 0;
-  if (layout.sequence != nullptr) {
-    unsigned long first = 0;
-    unsigned long last = 0;
-    if (int rc = frameFragments(layout, frame, first, last); rc != kImagingOk) return rc;
-    startFragment = static_cast<Uint32>(first);
-  } else {
-    const std::uint64_t needed = (static_cast<std::uint64_t>(frame) + 1) * layout.frameBytes;
-    if (layout.pixelData->getLength() < needed) return kErrCorrupt;
-  }
+  // DCMTK moves it on to the next frame's fragment; that is of no use here.
+  Uint32 startFragment =
+      layout.sequence != nullptr
+          ? static_cast<Uint32>(layout.frameStarts[static_cast<std::size_t>(frame)])
+          : 0;
+  if (layout.xfer == EXS_RLELossless && !rleHeaderFits(layout.items[startFragment]))
+    return kErrDecode;
   // DCMTK wants an even buffer size; odd frames (8-bit, odd pixel count) go through a copy.
   const auto bytes = static_cast<std::size_t>(layout.frameBytes);
   std::vector<std::uint8_t> scratch;
@@ -394,6 +452,8 @@ int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
         !descriptorValue(ds, kDescriptors[c], 1, firstMapped[c]) ||
         !descriptorValue(ds, kDescriptors[c], 2, bits))
       return kErrPixelFormat;
+    // Entries are 8 or 16 bits; the shift below is undefined for a width past 16.
+    if (bits < 1 || bits > 16) return kErrPixelFormat;
     // 0 entries means 65536 (the count does not fit into 16 bits).
     const std::size_t n = entries == 0 ? 65536 : static_cast<std::uint16_t>(entries);
     const Uint16* words = nullptr;
@@ -438,183 +498,8 @@ void colourToRgb(const std::uint8_t* src, bool planar, const std::string& model,
   if (model.starts_with("YBR_FULL")) ybrFullToRgb(out);
 }
 
-// Without the DICM mark any bytes parse as something: believe a parse only when it found an
-// identifying element (group 0008) or an image.
-bool looksLikeImageDataSet(DcmDataset* ds) {
-  if (ds->tagExists(DCM_PixelData)) return true;
-  for (DcmObject* o = ds->nextInContainer(nullptr); o != nullptr; o = ds->nextInContainer(o))
-    if (o->getGTag() == 0x0008) return true;
-  return false;
-}
-
-}  // namespace
-
-bool PixelDescription::isColour() const {
-  return samplesPerPixel > 1 || photometric == "PALETTE COLOR";
-}
-
-struct DicomDataSet::Impl {
-  std::unique_ptr<DcmFileFormat> file;
-  DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
-  DcmElement* find(DicomTag tag, bool searchIntoSequences) const {
-    DcmElement* element = nullptr;
-    if (!file || file->getDataset()->findAndGetElement(key(tag), element, searchIntoSequences)
-                     .bad())
-      return nullptr;
-    return element;
-  }
-};
-
-DicomDataSet::DicomDataSet() : m_impl(std::make_unique<Impl>()) {}
-DicomDataSet::~DicomDataSet() = default;
-
-int DicomDataSet::load(const std::string& path, Extent extent) {
-  initCodecs();
-  m_impl->file.reset();
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) return kErrFileNotFound;
-  if (!std::filesystem::is_regular_file(status)) return kErrFileRead;
-  char head[132] = {};
-  {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) return kErrFileRead;
-    probe.read(head, sizeof head);
-  }
-  const bool hasMagic = std::memcmp(head + 128, "DICM", 4) == 0;
-
-  // A header read ends at the first element after Pixel Data and leaves the pixels unread.
-  const bool header = extent == Extent::Header;
-  const DcmTagKey stopAt = header ? DcmTagKey(0x7FE0, 0x0011) : DCM_UndefinedTagKey;
-  const Uint32 maxReadLength = header ? kMaxHeaderReadLength : kMaxReadLength;
-  auto file = std::make_unique<DcmFileFormat>();
-  OFCondition result = file->loadFileUntilTag(path.c_str(), EXS_Unknown, EGL_noChange,
-                                              maxReadLength, ERM_autoDetect, stopAt);
-  bool parsedSomething = looksLikeImageDataSet(file->getDataset());
-  // A bare data set may defeat the guess of its encoding: try both little endian ones.
-  for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
-    if (result.good() || hasMagic) break;
-    file = std::make_unique<DcmFileFormat>();
-    result = file->loadFileUntilTag(path.c_str(), xfer, EGL_noChange, maxReadLength,
-                                    ERM_dataset, stopAt);
-    parsedSomething = parsedSomething || looksLikeImageDataSet(file->getDataset());
-  }
-  if (result.bad()) return hasMagic || parsedSomething ? kErrCorrupt : kErrNotDicom;
-  DcmDataset* ds = file->getDataset();
-  if (ds->card() == 0) return hasMagic ? kErrCorrupt : kErrNotDicom;
-  if (!hasMagic && !parsedSomething) return kErrNotDicom;
-  m_impl->file = std::move(file);
-  return kImagingOk;
-}
-
-int DicomDataSet::save(const std::string& path) {
-  if (!isLoaded()) return kErrInvalidParameter;
-  DcmDataset* ds = m_impl->dataset();
-  // Values left in the source file must be read now: path may be that very file.
-  if (m_impl->file->loadAllDataIntoMemory().bad()) return kErrFileRead;
-  const E_TransferSyntax original = ds->getOriginalXfer();
-  const E_TransferSyntax xfer =
-      DcmXfer(original).isEncapsulated() ? original : EXS_LittleEndianExplicit;
-  const OFCondition result =
-      m_impl->file->saveFile(path.c_str(), xfer, EET_ExplicitLength, EGL_recalcGL, EPD_noChange,
-                             0, 0, EWM_updateMeta);
-  return result.good() ? kImagingOk : kErrWrite;
-}
-
-bool DicomDataSet::isLoaded() const { return m_impl->file != nullptr; }
-
-int DicomDataSet::frameCount() const {
-  if (!hasPixelData()) return 0;
-  return frameCountOf(m_impl->dataset());
-}
-
-bool DicomDataSet::hasPixelData() const {
-  DcmDataset* ds = m_impl->dataset();
-  return ds != nullptr && hasPixelValue(pixelDataOf(ds), ds->getOriginalXfer());
-}
-
-PixelDescription DicomDataSet::pixelDescription() const {
-  DcmDataset* ds = m_impl->dataset();
-  return ds ? describePixels(ds) : PixelDescription{};
-}
-
-std::string DicomDataSet::transferSyntaxUid() const {
-  DcmDataset* ds = m_impl->dataset();
-  if (!ds) return std::string();
-  const char* uid = DcmXfer(ds->getOriginalXfer()).getXferID();
-  return uid ? uid : std::string();
-}
-
-bool DicomDataSet::hasElement(DicomTag tag, bool searchIntoSequences) const {
-  return m_impl->find(tag, searchIntoSequences) != nullptr;
-}
-
-std::optional<std::string> DicomDataSet::text(DicomTag tag, bool searchIntoSequences) const {
-  DcmElement* element = m_impl->find(tag, searchIntoSequences);
-  if (element == nullptr) return std::nullopt;
-  return elementText(element);
-}
-
-std::optional<std::string> DicomDataSet::string(DicomTag tag, bool searchIntoSequences) const {
-  std::optional<std::string> value = text(tag, searchIntoSequences);
-  if (value && value->size() > 255) {
-    std::size_t cut = 255;
-    // Never split a UTF-8 sequence: back up to the start of the character.
-    while (cut > 0 && (static_cast<unsigned char>((*value)[cut]) & 0xC0) == 0x80) --cut;
-    value->resize(cut);
-  }
-  return value;
-}
-
-std::optional<DicomDate> DicomDataSet::date(DicomTag tag, bool searchIntoSequences) const {
-  auto* element = dynamic_cast<DcmDate*>(m_impl->find(tag, searchIntoSequences));
-  OFDate value;
-  if (element == nullptr || element->getOFDate(value, 0, OFTrue).bad() || !value.isValid())
-    return std::nullopt;
-  return DicomDate{static_cast<int>(value.getYear()), static_cast<int>(value.getMonth()),
-                   static_cast<int>(value.getDay())};
-}
-
-std::optional<std::string> DicomDataSet::itemText(DicomTag sequence, DicomTag tag) const {
-  DcmDataset* ds = m_impl->dataset();
-  DcmItem* item = nullptr;
-  DcmElement* element = nullptr;
-  if (ds == nullptr || ds->findAndGetSequenceItem(key(sequence), item, 0).bad() ||
-      item == nullptr || item->findAndGetElement(key(tag), element).bad() || element == nullptr)
-    return std::nullopt;
-  return elementText(element);
-}
-
-std::optional<std::string> DicomDataSet::metaText(DicomTag tag) const {
-  DcmMetaInfo* meta = m_impl->file ? m_impl->file->getMetaInfo() : nullptr;
-  DcmElement* element = nullptr;
-  if (meta == nullptr || meta->findAndGetElement(key(tag), element).bad() || element == nullptr)
-    return std::nullopt;
-  return elementText(element);
-}
-
-int DicomDataSet::setValue(DicomTag tag, const std::string& value) {
-  if (!isLoaded()) return kErrInvalidParameter;
-  DcmDataset* ds = m_impl->dataset();
-  const bool ascii = std::all_of(value.begin(), value.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  // Our text is UTF-8; a data set in another character set is converted to UTF-8 first so
-  // that the new value and the old ones stay readable together.
-  if (!ascii) {
-    OFString charset;
-    ds->findAndGetOFStringArray(DCM_SpecificCharacterSet, charset);
-    if (charset != "ISO_IR 192" && ds->convertToUTF8().bad()) return kErrInvalidParameter;
-  }
-  return ds->putAndInsertString(key(tag), value.c_str()).good() ? kImagingOk
-                                                                 : kErrInvalidParameter;
-}
-
-int DicomDataSet::frameImage(int frame, Bitmap& out) const {
-  DcmDataset* ds = m_impl->dataset();
-  if (ds == nullptr) return kErrInvalidParameter;
-  FrameLayout layout;
-  if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
-  if (frame < 0 || frame >= layout.frames) return kErrBadFrame;
+// Frame `frame` of a checked layout into out (see DicomDataSet::frameImage).
+int decodeFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& out) {
   const PixelDescription& p = layout.pixels;
   const bool palette = p.photometric == "PALETTE COLOR";
 
@@ -662,21 +547,323 @@ int DicomDataSet::frameImage(int frame, Bitmap& out) const {
   return kImagingOk;
 }
 
-int DicomDataSet::allFrames(std::vector<Bitmap>& frames) const {
-  frames.clear();
-  const int count = frameCount();
-  if (!isLoaded()) return kErrInvalidParameter;
-  if (count == 0) return kErrNoPixelData;
-  frames.resize(count);
-  for (int i = 0; i < count; ++i) {
-    if (int rc = frameImage(i, frames[i]); rc != kImagingOk) {
-      frames.clear();
-      return rc;
+// A file of the temp folder that lives as long as its owner: DCMTK reads large values from
+// the file they were parsed from only when they are needed.
+class TemporaryFile {
+ public:
+  TemporaryFile() {
+    std::string name =
+        (std::filesystem::temp_directory_path() / "torascan-inflated-XXXXXX").string();
+    const int fd = mkstemp(name.data());
+    if (fd >= 0) {
+      close(fd);
+      m_path = name;
     }
   }
-  return kImagingOk;
+  ~TemporaryFile() {
+    if (!m_path.empty()) std::remove(m_path.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return m_path; }  // empty when none could be made
+
+ private:
+  std::string m_path;
+};
+
+// True when the file's meta header declares the deflated transfer syntax; `start` is then
+// where the deflated data set begins.
+bool isDeflated(const std::string& path, std::uint64_t& start) {
+  DcmInputFileStream stream(path.c_str());
+  DcmMetaInfo meta;
+  meta.transferInit();
+  const OFCondition read = meta.read(stream, EXS_Unknown, EGL_noChange, kMaxReadLength);
+  meta.transferEnd();
+  OFString uid;
+  if (read.bad() ||
+      meta.findAndGetOFString(DCM_TransferSyntaxUID, uid).bad() ||
+      uid != UID_DeflatedExplicitVRLittleEndianTransferSyntax)
+    return false;
+  start = static_cast<std::uint64_t>(stream.tell());
+  return true;
+}
+
+// Inflates the data set of `path` from `start` into `target`. DCMTK cannot skip values in a
+// deflated stream, so read directly it allocates whatever length a damaged element claims;
+// from the inflated copy it checks every length against the bytes that remain.
+int inflateDataSet(const std::string& path, std::uint64_t start, const std::string& target) {
+  std::ifstream in(path, std::ios::binary);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  if (!in.seekg(static_cast<std::streamoff>(start)) || !out) return kErrFileRead;
+  z_stream zs{};
+  if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return kErrNoMemory;  // raw deflate, no header
+  std::unique_ptr<z_stream, int (*)(z_stream*)> end(&zs, inflateEnd);
+  std::vector<char> input(1 << 16);
+  std::vector<char> output(1 << 18);
+  std::uint64_t total = 0;
+  int status = Z_OK;
+  while (status != Z_STREAM_END) {
+    if (zs.avail_in == 0) {
+      in.read(input.data(), static_cast<std::streamsize>(input.size()));
+      if (in.gcount() == 0) break;  // truncated: DCMTK reports what is missing
+      zs.next_in = reinterpret_cast<Bytef*>(input.data());
+      zs.avail_in = static_cast<uInt>(in.gcount());
+    }
+    zs.next_out = reinterpret_cast<Bytef*>(output.data());
+    zs.avail_out = static_cast<uInt>(output.size());
+    status = inflate(&zs, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END) return kErrCorrupt;
+    const std::size_t produced = output.size() - zs.avail_out;
+    total += produced;
+    if (total > kMaxInflatedBytes) return kErrNoMemory;
+    out.write(output.data(), static_cast<std::streamsize>(produced));
+  }
+  return out.flush() ? kImagingOk : kErrFileRead;
+}
+
+// Without the DICM mark any bytes parse as something: believe a parse only when it found an
+// identifying element (group 0008) or an image.
+bool looksLikeImageDataSet(DcmDataset* ds) {
+  if (ds->tagExists(DCM_PixelData)) return true;
+  for (DcmObject* o = ds->nextInContainer(nullptr); o != nullptr; o = ds->nextInContainer(o))
+    if (o->getGTag() == 0x0008) return true;
+  return false;
+}
+
+}  // namespace
+
+bool PixelDescription::isColour() const {
+  return samplesPerPixel > 1 || photometric == "PALETTE COLOR";
+}
+
+struct DicomDataSet::Impl {
+  std::unique_ptr<DcmFileFormat> file;
+  std::unique_ptr<TemporaryFile> inflated;  // the file's data set, when it was deflated
+  E_TransferSyntax xfer = EXS_Unknown;      // as the file declares it
+  DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
+  DcmElement* find(DicomTag tag, bool searchIntoSequences) const {
+    DcmElement* element = nullptr;
+    if (!file || file->getDataset()->findAndGetElement(key(tag), element, searchIntoSequences)
+                     .bad())
+      return nullptr;
+    return element;
+  }
+};
+
+DicomDataSet::DicomDataSet() : m_impl(std::make_unique<Impl>()) {}
+DicomDataSet::~DicomDataSet() = default;
+
+int DicomDataSet::load(const std::string& path, Extent extent) {
+  initCodecs();
+  m_impl->file.reset();
+  m_impl->inflated.reset();
+  return guarded(kErrCorrupt, [&]() -> int {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status)) return kErrFileNotFound;
+    if (!std::filesystem::is_regular_file(status)) return kErrFileRead;
+    char head[132] = {};
+    {
+      std::ifstream probe(path, std::ios::binary);
+      if (!probe) return kErrFileRead;
+      probe.read(head, sizeof head);
+    }
+    const bool hasMagic = std::memcmp(head + 128, "DICM", 4) == 0;
+
+    // A header read ends at the first element after Pixel Data and leaves the pixels unread.
+    const bool header = extent == Extent::Header;
+    const DcmTagKey stopAt = header ? DcmTagKey(0x7FE0, 0x0011) : DCM_UndefinedTagKey;
+    const Uint32 maxReadLength = header ? kMaxHeaderReadLength : kMaxReadLength;
+    auto file = std::make_unique<DcmFileFormat>();
+    std::unique_ptr<TemporaryFile> inflated;
+    std::uint64_t dataSetStart = 0;
+    OFCondition result;
+    if (hasMagic && isDeflated(path, dataSetStart)) {
+      inflated = std::make_unique<TemporaryFile>();
+      if (inflated->path().empty()) return kErrFileRead;
+      if (int rc = inflateDataSet(path, dataSetStart, inflated->path()); rc != kImagingOk)
+        return rc;
+      result = file->loadFileUntilTag(inflated->path().c_str(), EXS_LittleEndianExplicit,
+                                      EGL_noChange, maxReadLength, ERM_dataset, stopAt);
+    } else {
+      result = file->loadFileUntilTag(path.c_str(), EXS_Unknown, EGL_noChange, maxReadLength,
+                                      ERM_autoDetect, stopAt);
+    }
+    bool parsedSomething = looksLikeImageDataSet(file->getDataset());
+    // A bare data set may defeat the guess of its encoding: try both little endian ones.
+    for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
+      if (result.good() || hasMagic) break;
+      file = std::make_unique<DcmFileFormat>();
+      result = file->loadFileUntilTag(path.c_str(), xfer, EGL_noChange, maxReadLength,
+                                      ERM_dataset, stopAt);
+      parsedSomething = parsedSomething || looksLikeImageDataSet(file->getDataset());
+    }
+    if (result.bad()) return hasMagic || parsedSomething ? kErrCorrupt : kErrNotDicom;
+    DcmDataset* ds = file->getDataset();
+    if (ds->card() == 0) return hasMagic ? kErrCorrupt : kErrNotDicom;
+    if (!hasMagic && !parsedSomething) return kErrNotDicom;
+    m_impl->xfer = inflated ? EXS_DeflatedLittleEndianExplicit : ds->getOriginalXfer();
+    m_impl->file = std::move(file);
+    m_impl->inflated = std::move(inflated);
+    return kImagingOk;
+  });
+}
+
+int DicomDataSet::save(const std::string& path) {
+  if (!isLoaded()) return kErrInvalidParameter;
+  return guarded(kErrWrite, [&]() -> int {
+    DcmDataset* ds = m_impl->dataset();
+    // Values left in the source file must be read now: path may be that very file.
+    if (m_impl->file->loadAllDataIntoMemory().bad()) return kErrFileRead;
+    const E_TransferSyntax original = ds->getOriginalXfer();
+    const E_TransferSyntax xfer =
+        DcmXfer(original).isEncapsulated() ? original : EXS_LittleEndianExplicit;
+    const OFCondition result =
+        m_impl->file->saveFile(path.c_str(), xfer, EET_ExplicitLength, EGL_recalcGL,
+                               EPD_noChange, 0, 0, EWM_updateMeta);
+    return result.good() ? kImagingOk : kErrWrite;
+  });
+}
+
+bool DicomDataSet::isLoaded() const { return m_impl->file != nullptr; }
+
+int DicomDataSet::frameCount() const {
+  if (!hasPixelData()) return 0;
+  return guarded(0, [&] { return frameCountOf(m_impl->dataset()); });
+}
+
+bool DicomDataSet::hasPixelData() const {
+  DcmDataset* ds = m_impl->dataset();
+  return ds != nullptr &&
+         guarded(false, [&] { return hasPixelValue(pixelDataOf(ds), ds->getOriginalXfer()); });
+}
+
+PixelDescription DicomDataSet::pixelDescription() const {
+  DcmDataset* ds = m_impl->dataset();
+  return ds ? guarded(PixelDescription{}, [&] { return describePixels(ds); })
+            : PixelDescription{};
+}
+
+std::string DicomDataSet::transferSyntaxUid() const {
+  if (!isLoaded()) return std::string();
+  const char* uid = DcmXfer(m_impl->xfer).getXferID();
+  return uid ? uid : std::string();
+}
+
+bool DicomDataSet::hasElement(DicomTag tag, bool searchIntoSequences) const {
+  return guarded(false, [&] { return m_impl->find(tag, searchIntoSequences) != nullptr; });
+}
+
+std::optional<std::string> DicomDataSet::text(DicomTag tag, bool searchIntoSequences) const {
+  return guarded(std::nullopt, [&]() -> std::optional<std::string> {
+    DcmElement* element = m_impl->find(tag, searchIntoSequences);
+    if (element == nullptr) return std::nullopt;
+    return elementText(element);
+  });
+}
+
+std::optional<std::string> DicomDataSet::string(DicomTag tag, bool searchIntoSequences) const {
+  std::optional<std::string> value = text(tag, searchIntoSequences);
+  if (value && value->size() > 255) {
+    std::size_t cut = 255;
+    // Never split a UTF-8 sequence: back up to the start of the character.
+    while (cut > 0 && (static_cast<unsigned char>((*value)[cut]) & 0xC0) == 0x80) --cut;
+    value->resize(cut);
+  }
+  return value;
+}
+
+std::optional<DicomDate> DicomDataSet::date(DicomTag tag, bool searchIntoSequences) const {
+  return guarded(std::nullopt, [&]() -> std::optional<DicomDate> {
+    auto* element = dynamic_cast<DcmDate*>(m_impl->find(tag, searchIntoSequences));
+    OFDate value;
+    if (element == nullptr || element->getOFDate(value, 0, OFTrue).bad() || !value.isValid())
+      return std::nullopt;
+    return DicomDate{static_cast<int>(value.getYear()), static_cast<int>(value.getMonth()),
+                     static_cast<int>(value.getDay())};
+  });
+}
+
+std::optional<std::string> DicomDataSet::itemText(DicomTag sequence, DicomTag tag) const {
+  return guarded(std::nullopt, [&]() -> std::optional<std::string> {
+    DcmDataset* ds = m_impl->dataset();
+    DcmItem* item = nullptr;
+    DcmElement* element = nullptr;
+    if (ds == nullptr || ds->findAndGetSequenceItem(key(sequence), item, 0).bad() ||
+        item == nullptr || item->findAndGetElement(key(tag), element).bad() ||
+        element == nullptr)
+      return std::nullopt;
+    return elementText(element);
+  });
+}
+
+std::optional<std::string> DicomDataSet::metaText(DicomTag tag) const {
+  return guarded(std::nullopt, [&]() -> std::optional<std::string> {
+    DcmMetaInfo* meta = m_impl->file ? m_impl->file->getMetaInfo() : nullptr;
+    DcmElement* element = nullptr;
+    if (meta == nullptr || meta->findAndGetElement(key(tag), element).bad() || element == nullptr)
+      return std::nullopt;
+    return elementText(element);
+  });
+}
+
+int DicomDataSet::setValue(DicomTag tag, const std::string& value) {
+  if (!isLoaded()) return kErrInvalidParameter;
+  return guarded(kErrInvalidParameter, [&]() -> int {
+    DcmDataset* ds = m_impl->dataset();
+    const bool ascii = std::all_of(value.begin(), value.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Our text is UTF-8; a data set in another character set is converted to UTF-8 first so
+    // that the new value and the old ones stay readable together.
+    if (!ascii) {
+      OFString charset;
+      ds->findAndGetOFStringArray(DCM_SpecificCharacterSet, charset);
+      if (charset != "ISO_IR 192" && ds->convertToUTF8().bad()) return kErrInvalidParameter;
+    }
+    return ds->putAndInsertString(key(tag), value.c_str()).good() ? kImagingOk
+                                                                   : kErrInvalidParameter;
+  });
+}
+
+int DicomDataSet::frameImage(int frame, Bitmap& out) const {
+  DcmDataset* ds = m_impl->dataset();
+  if (ds == nullptr) return kErrInvalidParameter;
+  return guarded(kErrCorrupt, [&]() -> int {
+    FrameLayout layout;
+    if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
+    if (frame < 0 || frame >= layout.frames) return kErrBadFrame;
+    return decodeFrame(ds, layout, frame, out);
+  });
+}
+
+int DicomDataSet::allFrames(std::vector<Bitmap>& frames) const {
+  frames.clear();
+  DcmDataset* ds = m_impl->dataset();
+  if (ds == nullptr) return kErrInvalidParameter;
+  const int code = guarded(kErrCorrupt, [&]() -> int {
+    FrameLayout layout;
+    if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
+    // Native frames are bounded by the file itself; compressed ones are not.
+    if (layout.sequence != nullptr &&
+        static_cast<std::uint64_t>(layout.frames) * layout.frameBytes > kMaxImageBytes)
+      return kErrNoMemory;
+    frames.resize(static_cast<std::size_t>(layout.frames));
+    for (int i = 0; i < layout.frames; ++i) {
+      if (int rc = decodeFrame(ds, layout, i, frames[static_cast<std::size_t>(i)]);
+          rc != kImagingOk)
+        return rc;
+    }
+    return kImagingOk;
+  });
+  if (code != kImagingOk) frames.clear();
+  return code;
 }
 
 DcmItem* DicomDataSet::dataset() const { return m_impl->dataset(); }
 
 }  // namespace imaging
+
+// Leak checkers (sanitizer builds, the fuzzer) leave the objects DCMTK allocates itself to
+// DCMTK: when its parser throws (see guarded), the records it had read are unreachable from
+// any caller and cannot be freed here. Objects this code allocates are still reported.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdcmdata.so\n"; }

@@ -61,6 +61,10 @@ bool isJp2File(const std::uint8_t* data, std::size_t size) {
   return size >= sizeof kSignature && std::memcmp(data, kSignature, sizeof kSignature) == 0;
 }
 
+OPJ_UINT32 ceilDiv(OPJ_UINT32 a, OPJ_UINT32 b) {
+  return static_cast<OPJ_UINT32>((static_cast<std::uint64_t>(a) + b - 1) / b);
+}
+
 // Component value made unsigned at `precision` bits then brought to 8 bits.
 std::uint8_t toByte(OPJ_INT32 v, const opj_image_comp_t& comp) {
   if (comp.sgnd) v += 1 << (comp.prec - 1);
@@ -102,12 +106,25 @@ int decodeJpeg2000(const std::uint8_t* data, std::size_t size, int rows, int col
     return kErrDecode;
   }
   std::unique_ptr<opj_image_t, ImageDeleter> image(rawImage);
+  // The codestream's own header decides what OpenJPEG allocates: one that disagrees with
+  // the data set is refused before decoding rather than after. A radiograph has one or three
+  // components (four with alpha); OpenJPEG would decode every one a header lists.
+  const int components = pixels.samplesPerPixel == 3 ? 3 : 1;
+  if (image->numcomps < static_cast<OPJ_UINT32>(components) || image->numcomps > 4)
+    return kErrDecode;
+  for (int c = 0; c < components; ++c) {
+    const opj_image_comp_t& comp = image->comps[c];
+    if (comp.dx == 0 || comp.dy == 0 ||
+        ceilDiv(image->x1, comp.dx) - ceilDiv(image->x0, comp.dx) !=
+            static_cast<OPJ_UINT32>(columns) ||
+        ceilDiv(image->y1, comp.dy) - ceilDiv(image->y0, comp.dy) !=
+            static_cast<OPJ_UINT32>(rows))
+      return kErrDecode;
+  }
   if (!opj_decode(codec.get(), stream.get(), image.get()) ||
       !opj_end_decompress(codec.get(), stream.get()))
     return kErrDecode;
 
-  const int components = pixels.samplesPerPixel == 3 ? 3 : 1;
-  if (image->numcomps < static_cast<OPJ_UINT32>(components)) return kErrDecode;
   for (int c = 0; c < components; ++c) {
     const opj_image_comp_t& comp = image->comps[c];
     if (comp.data == nullptr || comp.w != static_cast<OPJ_UINT32>(columns) ||

@@ -4,10 +4,13 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <vector>
 
 #include "ImageTestUtil.h"
 #include "image/ImageEach.h"
+#include "imaging/ImagingError.h"
 #include "support/DicomBuilder.h"
 #include "ui/MessageSink.h"
 
@@ -309,6 +312,34 @@ TEST_F(OpenDicomTest, AbsurdWindowFromADamagedFileStillBuildsATable) {
   CImageEach record;
   ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
   EXPECT_TRUE(record.image.IsAllocated());
+}
+
+TEST_F(OpenDicomTest, WindowBeyondTheIntegerRangeIsHeldAtItsEnd) {
+  struct Case {
+    const char* name;
+    const char* photometric;
+    const char* centre;
+    const char* slope;
+    std::pair<int, int> window;
+  };
+  constexpr int kMax = std::numeric_limits<int>::max();
+  const std::vector<Case> cases = {
+      // Mirrored for MONOCHROME1: 4095 - (-2147483600) does not fit into an int.
+      {"mirrored centre", "MONOCHROME1", "-2147483600", "1", {100, kMax}},
+      {"tiny slope", "MONOCHROME2", "1000", "1e-300", {kMax, kMax}},
+      {"slope not a number", "MONOCHROME2", "1000", "nan", {0, 0}},
+  };
+  for (const Case& c : cases) {
+    DicomBuilder b;
+    b.pixels16(2, 2, ramp(4), 12)
+        .set(DCM_PhotometricInterpretation, c.photometric)
+        .set(DCM_WindowWidth, "100")
+        .set(DCM_WindowCenter, c.centre)
+        .set(DCM_RescaleSlope, c.slope);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0) << c.name;
+    EXPECT_EQ(window(record), c.window) << c.name;
+  }
 }
 
 // Window rules at load. Pixels 100..1100 in 12 bits unless a case says otherwise.
@@ -713,6 +744,34 @@ TEST_F(OpenDicomTest, WithoutPixelDataTheAttributesAreStillRead) {
   EXPECT_EQ(record.scanInfo.Stu.StuID, QStringLiteral("S1"));
   EXPECT_EQ(record.width, 0);
   EXPECT_EQ(record.height, 0);
+}
+
+TEST_F(OpenDicomTest, PixelsThatCannotBeTrustedFailAloneAndTheAttributesAreRead) {
+  struct Case {
+    const char* what;
+    std::function<void(DicomBuilder&)> damage;
+    int pixelError;
+  };
+  const std::vector<Case> cases = {
+      {"Bits Stored 0", [](DicomBuilder& b) { b.setUint16(DCM_BitsStored, 0); },
+       imaging::kErrPixelFormat},
+      {"High Bit below Bits Stored", [](DicomBuilder& b) { b.setUint16(DCM_HighBit, 3); },
+       imaging::kErrPixelFormat},
+      {"more frames than the pixel data holds",
+       [](DicomBuilder& b) { b.set(DCM_NumberOfFrames, "2147483647"); }, imaging::kErrCorrupt},
+  };
+  for (const Case& c : cases) {
+    DicomBuilder b;
+    b.pixels16(4, 2, ramp(8), 12).set(DCM_PatientName, "Kept^Name");
+    c.damage(b);
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(write(b), 0, 1), 0) << c.what;
+    EXPECT_EQ(record.pixelError(), c.pixelError) << c.what;
+    EXPECT_FALSE(record.image.IsAllocated()) << c.what;
+    EXPECT_TRUE(record.frames().empty()) << c.what;
+    EXPECT_EQ(record.scanInfo.Pat.PatName, QStringLiteral("Kept^Name")) << c.what;
+    EXPECT_EQ(record.scanInfo.Img.Rows, 2) << c.what;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

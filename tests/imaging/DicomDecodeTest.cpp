@@ -1,6 +1,8 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcdicdir.h>
+#include <dcmtk/dcmdata/dcdirrec.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
 #include <dcmtk/dcmdata/dcpxitem.h>
@@ -8,9 +10,13 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "ImagingTestUtil.h"
 #include "imaging/DicomDataSet.h"
@@ -302,20 +308,19 @@ TEST(DecodeColourLayouts, YbrFullIsConvertedToRgb) {
   EXPECT_NEAR(p[5], 0, 1);
 }
 
-TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
-  TempDir dir;
+// Indices 10, 11, 12 through three LUTs of three entries starting at index 10, whose
+// descriptors give `bits` as the entry width.
+std::string writePalette(const TempDir& dir, Uint16 bits) {
   NativeImage img;
   img.columns = 3;
   img.bitsAllocated = img.bitsStored = 8;
   img.highBit = 7;
   img.photometric = "PALETTE COLOR";
   const std::uint8_t indices[4] = {10, 11, 12, 0};
-  DcmItem* ds = nullptr;
-  const std::string path = writeNative(dir, img, indices, 3, &ds);
+  const std::string path = writeNative(dir, img, indices, 3);
   DcmFileFormat file;
-  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  EXPECT_TRUE(file.loadFile(path.c_str()).good());
   DcmDataset* d = file.getDataset();
-  // Three 16-bit entries starting at index 10.
   const Uint16 red[3] = {0xFF00, 0x0000, 0x8000};
   const Uint16 green[3] = {0x0000, 0xFF00, 0x8000};
   const Uint16 blue[3] = {0x0000, 0x0000, 0xFFFF};
@@ -327,12 +332,18 @@ TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
                                DCM_BluePaletteColorLookupTableData};
   const Uint16* data[3] = {red, green, blue};
   for (int c = 0; c < 3; ++c) {
-    const Uint16 descriptor[3] = {3, 10, 16};
-    ASSERT_TRUE(d->putAndInsertUint16Array(descriptors[c], descriptor, 3).good());
-    ASSERT_TRUE(d->putAndInsertUint16Array(tables[c], data[c], 3).good());
+    const Uint16 descriptor[3] = {3, 10, bits};
+    EXPECT_TRUE(d->putAndInsertUint16Array(descriptors[c], descriptor, 3).good());
+    EXPECT_TRUE(d->putAndInsertUint16Array(tables[c], data[c], 3).good());
   }
-  const std::string palettePath = dir.file("palette.dcm");
-  ASSERT_TRUE(file.saveFile(palettePath.c_str(), EXS_LittleEndianExplicit).good());
+  const std::string palettePath = dir.file("palette" + std::to_string(bits) + ".dcm");
+  EXPECT_TRUE(file.saveFile(palettePath.c_str(), EXS_LittleEndianExplicit).good());
+  return palettePath;
+}
+
+TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
+  TempDir dir;
+  const std::string palettePath = writePalette(dir, 16);
   DicomDataSet loaded;
   ASSERT_EQ(loaded.load(palettePath), 0);
   EXPECT_TRUE(loaded.pixelDescription().isColour());
@@ -341,6 +352,16 @@ TEST(DecodeColourLayouts, PaletteColourGoesThroughTheLookupTables) {
   ASSERT_EQ(out.bitsPerPixel(), 24);
   EXPECT_EQ(std::vector<std::uint8_t>(out.data(), out.data() + 9),
             (std::vector<std::uint8_t>{255, 0, 0, 0, 255, 0, 128, 128, 255}));
+}
+
+TEST(DecodeColourLayouts, PaletteEntryWidthOutside1To16IsRefused) {
+  TempDir dir;
+  for (Uint16 bits : {0, 17, 40}) {
+    DicomDataSet loaded;
+    ASSERT_EQ(loaded.load(writePalette(dir, bits)), 0);
+    Bitmap out;
+    EXPECT_EQ(loaded.frameImage(0, out), kErrPixelFormat) << bits << " bits";
+  }
 }
 
 TEST(DecodeColourLayouts, RleColourEqualsTheUncompressedImage) {
@@ -359,6 +380,34 @@ TEST(DecodeColourLayouts, RleColourEqualsTheUncompressedImage) {
   Bitmap decoded;
   ASSERT_EQ(rle.frameImage(0, decoded), 0);
   EXPECT_TRUE(samePixels(decoded, frameOf("us_rgb_320x240_le.dcm")));
+}
+
+// DCMTK's RLE decoder follows the segment offsets of the header wherever they point.
+TEST(DecodeRle, HeaderPointingOutsideItsFragmentIsADecodeError) {
+  struct Case {
+    const char* what;
+    std::size_t keep;      // bytes of the fragment kept
+    std::uint32_t offset;  // written as the second segment's offset
+  };
+  for (const Case& c : {Case{"offset far past the fragment", 0, 0xFFFC005Au},
+                        Case{"offset just past the fragment", 0, 0},
+                        Case{"fragment shorter than the header", 32, 0}}) {
+    DicomDataSet ds;
+    ASSERT_EQ(ds.load(testFile("mr_small_rle.dcm")), 0);
+    DcmPixelItem* fragment = nullptr;
+    ASSERT_TRUE(pixelSequence(ds)->getItem(fragment, 1).good());
+    Uint8* bytes = nullptr;
+    ASSERT_TRUE(fragment->getUint8Array(bytes).good());
+    std::vector<Uint8> stream(bytes, bytes + fragment->getLength());
+    ASSERT_EQ(stream[0], 2) << "two segments: high and low bytes";
+    const std::uint32_t offset =
+        c.offset != 0 ? c.offset : static_cast<std::uint32_t>(stream.size()) + 2;
+    for (int b = 0; b < 4; ++b) stream[8 + b] = static_cast<Uint8>(offset >> (8 * b));
+    if (c.keep != 0) stream.resize(c.keep);
+    ASSERT_TRUE(fragment->putUint8Array(stream.data(), static_cast<Uint32>(stream.size())).good());
+    Bitmap out;
+    EXPECT_EQ(ds.frameImage(0, out), kErrDecode) << c.what;
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -474,6 +523,220 @@ TEST(DecodeBadInputOther, PixelDataShorterThanTheHeaderSaysIsCorrupt) {
   ASSERT_EQ(ds.load(writeNative(dir, img, pixels, sizeof pixels)), 0);
   Bitmap out;
   EXPECT_EQ(ds.frameImage(0, out), kErrCorrupt);
+}
+
+// Number of Frames is checked against the pixel data before anything is sized by it.
+
+struct FrameCountCase {
+  const char* what;
+  std::string numberOfFrames;
+  int code;
+};
+
+class DecodeFrameCount : public testing::TestWithParam<FrameCountCase> {};
+
+// Two native 4 x 2 frames of 16 bits (32 bytes of pixel data).
+TEST_P(DecodeFrameCount, NativeDataMustHoldEveryCountedFrame) {
+  const FrameCountCase& c = GetParam();
+  TempDir dir;
+  NativeImage img;
+  img.rows = 2;
+  img.columns = 4;
+  const std::vector<std::uint16_t> pixels(16, 7);
+  const std::string path = writeNative(dir, img, pixels.data(), 32);
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(path.c_str()).good());
+  ASSERT_TRUE(file.getDataset()->putAndInsertString(DCM_NumberOfFrames, c.numberOfFrames.c_str())
+                  .good());
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_LittleEndianExplicit).good());
+  DicomDataSet loaded;
+  ASSERT_EQ(loaded.load(path), 0);
+  Bitmap first;
+  EXPECT_EQ(loaded.frameImage(0, first), c.code) << c.what;
+  std::vector<Bitmap> frames;
+  EXPECT_EQ(loaded.allFrames(frames), c.code) << c.what;
+  EXPECT_EQ(frames.size(), c.code == 0 ? 2u : 0u) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, DecodeFrameCount,
+    testing::Values(FrameCountCase{"exactly the frames present", "2", 0},
+                    FrameCountCase{"one frame more than present", "3", kErrCorrupt},
+                    FrameCountCase{"largest count", "2147483647", kErrCorrupt},
+                    FrameCountCase{"count whose size overflows 32 bits", "268435457",
+                                   kErrCorrupt}));
+
+TEST(DecodeFrameCountEncapsulated, MoreFramesThanFragmentsIsCorrupt) {
+  TempDir dir;
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(testFile("mr_10f_64_rle.dcm").c_str()).good());
+  const std::string path = dir.file("rle.dcm");
+  for (const char* count : {"11", "2147483647"}) {
+    ASSERT_TRUE(file.getDataset()->putAndInsertString(DCM_NumberOfFrames, count).good());
+    ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+    DicomDataSet ds;
+    ASSERT_EQ(ds.load(path), 0);
+    Bitmap first;
+    EXPECT_EQ(ds.frameImage(0, first), kErrCorrupt) << count;
+    std::vector<Bitmap> frames;
+    EXPECT_EQ(ds.allFrames(frames), kErrCorrupt) << count;
+    EXPECT_TRUE(frames.empty());
+  }
+}
+
+// Ten RLE frames claiming 16384 x 8192 16-bit pixels each: 2.5 GiB from a few kilobytes.
+TEST(DecodeFrameCountEncapsulated, AllFramesRefusesCompressedFramesBeyondOneGibibyte) {
+  TempDir dir;
+  DcmFileFormat file;
+  ASSERT_TRUE(file.loadFile(testFile("mr_10f_64_rle.dcm").c_str()).good());
+  ASSERT_TRUE(file.getDataset()->putAndInsertUint16(DCM_Rows, 16384).good());
+  ASSERT_TRUE(file.getDataset()->putAndInsertUint16(DCM_Columns, 8192).good());
+  const std::string path = dir.file("huge.dcm");
+  ASSERT_TRUE(file.saveFile(path.c_str(), EXS_RLELossless).good());
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(path), 0);
+  std::vector<Bitmap> frames;
+  EXPECT_EQ(ds.allFrames(frames), kErrNoMemory);
+  EXPECT_TRUE(frames.empty());
+}
+
+// ---------------------------------------------------------------------------------------
+// A pixel module that contradicts itself is refused, not repaired into noise.
+
+struct PixelHeaderCase {
+  const char* what;
+  NativeImage img;
+  int code;
+};
+
+class DecodePixelHeader : public testing::TestWithParam<PixelHeaderCase> {};
+
+TEST_P(DecodePixelHeader, IsRefusedWithItsCode) {
+  const PixelHeaderCase& c = GetParam();
+  TempDir dir;
+  const std::vector<std::uint8_t> pixels(4 * 2 * 3 * 4, 0x5A);  // enough for every case
+  const std::size_t bytes = static_cast<std::size_t>(std::max(c.img.rows, 1)) *
+                            std::max(c.img.columns, 1) * std::max(c.img.samples, 1) *
+                            std::max(c.img.bitsAllocated / 8, 1);
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(writeNative(dir, c.img, pixels.data(), bytes + bytes % 2)), 0) << c.what;
+  Bitmap out;
+  EXPECT_EQ(ds.frameImage(0, out), c.code) << c.what;
+  EXPECT_FALSE(out.isAllocated()) << c.what;
+}
+
+NativeImage grey(int bitsAllocated, int bitsStored, int highBit) {
+  NativeImage img;
+  img.rows = 2;
+  img.columns = 4;
+  img.bitsAllocated = bitsAllocated;
+  img.bitsStored = bitsStored;
+  img.highBit = highBit;
+  return img;
+}
+
+NativeImage with(NativeImage img, void (*change)(NativeImage&)) {
+  change(img);
+  return img;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, DecodePixelHeader,
+    testing::Values(
+        PixelHeaderCase{"Bits Stored 0", grey(16, 0, 15), kErrPixelFormat},
+        PixelHeaderCase{"Bits Stored above Bits Allocated", grey(16, 17, 16), kErrPixelFormat},
+        PixelHeaderCase{"Bits Stored above 32", grey(16, 40, 15), kErrPixelFormat},
+        PixelHeaderCase{"High Bit below Bits Stored - 1", grey(16, 12, 10), kErrPixelFormat},
+        PixelHeaderCase{"High Bit at Bits Allocated", grey(16, 12, 16), kErrPixelFormat},
+        PixelHeaderCase{"8 bits allocated, High Bit 8", grey(8, 8, 8), kErrPixelFormat},
+        PixelHeaderCase{"Bits Allocated 32", grey(32, 32, 31), kErrPixelFormat},
+        PixelHeaderCase{"Bits Allocated 12", grey(12, 12, 11), kErrPixelFormat},
+        PixelHeaderCase{"Pixel Representation 2",
+                        with(grey(16, 12, 11), [](NativeImage& i) { i.pixelRepresentation = 2; }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Samples per Pixel 2",
+                        with(grey(8, 8, 7), [](NativeImage& i) { i.samples = 2; }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Samples per Pixel 4",
+                        with(grey(8, 8, 7), [](NativeImage& i) { i.samples = 4; }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Planar Configuration 2", with(grey(8, 8, 7),
+                                                       [](NativeImage& i) {
+                                                         i.samples = 3;
+                                                         i.photometric = "RGB";
+                                                         i.planar = 2;
+                                                       }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"Rows 0", with(grey(16, 16, 15), [](NativeImage& i) { i.rows = 0; }),
+                        kErrCorrupt},
+        PixelHeaderCase{"Columns 0",
+                        with(grey(16, 16, 15), [](NativeImage& i) { i.columns = 0; }),
+                        kErrCorrupt}));
+
+// ---------------------------------------------------------------------------------------
+// Whatever DCMTK throws while parsing a damaged file becomes an error code.
+
+// A directory file whose first Directory Record Type claims 35 bytes instead of 8: DCMTK's
+// record parsing throws std::out_of_range from inside loadFile.
+TEST(DecodeBadInputOther, DirectoryRecordTypeWithAWrongLengthIsCorrupt) {
+  TempDir dir;
+  const std::string path = dir.file("DICOMDIR");
+  {
+    DcmDicomDir dicomdir(path.c_str(), "TEST");
+    for (int i = 0; i < 4; ++i) {
+      auto* patient = new DcmDirectoryRecord(ERT_Patient, nullptr, nullptr);
+      patient->putAndInsertString(DCM_PatientName, ("Doe^Jane" + std::to_string(i)).c_str());
+      patient->putAndInsertString(DCM_PatientID, ("1234" + std::to_string(i)).c_str());
+      ASSERT_TRUE(dicomdir.getRootRecord().insertSub(patient).good());
+    }
+    ASSERT_TRUE(dicomdir.write(EXS_LittleEndianExplicit, EET_ExplicitLength).good());
+  }
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::size_t at = bytes.find(std::string("\x04\x00\x30\x14" "CS", 6));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 6] = 35;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+
+  DicomDataSet loaded;
+  EXPECT_EQ(loaded.load(path), kErrCorrupt);
+  EXPECT_FALSE(loaded.isLoaded());
+}
+
+// A deflated data set is read from an inflated copy in the temp folder, which lives exactly
+// as long as the data set (DCMTK may read large values from it later).
+TEST(DecodeDeflated, ReadsThroughATemporaryCopyThatGoesWithTheDataSet) {
+  TempDir dir;
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp ? oldTmp : "";
+  const std::string tmp = dir.file("tmp");
+  std::filesystem::create_directories(tmp);
+  setenv("TMPDIR", tmp.c_str(), 1);
+  const auto filesInTmp = [&] {
+    return std::distance(std::filesystem::directory_iterator(tmp),
+                         std::filesystem::directory_iterator());
+  };
+  {
+    DicomDataSet ds;
+    ASSERT_EQ(ds.load(testFile("ot_512_8bit_deflate.dcm")), 0);
+    EXPECT_EQ(ds.transferSyntaxUid(), UID_DeflatedExplicitVRLittleEndianTransferSyntax);
+    EXPECT_EQ(filesInTmp(), 1);
+    Bitmap out;
+    EXPECT_EQ(ds.frameImage(0, out), 0);
+    EXPECT_EQ(out.width(), 512);
+    ASSERT_EQ(ds.load(testFile("mr_small_le.dcm")), 0);  // a new load drops the old copy
+    EXPECT_EQ(filesInTmp(), 0);
+    ASSERT_EQ(ds.load(testFile("ot_512_8bit_deflate.dcm")), 0);
+  }
+  EXPECT_EQ(filesInTmp(), 0);
+  if (oldTmp) {
+    setenv("TMPDIR", savedTmp.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
 }
 
 TEST(DecodeBadInputOther, EveryTestFileLoadsOrGivesACodeAndEveryFrameDecodesOrGivesACode) {
