@@ -28,6 +28,12 @@ using reception::TestScu;
 using testsupport::CompanionFolder;
 using testsupport::DicomBuilder;
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 // Runs a DCMTK tool to its end (killed after 60 s); its exit code, -1 when it did not end.
 int runTool(const QString& program, const QStringList& args, QByteArray* output = nullptr) {
   QProcess tool;
@@ -329,9 +335,15 @@ TEST_F(VantrelReceiver, ThousandAssociationsLeaveItUpWithFlatMemory) {
   RecordProperty("VmRSSBeforeKb", int(before));
   RecordProperty("VmRSSAfterKb", int(after));
   EXPECT_TRUE(vantrel->isRunning());
-  // A leak of 2 kB per association would show as 2 MB.
-  EXPECT_LT(after - before, 2048) << "VmRSS " << before << " kB before, " << after << " kB after";
+  // A leak of 2 kB per association would show as 2 MB. The address sanitizer's quarantine holds
+  // freed memory back, so there its leak check at the exit below is the measure instead.
+  if (!kAddressSanitizer) {
+    EXPECT_LT(after - before, 2048) << "VmRSS " << before << " kB before, " << after << " kB after";
+  }
   EXPECT_EQ(dropped(), "1.2.3.4.500.dcm");
+  vantrel->terminate();
+  ASSERT_TRUE(vantrel->waitForExit());
+  EXPECT_EQ(vantrel->exitCode(), 0) << vantrel->errorOutput().toStdString();
 }
 
 TEST_F(VantrelReceiver, UnusableSettingsOrABusyPortEndItWithAReason) {
