@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "app/CompanionSettings.h"
 #include "app/TextNumbers.h"
 
 namespace {
@@ -43,9 +44,7 @@ void AppSettings::setScreenSize(int availableWidth, int availableHeight) {
   frameDefaultHeight = availableHeight;
 }
 
-QString AppSettings::defaultWholeSpinePath() {
-  return QDir::homePath() + QStringLiteral("/dcm/CR_1205");
-}
+QString AppSettings::defaultWholeSpinePath() { return CompanionSettings().wholeSpinePath(); }
 
 QString AppSettings::dataRootOf(const QString& wholeSpinePath) {
   qsizetype sep = wholeSpinePath.indexOf(QLatin1Char('/'));

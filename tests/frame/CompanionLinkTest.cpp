@@ -18,6 +18,7 @@
 
 #include "frame/CompanionProtocol.h"
 #include "frame/widgets/CompanionLink.h"
+#include "support/CompanionFolder.h"
 
 namespace {
 
@@ -161,10 +162,11 @@ TEST(HandOverReceiver, ListensOverASocketLeftBehind) {
   EXPECT_TRUE(receiver.listen()) << receiver.errorString().toStdString();
 }
 
-// Companion processes of one test: ended whatever the outcome.
+// Companion processes of one test, started from a program folder of the test's own (they
+// receive DICOM on a free port): ended whatever the outcome.
 class CompanionTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(QFile::exists(kVantrel)) << kVantrel.toStdString(); }
+  void SetUp() override { ASSERT_TRUE(companionFolder.isValid()) << kVantrel.toStdString(); }
 
   bool answers() const {
     QLocalSocket probe;
@@ -173,7 +175,9 @@ class CompanionTest : public ::testing::Test {
   }
 
   QString managerName = uniqueName("manager");
-  QString programFolder = QStringLiteral(TORASCAN_PROGRAM_DIR);
+  testsupport::CompanionFolder companionFolder;
+  QString programFolder = companionFolder.folder();
+  QString vantrel = companionFolder.program();
 };
 
 TEST_F(CompanionTest, WholeSpineTypeZeroNeverStartsOrStops) {
@@ -183,7 +187,7 @@ TEST_F(CompanionTest, WholeSpineTypeZeroNeverStartsOrStops) {
   EXPECT_FALSE(answers());
 
   QProcess running;
-  running.start(kVantrel, {QStringLiteral("--manager-name"), managerName});
+  running.start(vantrel, {QStringLiteral("--manager-name"), managerName});
   ASSERT_TRUE(running.waitForStarted());
   for (int i = 0; i < 50 && !answers(); ++i) running.waitForFinished(100);
   ASSERT_TRUE(answers());
@@ -221,7 +225,7 @@ TEST_F(CompanionTest, StartsTheProgramAndStopEndsIt) {
 
 TEST_F(CompanionTest, RunningCompanionIsFoundAndAskedToClose) {
   QProcess running;
-  running.start(kVantrel, {QStringLiteral("--manager-name"), managerName});
+  running.start(vantrel, {QStringLiteral("--manager-name"), managerName});
   ASSERT_TRUE(running.waitForStarted());
   for (int i = 0; i < 50 && !answers(); ++i) running.waitForFinished(100);
   ASSERT_TRUE(answers());
@@ -241,7 +245,7 @@ TEST_F(CompanionTest, SecondManagerOnTheSameNameRefusesToRun) {
   manager.LaunchManager(programFolder, 1);
   ASSERT_TRUE(manager.isKnown());
   QProcess second;
-  second.start(kVantrel, {QStringLiteral("--manager-name"), managerName});
+  second.start(vantrel, {QStringLiteral("--manager-name"), managerName});
   ASSERT_TRUE(second.waitForFinished(5000));
   EXPECT_EQ(second.exitCode(), 1);
   EXPECT_TRUE(answers()) << "the first one still serves";

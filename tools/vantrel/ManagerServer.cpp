@@ -7,10 +7,16 @@
 #include <QTextStream>
 #include <csignal>
 #include <memory>
+#include <thread>
 
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <dcmtk/oflog/oflog.h>
+
+#include "CStoreReceiver.h"
+#include "app/CompanionSettings.h"
 #include "frame/CompanionProtocol.h"
 
 namespace {
@@ -43,12 +49,40 @@ bool anotherManagerRuns(const QString& serverName) {
   return probe.waitForConnected(100);
 }
 
+// The receiver serves on a thread of its own that never takes SIGTERM or SIGINT: they belong to
+// the event loop, and a signal landing in the middle of a network read must not cut a transfer.
+std::thread startReceiving(CStoreReceiver& receiver, QString& failure) {
+  sigset_t stopSignals, previous;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+  std::thread thread([&receiver, &failure] {
+    failure = receiver.serve();
+    // A receiver that fails ends the program; after a stop request the loop has ended already.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return thread;
+}
+
 }  // namespace
 
 int RunManager(const QString& serverName) {
   QTextStream err(stderr);
   if (anotherManagerRuns(serverName)) {
     err << "Vantrel: a manager already serves \"" << serverName << "\"\n";
+    return 1;
+  }
+  // dcmnet tells of every association at the info level; warnings and errors are enough here.
+  OFLog::configure(OFLogger::WARN_LOG_LEVEL);
+  ReceiverConfig config;
+  QString problem =
+      ReceiverConfigFrom(CompanionSettings::Read(QCoreApplication::applicationDirPath()), &config);
+  CStoreReceiver receiver(config);
+  if (problem.isEmpty()) problem = receiver.open();
+  if (!problem.isEmpty()) {
+    err << "Vantrel: " << problem << '\n';
     return 1;
   }
   const auto notifier = quitOnTerminate();
@@ -71,5 +105,16 @@ int RunManager(const QString& serverName) {
       });
     }
   });
-  return QCoreApplication::exec();
+  QTextStream(stdout) << "Vantrel: " << config.aeTitle << " receives on port " << config.port
+                      << " into " << config.folder << Qt::endl;
+  QString failure;
+  std::thread receiving = startReceiving(receiver, failure);
+  const int status = QCoreApplication::exec();
+  receiver.requestStop();
+  receiving.join();
+  if (!failure.isEmpty()) {
+    err << "Vantrel: receiving stopped: " << failure << '\n';
+    return 1;
+  }
+  return status;
 }

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// Serves the manager's local server until a close request arrives or the process is asked to
-// terminate; returns the exit status (1 when another manager already serves the name or the
-// server cannot listen).
+// Serves the manager's local server and the DICOM receiver configured by Vantrel.ini in the
+// program folder until a close request arrives or the process is asked to terminate; returns
+// the exit status (1 when another manager already serves the name, the settings are unusable,
+// the port cannot be opened or receiving fails).
 int RunManager(const QString& serverName);

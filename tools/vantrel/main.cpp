@@ -1,4 +1,5 @@
 // The companion program: serves as the acquisition manager that the viewer starts and stops,
+// receiving images from the modality over DICOM into the drop folder (Vantrel.ini beside it),
 // and hands raw images over to a running viewer the way an acquisition would.
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Receiving speed of the companion Vantrel against DCMTK's storescp, in the same run.
+#
+# Makes a corpus with DCMTK (dump2dcm, dcmodify) in a temporary folder: SMALL CR files of about
+# 24 KB and LARGE CR files of about 7.5 MB. Then, ROUNDS times and in turns, starts each receiver
+# on a free loopback port and times storescu sending each set in one association. Both ends run
+# with TCP_NODELAY=1. Prints the median wall seconds per receiver and set with the ratio
+# storescp / Vantrel (1.0 or more: Vantrel at least as fast), and the same for the CPU seconds
+# the receiving process spent, which a busy machine disturbs less.
+#
+#   bench/receiver_bench.sh [BUILD_DIR]      (default: build)
+#   SMALL=2000 LARGE=200 ROUNDS=3            (environment, the defaults)
+#   STORESCP_OPTS="-pdu 131072"              (extra storescp options, e.g. Vantrel's PDU size)
+set -euo pipefail
+
+build_dir=$(cd "${1:-build}" && pwd)
+small=${SMALL:-2000}
+large=${LARGE:-200}
+rounds=${ROUNDS:-3}
+vantrel_built="$build_dir/program/Vantrel"
+[ -x "$vantrel_built" ] || { echo "no $vantrel_built: build the target Vantrel first" >&2; exit 2; }
+for tool in dump2dcm dcmodify storescu storescp echoscu; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)" >&2; exit 2; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/receiver-bench-XXXXXX")
+receiver_pid=""
+cleanup() {
+  if [ -n "$receiver_pid" ]; then kill "$receiver_pid" 2>/dev/null || true; wait "$receiver_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export TCP_NODELAY=1
+
+# A port in the dynamic range that nothing on this machine answers on.
+free_port() {
+  local port
+  while :; do
+    port=$((49152 + RANDOM % 16000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+}
+
+# make_set NAME COUNT COLUMNS ROWS: COUNT copies of one CR image, each with a SOP Instance UID of
+# its own.
+make_set() {
+  local name=$1 count=$2 columns=$3 rows=$4 dir="$work/corpus/$1"
+  mkdir -p "$dir"
+  head -c $((columns * rows * 2)) /dev/urandom >"$work/$name.raw"
+  cat >"$work/$name.dump" <<EOF
+(0008,0016) UI =ComputedRadiographyImageStorage
+(0008,0018) UI [1.2.826.0.1.3680043.2.1125.9.1]
+(0008,0060) CS [CR]
+(0010,0010) PN [Bench^$name]
+(0010,0020) LO [BENCH]
+(0020,000d) UI [1.2.826.0.1.3680043.2.1125.9.0.1]
+(0020,000e) UI [1.2.826.0.1.3680043.2.1125.9.0.2]
+(0028,0002) US 1
+(0028,0004) CS [MONOCHROME2]
+(0028,0010) US $rows
+(0028,0011) US $columns
+(0028,0100) US 16
+(0028,0101) US 12
+(0028,0102) US 11
+(0028,0103) US 0
+(7fe0,0010) OW =$work/$name.raw
+EOF
+  dump2dcm -q +te "$work/$name.dump" "$dir/0.dcm"
+  for i in $(seq 1 $((count - 1))); do cp "$dir/0.dcm" "$dir/$i.dcm"; done
+  (cd "$dir" && find . -name '*.dcm' -print0 | xargs -0 dcmodify -q -nb -gin)
+  rm "$work/$name.raw" "$work/$name.dump"
+}
+
+# start_receiver KIND PORT OUT: starts Vantrel (from a program folder of its own) or storescp,
+# receiving into OUT, and waits until it answers an echo.
+start_receiver() {
+  local kind=$1 port=$2 out=$3
+  mkdir -p "$out"
+  if [ "$kind" = Vantrel ]; then
+    local program="$work/program"
+    mkdir -p "$program"
+    cp "$vantrel_built" "$program/Vantrel"
+    printf '[RECEIVER]\nLocalPort=%s\nSavePath=%s\n' "$port" "$out" >"$program/Vantrel.ini"
+    "$program/Vantrel" --manager-name "receiver-bench-$$" >/dev/null &
+  else
+    # shellcheck disable=SC2086  # the options are words
+    storescp ${STORESCP_OPTS:-} -aet STORESCP -od "$out" "$port" &
+  fi
+  receiver_pid=$!
+  for _ in $(seq 1 100); do
+    echoscu -aec ANY 127.0.0.1 "$port" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "$kind did not answer on port $port" >&2
+  exit 1
+}
+
+stop_receiver() {
+  kill -TERM "$receiver_pid"
+  wait "$receiver_pid" || true
+  receiver_pid=""
+}
+
+# CPU seconds (user and system) the receiver has spent so far.
+receiver_cpu() {
+  awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$receiver_pid/stat"
+}
+
+# send SET PORT: wall seconds storescu takes to send the set in one association, and the
+# receiver's CPU seconds meanwhile.
+send() {
+  local start end cpu_start cpu_end
+  cpu_start=$(receiver_cpu)
+  start=$(date +%s.%N)
+  storescu -R +sd -aec ANY 127.0.0.1 "$2" "$work/corpus/$1" >"$work/storescu.log" 2>&1 ||
+    { cat "$work/storescu.log" >&2; exit 1; }
+  end=$(date +%s.%N)
+  cpu_end=$(receiver_cpu)
+  awk -v s="$start" -v e="$end" -v c0="$cpu_start" -v c1="$cpu_end" \
+    'BEGIN { printf "%.3f %.2f\n", e - s, c1 - c0 }'
+}
+
+echo "corpus: $small files of ~24 KB, $large files of ~7.5 MB (in $work)"
+make_set small "$small" 110 110
+make_set large "$large" 2048 1830
+
+declare -A times cpus
+for round in $(seq 1 "$rounds"); do
+  order="Vantrel storescp"
+  [ $((round % 2)) -eq 0 ] && order="storescp Vantrel"
+  for kind in $order; do
+    port=$(free_port)
+    out="$work/received-$kind"
+    start_receiver "$kind" "$port" "$out"
+    for set in small large; do
+      read -r seconds cpu < <(send "$set" "$port")
+      times[$kind-$set]="${times[$kind-$set]:-} $seconds"
+      cpus[$kind-$set]="${cpus[$kind-$set]:-} $cpu"
+    done
+    stop_receiver
+    received=$(find "$out" -type f ! -name '.*' | wc -l)
+    expected=$((small + large))
+    [ "$received" -eq "$expected" ] || { echo "$kind kept $received of $expected files" >&2; exit 1; }
+    rm -rf "$out"
+  done
+  echo "round $round done"
+done
+
+# shellcheck disable=SC2086  # one value per word
+median() { printf '%s\n' $1 | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+# table TITLE ARRAY: the medians of both receivers per set, and their ratio.
+table() {
+  local -n values=$2
+  printf '\n%-14s %10s %10s %7s   (all rounds: Vantrel | storescp)\n' "$1" Vantrel storescp ratio
+  for set in small large; do
+    local v s
+    v=$(median "${values[Vantrel-$set]}")
+    s=$(median "${values[storescp-$set]}")
+    printf '%-14s %10s %10s %7s   (%s |%s)\n' "$set" "$v" "$s" \
+      "$(awk -v s="$s" -v v="$v" 'BEGIN { printf "%.2f", s / (v > 0.01 ? v : 0.01) }')" \
+      "${values[Vantrel-$set]# }" "${values[storescp-$set]}"
+  done
+}
+table "wall s" times
+table "receiver CPU s" cpus

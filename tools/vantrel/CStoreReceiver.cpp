@@ -1,0 +1,249 @@
+#include "CStoreReceiver.h"
+
+#include <QDir>
+#include <QFile>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/dcmlayer.h>
+#include <dcmtk/dcmnet/dcmtrans.h>
+#include <dcmtk/dcmnet/diutil.h>
+
+#include "app/CompanionSettings.h"
+
+namespace {
+
+// While no association is open, the stop request is looked at this often.
+constexpr Uint32 kAcceptPollSeconds = 1;
+// A peer that sends nothing for this long inside an association (gone without a word) is
+// dropped, so that it cannot hold the one-at-a-time receiver for ever.
+constexpr Uint32 kIdleTimeoutSeconds = 30;
+constexpr int kMaxAETitleLength = 16;
+// Ours, not one of dcmnet's condition codes.
+constexpr unsigned short kStopCode = 0x7fff;
+constexpr int kMaxUidLength = 64;
+
+// Projection radiography first, then secondary capture and the common cross-sectional and cine
+// classes.
+const char* const kStorageClasses[] = {
+    UID_ComputedRadiographyImageStorage,
+    UID_DigitalXRayImageStorageForPresentation,
+    UID_DigitalXRayImageStorageForProcessing,
+    UID_DigitalMammographyXRayImageStorageForPresentation,
+    UID_DigitalMammographyXRayImageStorageForProcessing,
+    UID_DigitalIntraOralXRayImageStorageForPresentation,
+    UID_DigitalIntraOralXRayImageStorageForProcessing,
+    UID_SecondaryCaptureImageStorage,
+    UID_MultiframeSingleBitSecondaryCaptureImageStorage,
+    UID_MultiframeGrayscaleByteSecondaryCaptureImageStorage,
+    UID_MultiframeGrayscaleWordSecondaryCaptureImageStorage,
+    UID_MultiframeTrueColorSecondaryCaptureImageStorage,
+    UID_CTImageStorage,
+    UID_EnhancedCTImageStorage,
+    UID_MRImageStorage,
+    UID_EnhancedMRImageStorage,
+    UID_UltrasoundImageStorage,
+    UID_UltrasoundMultiframeImageStorage,
+    UID_XRayAngiographicImageStorage,
+    UID_EnhancedXAImageStorage,
+    UID_XRayRadiofluoroscopicImageStorage,
+    UID_EnhancedXRFImageStorage,
+    UID_NuclearMedicineImageStorage,
+    UID_PositronEmissionTomographyImageStorage,
+    UID_EnhancedPETImageStorage,
+};
+
+// In order of preference: where a sender offers several in one context, an uncompressed or a
+// lossless one is taken before a lossy one.
+const char* const kTransferSyntaxes[] = {
+    UID_LittleEndianExplicitTransferSyntax,
+    UID_LittleEndianImplicitTransferSyntax,
+    UID_BigEndianExplicitTransferSyntax,
+    UID_DeflatedExplicitVRLittleEndianTransferSyntax,
+    UID_JPEGProcess14SV1TransferSyntax,
+    UID_JPEGProcess14TransferSyntax,
+    UID_JPEGLSLosslessTransferSyntax,
+    UID_JPEG2000LosslessOnlyTransferSyntax,
+    UID_RLELosslessTransferSyntax,
+    UID_JPEGLSLossyTransferSyntax,
+    UID_JPEG2000TransferSyntax,
+    UID_JPEGProcess2_4TransferSyntax,
+    UID_JPEGProcess1TransferSyntax,
+};
+
+// A plain TCP connection that waits for data a second at a time and gives up early when the
+// receiver no longer wants to wait, so that a stop request ends an association idling between
+// two commands at once rather than after the idle timeout. Data already there is always read.
+class StoppableConnection : public DcmTCPConnection {
+ public:
+  StoppableConnection(DcmNativeSocketType socket, std::function<bool()> stopWaiting)
+      : DcmTCPConnection(socket), m_stopWaiting(std::move(stopWaiting)) {}
+
+  OFBool networkDataAvailable(int timeout) override {
+    if (timeout <= 0) return DcmTCPConnection::networkDataAvailable(timeout);
+    for (int waited = 0; waited < timeout; ++waited) {
+      if (DcmTCPConnection::networkDataAvailable(1)) return OFTrue;
+      if (m_stopWaiting()) return OFFalse;
+    }
+    return OFFalse;
+  }
+
+ private:
+  std::function<bool()> m_stopWaiting;
+};
+
+// dcmnet's hook for the connections it accepts. Installing it makes dcmnet ask for a secure
+// handshake, which a plain connection passes as it is.
+class StoppableTransport : public DcmTransportLayer {
+ public:
+  explicit StoppableTransport(std::function<bool()> stopWaiting)
+      : m_stopWaiting(std::move(stopWaiting)) {}
+
+  DcmTransportConnection* createConnection(DcmNativeSocketType socket,
+                                           OFBool /*useSecureLayer*/) override {
+    return new StoppableConnection(socket, m_stopWaiting);
+  }
+
+ private:
+  std::function<bool()> m_stopWaiting;
+};
+
+std::filesystem::path fsPath(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+}  // namespace
+
+QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config) {
+  bool numeric = false;
+  const uint port = settings.localPort.trimmed().toUInt(&numeric);
+  if (!numeric || port < 1 || port > 65535)
+    return QStringLiteral("LocalPort \"%1\" is no port from 1 to 65535").arg(settings.localPort);
+  const QString aeTitle = settings.localAE.trimmed();
+  if (aeTitle.isEmpty() || aeTitle.size() > kMaxAETitleLength)
+    return QStringLiteral("LocalAE \"%1\" is no AE title of 1 to 16 characters")
+        .arg(settings.localAE);
+  config->aeTitle = aeTitle;
+  config->port = quint16(port);
+  config->folder = settings.wholeSpinePath();
+  config->acceptedCallingAE = settings.acceptedCallingAE;
+  return {};
+}
+
+bool IsSafeInstanceUid(const QString& uid) {
+  if (uid.isEmpty() || uid.size() > kMaxUidLength) return false;
+  QChar previous = QLatin1Char('.');
+  for (const QChar c : uid) {
+    const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (!digit && (c != QLatin1Char('.') || previous == QLatin1Char('.'))) return false;
+    previous = c;
+  }
+  return previous != QLatin1Char('.');
+}
+
+CStoreReceiver::CStoreReceiver(ReceiverConfig config)
+    : m_config(std::move(config)),
+      m_transport(std::make_unique<StoppableTransport>([this] { return m_stop && !m_inHand; })) {
+  getConfig().setTransportLayer(m_transport.get());
+  setAETitle(m_config.aeTitle.toStdString().c_str());
+  setPort(m_config.port);
+  setMaxReceivePDULength(ASC_MAXIMUMPDUSIZE);
+  setConnectionBlockingMode(DUL_NOBLOCK);
+  setConnectionTimeout(kAcceptPollSeconds);
+  setDIMSEBlockingMode(DIMSE_NONBLOCKING);
+  setDIMSETimeout(kIdleTimeoutSeconds);
+  setEnableVerification();
+  OFList<OFString> syntaxes;
+  for (const char* syntax : kTransferSyntaxes) syntaxes.push_back(syntax);
+  for (const char* sopClass : kStorageClasses) addPresentationContext(sopClass, syntaxes);
+}
+
+CStoreReceiver::~CStoreReceiver() = default;
+
+QString CStoreReceiver::open() {
+  if (!QDir().mkpath(m_config.folder))
+    return QStringLiteral("cannot create the folder %1").arg(m_config.folder);
+  // dcmnet leaves Nagle's algorithm on unless this says otherwise; with it every response of a
+  // C-STORE waits for the delayed acknowledgement.
+  qputenv("TCP_NODELAY", "1");
+  const OFCondition cond = openListenPort();
+  if (cond.bad())
+    return QStringLiteral("cannot receive on port %1: %2").arg(m_config.port).arg(cond.text());
+  // Only after the port is ours: another receiver on the same port, and so the same folder,
+  // may be writing those files.
+  removePartialFiles();
+  return {};
+}
+
+QString CStoreReceiver::serve() {
+  const OFCondition cond = acceptAssociations();
+  if (cond == NET_EC_StopAfterConnectionTimeout || cond == NET_EC_StopAfterAssociation) return {};
+  return QString::fromLocal8Bit(cond.text());
+}
+
+void CStoreReceiver::requestStop() { m_stop = true; }
+
+void CStoreReceiver::removePartialFiles() const {
+  const QDir folder(m_config.folder);
+  const QStringList partial = folder.entryList(
+      {QLatin1String(kPartialPrefix) + QLatin1Char('*') + QLatin1String(kPartialSuffix)},
+      QDir::Files | QDir::Hidden | QDir::System);
+  for (const QString& name : partial) QFile::remove(folder.filePath(name));
+}
+
+OFCondition CStoreReceiver::handleIncomingCommand(T_DIMSE_Message* incomingMsg,
+                                                  const DcmPresentationContextInfo& presInfo) {
+  m_inHand = true;
+  OFCondition cond = incomingMsg->CommandField == DIMSE_C_STORE_RQ
+                         ? storeInstance(incomingMsg->msg.CStoreRQ, presInfo.presentationContextID)
+                         : DcmSCP::handleIncomingCommand(incomingMsg, presInfo);
+  m_inHand = false;
+  // The instance in hand is answered; a failed condition makes dcmnet abort the association.
+  if (cond.good() && m_stop)
+    return makeOFCondition(OFM_dcmnet, kStopCode, OF_error, "the receiver is stopping");
+  return cond;
+}
+
+OFCondition CStoreReceiver::storeInstance(T_DIMSE_C_StoreRQ& request,
+                                          T_ASC_PresentationContextID presId) {
+  const QDir folder(m_config.folder);
+  const QString partial =
+      folder.filePath(QLatin1String(kPartialPrefix) + QString::number(++m_received) +
+                      QLatin1String(kPartialSuffix));
+  // The data set follows the command whatever we make of it: it is read in full (as sent, meta
+  // header added) before the answer.
+  const OFCondition cond =
+      receiveSTORERequest(request, presId, OFString(QFile::encodeName(partial).constData()));
+  if (cond.bad()) {
+    QFile::remove(partial);
+    return cond;
+  }
+  Uint16 status = STATUS_Success;
+  const QString uid = QString::fromLatin1(request.AffectedSOPInstanceUID);
+  if (!IsSafeInstanceUid(uid)) {
+    DCMNET_WARN(
+        "Refusing an instance whose SOP Instance UID cannot name a file: " << uid.toStdString());
+    status = STATUS_STORE_Error_CannotUnderstand;
+  } else {
+    std::error_code error;
+    std::filesystem::rename(fsPath(partial), fsPath(folder.filePath(uid + QStringLiteral(".dcm"))),
+                            error);
+    if (error) {
+      DCMNET_ERROR("Cannot put " << uid.toStdString() << " into the folder: " << error.message());
+      status = STATUS_STORE_Refused_OutOfResources;
+    }
+  }
+  if (status != STATUS_Success) QFile::remove(partial);
+  return sendSTOREResponse(presId, request, status);
+}
+
+OFBool CStoreReceiver::checkCallingAETitleAccepted(const OFString& callingAE) {
+  return m_config.acceptedCallingAE.isEmpty() ||
+         m_config.acceptedCallingAE.contains(QString::fromLatin1(callingAE.c_str()).trimmed());
+}
+
+OFBool CStoreReceiver::stopAfterCurrentAssociation() { return m_stop; }
+
+OFBool CStoreReceiver::stopAfterConnectionTimeout() { return m_stop; }
