@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the viewer on the bundled sample radiographs.
+# Installs what is missing, builds, imports the bundled sample radiographs into the image
+# database and starts the viewer on them; the browser opens at the first start and lists them.
 # Without a display (no DISPLAY) the viewer runs under Xvfb for a few seconds and a screenshot
 # is written to out/viewer.png; the samples are also rendered to out/render/ as a pane paints them.
 set -euo pipefail
@@ -17,6 +18,9 @@ for f in "$PROGRAM"/samples/*.dcm; do
   "$PROGRAM/torascan-cli" render "$f" --size 1000x1000 --out "$OUT/$name.png"
 done
 echo "samples rendered into $OUT/"
+# The samples into the image database of the program folder, so the browser lists them.
+"$PROGRAM/torascan-cli" import --db "$PROGRAM/Pelmora.db" "$PROGRAM/samples" > out/import.json
+echo "samples imported into $PROGRAM/Pelmora.db (out/import.json)"
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$PROGRAM/toraScan" --layout 1x2 "${SAMPLES[@]}"
@@ -31,7 +35,7 @@ export DISPLAY="$DISPLAY_NUMBER"
 sleep 1
 "$PROGRAM/toraScan" --layout 1x2 "${SAMPLES[@]}" &
 VIEWER_PID=$!
-sleep 4
+sleep 6
 import -window root out/viewer.png
 kill "$VIEWER_PID" 2>/dev/null || true
 wait "$VIEWER_PID" 2>/dev/null || true

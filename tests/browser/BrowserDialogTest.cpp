@@ -66,11 +66,17 @@ TEST_F(BrowserDialog, ClickAPatientSeeItsThumbnailsAndViewThemWithTheDatabaseRow
   clickRow(patients, 1);  // P1
   EXPECT_EQ(browser->lists().studies().rowCount(), 1);
   CDlgWndBrowser* strip = browser->strip();
+  // The strip lies between the study list and the bottom buttons, clear of the search row.
+  QPushButton* viewButton = browser->findChild<QPushButton*>(QStringLiteral("ctl1042"));
+  EXPECT_GT(strip->geometry().top(), browser->studyList()->geometry().bottom());
+  EXPECT_LT(strip->geometry().bottom(), viewButton->geometry().top());
+  EXPECT_LT(browser->findChild<QWidget*>(QStringLiteral("ctl1270"))->geometry().bottom(),
+            browser->patientList()->geometry().top());
   ASSERT_EQ(strip->ElementCount(), 2);
   EXPECT_EQ(strip->SelectedElements().size(), 2) << "listed images start selected";
   EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "2 image(s)");
 
-  QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("ctl1042")), Qt::LeftButton);
+  QTest::mouseClick(viewButton, Qt::LeftButton);
   EXPECT_FALSE(browser->isVisible()) << "VIEW hides the browser";
   ASSERT_EQ(frame.openImages().count(), 2);
   CtoraScanView* view = frame.view();

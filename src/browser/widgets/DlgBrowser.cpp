@@ -139,13 +139,11 @@ void CDlgBrowser::layOutControls() {
   const int listsHeight = std::max(0, strip.top() - 8 - kListsTop);
   m_patientList->setGeometry(kMargin, kListsTop, w - 40, listsHeight / 2);
   m_studyList->setGeometry(kMargin, kListsTop + listsHeight / 2, w - 40, listsHeight / 2);
-  m_strip->setGeometry(strip);
-  const QRect local(QPoint(0, 0), strip.size());
   if (!m_stripLaidOut) {
-    m_strip->InitStrip(local, QRect(0, 0, kThumbnailSide, kThumbnailSide), this);
+    m_strip->InitStrip(strip, QRect(0, 0, kThumbnailSide, kThumbnailSide), this);
     m_stripLaidOut = true;
   } else {
-    m_strip->LayoutRow(local);
+    m_strip->LayoutRow(strip);
   }
 
   m_view->setGeometry(w - kMargin - kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
