@@ -6,8 +6,6 @@
 // core); the owner hears of each one on its own thread, through the ready handler.
 
 #include <QCache>
-#include <QDateTime>
-#include <QFuture>
 #include <QObject>
 #include <QSet>
 #include <QString>

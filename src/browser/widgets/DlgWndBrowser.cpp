@@ -1,6 +1,7 @@
 #include "browser/widgets/DlgWndBrowser.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 
 #include "browser/StripOwner.h"
 #include "browser/widgets/WndBrowserImg.h"

@@ -46,6 +46,7 @@ QString cineMarkPath() { return theAppSettings().programFolder + QStringLiteral(
 CWndBrowserImg::CWndBrowserImg(CDlgWndBrowser* strip, int controlId)
     : QWidget(strip), m_strip(strip) {
   setObjectName(QStringLiteral("thumbnail%1").arg(controlId));
+  setWindowTitle(QStringLiteral("Image Browser Window Image"));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAcceptDrops(true);
 }
