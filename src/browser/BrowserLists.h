@@ -26,7 +26,6 @@ class CBrowserLists : public QObject {
   // Connects to the image database at path (created from the schema when missing). False with
   // the reason in error.
   bool OpenDatabase(const QString& path, QString* error = nullptr);
-  CDaoDatabase& database() { return m_db; }
 
   // ---- search fields (the edits and the period list)
   QString searchPatID;

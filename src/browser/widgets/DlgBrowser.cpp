@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QWindowStateChangeEvent>
@@ -248,10 +249,12 @@ void CDlgBrowser::OnView() {
     records.Ser = *series;
     records.Img = image;
     for (int row : patientRows) {
-      if (m_lists.patientOf(row)->PatID == series->PatID) records.Pat = *m_lists.patientOf(row);
+      const CDPatInfo* patient = m_lists.patientOf(row);
+      if (patient->PatID == series->PatID) records.Pat = *patient;
     }
     for (int row : studyRows) {
-      if (m_lists.studyOf(row)->StuID == series->StuID) records.Stu = *m_lists.studyOf(row);
+      const CDStuInfo* study = m_lists.studyOf(row);
+      if (study->StuID == series->StuID) records.Stu = *study;
     }
     if (element->beingSaved) {
       ShowMessage(QStringLiteral("Selected image is saving now."), kBrowser, MB_ICONSTOP);

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QDateTime>
-#include <QPixmap>
-
 #include "browser/BrowserLists.h"
 #include "browser/StripOwner.h"
 #include "ui/widgets/BaseSkinDlg.h"

@@ -3,7 +3,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
-#include <algorithm>
 
 #include "browser/ListModel.h"
 
@@ -114,34 +113,7 @@ CMyListCtrl::CMyListCtrl(QWidget* parent) : QTreeView(parent) {
 }
 
 void CMyListCtrl::setListModel(CMyListModel* model) {
-  m_model = model;
   setModel(model);
   connect(m_heading, &QHeaderView::sectionClicked, model, &CMyListModel::HeadingClicked);
   connect(model, &CMyListModel::sortArrowChanged, m_heading, &CSortHeaderCtrl::SetSortArrow);
-}
-
-int CMyListCtrl::GetSortColumn() const { return m_model ? m_model->GetSortColumn() : -1; }
-
-int CMyListCtrl::GetSortDirection() const { return m_model ? m_model->GetSortDirection() : 0; }
-
-QList<int> CMyListCtrl::selectedRows() const {
-  QList<int> rows;
-  if (selectionModel() == nullptr) return rows;
-  for (const QModelIndex& index : selectionModel()->selectedRows()) rows << index.row();
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
-
-void CMyListCtrl::selectRow(int row, bool select) {
-  if (m_model == nullptr || row < 0 || row >= m_model->rowCount()) return;
-  selectionModel()->select(m_model->index(row, 0), (select ? QItemSelectionModel::Select
-                                                           : QItemSelectionModel::Deselect) |
-                                                       QItemSelectionModel::Rows);
-}
-
-void CMyListCtrl::selectAllRows() {
-  if (m_model == nullptr || m_model->rowCount() == 0) return;
-  const QItemSelection all(m_model->index(0, 0),
-                           m_model->index(m_model->rowCount() - 1, m_model->columnCount() - 1));
-  selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }

@@ -16,8 +16,6 @@ class CSortHeaderCtrl : public QHeaderView {
   explicit CSortHeaderCtrl(QWidget* parent = nullptr);
 
   void SetSortArrow(int column, bool ascending);
-  int sortColumn() const { return m_sortColumn; }
-  bool ascending() const { return m_ascending; }
 
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
@@ -43,19 +41,9 @@ class CMyListCtrl : public QTreeView {
 
   explicit CMyListCtrl(QWidget* parent = nullptr);
 
-  // The list's rows (not owned); set once.
+  // The list's rows (not owned; they keep its sort column and direction); set once.
   void setListModel(CMyListModel* model);
-  CMyListModel* listModel() const { return m_model; }
-  CSortHeaderCtrl* heading() const { return m_heading; }
-
-  int GetSortColumn() const;
-  int GetSortDirection() const;
-  // Selected rows in list order.
-  QList<int> selectedRows() const;
-  void selectRow(int row, bool select = true);
-  void selectAllRows();
 
  private:
-  CMyListModel* m_model = nullptr;
   CSortHeaderCtrl* m_heading = nullptr;
 };

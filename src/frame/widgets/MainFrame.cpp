@@ -16,6 +16,15 @@
 #include "ui/MessageSink.h"
 #include "view/widgets/ToraScanView.h"
 
+namespace {
+
+void reportUnopened(const QString& path) {
+  ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(path),
+              QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   const AppSettings& settings = theAppSettings();
   setWindowTitle(AppSettings::title());
@@ -172,10 +181,7 @@ void CMainFrame::OpenCommandLine(const QStringList& arguments) {
     const int result = openInto(path, dicom, nullptr, declined);
     // A raw file that cannot be read has been reported by the load itself.
     const bool told = !dicom && result == -1 && !QFileInfo(path).isReadable();
-    if (result < 0 && !declined && !told) {
-      ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(path),
-                  QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
-    }
+    if (result < 0 && !declined && !told) reportUnopened(path);
   };
   for (int i = 1; i < arguments.size(); ++i) {
     const QString& argument = arguments[i];
@@ -328,8 +334,7 @@ void CMainFrame::resetActiveImage() {
   // Into the same entry: the value records the image was opened with and its measurements
   // stay. A file that can no longer be read leaves the image as it is.
   if (image->OpenDicom(image->filePath, 0, 1) != 0) {
-    ShowMessage(QStringLiteral("Can't open selected file. [%1]").arg(image->filePath),
-                QStringLiteral("OpenImage"), MB_ICONEXCLAMATION);
+    reportUnopened(image->filePath);
     return;
   }
   // The picture is back in the orientation of its file, and so are the measurements drawn on

@@ -33,8 +33,6 @@ class CExposureProgressDlg : public CBaseSkinDlg {
   void PumpMessages();
 
   int position() const { return m_position; }
-  int shownPercent() const { return m_shownPercent; }
-  QProgressBar* bar() const { return m_bar; }
 
  private:
   QString m_baseText;
