@@ -42,6 +42,14 @@ CBrowserLists::CBrowserLists(QObject* parent) : QObject(parent) {
                          GetLabel(137), GetLabel(138), QString()});
   m_series.SetHeadings({GetLabel(135), QStringLiteral("NO"), QStringLiteral("IMAGE COUNT"),
                         QStringLiteral("BODY PART"), GetLabel(138)});
+  m_patientFill.setInterval(0);
+  connect(&m_patientFill, &QTimer::timeout, this, [this] {
+    if (m_patients.canFetchMore()) {
+      m_patients.fetchMore();
+    } else {
+      m_patientFill.stop();
+    }
+  });
 }
 
 bool CBrowserLists::OpenDatabase(const QString& path, QString* error) {
@@ -78,6 +86,7 @@ const CDSerInfo* CBrowserLists::seriesOf(int row) const {
 }
 
 void CBrowserLists::ClearAll() {
+  endPatientSearch();
   m_patients.Clear();
   m_patientItems.clear();
   clearStudies();
@@ -95,9 +104,12 @@ void CBrowserLists::clearStudies() {
 }
 
 void CBrowserLists::PatientSearch() {
+  endPatientSearch();
   m_patients.Clear();
   m_patientItems.clear();
-  CDRPatInfo rows(&m_db);
+  m_patientRows = std::make_unique<CDRPatInfo>(&m_db);
+  CDRPatInfo& rows = *m_patientRows;
+  rows.SetPageSize(kPatientPage);
   rows.m_nSortCol = m_patients.GetSortColumn();
   rows.m_nSortDir = m_patients.GetSortDirection();
   if (rows.m_nSortCol < 0) {
@@ -113,13 +125,35 @@ void CBrowserLists::PatientSearch() {
     found = rows.SearchBySchedule(searchPatID, searchPatName, from.year, from.month, from.day,
                                   to.year, to.month, to.day);
   }
+  m_exactPatID = searchPatID;
+  if (found == 1 && listPatientPage()) {
+    m_patients.SetPendingRows([this] { return listPatientPage(); });
+    m_patientFill.start();
+  }
+  if (m_patients.rowCount() > 0) {
+    m_patientSelection.select(m_patients.index(0, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  StudySearch();
+  searchPatID.clear();
+  searchPatName.clear();
+}
+
+bool CBrowserLists::listPatientPage() {
+  if (!m_patientRows) return false;
+  CDRPatInfo& rows = *m_patientRows;
+  if (rows.IsEOF() && !rows.FetchMore(kPatientPage)) {
+    endPatientSearch();
+    return false;
+  }
   std::vector<CMyListModel::RowData> listed;
   QList<int> exact;
-  for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
+  const int first = m_patients.rowCount();
+  for (; !rows.IsEOF(); rows.MoveNext()) {
     CDPatInfo patient;
     rows.CopyTo(patient);
-    if (!searchPatID.isEmpty() && patient.PatID == searchPatID) {
-      exact << static_cast<int>(listed.size());
+    if (!m_exactPatID.isEmpty() && patient.PatID == m_exactPatID) {
+      exact << first + static_cast<int>(listed.size());
     }
     listed.push_back({{patient.PatID, patient.PatName, patient.PatSex,
                        dateText(patient.PatBirthDate, false), dateText(patient.PatSchedule, true)},
@@ -131,14 +165,14 @@ void CBrowserLists::PatientSearch() {
     m_patientSelection.select(m_patients.index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
-  rows.Close();
-  if (m_patients.rowCount() > 0) {
-    m_patientSelection.select(m_patients.index(0, 0),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  }
-  StudySearch();
-  searchPatID.clear();
-  searchPatName.clear();
+  if (rows.HasMore()) return true;
+  endPatientSearch();
+  return false;
+}
+
+void CBrowserLists::endPatientSearch() {
+  m_patientFill.stop();
+  m_patientRows.reset();
 }
 
 void CBrowserLists::StudySearch() {

@@ -4,9 +4,12 @@
 #include <QItemSelectionModel>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <memory>
 #include <vector>
 
 #include "browser/ListModel.h"
+#include "db/DRPatInfo.h"
 #include "db/DaoDatabase.h"
 #include "db/ValueRecords.h"
 
@@ -40,8 +43,11 @@ class CBrowserLists : public QObject {
 
   // Patient search: the patients by ID and name (anywhere in them), or scheduled in the period;
   // the exactly matching ID and the first row selected, the studies of the last selected row
-  // listed; the ID and name fields emptied.
+  // listed; the ID and name fields emptied. The first page of patients is listed at once and
+  // the rest follow page by page while the event loop is idle (or sooner, as the list is
+  // scrolled), so that "ALL" over an archive of 100,000 patients never holds the window up.
   void PatientSearch();
+  static constexpr int kPatientPage = 500;
   // The studies of the last selected patient, all selected, and their series.
   void StudySearch();
   // A period entry chosen at the moment now: its dates, then the patient search. True when the
@@ -89,6 +95,9 @@ class CBrowserLists : public QObject {
   // Appends the studies of one patient (the period's dates, newest first).
   void fillStudies(const QString& patID);
   void clearStudies();
+  // Lists the next page of the patient search; whether rows are still pending.
+  bool listPatientPage();
+  void endPatientSearch();
   static void selectAll(QItemSelectionModel& selection);
 
   CDaoDatabase m_db;
@@ -99,6 +108,9 @@ class CBrowserLists : public QObject {
   QItemSelectionModel m_studySelection{&m_studies};
   QItemSelectionModel m_seriesSelection{&m_series};
   std::vector<CDPatInfo> m_patientItems;
+  std::unique_ptr<CDRPatInfo> m_patientRows;  // the patient search while rows are pending
+  QString m_exactPatID;                       // the ID its rows are selected for
+  QTimer m_patientFill;                       // lists pending patients while idle
   std::vector<CDStuInfo> m_studyItems;
   std::vector<CDSerInfo> m_seriesItems;
   std::vector<CDImgInfo> m_imageItems;

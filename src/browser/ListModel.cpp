@@ -9,6 +9,7 @@ void CMyListModel::SetHeadings(const QStringList& headings) {
 }
 
 void CMyListModel::Clear() {
+  m_more = nullptr;
   if (m_rows.empty()) return;
   beginResetModel();
   m_rows.clear();
@@ -31,6 +32,22 @@ int CMyListModel::AddRow(const QStringList& cells, int record) {
   return rowCount() - 1;
 }
 
+bool CMyListModel::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && m_more != nullptr;
+}
+
+void CMyListModel::fetchMore(const QModelIndex& parent) {
+  if (!canFetchMore(parent)) return;
+  // Taken out while it runs: it appends rows, and a view may ask again from within.
+  std::function<bool()> more = std::move(m_more);
+  m_more = nullptr;
+  if (more()) m_more = std::move(more);
+}
+
+void CMyListModel::FetchAll() {
+  while (canFetchMore()) fetchMore();
+}
+
 int CMyListModel::record(int row) const {
   if (row < 0 || row >= rowCount()) return -1;
   return m_rows[static_cast<std::size_t>(row)].record;
@@ -44,6 +61,7 @@ QString CMyListModel::text(int row, int column) const {
 void CMyListModel::HeadingClicked(int column) {
   m_sortDirection = column == m_sortColumn ? 1 - m_sortDirection : 1;
   m_sortColumn = column;
+  FetchAll();
   if (m_rows.size() < 2) return;
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   for (std::size_t i = 0; i < m_rows.size(); ++i) m_rows[i].origin = static_cast<int>(i);

@@ -215,8 +215,26 @@ QVariantList CGMDaoRecordset::StoredValues() {
 
 bool CGMDaoRecordset::ReadRows(const QString& sql, const QVariantList& values) {
   m_rows.clear();
-  QSqlQuery* query = Prepared(sql);
-  if (!Run(query, values)) return false;
+  m_cursor.reset();
+  QSqlQuery* query = nullptr;
+  if (m_pageSize > 0) {
+    // A paged read outlives this call, so it cannot be the shared prepared statement.
+    m_cursor = std::make_unique<QSqlQuery>(m_database->connection());
+    m_cursor->setForwardOnly(true);
+    if (!m_cursor->prepare(sql)) {
+      const QSqlError error = m_cursor->lastError();
+      m_cursor.reset();
+      ReportError(error);
+      return false;
+    }
+    query = m_cursor.get();
+  } else {
+    query = Prepared(sql);
+  }
+  if (!Run(query, values)) {
+    m_cursor.reset();
+    return false;
+  }
   // The class's own rows have the shape's columns; asking the engine builds a record of every
   // column on each query, which for the image table costs as much as the query.
   if (m_boundRows) {
@@ -226,20 +244,38 @@ bool CGMDaoRecordset::ReadRows(const QString& sql, const QVariantList& values) {
     const QSqlRecord record = query->record();
     for (int i = 0; i < record.count(); ++i) m_rowColumns.append(record.fieldName(i));
   }
+  return ReadFrom(query, m_pageSize);
+}
+
+bool CGMDaoRecordset::ReadFrom(QSqlQuery* query, int limit) {
   const int columns = int(m_rowColumns.size());
-  while (query->next()) {
+  int read = 0;
+  while ((limit == 0 || read < limit) && query->next()) {
     QVariantList row;
     row.reserve(columns);
     for (int i = 0; i < columns; ++i) row.append(query->value(i));
     m_rows.push_back(std::move(row));
+    ++read;
   }
+  if (limit != 0 && read == limit && query->isActive()) return true;
   const QSqlError error = query->lastError();
   query->finish();
+  m_cursor.reset();
   if (error.isValid()) {
     ReportError(error);
     return false;
   }
   return true;
+}
+
+bool CGMDaoRecordset::FetchMore(int rows) {
+  if (!m_open || !m_cursor || rows <= 0) return false;
+  const std::size_t before = m_rows.size();
+  const bool wasPastEnd = IsEOF();
+  if (!ReadFrom(m_cursor.get(), rows)) return false;
+  // A position past the last row read moves onto the first new one.
+  if (wasPastEnd && m_rows.size() > before) LoadCurrentRow();
+  return m_rows.size() > before;
 }
 
 bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList& values) {
@@ -279,6 +315,7 @@ bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList&
 
 void CGMDaoRecordset::CloseRows() {
   m_open = false;
+  m_cursor.reset();
   m_rows.clear();
   m_pos = 0;
   m_onDeletedRow = false;

@@ -122,6 +122,16 @@ class CGMDaoRecordset {
   QVariant GetFieldValue(const QString& column) const;
   long GetRecordCount() const { return m_open ? static_cast<long>(m_rows.size()) : 0; }
 
+  // Reading in pages: with a page size set, opening reads that many rows and leaves the rest in
+  // the engine until FetchMore asks for them, so a list of 100,000 rows can show at once. The
+  // rows still pending keep a read of the database open until they are read or the row set is
+  // closed. 0 (the default) reads every row at opening.
+  void SetPageSize(int rows) { m_pageSize = rows; }
+  // Reads up to rows more rows after the last one read; false when none were left (or on an
+  // engine error, after the message). The position stays where it was.
+  bool FetchMore(int rows);
+  bool HasMore() const { return m_cursor != nullptr; }
+
   // Appends one row from the members that fill assigns (they start cleared, as after AddNew),
   // whether or not the row set is open: an open one gets the row as its current row, a closed
   // one stays closed and unread (appending never reads the table). The engine's key is then in
@@ -191,6 +201,9 @@ class CGMDaoRecordset {
   void LoadCurrentRow();
   QVariantList StoredValues();
   bool ReadRows(const QString& sql, const QVariantList& values);
+  // Appends up to limit rows (all when limit is 0) from an executed query; false after the
+  // message on an engine error. A paged read keeps the query while rows may remain.
+  bool ReadFrom(QSqlQuery* query, int limit);
   bool HasCurrentRow() const;
   // Whether rows may be changed (and, when needed, a current row exists); reports why not.
   bool CanChange(bool needsCurrentRow);
@@ -211,6 +224,8 @@ class CGMDaoRecordset {
   int m_firstField = 0;       // where the bound columns begin in a row
   bool m_boundRows = false;   // rows hold the bound columns (opened without SQL text)
   std::vector<QVariantList> m_rows;
+  int m_pageSize = 0;
+  std::unique_ptr<QSqlQuery> m_cursor;  // the paged read while rows may remain
   long m_pos = 0;
   bool m_onDeletedRow = false;
   EditMode m_editMode = NoEdit;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "browser/BrowserDates.h"
 #include "db/DbTestSupport.h"
 
@@ -117,6 +119,33 @@ TEST_F(BrowserListsTest, PatientSearchFollowsTheClickedHeading) {
   lists.patients().HeadingClicked(CBrowserLists::kPatName);  // ascending by name
   lists.PatientSearch();
   EXPECT_EQ(column(lists.patients(), 1), (QStringList{"Abe", "Bea", "Cid"}));
+}
+
+TEST_F(BrowserListsTest, LongPatientListComesPageByPage) {
+  addNumberedPatients(1200);  // scheduled before the three patients above
+  addPatients({{"N0", "Zed", {}, CDateTime(2019, 1, 1, 0, 0, 0)}});  // the last of all
+  lists.searchPatID = "N0";  // contained in every numbered ID, exactly N0's
+  lists.PatientSearch();
+  EXPECT_EQ(lists.patients().rowCount(), CBrowserLists::kPatientPage);
+  EXPECT_TRUE(lists.patients().canFetchMore());
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0), QStringList{"N01200"});
+  // The rest arrive while the event loop is idle; the exact match is selected when it comes.
+  for (int turn = 0; turn < 100 && lists.patients().canFetchMore(); ++turn) {
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(lists.patients().rowCount(), 1201);
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0),
+            (QStringList{"N01200", "N0"}));
+
+  // A heading click while rows are pending sorts the whole list.
+  lists.PatientSearch();
+  ASSERT_TRUE(lists.patients().canFetchMore());
+  lists.patients().HeadingClicked(CBrowserLists::kPatID);
+  EXPECT_EQ(lists.patients().rowCount(), 1204);
+  EXPECT_FALSE(lists.patients().canFetchMore());
+  EXPECT_EQ(lists.patients().text(0, 0), "N0");
+  EXPECT_EQ(lists.patients().text(1203, 0), "P2");
+  EXPECT_TRUE(sink.isEmpty());
 }
 
 }  // namespace

@@ -46,6 +46,18 @@ class DbTest : public ::testing::Test {
     }
   }
 
+  // count patients "N00001", "N00002", ... named "Name", scheduled a minute apart from
+  // 2020-01-01 00:01 on, written by one statement.
+  void addNumberedPatients(int count) {
+    CDRPatInfo patients(path);
+    ASSERT_TRUE(patients.Execute(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+                       "INSERT INTO PatInfo (PatID, PatName, PatSchedule) "
+                       "SELECT printf('N%05d', i), 'Name', "
+                       "strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || i || ' minutes') FROM n"),
+        {count}));
+  }
+
   // Returns the StuSeq of each row.
   QList<long> addStudies(std::initializer_list<StudyRow> rows) {
     CDRStuInfo studies(path);

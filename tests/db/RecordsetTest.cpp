@@ -111,6 +111,32 @@ TEST_F(Recordset, MovesAndFindWalkTheRowsInSortOrder) {
   EXPECT_TRUE(sink.isEmpty());
 }
 
+TEST_F(Recordset, PagedReadLeavesTheRestUntilAskedFor) {
+  addNumberedPatients(5);
+  CDRPatInfo patients(path);
+  patients.m_strSort = QStringLiteral("PatID");
+  patients.SetPageSize(2);
+  ASSERT_TRUE(patients.Open());
+  QStringList seen;
+  for (;;) {
+    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
+    if (!patients.FetchMore(2)) break;
+  }
+  EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005"}));
+  EXPECT_FALSE(patients.HasMore());
+  EXPECT_EQ(patients.GetRecordCount(), 5);
+
+  // Closing with rows pending ends the read; the next open starts afresh.
+  ASSERT_TRUE(patients.Open());
+  EXPECT_TRUE(patients.HasMore());
+  patients.Close();
+  EXPECT_FALSE(patients.HasMore());
+  EXPECT_FALSE(patients.FetchMore(2));
+  ASSERT_TRUE(patients.Open());
+  EXPECT_EQ(patients.PatID, "N00001");
+  EXPECT_TRUE(sink.isEmpty());
+}
+
 TEST_F(Recordset, AppendEditAndDeleteWriteThroughToTheTable) {
   CDRStuInfo studies(path);
   ASSERT_TRUE(studies.Open());
