@@ -1,7 +1,9 @@
 #include "browser/ImportImage.h"
 
 #include <QFile>
+#include <QFuture>
 #include <QRegularExpression>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "image/AttributeReader.h"
 #include "image/DicomTags.h"
@@ -71,15 +73,6 @@ CSqlFilter patientFilter(const QString& patID) {
 
 }  // namespace
 
-// What one file puts into the four tables.
-struct CImageImport::FileRows {
-  CDPatInfo pat;
-  CDStuInfo stu;
-  CDSerInfo ser;
-  CDImgInfo img;
-  long frames = 1;
-};
-
 CImageImport::CImageImport(CDaoDatabase& database)
     : m_database(database),
       m_patients(&database),
@@ -87,36 +80,110 @@ CImageImport::CImageImport(CDaoDatabase& database)
       m_series(&database),
       m_images(&database) {}
 
+void CImageImport::forgetLookups() {
+  m_lastStudy.forget();
+  m_lastSeries.forget();
+}
+
 int CImageImport::Fail(int code, const QString& reason) {
   m_lastError = reason;
   return code;
 }
 
-int CImageImport::ImportImageFile(const QString& path, QString& patID) {
-  m_duplicate = false;
-  m_lastError.clear();
-  if (path.isEmpty()) return Fail(kImportRefused, QStringLiteral("empty path"));
+CImageImport::FileRead CImageImport::ReadImageFile(const QString& path) {
+  FileRead file;
+  file.path = path;
+  const auto refuse = [&file](int code, const QString& reason) {
+    file.code = code;
+    file.reason = reason;
+    return file;
+  };
+  if (path.isEmpty()) return refuse(kImportRefused, QStringLiteral("empty path"));
   if (path.size() > CImageEach::kMaxPathLength)
-    return Fail(kImportRefused, QStringLiteral("path of 256 characters or more"));
+    return refuse(kImportRefused, QStringLiteral("path of 256 characters or more"));
 
   imaging::DicomDataSet dataSet;
   const int loaded =
       dataSet.load(QFile::encodeName(path).toStdString(), imaging::DicomDataSet::Extent::Header);
   if (loaded != imaging::kImagingOk)
-    return Fail(loaded, QString::fromStdString(imaging::imagingErrorText(loaded)));
+    return refuse(loaded, QString::fromStdString(imaging::imagingErrorText(loaded)));
   const AttributeReader read(dataSet);
   if (read.has(tag::DirectoryRecordSequence))
-    return Fail(kImportDirectory, QStringLiteral("DICOMDIR"));
-  FileRows rows;
+    return refuse(kImportDirectory, QStringLiteral("DICOMDIR"));
+  FileRows& rows = file.rows;
   read.narrow(tag::SopInstanceUid, rows.img.SOPInstanceUID);
   if (rows.img.SOPInstanceUID.isEmpty())
-    return Fail(kImportNoInstanceUid, QStringLiteral("no SOP Instance UID (0008,0018)"));
+    return refuse(kImportNoInstanceUid, QStringLiteral("no SOP Instance UID (0008,0018)"));
 
   ReadRows(dataSet, rows);
-  static const QRegularExpression doubledSeparator(QStringLiteral("/{2,}"));
+  // One per thread: files are read on several.
+  thread_local const QRegularExpression doubledSeparator(QStringLiteral("/{2,}"));
   rows.img.FullPath = QString(path).replace(doubledSeparator, QStringLiteral("/"));
-  patID = rows.pat.PatID;
-  return WriteRows(rows);
+  return file;
+}
+
+int CImageImport::ImportImageFile(const QString& path, QString& patID) {
+  FileRead read = ReadImageFile(path);
+  return ImportRead(read, patID);
+}
+
+int CImageImport::ImportRead(FileRead& read, QString& patID) {
+  m_duplicate = false;
+  m_lastError.clear();
+  if (read.code != kImportDone) return Fail(read.code, read.reason);
+  patID = read.rows.pat.PatID;
+  return WriteRows(read.rows);
+}
+
+void CImageImport::ImportFiles(const QStringList& paths,
+                               const std::function<void(const FileOutcome&)>& done) {
+  const auto readBatch = [](const QStringList& batch) {
+    std::vector<FileRead> reads;
+    reads.reserve(static_cast<std::size_t>(batch.size()));
+    for (const QString& path : batch) reads.push_back(ReadImageFile(path));
+    return reads;
+  };
+  QFuture<std::vector<FileRead>> ahead;
+  qsizetype next = 0;
+  const auto readAhead = [&] {
+    if (next >= paths.size()) return false;
+    ahead = QtConcurrent::run(readBatch, paths.mid(next, kBatchFiles));
+    next += kBatchFiles;
+    return true;
+  };
+  for (bool reading = readAhead(); reading;) {
+    std::vector<FileRead> reads = ahead.takeResult();
+    reading = readAhead();
+    for (const FileOutcome& outcome : WriteBatch(reads)) done(outcome);
+  }
+}
+
+std::vector<CImageImport::FileOutcome> CImageImport::WriteBatch(std::vector<FileRead>& reads) {
+  // A batch that cannot begin falls back to a transaction per file, which says why it fails.
+  m_inBatch = m_database.IsOpen() && m_database.BeginTrans();
+  m_batchStudies.clear();
+  forgetLookups();
+  std::vector<FileOutcome> outcomes;
+  outcomes.reserve(reads.size());
+  for (FileRead& read : reads) {
+    QString patID;
+    const int code = ImportRead(read, patID);
+    outcomes.push_back({read.path, code, code == kImportDone && m_duplicate, m_lastError});
+  }
+  if (!m_inBatch) return outcomes;
+  m_inBatch = false;
+  m_errorsBefore = m_database.ErrorCount();
+  for (long stuSeq : m_batchStudies) m_studies.UpdateTotals(stuSeq);
+  if (!DatabaseFailed() && m_database.CommitTrans()) return outcomes;
+  const QString error = m_database.LastError();
+  m_database.Rollback();
+  for (FileOutcome& outcome : outcomes) {
+    if (outcome.code != kImportDone) continue;
+    outcome.code = kImportDatabaseError;
+    outcome.duplicate = false;
+    outcome.reason = error;
+  }
+  return outcomes;
 }
 
 void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows) {
@@ -246,18 +313,32 @@ void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows
 
 // The one place an import's transaction begins and ends. On SQLite the transaction takes the
 // write lock at once, so concurrent imports run one after the other and the find-or-create of
-// the patient, study and series rows cannot interleave.
+// the patient, study and series rows cannot interleave. Inside a batch the file's rows go into
+// a savepoint of the batch's transaction instead.
 int CImageImport::WriteRows(FileRows& rows) {
   if (!m_database.IsOpen())
     return Fail(kImportDatabaseError, QStringLiteral("The database is not open"));
+  static const QString kFile = QStringLiteral("import_file");
   m_errorsBefore = m_database.ErrorCount();
-  if (!m_database.BeginTrans()) return Fail(kImportDatabaseError, m_database.LastError());
+  const bool begun = m_inBatch ? m_database.Savepoint(kFile) : m_database.BeginTrans();
+  if (!begun) return Fail(kImportDatabaseError, m_database.LastError());
   int result = WritePatient(rows);
   if (result == kImportDone) result = WriteStudy(rows);
   if (result == kImportDone) result = WriteSeriesAndImage(rows);
   if (result == kImportDone && DatabaseFailed()) result = kImportDatabaseError;
-  if (result == kImportDone && m_database.CommitTrans()) return kImportDone;
-  m_database.Rollback();
+  if (result == kImportDone) {
+    if (!m_inBatch && m_database.CommitTrans()) return kImportDone;
+    if (m_inBatch && m_database.ReleaseSavepoint(kFile)) {
+      m_batchStudies.insert(rows.stu.StuSeq);
+      return kImportDone;
+    }
+  }
+  if (m_inBatch) {
+    m_database.RollbackToSavepoint(kFile);
+    forgetLookups();
+  } else {
+    m_database.Rollback();
+  }
   m_duplicate = false;
   if (m_lastError.isEmpty()) {
     m_lastError =
@@ -271,9 +352,11 @@ int CImageImport::WritePatient(FileRows& rows) {
   const CDateTime& schedule = rows.stu.StuDateTime;
   const CSqlFilter filter = patientFilter(pat.PatID);
   if (m_patients.OpenWith(filter) == 1) {
-    m_patients.Edit();
-    m_patients.PatSchedule = schedule;
-    m_patients.Update();
+    if (!(m_patients.PatSchedule == schedule)) {
+      m_patients.Edit();
+      m_patients.PatSchedule = schedule;
+      m_patients.Update();
+    }
   } else if (!DatabaseFailed()) {
     const CDateTime& birth = pat.PatBirthDate;
     if (m_patients.InsertNew(pat.PatID, pat.PatName, birth.year(), birth.month(), birth.day(),
@@ -296,11 +379,19 @@ int CImageImport::WriteStudy(FileRows& rows) {
   filter.addText(QStringLiteral("StuAccessNo"), stu.StuAccessNo);
   const CDateTime& day = stu.StuDateTime;
   filter.addDateRange(QStringLiteral("StuDateTime"), day.year(), day.month(), day.day(), 0, 0, 0);
+  if (m_inBatch && m_lastStudy.matches(filter)) {
+    stu = m_lastStudy.row;
+    return kImportDone;
+  }
   const bool found = m_studies.OpenWith(filter) == 1;
   if (found) m_studies.CopyTo(stu);
   m_studies.Close();
   if (DatabaseFailed()) return kImportDatabaseError;
-  if (found) return kImportDone;
+  if (found) {
+    if (m_inBatch) m_lastStudy.keep(filter, stu);
+    return kImportDone;
+  }
+  m_lastStudy.forget();
   stu.StuSchedule = stu.StuDateTime;
   stu.StuStatus = 1;
   stu.TotalSeries = 1;
@@ -321,12 +412,18 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
   ser.StuSeq = stu.StuSeq;
   ser.PatID = rows.pat.PatID;
   ser.StuID = stu.StuID;
-  if (m_series.OpenSeries(ser.PatID, ser.StuID, ser.SeriesNo, QString(), ser.BodyPart, QString(),
-                          ser.StuSeq) == 1) {
+  const CSqlFilter seriesKey = CDRSerInfo::SeriesFilter(ser.PatID, ser.StuID, ser.SeriesNo,
+                                                        QString(), ser.BodyPart, QString(),
+                                                        ser.StuSeq);
+  if (m_inBatch && m_lastSeries.matches(seriesKey)) {
+    ser.SerSeq = m_lastSeries.row;
+  } else if (m_series.OpenWith(seriesKey) == 1) {
     ser.SerSeq = m_series.SerSeq;
     m_series.Close();
+    if (m_inBatch) m_lastSeries.keep(seriesKey, ser.SerSeq);
   } else {
     m_series.Close();
+    m_lastSeries.forget();
     if (DatabaseFailed() || m_series.InsertNew(ser) < 0) return kImportDatabaseError;
   }
 
@@ -339,7 +436,7 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
     if (m_images.InsertNew(img, rows.frames) < 0) return kImportDatabaseError;
   }
   // The study's totals recount every series of the study, this one included: a RecountSeries
-  // of its own first would store the same count twice.
-  m_studies.UpdateTotals(stu.StuSeq);
+  // of its own first would store the same count twice. A batch recounts once, at its end.
+  if (!m_inBatch) m_studies.UpdateTotals(stu.StuSeq);
   return kImportDone;
 }

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <set>
+#include <vector>
 
 #include "db/DRImgInfo.h"
 #include "db/DRPatInfo.h"
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
 #include "db/DaoDatabase.h"
+#include "db/SqlFilter.h"
 
 namespace imaging {
 class DicomDataSet;
@@ -29,29 +34,69 @@ enum ImportResult : int {
 };
 
 // Indexes DICOM image files into the image database: finds or creates the patient, study and
-// series rows of a file and appends its image row. Each file is written in one transaction, so
-// a failure leaves none of its rows behind. All files go through the connection the importer
-// is given, which keeps its prepared statements from one file to the next.
+// series rows of a file and appends its image row. Each file is written in one transaction (in
+// a batch, one savepoint), so a failure leaves none of its rows behind. All files go through the
+// connection the importer is given, which keeps its prepared statements from one file to the
+// next.
 class CImageImport {
  public:
+  // What one file puts into the four tables.
+  struct FileRows {
+    CDPatInfo pat;
+    CDStuInfo stu;
+    CDSerInfo ser;
+    CDImgInfo img;
+    long frames = 1;
+  };
+  // A file read for the tables before the database is touched: code is kImportDone when rows
+  // holds its values, else the reason it cannot be imported.
+  struct FileRead {
+    QString path;
+    int code = kImportDone;
+    QString reason;
+    FileRows rows;
+  };
+  // What became of one file of ImportFiles.
+  struct FileOutcome {
+    QString path;
+    int code = kImportDone;
+    bool duplicate = false;
+    QString reason;
+  };
+  // Files a batch of ImportFiles reads ahead and commits together.
+  static constexpr int kBatchFiles = 64;
+
   // On an open connection that outlives the importer.
   explicit CImageImport(CDaoDatabase& database);
+
+  // Reads the header of one file (up to the pixel data) into its rows. Touches no database, so
+  // it runs on any thread.
+  static FileRead ReadImageFile(const QString& path);
 
   // Imports one file; patID receives its patient ID. kImportDone, or a negative code with
   // nothing written and the reason in LastError().
   int ImportImageFile(const QString& path, QString& patID);
+  // Writes the rows of a file read by ReadImageFile, as ImportImageFile does.
+  int ImportRead(FileRead& read, QString& patID);
+  // Imports many files, in order: the headers of the next batch are read on another thread
+  // while this one writes the current batch in one transaction, each file in a savepoint of
+  // its own, the studies' totals recounted once at the end of the batch. done hears of each
+  // file once its batch is committed; a batch whose commit fails reports each of its files as
+  // kImportDatabaseError, none of them written. A kill loses at most the batch in hand.
+  void ImportFiles(const QStringList& paths, const std::function<void(const FileOutcome&)>& done);
+
   // Whether the last import that returned kImportDone found the image already indexed.
   bool WasDuplicate() const { return m_duplicate; }
   // Why the last import failed, in words.
   const QString& LastError() const { return m_lastError; }
 
  private:
-  struct FileRows;
-
   int Fail(int code, const QString& reason);
   // The table's elements of the file into the four value records.
   static void ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows);
-  // Steps after the file is read: the rows, in one transaction.
+  // One batch of ImportFiles; the outcomes in file order.
+  std::vector<FileOutcome> WriteBatch(std::vector<FileRead>& reads);
+  // Steps after the file is read: the rows, in one transaction or savepoint.
   int WriteRows(FileRows& rows);
   int WritePatient(FileRows& rows);
   int WriteStudy(FileRows& rows);
@@ -66,4 +111,31 @@ class CImageImport {
   long m_errorsBefore = 0;
   bool m_duplicate = false;
   QString m_lastError;
+  bool m_inBatch = false;            // a batch's transaction is open: files take savepoints
+  std::set<long> m_batchStudies;     // studies whose totals the batch recounts at its end
+
+  // The row the last lookup of a table found, by its criteria. Consecutive files of one series
+  // look the same study and series up; inside a batch's transaction nobody else writes, so
+  // the same criteria find the same row until this importer appends to that table (which may
+  // give a criterion left empty a new match) or undoes a file.
+  template <typename Row>
+  struct LastLookup {
+    bool valid = false;
+    QString text;
+    QVariantList values;
+    Row row{};
+    bool matches(const CSqlFilter& filter) const {
+      return valid && filter.text() == text && filter.values() == values;
+    }
+    void keep(const CSqlFilter& filter, const Row& found) {
+      valid = true;
+      text = filter.text();
+      values = filter.values();
+      row = found;
+    }
+    void forget() { valid = false; }
+  };
+  void forgetLookups();
+  LastLookup<CDStuInfo> m_lastStudy;
+  LastLookup<long> m_lastSeries;  // SerSeq
 };

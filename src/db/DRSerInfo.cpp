@@ -18,6 +18,13 @@ int CDRSerInfo::OpenSeries(const QString& patID, const QString& stuID, long seri
                            const QString& laterality, const QString& bodyPart,
                            const QString& patientPosition, long stuSeq) {
   Close();
+  return OpenWith(SeriesFilter(patID, stuID, seriesNo, laterality, bodyPart, patientPosition,
+                               stuSeq));
+}
+
+CSqlFilter CDRSerInfo::SeriesFilter(const QString& patID, const QString& stuID, long seriesNo,
+                                    const QString& laterality, const QString& bodyPart,
+                                    const QString& patientPosition, long stuSeq) {
   CSqlFilter filter;
   filter.addText(QStringLiteral("StuID"), stuID);
   filter.addText(QStringLiteral("PatID"), patID);
@@ -26,7 +33,7 @@ int CDRSerInfo::OpenSeries(const QString& patID, const QString& stuID, long seri
   filter.addText(QStringLiteral("Laterality"), laterality);
   filter.addText(QStringLiteral("BodyPart"), bodyPart);
   filter.addText(QStringLiteral("PatientPosition"), patientPosition);
-  return OpenWith(filter);
+  return filter;
 }
 
 long CDRSerInfo::InsertNew(CDSerInfo& series) {

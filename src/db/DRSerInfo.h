@@ -16,6 +16,10 @@ class CDRSerInfo : public CGMDaoRecordset, public CDSerInfo {
   int OpenSeries(const QString& patID, const QString& stuID, long seriesNo,
                  const QString& laterality, const QString& bodyPart, const QString& patientPosition,
                  long stuSeq);
+  // The criteria OpenSeries opens with.
+  static CSqlFilter SeriesFilter(const QString& patID, const QString& stuID, long seriesNo,
+                                 const QString& laterality, const QString& bodyPart,
+                                 const QString& patientPosition, long stuSeq);
   // Appends the series (image count and print mark 0) and writes the engine's SerSeq into it.
   // The new SerSeq, or -1 when the row cannot be appended.
   long InsertNew(CDSerInfo& series);

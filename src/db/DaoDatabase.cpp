@@ -57,5 +57,28 @@ bool CDaoDatabase::BeginTrans() {
   return reported(query.exec(begin), errorText(query.lastError()));
 }
 
+bool CDaoDatabase::run(const QString& sql) {
+  QSqlError error;
+  QSqlQuery* query = Prepared(sql, &error);
+  if (!query) return reported(false, errorText(error));
+  const bool ok = query->exec();
+  const QString text = ok ? QString() : errorText(query->lastError());
+  query->finish();
+  return reported(ok, text);
+}
+
+bool CDaoDatabase::Savepoint(const QString& name) {
+  return run(QStringLiteral("SAVEPOINT ") + name);
+}
+
+bool CDaoDatabase::ReleaseSavepoint(const QString& name) {
+  return run(QStringLiteral("RELEASE SAVEPOINT ") + name);
+}
+
+bool CDaoDatabase::RollbackToSavepoint(const QString& name) {
+  return run(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name) &&
+         run(QStringLiteral("RELEASE SAVEPOINT ") + name);
+}
+
 bool CDaoDatabase::CommitTrans() { return reported(m_db.commit(), errorText(m_db.lastError())); }
 bool CDaoDatabase::Rollback() { return reported(m_db.rollback(), errorText(m_db.lastError())); }

@@ -39,6 +39,11 @@ class CDaoDatabase {
   bool BeginTrans();
   bool CommitTrans();
   bool Rollback();
+  // Savepoints inside a transaction: a part of it undone without the rest. RollbackToSavepoint
+  // also releases the savepoint.
+  bool Savepoint(const QString& name);
+  bool ReleaseSavepoint(const QString& name);
+  bool RollbackToSavepoint(const QString& name);
 
   // Engine errors met on this connection, by its record sets and its transactions. Operations
   // that report an error only through the message sink still show it to a caller that compares
@@ -49,6 +54,7 @@ class CDaoDatabase {
 
  private:
   bool reported(bool ok, const QString& error);
+  bool run(const QString& sql);
 
   QString m_path;
   QSqlDatabase m_db;

@@ -509,6 +509,64 @@ TEST_F(ImportTest, AStatementTheEngineRefusesLeavesNothingOfTheFile) {
   EXPECT_EQ(coreRows(), (std::vector<long>{2, 1, 1, 1}));
 }
 
+TEST_F(ImportTest, ManyFilesGoInBatchesAndAFailingFileLeavesOnlyItselfOut) {
+  // 150 images of one series (three batches), with the fourth file again, a file that is no
+  // DICOM and a file the engine refuses at its image row, after its patient, study and series
+  // rows were written.
+  QStringList paths;
+  for (int i = 1; i <= 150; ++i) {
+    paths << save(radiograph("1.2.3.9." + std::to_string(i)).set(DCM_InstanceNumber, std::to_string(i)),
+                  QString::number(i) + ".dcm");
+  }
+  paths.insert(10, paths[3]);
+  QFile broken(dir.filePath("broken.dcm"));
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+  broken.write("no DICOM here");
+  broken.close();
+  paths.insert(20, broken.fileName());
+  paths.insert(70, save(radiograph("1.2.3.8.1").set(DCM_PatientID, "LATE"), "late.dcm"));
+  ASSERT_TRUE(execute("CREATE TRIGGER refuse BEFORE INSERT ON ImgInfo WHEN "
+                      "NEW.SOPInstanceUID = '1.2.3.8.1' BEGIN SELECT RAISE(ABORT, 'refused by "
+                      "the test'); END"));
+
+  std::vector<CImageImport::FileOutcome> outcomes;
+  long visibleAtFirst = -1;
+  importer.ImportFiles(paths, [&](const CImageImport::FileOutcome& outcome) {
+    // A file is reported once its batch is committed: other connections see it.
+    if (outcomes.empty()) visibleAtFirst = rows("ImgInfo");
+    outcomes.push_back(outcome);
+  });
+  ASSERT_EQ(outcomes.size(), static_cast<std::size_t>(paths.size()));
+  EXPECT_GE(visibleAtFirst, 1);
+  for (qsizetype i = 0; i < paths.size(); ++i) {
+    const CImageImport::FileOutcome& outcome = outcomes[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(paths[i].toStdString());
+    EXPECT_EQ(outcome.path, paths[i]);
+    if (i == 20) {
+      EXPECT_LT(outcome.code, kImportRefused);
+      EXPECT_FALSE(outcome.reason.isEmpty());
+    } else if (i == 70) {
+      EXPECT_EQ(outcome.code, kImportDatabaseError);
+      EXPECT_TRUE(outcome.reason.contains("refused by the test"));
+    } else {
+      EXPECT_EQ(outcome.code, kImportDone);
+      EXPECT_EQ(outcome.duplicate, i == 10);
+    }
+  }
+  EXPECT_EQ(coreRows(), (std::vector<long>{1, 1, 1, 150}));
+  EXPECT_EQ(value("SELECT TotalInstance FROM StuInfo", "TotalInstance").toInt(), 150);
+  EXPECT_EQ(value("SELECT InstanceCount FROM SerInfo", "InstanceCount").toInt(), 150);
+
+  // Again: every image is found, nothing is added.
+  ASSERT_TRUE(execute("DROP TRIGGER refuse"));
+  long duplicates = 0;
+  importer.ImportFiles(paths.mid(0, 20), [&](const CImageImport::FileOutcome& outcome) {
+    duplicates += outcome.code == kImportDone && outcome.duplicate;
+  });
+  EXPECT_EQ(duplicates, 20);
+  EXPECT_EQ(coreRows(), (std::vector<long>{1, 1, 1, 150}));
+}
+
 TEST_F(ImportTest, AStudyThatCannotBeAppendedIsReportedAndNothingIsWritten) {
   ASSERT_TRUE(
       execute("CREATE TRIGGER refuse BEFORE INSERT ON StuInfo BEGIN SELECT "

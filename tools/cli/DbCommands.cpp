@@ -349,19 +349,18 @@ int runImport(const QStringList& args) {
   long duplicates = 0;
   QJsonArray skipped;
   QJsonArray failed;
-  for (const QString& file :
-       importFiles(parser.positionalArguments(), parser.isSet(QStringLiteral("recursive")))) {
-    QString patID;
-    const int code = import.ImportImageFile(file, patID);
-    if (code == kImportDone) {
-      ++(import.WasDuplicate() ? duplicates : imported);
-      continue;
+  const QStringList files =
+      importFiles(parser.positionalArguments(), parser.isSet(QStringLiteral("recursive")));
+  import.ImportFiles(files, [&](const CImageImport::FileOutcome& outcome) {
+    if (outcome.code == kImportDone) {
+      ++(outcome.duplicate ? duplicates : imported);
+      return;
     }
-    const QJsonObject entry{{QStringLiteral("path"), file},
-                            {QStringLiteral("code"), code},
-                            {QStringLiteral("reason"), import.LastError()}};
-    (isSkipped(code) ? skipped : failed).append(entry);
-  }
+    const QJsonObject entry{{QStringLiteral("path"), outcome.path},
+                            {QStringLiteral("code"), outcome.code},
+                            {QStringLiteral("reason"), outcome.reason}};
+    (isSkipped(outcome.code) ? skipped : failed).append(entry);
+  });
   const QJsonObject json{{QStringLiteral("imported"), qint64(imported)},
                          {QStringLiteral("duplicates"), qint64(duplicates)},
                          {QStringLiteral("skipped"), skipped.size()},
