@@ -26,7 +26,7 @@ struct ReceiverConfig {
 };
 
 // The receiver's configuration from the companion's settings; the reason when they cannot serve
-// (a port that is no number from 1 to 65535, an AE title that is empty or longer than 16).
+// (CompanionSettings::Problem).
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config);
 
 // True when `uid` can name a file in the drop folder: 1 to 64 digits and dots, starting and
