@@ -15,6 +15,8 @@
 #include "app/LanguageTable.h"
 #include "browser/BrowserDates.h"
 #include "browser/BrwsrImgElement.h"
+#include "browser/ImportImage.h"
+#include "browser/ProgramFolderImport.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
 #include "frame/widgets/MainFrame.h"
@@ -24,6 +26,7 @@
 namespace {
 
 const QString kBrowser = QStringLiteral("Browser");
+const QString kImageLoading = QStringLiteral("Image Loading...");
 
 constexpr int kMargin = 20;
 constexpr int kListsTop = 128;
@@ -225,13 +228,7 @@ void CDlgBrowser::OnView() {
   if (selected.empty()) return;
   hide();
   CExposureProgressDlg progress;
-  progress.Create();
-  progress.SetAutoShow(true);
-  progress.SetText(QStringLiteral("Image Loading..."));
-  progress.show();
-  progress.SetRange(0, static_cast<int>(selected.size()) + 1, 1);
-  progress.StepIt();
-  progress.PumpMessages();
+  progress.StartBatch(kImageLoading, static_cast<int>(selected.size()) + 1);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const QList<int> patientRows = CBrowserLists::SelectedRows(m_lists.patientSelection());
   const QList<int> studyRows = CBrowserLists::SelectedRows(m_lists.studySelection());
@@ -261,12 +258,30 @@ void CDlgBrowser::OnView() {
       continue;
     }
     if (QFileInfo::exists(image.FullPath)) m_frame->OpenImage(image.FullPath, true, &records);
-    progress.StepIt();
-    progress.PumpMessages();
+    progress.StepBatch();
   }
   QApplication::restoreOverrideCursor();
-  progress.SetPos(static_cast<int>(selected.size()) + 1);
-  progress.PumpMessages();
+  progress.EndBatch();
+}
+
+void CDlgBrowser::ImportProgramFolder() {
+  const AppSettings& settings = theAppSettings();
+  if (settings.RunMode != RunModeEmbedded && settings.RunMode != RunModeDisc) return;
+  const QStringList files = ProgramFolderFiles(settings.programFolder, settings.RunMode);
+  CExposureProgressDlg progress;
+  progress.StartBatch(kImageLoading, static_cast<int>(files.size()));
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  CDaoDatabase database;
+  QString error;
+  if (database.Open(settings.imageDatabasePath, &error)) {
+    CImageImport importer(database);
+    ::ImportProgramFolder(importer, files, [&progress] { progress.StepBatch(); });
+  } else {
+    ShowMessage(error, kBrowser, MB_ICONEXCLAMATION);
+  }
+  progress.EndBatch();
+  QApplication::restoreOverrideCursor();
+  OnSearch();
 }
 
 void CDlgBrowser::OnInvertSelection(bool checked) {

@@ -54,6 +54,10 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void OnPeriodChanged(int period);
   // VIEW: the selected thumbnails, in strip order, into the view with their database rows.
   void OnView();
+  // In the embedded and the disc modes: the DICOM files under the program folder into the
+  // image database, with the progress dialog, then a patient search. Nothing in the station
+  // mode.
+  void ImportProgramFolder();
   void OnInvertSelection(bool checked);
   void OnMinimize();
 
