@@ -105,6 +105,10 @@ void CDlgBrowser::createControls() {
   m_minimize = named(new QPushButton(GetLabel(143), this), kMinimize);
   connect(m_minimize, &QPushButton::clicked, this, &CDlgBrowser::OnMinimize);
 
+  auto* worklist = named(new QPushButton(QStringLiteral("WORKLIST"), this), kWorklist);
+  worklist->hide();
+  connect(worklist, &QPushButton::clicked, this, &CDlgBrowser::OnWorklist);
+
   m_invert = named(new QCheckBox(GetLabel(144), this), kInvertSelection);
   m_invert->setChecked(theAppSettings().GetProfileInt(QStringLiteral("PROCESSING"),
                                                       QStringLiteral("INVERTSEL"), 0) == 1);
@@ -293,6 +297,10 @@ void CDlgBrowser::OnInvertSelection(bool checked) {
 void CDlgBrowser::OnMinimize() {
   if (m_frame != nullptr) m_frame->showMinimized();
   showMinimized();
+}
+
+void CDlgBrowser::OnWorklist() {
+  if (m_frame != nullptr && m_frame->view() != nullptr) hide();
 }
 
 int CDlgBrowser::SelectedStudyCount() const {

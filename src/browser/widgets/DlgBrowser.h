@@ -34,6 +34,7 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   static constexpr int kPeriodList = 1566;
   static constexpr int kInvertSelection = 2061;
   static constexpr int kImageCount = 2206;
+  static constexpr int kWorklist = 688;
 
   // frame (not owned) opens the images; the browser lives as long as it.
   explicit CDlgBrowser(CMainFrame* frame);
@@ -60,6 +61,8 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void ImportProgramFolder();
   void OnInvertSelection(bool checked);
   void OnMinimize();
+  // WORKLIST (kept hidden by the layout): the browser steps aside for the main window's view.
+  void OnWorklist();
 
   // CStripOwner: the strip's drop of one thumbnail on another.
   int SelectedStudyCount() const override;
