@@ -11,8 +11,8 @@ namespace {
 const QString kAllFiles = QStringLiteral(".*");
 
 bool isNetworkFileSystem(const QByteArray& type) {
-  static const QByteArrayList kNetwork{"nfs", "nfs4", "cifs", "smbfs", "smb3", "fuse.sshfs",
-                                       "sshfs", "9p", "afs"};
+  static const QByteArrayList kNetwork{"nfs",        "nfs4",  "cifs", "smbfs", "smb3",
+                                       "fuse.sshfs", "sshfs", "9p",   "afs"};
   return kNetwork.contains(type);
 }
 
@@ -184,8 +184,10 @@ int CFileChooser::Compare(const CFileListEntry& a, const CFileListEntry& b, int 
   int order = 0;
   switch (column) {
     case kName:
-      if (a.folder != b.folder) order = a.folder ? -1 : 1;
-      else order = a.name.compare(b.name, Qt::CaseInsensitive);
+      if (a.folder != b.folder)
+        order = a.folder ? -1 : 1;
+      else
+        order = a.name.compare(b.name, Qt::CaseInsensitive);
       break;
     case kSize:
       order = (a.size > b.size) - (a.size < b.size);

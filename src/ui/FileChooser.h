@@ -24,7 +24,8 @@ QList<CDriveRoot> SystemDrives();
 // A volume's label: "%s (%s)" with its name and path when it has a name, otherwise by its file
 // system type "Network (%s)", "CD-ROM (%s)", "Ram Disk (%s)", "Local Disk (%s)", or
 // "Unknown Disk (%s)" when the type is not known.
-QString DriveLabel(const QString& path, const QString& volumeName, const QByteArray& fileSystemType);
+QString DriveLabel(const QString& path, const QString& volumeName,
+                   const QByteArray& fileSystemType);
 
 struct CDriveComboEntry {
   QString text;

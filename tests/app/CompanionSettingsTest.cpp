@@ -8,6 +8,7 @@
 #include "app/AppSettings.h"
 #include "app/CompanionSettings.h"
 #include "app/IniFile.h"
+#include "support/StationFolder.h"
 
 namespace {
 
@@ -45,10 +46,17 @@ TEST(CompanionSettings, AETitleAndPortAreCheckedAsAPeerWouldNeedThem) {
     const char* value;
     bool fits;
   } titles[] = {
-      {"VANTREL", true},        {"A", true},          {"SIXTEEN_LETTERS_", true},
-      {"  PADDED  ", true},     {"WARD 3 (CR)", true}, {"", false},
-      {"   ", false},           {"SEVENTEEN_LETTERS", false},
-      {"A\\B", false},          {"TAB\tBED", false},  {"\xc3\x84RZTE", false},
+      {"VANTREL", true},
+      {"A", true},
+      {"SIXTEEN_LETTERS_", true},
+      {"  PADDED  ", true},
+      {"WARD 3 (CR)", true},
+      {"", false},
+      {"   ", false},
+      {"SEVENTEEN_LETTERS", false},
+      {"A\\B", false},
+      {"TAB\tBED", false},
+      {"\xc3\x84RZTE", false},
   };
   for (const auto& t : titles) {
     SCOPED_TRACE(t.value);
@@ -61,9 +69,8 @@ TEST(CompanionSettings, AETitleAndPortAreCheckedAsAPeerWouldNeedThem) {
   const struct {
     const char* value;
     quint16 port;  // 0: refused
-  } ports[] = {{"1205", 1205}, {"1", 1},      {"65535", 65535}, {" 104 ", 104}, {"0", 0},
-               {"65536", 0},   {"99999", 0},  {"", 0},          {"12o5", 0},    {"-1", 0},
-               {"+5", 0},      {"1 2", 0}};
+  } ports[] = {{"1205", 1205}, {"1", 1}, {"65535", 65535}, {" 104 ", 104}, {"0", 0},  {"65536", 0},
+               {"99999", 0},   {"", 0},  {"12o5", 0},      {"-1", 0},      {"+5", 0}, {"1 2", 0}};
   for (const auto& p : ports) {
     SCOPED_TRACE(p.value);
     CompanionSettings settings;
@@ -77,44 +84,33 @@ TEST(CompanionSettings, AETitleAndPortAreCheckedAsAPeerWouldNeedThem) {
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testsupport::ReadFile;
 
-// A program folder in station mode, its settings file holding a comment and a key to keep.
+// A station-mode program folder without a companion file.
 class SaveReceiverSettings : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    QFile ini(dir.filePath("Pelmora.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(kIni);
-    ini.close();
-    ASSERT_TRUE(app.load(dir.path()));
-  }
-  QString companionFile() const { return dir.filePath("Vantrel.ini"); }
-  QString iniFile() const { return dir.filePath("Pelmora.ini"); }
+  void SetUp() override { ASSERT_TRUE(folder.isValid()); }
   void writeCompanion(const QByteArray& text) {
-    QFile file(companionFile());
+    QFile file(folder.companionFile());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
   }
 
-  static constexpr const char* kIni = "; station\n[SYSTEM]\nWholeSpineType=1\n";
-  QTemporaryDir dir;
-  AppSettings app;
+  testsupport::StationFolder folder;
+  AppSettings& app = folder.settings;
+  const char* kIni = testsupport::StationFolder::kIni;
 };
 
 TEST_F(SaveReceiverSettings, DefaultsCreateTheCompanionFileAndSetTheDropFolderEverywhere) {
-  const CompanionSettings defaults = CompanionSettings::Read(dir.path());
+  const CompanionSettings defaults = CompanionSettings::Read(folder.path());
   EXPECT_EQ(app.SaveReceiverSettings(defaults), QString());
   const QString dropFolder = QDir::homePath() + "/dcm/CR_1205";
-  EXPECT_EQ(readAll(companionFile()),
+  EXPECT_EQ(ReadFile(folder.companionFile()),
             ("[RECEIVER]\nLocalAE=VANTREL\nLocalPort=1205\nSavePath=" + QDir::homePath() +
              "/dcm\n[SYSTEM]\nWholeSpinePath=" + dropFolder + "\n")
                 .toUtf8());
-  EXPECT_EQ(readAll(iniFile()), QByteArray(kIni) + "WholeSpinePath=" + dropFolder.toUtf8() + "\n");
+  EXPECT_EQ(ReadFile(folder.iniFile()),
+            QByteArray(kIni) + "WholeSpinePath=" + dropFolder.toUtf8() + "\n");
   EXPECT_EQ(app.wholeSpinePath, dropFolder);
   EXPECT_EQ(app.dataRoot, "/");
 }
@@ -129,26 +125,27 @@ TEST_F(SaveReceiverSettings, TheDropFolderTakesTheCompanionsModalityAndTheEdited
   writeCompanion("[RECEIVER]\nModality=DX\nAcceptedCallingAE=MOD1\n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.savePath);
-    CompanionSettings edited = CompanionSettings::Read(dir.path());
+    CompanionSettings edited = CompanionSettings::Read(folder.path());
     edited.localAE = " WARD3 ";
     edited.localPort = "104";
     edited.savePath = c.savePath;
     ASSERT_EQ(app.SaveReceiverSettings(edited), QString());
     EXPECT_EQ(app.wholeSpinePath, c.dropFolder);
     EXPECT_EQ(app.dataRoot, c.dataRoot);
-    const CompanionSettings stored = CompanionSettings::Read(dir.path());
+    const CompanionSettings stored = CompanionSettings::Read(folder.path());
     EXPECT_EQ(stored.localAE, "WARD3");
     EXPECT_EQ(stored.modality, "DX");
     EXPECT_EQ(stored.acceptedCallingAE, QStringList{"MOD1"});
     EXPECT_EQ(stored.wholeSpinePath(), c.dropFolder);
-    EXPECT_EQ(CIniFile(companionFile()).ReadString("SYSTEM", "WholeSpinePath"), c.dropFolder);
-    EXPECT_EQ(CIniFile(iniFile()).ReadString("SYSTEM", "WholeSpinePath"), c.dropFolder);
+    EXPECT_EQ(CIniFile(folder.companionFile()).ReadString("SYSTEM", "WholeSpinePath"),
+              c.dropFolder);
+    EXPECT_EQ(CIniFile(folder.iniFile()).ReadString("SYSTEM", "WholeSpinePath"), c.dropFolder);
   }
 }
 
 TEST_F(SaveReceiverSettings, RefusedValuesOrAnUnwritableFileChangeNothingAndSayWhy) {
   writeCompanion("[RECEIVER]\nLocalAE=OLD\n");
-  const QByteArray companionBefore = readAll(companionFile());
+  const QByteArray companionBefore = ReadFile(folder.companionFile());
   const QString dropFolderBefore = app.wholeSpinePath;
   const struct {
     const char* aeTitle;
@@ -165,14 +162,15 @@ TEST_F(SaveReceiverSettings, RefusedValuesOrAnUnwritableFileChangeNothingAndSayW
     edited.localPort = c.port;
     EXPECT_TRUE(app.SaveReceiverSettings(edited).startsWith(c.reason));
   }
-  EXPECT_EQ(readAll(companionFile()), companionBefore);
+  EXPECT_EQ(ReadFile(folder.companionFile()), companionBefore);
   // The companion file's place taken by a folder: it cannot be written.
-  ASSERT_TRUE(QFile::remove(companionFile()));
-  ASSERT_TRUE(QDir().mkdir(companionFile()));
-  EXPECT_EQ(app.SaveReceiverSettings(CompanionSettings()), "Can't write " + companionFile() + ".");
-  ASSERT_TRUE(QDir().rmdir(companionFile()));
-  EXPECT_FALSE(QFile::exists(companionFile()));
-  EXPECT_EQ(readAll(iniFile()), QByteArray(kIni));
+  ASSERT_TRUE(QFile::remove(folder.companionFile()));
+  ASSERT_TRUE(QDir().mkdir(folder.companionFile()));
+  EXPECT_EQ(app.SaveReceiverSettings(CompanionSettings()),
+            "Can't write " + folder.companionFile() + ".");
+  ASSERT_TRUE(QDir().rmdir(folder.companionFile()));
+  EXPECT_FALSE(QFile::exists(folder.companionFile()));
+  EXPECT_EQ(ReadFile(folder.iniFile()), QByteArray(kIni));
   EXPECT_EQ(app.wholeSpinePath, dropFolderBefore);
 }
 

@@ -18,9 +18,15 @@ TEST(ProgramFolderImage, DicomEndingAnywhereButNeverTheOriginalDataSet) {
   const struct {
     const char* path;
     bool imported;
-  } cases[] = {{"/p/a.dcm", true},           {"/p/A.DCM", true},        {"/p/x.Dcm", true},
-               {"/p/x.dcm.bak", true},       {"/p/a_org.dcm", false},   {"/p/A_ORG.DCM", false},
-               {"/p/x_org.dcm/b.dcm", false}, {".dcm", false},           {"/p/readme.txt", false},
+  } cases[] = {{"/p/a.dcm", true},
+               {"/p/A.DCM", true},
+               {"/p/x.Dcm", true},
+               {"/p/x.dcm.bak", true},
+               {"/p/a_org.dcm", false},
+               {"/p/A_ORG.DCM", false},
+               {"/p/x_org.dcm/b.dcm", false},
+               {".dcm", false},
+               {"/p/readme.txt", false},
                {"/p/dcm", false}};
   for (const auto& c : cases) EXPECT_EQ(IsProgramFolderImage(c.path), c.imported) << c.path;
 }

@@ -22,9 +22,9 @@ class WorklistEntries : public DbTest {
     ASSERT_TRUE(statements.Execute(QStringLiteral("INSERT INTO Worklist (StuAccessNo) VALUES (?)"),
                                    {accessionNumber}));
     for (int i = 0; i < ocsRows; ++i) {
-      ASSERT_TRUE(statements.Execute(
-          QStringLiteral("INSERT INTO WorklistOCS (idx, Code) "
-                         "SELECT MAX(idx), 'c' FROM Worklist")));
+      ASSERT_TRUE(
+          statements.Execute(QStringLiteral("INSERT INTO WorklistOCS (idx, Code) "
+                                            "SELECT MAX(idx), 'c' FROM Worklist")));
     }
   }
   long count(const QString& sql) {
@@ -34,10 +34,12 @@ class WorklistEntries : public DbTest {
   }
   // Worklist rows of a number and the OCS rows hanging from them.
   std::pair<long, long> rowsOf(const QString& accessionNumber) {
-    const QString where = QStringLiteral("StuAccessNo = '%1'").arg(QString(accessionNumber).replace("'", "''"));
+    const QString where =
+        QStringLiteral("StuAccessNo = '%1'").arg(QString(accessionNumber).replace("'", "''"));
     return {count("SELECT COUNT(*) AS n FROM Worklist WHERE " + where),
             count("SELECT COUNT(*) AS n FROM WorklistOCS WHERE idx IN (SELECT idx FROM Worklist "
-                  "WHERE " + where + ")")};
+                  "WHERE " +
+                  where + ")")};
   }
   long ocsRows() { return count(QStringLiteral("SELECT COUNT(*) AS n FROM WorklistOCS")); }
 
@@ -84,7 +86,8 @@ TEST(WorklistButton, HidesTheBrowserOnlyBesideAMainWindowsView) {
   for (CMainFrame* owner : {static_cast<CMainFrame*>(nullptr), &frame}) {
     CDlgBrowser browser(owner);
     browser.show();
-    auto* button = browser.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(CDlgBrowser::kWorklist));
+    auto* button =
+        browser.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(CDlgBrowser::kWorklist));
     ASSERT_NE(button, nullptr);
     EXPECT_FALSE(button->isVisibleTo(&browser)) << "the layout keeps it hidden";
     button->click();

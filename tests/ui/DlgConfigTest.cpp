@@ -12,6 +12,7 @@
 #include "app/IniFile.h"
 #include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
+#include "support/StationFolder.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
 #include "ui/widgets/FileDialogEx.h"
@@ -19,32 +20,20 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A station-mode program folder of its own with no companion file.
 class DlgConfigTest : public ::testing::Test {
  protected:
   DlgConfigTest() : bind(&sink) {}
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    QFile ini(dir.filePath("Pelmora.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[SYSTEM]\nWholeSpineType=1\n");
-    ini.close();
-    ASSERT_TRUE(settings.load(dir.path()));
-  }
+  void SetUp() override { ASSERT_TRUE(folder.isValid()); }
   static CColoredEdit* edit(const QDialog& dialog, int id) {
     return dialog.findChild<CColoredEdit*>(QStringLiteral("ctl%1").arg(id));
   }
-  QString companionFile() const { return dir.filePath("Vantrel.ini"); }
+  QString companionFile() const { return folder.companionFile(); }
 
   RecordingMessageSink sink;
   ScopedMessageSink bind;
-  QTemporaryDir dir;
-  AppSettings settings;
+  testsupport::StationFolder folder;
+  AppSettings& settings = folder.settings;
 };
 
 TEST_F(DlgConfigTest, ShowsTheDefaultsAndOkSavesWhatWasTyped) {
@@ -54,13 +43,13 @@ TEST_F(DlgConfigTest, ShowsTheDefaultsAndOkSavesWhatWasTyped) {
   EXPECT_EQ(edit(dialog, CDlgConfig::kPortEdit)->text(), "1205");
   EXPECT_EQ(edit(dialog, CDlgConfig::kSavePathEdit)->text(), QDir::homePath() + "/dcm");
   edit(dialog, CDlgConfig::kPortEdit)->setText("104");
-  edit(dialog, CDlgConfig::kSavePathEdit)->setText(dir.filePath("images"));
+  edit(dialog, CDlgConfig::kSavePathEdit)->setText(folder.filePath("images"));
   dialog.findChild<QPushButton*>("ctl1")->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_TRUE(sink.isEmpty());
-  const QString dropFolder = dir.filePath("images/CR_104");
-  EXPECT_EQ(CompanionSettings::Read(dir.path()).wholeSpinePath(), dropFolder);
-  EXPECT_EQ(CIniFile(dir.filePath("Pelmora.ini")).ReadString("SYSTEM", "WholeSpinePath"),
+  const QString dropFolder = folder.filePath("images/CR_104");
+  EXPECT_EQ(CompanionSettings::Read(folder.path()).wholeSpinePath(), dropFolder);
+  EXPECT_EQ(CIniFile(folder.filePath("Pelmora.ini")).ReadString("SYSTEM", "WholeSpinePath"),
             dropFolder);
   EXPECT_EQ(settings.wholeSpinePath, dropFolder);
 }
@@ -80,13 +69,13 @@ TEST_F(DlgConfigTest, RefusedValuesAreToldAndTheDialogStaysWithNothingWritten) {
   dialog.findChild<QPushButton*>("ctl2")->click();
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(QFile::exists(companionFile()));
-  EXPECT_EQ(readAll(dir.filePath("Pelmora.ini")), QByteArray("[SYSTEM]\nWholeSpineType=1\n"));
+  EXPECT_EQ(testsupport::ReadFile(folder.iniFile()), QByteArray(testsupport::StationFolder::kIni));
 }
 
 TEST_F(DlgConfigTest, FolderButtonTakesTheChosenFolderAndKeepsWhatIsTypedElsewhere) {
-  ASSERT_TRUE(QDir().mkpath(dir.filePath("received/sub")));
+  ASSERT_TRUE(QDir().mkpath(folder.filePath("received/sub")));
   CDlgConfig dialog(nullptr, settings);
-  edit(dialog, CDlgConfig::kSavePathEdit)->setText(dir.filePath("received"));
+  edit(dialog, CDlgConfig::kSavePathEdit)->setText(folder.filePath("received"));
   edit(dialog, CDlgConfig::kAETitleEdit)->setText("WARD3");
   QString initialFolder;
   QTimer::singleShot(0, [&] {
@@ -98,8 +87,8 @@ TEST_F(DlgConfigTest, FolderButtonTakesTheChosenFolderAndKeepsWhatIsTypedElsewhe
     chooser->findChild<QPushButton*>("ctl1")->click();
   });
   dialog.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(CDlgConfig::kBrowseButton))->click();
-  EXPECT_EQ(initialFolder, dir.filePath("received"));
-  EXPECT_EQ(edit(dialog, CDlgConfig::kSavePathEdit)->text(), dir.filePath("received/sub"));
+  EXPECT_EQ(initialFolder, folder.filePath("received"));
+  EXPECT_EQ(edit(dialog, CDlgConfig::kSavePathEdit)->text(), folder.filePath("received/sub"));
   EXPECT_EQ(edit(dialog, CDlgConfig::kAETitleEdit)->text(), "WARD3");
 }
 

@@ -79,7 +79,8 @@ TEST_F(FileChooserTest, DriveComboShowsTheChainOfTheFolderAndUpClimbsItToTheDriv
 }
 
 TEST_F(FileChooserTest, TypeBoxListsFoldersAndTheFilesOfTheChosenExtension) {
-  for (const char* name : {"A.JPG", "b.jpg", "d.jpeg", "noext", "c.bmp"}) touch(home() + "/" + name, 1);
+  for (const char* name : {"A.JPG", "b.jpg", "d.jpeg", "noext", "c.bmp"})
+    touch(home() + "/" + name, 1);
   CFileChooser all(home(), kAllFiles, drives());
   ASSERT_EQ(all.types().size(), 1);
   EXPECT_EQ(all.FileExt(), ".*");
@@ -139,9 +140,12 @@ TEST(DriveLabel, NameOrFileSystemTypeSaysWhatTheVolumeIs) {
     const char* name;
     const char* type;
     const char* label;
-  } cases[] = {{"USB STICK", "vfat", "USB STICK (/m)"}, {"", "ext4", "Local Disk (/m)"},
-               {"", "nfs4", "Network (/m)"},           {"", "iso9660", "CD-ROM (/m)"},
-               {"", "tmpfs", "Ram Disk (/m)"},         {"", "", "Unknown Disk (/m)"}};
+  } cases[] = {{"USB STICK", "vfat", "USB STICK (/m)"},
+               {"", "ext4", "Local Disk (/m)"},
+               {"", "nfs4", "Network (/m)"},
+               {"", "iso9660", "CD-ROM (/m)"},
+               {"", "tmpfs", "Ram Disk (/m)"},
+               {"", "", "Unknown Disk (/m)"}};
   for (const auto& c : cases) EXPECT_EQ(DriveLabel("/m", c.name, c.type), c.label);
   const QList<CDriveRoot> drives = SystemDrives();
   ASSERT_FALSE(drives.isEmpty());

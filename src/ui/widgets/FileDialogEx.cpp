@@ -2,8 +2,8 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QListView>
 #include <QStandardItemModel>
@@ -48,12 +48,14 @@ CFileDialogEx::CFileDialogEx(QWidget* parent, const QString& initialFolder, cons
     int label;
     Qt::Alignment alignment;
     int width;
-  } columns[] = {{172, Qt::AlignLeft, 200}, {173, Qt::AlignRight, 100}, {174, Qt::AlignHCenter, 100}};
+  } columns[] = {
+      {172, Qt::AlignLeft, 200}, {173, Qt::AlignRight, 100}, {174, Qt::AlignHCenter, 100}};
   m_details = placed(new QTreeView(this), kFileList, {15, 62, 549, 236});
   m_details->setModel(m_model);
   for (int c = 0; c < 3; ++c) {
     m_model->setHeaderData(c, Qt::Horizontal, GetLabel(columns[c].label));
-    m_model->setHeaderData(c, Qt::Horizontal, QVariant::fromValue(columns[c].alignment | Qt::AlignVCenter),
+    m_model->setHeaderData(c, Qt::Horizontal,
+                           QVariant::fromValue(columns[c].alignment | Qt::AlignVCenter),
                            Qt::TextAlignmentRole);
     m_details->setColumnWidth(c, columns[c].width);
   }
@@ -82,9 +84,9 @@ CFileDialogEx::CFileDialogEx(QWidget* parent, const QString& initialFolder, cons
   m_types = placed(new CColoredCombo(this), kFileType, {101, 342, 326, 24});
   for (const CFileType& type : m_chooser.types()) m_types->addItem(type.description);
   m_types->setCurrentIndex(m_chooser.selectedType());
-  auto* ok = placed(new CButtonSTEx2(mode == kSaveMode ? GetLabel(158) : QStringLiteral("Open"),
-                                     this),
-                    1, {449, 307, 116, 30});
+  auto* ok =
+      placed(new CButtonSTEx2(mode == kSaveMode ? GetLabel(158) : QStringLiteral("Open"), this), 1,
+             {449, 307, 116, 30});
   auto* cancel = placed(new CButtonSTEx2(GetLabel(166), this), 2, {449, 342, 116, 30});
 
   for (CButtonSTEx2* button : {up, icon, list, ok, cancel}) {
@@ -104,8 +106,8 @@ CFileDialogEx::CFileDialogEx(QWidget* parent, const QString& initialFolder, cons
   });
   connect(list, &QPushButton::clicked, this, [this] { showDetails(true); });
   connect(icon, &QPushButton::clicked, this, [this] { showDetails(false); });
-  for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_details),
-                                  static_cast<QAbstractItemView*>(m_icons)}) {
+  for (QAbstractItemView* view :
+       {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
     connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
       m_chooser.Open(index.row());
       Refill();
