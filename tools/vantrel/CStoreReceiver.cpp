@@ -116,7 +116,11 @@ std::filesystem::path fsPath(const QString& path) {
 }  // namespace
 
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config) {
-  if (const QString problem = settings.Problem(); !problem.isEmpty()) return problem;
+  // The key is named: the reason goes to the log of a program started without a window.
+  if (const QString problem = CompanionSettings::CheckPort(settings.localPort); !problem.isEmpty())
+    return QStringLiteral("LocalPort: ") + problem;
+  if (const QString problem = CompanionSettings::CheckAETitle(settings.localAE); !problem.isEmpty())
+    return QStringLiteral("LocalAE: ") + problem;
   config->aeTitle = settings.localAE.trimmed();
   config->port = settings.port();
   config->folder = settings.wholeSpinePath();
