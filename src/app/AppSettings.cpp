@@ -154,6 +154,24 @@ bool AppSettings::prepareDiscWorkingCopy() {
   return QFileInfo(imageDatabasePath).isWritable();
 }
 
+QString AppSettings::SaveReceiverSettings(CompanionSettings receiver) {
+  receiver.localAE = receiver.localAE.trimmed();
+  receiver.localPort = receiver.localPort.trimmed();
+  receiver.savePath = receiver.savePath.trimmed();
+  if (const QString problem = receiver.Problem(); !problem.isEmpty()) return problem;
+  const auto cannotWrite = [](const QString& path) {
+    return QStringLiteral("Can't write %1.").arg(QDir::toNativeSeparators(path));
+  };
+  if (!receiver.Write(programFolder))
+    return cannotWrite(programFolder + QLatin1String(CompanionSettings::kFileName));
+  const QString storagePath = receiver.wholeSpinePath();
+  if (!ini.WriteString(kSystem, QStringLiteral("WholeSpinePath"), storagePath))
+    return cannotWrite(iniPath);
+  wholeSpinePath = storagePath;
+  dataRoot = dataRootOf(storagePath);
+  return {};
+}
+
 QSettings& AppSettings::registry() const {
   if (m_registry) return *m_registry;
   if (!m_ownRegistry) {

@@ -18,6 +18,7 @@
 #include "app/MyConfig.h"
 
 class QSettings;
+struct CompanionSettings;
 
 inline constexpr int RunModeEmbedded = 1;
 inline constexpr int RunModeStation = 2;
@@ -73,6 +74,15 @@ class AppSettings {
   // RunModeDisc steps 1 to 5: working folder, dataRoot, WholeSpinePath, creation of the folder,
   // copy of the image database (overwriting, read-only cleared). Returns false on any failure.
   bool prepareDiscWorkingCopy();
+
+  // ---- the configuration dialog's OK
+  // Checks the receiver values (surrounding blanks dropped) and refuses them with the reason,
+  // nothing written, when a peer could not reach the receiver under them. Otherwise writes
+  // them with their drop folder into the companion's Vantrel.ini, the drop folder as
+  // "WholeSpinePath" into the settings file, and takes it as wholeSpinePath with its storage
+  // root as dataRoot. Each file is rewritten whole or not at all; a file that cannot be written
+  // gives its reason too. Empty on success.
+  QString SaveReceiverSettings(CompanionSettings receiver);
 
   // ---- registry (the framework's profile functions, under the key "toraScan")
   QString GetProfileString(const QString& section, const QString& entry,

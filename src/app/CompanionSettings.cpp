@@ -1,12 +1,19 @@
 #include "app/CompanionSettings.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include "app/IniFile.h"
 
 namespace {
 
 const QString kReceiver = QStringLiteral("RECEIVER");
+constexpr int kMaxAETitleLength = 16;
+constexpr uint kMaxPort = 65535;
+
+CIniFile companionIni(const QString& programFolder) {
+  return CIniFile(QDir(programFolder).filePath(QLatin1String(CompanionSettings::kFileName)));
+}
 
 }  // namespace
 
@@ -17,7 +24,7 @@ CompanionSettings::CompanionSettings()
       modality(QStringLiteral("CR")) {}
 
 CompanionSettings CompanionSettings::Read(const QString& programFolder) {
-  const CIniFile ini(QDir(programFolder).filePath(QLatin1String(kFileName)));
+  const CIniFile ini = companionIni(programFolder);
   CompanionSettings settings;
   settings.localAE = ini.ReadString(kReceiver, QStringLiteral("LocalAE"), settings.localAE);
   settings.localPort = ini.ReadString(kReceiver, QStringLiteral("LocalPort"), settings.localPort);
@@ -33,4 +40,44 @@ CompanionSettings CompanionSettings::Read(const QString& programFolder) {
 
 QString CompanionSettings::wholeSpinePath() const {
   return QStringLiteral("%1/%2_%3").arg(savePath, modality, localPort);
+}
+
+QString CompanionSettings::CheckAETitle(const QString& title) {
+  const QString trimmed = title.trimmed();
+  bool fits = !trimmed.isEmpty() && trimmed.size() <= kMaxAETitleLength;
+  // The default repertoire without its control characters; the backslash separates values.
+  for (const QChar c : trimmed) {
+    fits = fits && c >= QLatin1Char(' ') && c <= QLatin1Char('~') && c != QLatin1Char('\\');
+  }
+  if (fits) return {};
+  return QStringLiteral(
+             "The AE title \"%1\" must be 1 to 16 letters, digits, spaces or signs, without "
+             "\"\\\".")
+      .arg(title);
+}
+
+QString CompanionSettings::CheckPort(const QString& port) {
+  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+  const QString trimmed = port.trimmed();
+  if (digits.match(trimmed).hasMatch() && trimmed.toUInt() >= 1 && trimmed.toUInt() <= kMaxPort)
+    return {};
+  return QStringLiteral("The port \"%1\" must be a number from 1 to 65535.").arg(port);
+}
+
+QString CompanionSettings::Problem() const {
+  const QString title = CheckAETitle(localAE);
+  return title.isEmpty() ? CheckPort(localPort) : title;
+}
+
+quint16 CompanionSettings::port() const {
+  return CheckPort(localPort).isEmpty() ? quint16(localPort.trimmed().toUInt()) : 0;
+}
+
+bool CompanionSettings::Write(const QString& programFolder) const {
+  const QString system = QStringLiteral("SYSTEM");
+  return companionIni(programFolder)
+      .WriteStrings({{kReceiver, QStringLiteral("LocalAE"), localAE},
+                     {kReceiver, QStringLiteral("LocalPort"), localPort},
+                     {kReceiver, QStringLiteral("SavePath"), savePath},
+                     {system, QStringLiteral("WholeSpinePath"), wholeSpinePath()}});
 }

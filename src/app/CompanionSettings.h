@@ -21,6 +21,22 @@ struct CompanionSettings {
   // The drop folder: save path, then modality and port joined by "_" ("<home>/dcm/CR_1205").
   QString wholeSpinePath() const;
 
+  // Why a peer could not reach the receiver under these values, in words for the operator;
+  // empty when it can. The AE title (surrounding blanks aside) must be 1 to 16 characters of
+  // the DICOM default repertoire without "\\"; the port a number from 1 to 65535.
+  static QString CheckAETitle(const QString& title);
+  static QString CheckPort(const QString& port);
+  // Both checks, the AE title first.
+  QString Problem() const;
+  // The port as a number (0 when CheckPort finds fault with it).
+  quint16 port() const;
+
+  // Writes LocalAE, LocalPort and SavePath into section "RECEIVER" and the drop folder as
+  // "WholeSpinePath" into section "SYSTEM" of programFolder + "Vantrel.ini", in one rewrite of
+  // the file (the modality is the companion's own and never written). False when the file
+  // cannot be written; it is then as it was.
+  bool Write(const QString& programFolder) const;
+
   // Stored as text: the dialog writes what is typed, the companion checks it.
   QString localAE;
   QString localPort;

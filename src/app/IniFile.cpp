@@ -193,14 +193,17 @@ int CIniFile::ReadInt(const QString& section, const QString& key, int defaultVal
   return LeadingInt(value);
 }
 
-bool CIniFile::WriteString(const QString& section, const QString& key, const QString& value) const {
+namespace {
+
+// Sets one key in the document (see WriteString); false when the names or the value would
+// corrupt the file.
+bool setValue(Document& doc, const QString& section, const QString& key, const QString& value) {
   const QString wantSection = section.trimmed();
   const QString wantKey = key.trimmed();
-  if (m_path.isEmpty() || wantKey.isEmpty() || wantSection.isEmpty()) return false;
+  if (wantKey.isEmpty() || wantSection.isEmpty()) return false;
   if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value)) return false;
   if (wantKey.contains(QLatin1Char('=')) || wantSection.contains(QLatin1Char(']'))) return false;
 
-  Document doc = loadDocument(m_path);
   // The line break of the file (CR LF when its first line uses it), for lines we add.
   QString eol = QStringLiteral("\n");
   for (const Line& line : doc.lines) {
@@ -255,6 +258,21 @@ bool CIniFile::WriteString(const QString& section, const QString& key, const QSt
     ensureBreakAfter(doc.lines.size() - 1);
     doc.lines.append(Line{QLatin1Char('[') + wantSection + QLatin1Char(']'), eol});
     doc.lines.append(Line{entry, eol});
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CIniFile::WriteString(const QString& section, const QString& key, const QString& value) const {
+  return WriteStrings({{section, key, value}});
+}
+
+bool CIniFile::WriteStrings(const QList<Entry>& entries) const {
+  if (m_path.isEmpty()) return false;
+  Document doc = loadDocument(m_path);
+  for (const Entry& entry : entries) {
+    if (!setValue(doc, entry.section, entry.key, entry.value)) return false;
   }
 
   QByteArray out;

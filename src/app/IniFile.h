@@ -12,6 +12,7 @@
 // - a missing or unreadable file reads as empty, so every read gives its default.
 // The file is read as UTF-8 (a leading byte-order mark is skipped and kept) and written atomically.
 
+#include <QList>
 #include <QString>
 
 class CIniFile {
@@ -38,6 +39,15 @@ class CIniFile {
   // break (which would corrupt the file), or when the key is empty or holds '=' or the section
   // holds ']'.
   bool WriteString(const QString& section, const QString& key, const QString& value) const;
+
+  struct Entry {
+    QString section;
+    QString key;
+    QString value;
+  };
+  // Several WriteString in order, in one rewrite of the file: either all of them land or (false)
+  // none does, so a failure or a crash never leaves some of the keys written.
+  bool WriteStrings(const QList<Entry>& entries) const;
 
   // Maximum number of characters a read returns.
   static constexpr int kMaxReadLength = 511;

@@ -159,6 +159,16 @@ TEST_F(IniFileTest, ByteOrderMarkIsSkippedAndKept) {
   EXPECT_EQ(readAll(path()), QByteArray("\xEF\xBB\xBF[A]\nx=2\n"));
 }
 
+TEST_F(IniFileTest, SeveralKeysLandInOneRewriteOrNoneDoes) {
+  writeAll(path(), "; kept\n[A]\nx=1\n");
+  CIniFile ini(path());
+  ASSERT_TRUE(ini.WriteStrings({{"A", "x", "2"}, {"B", "y", "3"}, {"A", "z", "4"}}));
+  EXPECT_EQ(readAll(path()), QByteArray("; kept\n[A]\nx=2\nz=4\n[B]\ny=3\n"));
+  // One bad entry after good ones: the file stays as it was.
+  EXPECT_FALSE(ini.WriteStrings({{"A", "x", "5"}, {"B", "y", "6\n[Evil]"}}));
+  EXPECT_EQ(readAll(path()), QByteArray("; kept\n[A]\nx=2\nz=4\n[B]\ny=3\n"));
+}
+
 TEST_F(IniFileTest, WriteIntoAMissingFolderFails) {
   CIniFile ini(dir.filePath("no/such/folder/Pelmora.ini"));
   EXPECT_FALSE(ini.WriteString("A", "x", "1"));

@@ -381,17 +381,6 @@ TEST_F(ImportTest, ATimeWithoutItsDateKeepsTheZeroValue) {
             "1899-12-30 00:00:00");
 }
 
-// A path of exactly length characters under base, its folders created.
-QString pathOfLength(const QString& base, int length) {
-  QString path = base;
-  while (length - path.size() > 200) {
-    path += QLatin1Char('/') + QString(150, QLatin1Char('d'));
-    QDir().mkpath(path);
-  }
-  const int nameLength = length - int(path.size()) - 1 - 4;
-  return path + QLatin1Char('/') + QString(nameLength, QLatin1Char('f')) + QStringLiteral(".dcm");
-}
-
 TEST_F(ImportTest, PathsOf255CharactersAreImportedLongerOnesRefused) {
   const QString longest = pathOfLength(dir.path(), 255);
   const QString tooLong = pathOfLength(dir.path(), 256);

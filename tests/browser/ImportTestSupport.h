@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -29,6 +30,17 @@ inline testsupport::DicomBuilder radiograph(const std::string& sopInstanceUid = 
       .set(DCM_InstanceNumber, "1")
       .set(DCM_BodyPartExamined, "CHEST");
   return file;
+}
+
+// A path of exactly length characters under base, its folders created.
+inline QString pathOfLength(const QString& base, int length) {
+  QString path = base;
+  while (length - path.size() > 200) {
+    path += QLatin1Char('/') + QString(150, QLatin1Char('d'));
+    QDir().mkpath(path);
+  }
+  const int nameLength = length - int(path.size()) - 1 - 4;
+  return path + QLatin1Char('/') + QString(nameLength, QLatin1Char('f')) + QStringLiteral(".dcm");
 }
 
 class ImportTest : public ::testing::Test {

@@ -20,7 +20,6 @@ constexpr Uint32 kAcceptPollSeconds = 1;
 // A peer that sends nothing for this long inside an association (gone without a word) is
 // dropped, so that it cannot hold the one-at-a-time receiver for ever.
 constexpr Uint32 kIdleTimeoutSeconds = 30;
-constexpr int kMaxAETitleLength = 16;
 // Ours, not one of dcmnet's condition codes.
 constexpr unsigned short kStopCode = 0x7fff;
 constexpr int kMaxUidLength = 64;
@@ -117,16 +116,13 @@ std::filesystem::path fsPath(const QString& path) {
 }  // namespace
 
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config) {
-  bool numeric = false;
-  const uint port = settings.localPort.trimmed().toUInt(&numeric);
-  if (!numeric || port < 1 || port > 65535)
-    return QStringLiteral("LocalPort \"%1\" is no port from 1 to 65535").arg(settings.localPort);
-  const QString aeTitle = settings.localAE.trimmed();
-  if (aeTitle.isEmpty() || aeTitle.size() > kMaxAETitleLength)
-    return QStringLiteral("LocalAE \"%1\" is no AE title of 1 to 16 characters")
-        .arg(settings.localAE);
-  config->aeTitle = aeTitle;
-  config->port = quint16(port);
+  // The key is named: the reason goes to the log of a program started without a window.
+  if (const QString problem = CompanionSettings::CheckPort(settings.localPort); !problem.isEmpty())
+    return QStringLiteral("LocalPort: ") + problem;
+  if (const QString problem = CompanionSettings::CheckAETitle(settings.localAE); !problem.isEmpty())
+    return QStringLiteral("LocalAE: ") + problem;
+  config->aeTitle = settings.localAE.trimmed();
+  config->port = settings.port();
   config->folder = settings.wholeSpinePath();
   config->acceptedCallingAE = settings.acceptedCallingAE;
   return {};

@@ -25,8 +25,8 @@ struct ReceiverConfig {
   QStringList acceptedCallingAE;  // empty: every caller
 };
 
-// The receiver's configuration from the companion's settings; the reason when they cannot serve
-// (a port that is no number from 1 to 65535, an AE title that is empty or longer than 16).
+// The receiver's configuration from the companion's settings; the reason, after the name of the
+// key at fault, when they cannot serve (the checks of CompanionSettings).
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config);
 
 // True when `uid` can name a file in the drop folder: 1 to 64 digits and dots, starting and

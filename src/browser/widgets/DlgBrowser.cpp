@@ -15,6 +15,8 @@
 #include "app/LanguageTable.h"
 #include "browser/BrowserDates.h"
 #include "browser/BrwsrImgElement.h"
+#include "browser/ImportImage.h"
+#include "browser/ProgramFolderImport.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
 #include "frame/widgets/MainFrame.h"
@@ -24,6 +26,7 @@
 namespace {
 
 const QString kBrowser = QStringLiteral("Browser");
+const QString kImageLoading = QStringLiteral("Image Loading...");
 
 constexpr int kMargin = 20;
 constexpr int kListsTop = 128;
@@ -101,6 +104,10 @@ void CDlgBrowser::createControls() {
   connect(m_view, &QPushButton::clicked, this, &CDlgBrowser::OnView);
   m_minimize = named(new QPushButton(GetLabel(143), this), kMinimize);
   connect(m_minimize, &QPushButton::clicked, this, &CDlgBrowser::OnMinimize);
+
+  auto* worklist = named(new QPushButton(QStringLiteral("WORKLIST"), this), kWorklist);
+  worklist->hide();
+  connect(worklist, &QPushButton::clicked, this, &CDlgBrowser::OnWorklist);
 
   m_invert = named(new QCheckBox(GetLabel(144), this), kInvertSelection);
   m_invert->setChecked(theAppSettings().GetProfileInt(QStringLiteral("PROCESSING"),
@@ -225,13 +232,7 @@ void CDlgBrowser::OnView() {
   if (selected.empty()) return;
   hide();
   CExposureProgressDlg progress;
-  progress.Create();
-  progress.SetAutoShow(true);
-  progress.SetText(QStringLiteral("Image Loading..."));
-  progress.show();
-  progress.SetRange(0, static_cast<int>(selected.size()) + 1, 1);
-  progress.StepIt();
-  progress.PumpMessages();
+  progress.StartBatch(kImageLoading, static_cast<int>(selected.size()) + 1);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const QList<int> patientRows = CBrowserLists::SelectedRows(m_lists.patientSelection());
   const QList<int> studyRows = CBrowserLists::SelectedRows(m_lists.studySelection());
@@ -261,12 +262,30 @@ void CDlgBrowser::OnView() {
       continue;
     }
     if (QFileInfo::exists(image.FullPath)) m_frame->OpenImage(image.FullPath, true, &records);
-    progress.StepIt();
-    progress.PumpMessages();
+    progress.StepBatch();
   }
   QApplication::restoreOverrideCursor();
-  progress.SetPos(static_cast<int>(selected.size()) + 1);
-  progress.PumpMessages();
+  progress.EndBatch();
+}
+
+void CDlgBrowser::ImportProgramFolder() {
+  const AppSettings& settings = theAppSettings();
+  if (settings.RunMode != RunModeEmbedded && settings.RunMode != RunModeDisc) return;
+  const QStringList files = ProgramFolderFiles(settings.programFolder, settings.RunMode);
+  CExposureProgressDlg progress;
+  progress.StartBatch(kImageLoading, static_cast<int>(files.size()));
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  CDaoDatabase database;
+  QString error;
+  if (database.Open(settings.imageDatabasePath, &error)) {
+    CImageImport importer(database);
+    ::ImportProgramFolder(importer, files, [&progress] { progress.StepBatch(); });
+  } else {
+    ShowMessage(error, kBrowser, MB_ICONEXCLAMATION);
+  }
+  progress.EndBatch();
+  QApplication::restoreOverrideCursor();
+  OnSearch();
 }
 
 void CDlgBrowser::OnInvertSelection(bool checked) {
@@ -278,6 +297,10 @@ void CDlgBrowser::OnInvertSelection(bool checked) {
 void CDlgBrowser::OnMinimize() {
   if (m_frame != nullptr) m_frame->showMinimized();
   showMinimized();
+}
+
+void CDlgBrowser::OnWorklist() {
+  if (m_frame != nullptr && m_frame->view() != nullptr) hide();
 }
 
 int CDlgBrowser::SelectedStudyCount() const {

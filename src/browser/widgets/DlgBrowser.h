@@ -34,6 +34,7 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   static constexpr int kPeriodList = 1566;
   static constexpr int kInvertSelection = 2061;
   static constexpr int kImageCount = 2206;
+  static constexpr int kWorklist = 688;
 
   // frame (not owned) opens the images; the browser lives as long as it.
   explicit CDlgBrowser(CMainFrame* frame);
@@ -54,8 +55,14 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void OnPeriodChanged(int period);
   // VIEW: the selected thumbnails, in strip order, into the view with their database rows.
   void OnView();
+  // In the embedded and the disc modes: the DICOM files under the program folder into the
+  // image database, with the progress dialog, then a patient search. Nothing in the station
+  // mode.
+  void ImportProgramFolder();
   void OnInvertSelection(bool checked);
   void OnMinimize();
+  // WORKLIST (kept hidden by the layout): the browser steps aside for the main window's view.
+  void OnWorklist();
 
   // CStripOwner: the strip's drop of one thumbnail on another.
   int SelectedStudyCount() const override;

@@ -14,6 +14,7 @@
 #include "frame/widgets/CommandIcons.h"
 #include "image/RawGeometry.h"
 #include "ui/MessageSink.h"
+#include "ui/widgets/DlgConfig.h"
 #include "view/widgets/ToraScanView.h"
 
 namespace {
@@ -162,7 +163,9 @@ void CMainFrame::applyRunMode() {
 void CMainFrame::ShowBrowser() {
   if (m_browser == nullptr) {
     m_browser = new CDlgBrowser(this);
-    m_browser->OpenDatabase(theAppSettings().imageDatabasePath);
+    // Opened once: the images the program folder carries are indexed then.
+    if (m_browser->OpenDatabase(theAppSettings().imageDatabasePath))
+      m_browser->ImportProgramFolder();
   }
   m_browser->showNormal();
   m_browser->raise();
@@ -343,6 +346,13 @@ void CMainFrame::resetActiveImage() {
   finishOpen(index);
 }
 
+void CMainFrame::configure() {
+  CDlgConfig dialog(this, theAppSettings());
+  if (dialog.exec() != QDialog::Accepted) return;
+  ShowMessage(QStringLiteral("Please restart this program!"), QStringLiteral("Config"),
+              MB_ICONEXCLAMATION);
+}
+
 bool CMainFrame::OnCommand(int id) {
   const int runMode = theAppSettings().RunMode;
   switch (id) {
@@ -350,7 +360,7 @@ bool CMainFrame::OnCommand(int id) {
       if (runMode != RunModeEmbedded && theAppSettings().istoraScan != 1) m_view->ShowBrowser(5);
       return true;
     case command::Config:
-      if (runMode != RunModeDisc) emit configRequested();
+      if (runMode != RunModeDisc) configure();
       return true;
     case command::Exit:
       close();

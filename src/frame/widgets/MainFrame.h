@@ -62,10 +62,6 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   int openImage(const QString& path, bool dicom) override { return OpenImage(path, dicom); }
   const OverlaySwitches& overlaySwitches() const override { return m_overlay; }
 
- signals:
-  // The configuration dialog arrives with a later subsystem.
-  void configRequested();
-
  private:
   void createMenus();
   void createToolBar();
@@ -81,6 +77,8 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   // Orientation commands: release the display bitmap and turn; a rotation fits the image into
   // the pane again, a mirror, flip or inversion keeps its zoom and place.
   void turnActiveImage(int id);
+  // The configuration dialog; after OK the operator is told to restart.
+  void configure();
 
   COpenImages m_images;
   CtoraScanView* m_view = nullptr;

@@ -79,3 +79,22 @@ int CExposureProgressDlg::StepIt() { return SetPos(m_position + m_step); }
 void CExposureProgressDlg::PumpMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
+
+void CExposureProgressDlg::StartBatch(const QString& text, int upper) {
+  Create();
+  SetAutoShow(true);
+  SetText(text);
+  show();
+  SetRange(0, upper, 1);
+  StepBatch();
+}
+
+void CExposureProgressDlg::StepBatch() {
+  StepIt();
+  PumpMessages();
+}
+
+void CExposureProgressDlg::EndBatch() {
+  SetPos(m_upper);
+  PumpMessages();
+}

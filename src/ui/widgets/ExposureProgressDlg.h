@@ -32,6 +32,13 @@ class CExposureProgressDlg : public CBaseSkinDlg {
   // Lets the window system handle what is waiting (paints, clicks, keys), then returns.
   void PumpMessages();
 
+  // A batch as every caller runs it: Create, SetAutoShow(true), SetText, show, the range 0 to
+  // upper by 1 and a first StepIt; then StepBatch after each item; EndBatch sets the position to
+  // upper. Each lets the window system run.
+  void StartBatch(const QString& text, int upper);
+  void StepBatch();
+  void EndBatch();
+
   int position() const { return m_position; }
 
  private:

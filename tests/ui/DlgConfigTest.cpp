@@ -1,0 +1,128 @@
+// The configuration dialog: what it shows, what OK saves or refuses, and the folder button.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/AppSettings.h"
+#include "app/IniFile.h"
+#include "frame/Commands.h"
+#include "frame/widgets/MainFrame.h"
+#include "support/StationFolder.h"
+#include "ui/MessageSink.h"
+#include "ui/widgets/DlgConfig.h"
+#include "ui/widgets/FileDialogEx.h"
+#include "ui/widgets/SkinControls.h"
+
+namespace {
+
+// A station-mode program folder of its own with no companion file.
+class DlgConfigTest : public ::testing::Test {
+ protected:
+  DlgConfigTest() : bind(&sink) {}
+  void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+  static CColoredEdit* edit(const QDialog& dialog, int id) {
+    return dialog.findChild<CColoredEdit*>(QStringLiteral("ctl%1").arg(id));
+  }
+  QString companionFile() const { return folder.companionFile(); }
+
+  RecordingMessageSink sink;
+  ScopedMessageSink bind;
+  testsupport::StationFolder folder;
+  AppSettings& settings = folder.settings;
+};
+
+TEST_F(DlgConfigTest, ShowsTheDefaultsAndOkSavesWhatWasTyped) {
+  CDlgConfig dialog(nullptr, settings);
+  EXPECT_EQ(dialog.windowTitle(), "Config");
+  EXPECT_EQ(edit(dialog, CDlgConfig::kAETitleEdit)->text(), "VANTREL");
+  EXPECT_EQ(edit(dialog, CDlgConfig::kPortEdit)->text(), "1205");
+  EXPECT_EQ(edit(dialog, CDlgConfig::kSavePathEdit)->text(), QDir::homePath() + "/dcm");
+  edit(dialog, CDlgConfig::kPortEdit)->setText("104");
+  edit(dialog, CDlgConfig::kSavePathEdit)->setText(folder.filePath("images"));
+  dialog.findChild<QPushButton*>("ctl1")->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_TRUE(sink.isEmpty());
+  const QString dropFolder = folder.filePath("images/CR_104");
+  EXPECT_EQ(CompanionSettings::Read(folder.path()).wholeSpinePath(), dropFolder);
+  EXPECT_EQ(CIniFile(folder.filePath("Pelmora.ini")).ReadString("SYSTEM", "WholeSpinePath"),
+            dropFolder);
+  EXPECT_EQ(settings.wholeSpinePath, dropFolder);
+}
+
+TEST_F(DlgConfigTest, RefusedValuesAreToldAndTheDialogStaysWithNothingWritten) {
+  CDlgConfig dialog(nullptr, settings);
+  dialog.show();
+  edit(dialog, CDlgConfig::kPortEdit)->setText("12o5");
+  dialog.findChild<QPushButton*>("ctl1")->click();
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_EQ(sink.count(), 1);
+  EXPECT_EQ(sink.messages()[0].text, "The port \"12o5\" must be a number from 1 to 65535.");
+  EXPECT_EQ(sink.messages()[0].caption, "Config");
+  EXPECT_EQ(sink.messages()[0].style, MB_ICONEXCLAMATION);
+  EXPECT_FALSE(QFile::exists(companionFile()));
+
+  dialog.findChild<QPushButton*>("ctl2")->click();
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_FALSE(QFile::exists(companionFile()));
+  EXPECT_EQ(testsupport::ReadFile(folder.iniFile()), QByteArray(testsupport::StationFolder::kIni));
+}
+
+TEST_F(DlgConfigTest, FolderButtonTakesTheChosenFolderAndKeepsWhatIsTypedElsewhere) {
+  ASSERT_TRUE(QDir().mkpath(folder.filePath("received/sub")));
+  CDlgConfig dialog(nullptr, settings);
+  edit(dialog, CDlgConfig::kSavePathEdit)->setText(folder.filePath("received"));
+  edit(dialog, CDlgConfig::kAETitleEdit)->setText("WARD3");
+  QString initialFolder;
+  QTimer::singleShot(0, [&] {
+    auto* chooser = qobject_cast<CFileDialogEx*>(QApplication::activeModalWidget());
+    ASSERT_NE(chooser, nullptr);
+    initialFolder = chooser->GetFolderPath();
+    chooser->chooser().Open(0);  // "sub"
+    chooser->Refill();
+    chooser->findChild<QPushButton*>("ctl1")->click();
+  });
+  dialog.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(CDlgConfig::kBrowseButton))->click();
+  EXPECT_EQ(initialFolder, folder.filePath("received"));
+  EXPECT_EQ(edit(dialog, CDlgConfig::kSavePathEdit)->text(), folder.filePath("received/sub"));
+  EXPECT_EQ(edit(dialog, CDlgConfig::kAETitleEdit)->text(), "WARD3");
+}
+
+TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
+  AppSettings& app = theAppSettings();
+  const QString savedFolder = app.programFolder;
+  const QString savedIni = app.ini.Path();
+  const int savedRunMode = app.RunMode;
+  const QString savedDropFolder = app.wholeSpinePath;
+  const QString savedDataRoot = app.dataRoot;
+  app.programFolder = settings.programFolder;
+  app.ini.SetPath(settings.iniPath);
+  app.RunMode = RunModeStation;
+  {
+    CMainFrame frame;
+    for (const int button : {2, 1}) {
+      QTimer::singleShot(0, [button] {
+        auto* dialog = qobject_cast<CDlgConfig*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(button))->click();
+      });
+      EXPECT_TRUE(frame.OnCommand(command::Config));
+    }
+  }
+  app.programFolder = savedFolder;
+  app.ini.SetPath(savedIni);
+  app.RunMode = savedRunMode;
+  app.wholeSpinePath = savedDropFolder;
+  app.dataRoot = savedDataRoot;
+  ASSERT_EQ(sink.count(), 1) << "Cancel says nothing";
+  EXPECT_EQ(sink.messages()[0].text, "Please restart this program!");
+  EXPECT_EQ(sink.messages()[0].caption, "Config");
+  EXPECT_EQ(sink.messages()[0].style, MB_ICONEXCLAMATION);
+  EXPECT_TRUE(QFile::exists(companionFile()));
+}
+
+}  // namespace
