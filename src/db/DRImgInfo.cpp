@@ -168,6 +168,13 @@ void removeIfEmpty(const QString& folder) {
 
 }  // namespace
 
+bool CDRImgInfo::NamesFile(const QString& sopInstanceUID, const QString& fullPath) {
+  CSqlFilter filter;
+  filter.addUid(QStringLiteral("SOPInstanceUID"), sopInstanceUID);
+  filter.addExactText(QStringLiteral("FullPath"), fullPath);
+  return Aggregate(QStringLiteral("COUNT(*)"), filter) > 0;
+}
+
 void CDRImgInfo::DeleteImages(long serSeq, long imageNo) {
   Close();
   m_strSort = QStringLiteral("ImgSeq ASC");

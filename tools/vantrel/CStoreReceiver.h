@@ -15,6 +15,8 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/scp.h>
 
+#include "image/InstanceUid.h"
+
 class DcmTransportLayer;
 struct CompanionSettings;
 
@@ -28,11 +30,6 @@ struct ReceiverConfig {
 // The receiver's configuration from the companion's settings; the reason when they cannot serve
 // (a port that is no number from 1 to 65535, an AE title that is empty or longer than 16).
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config);
-
-// True when `uid` can name a file in the drop folder: 1 to 64 digits and dots, starting and
-// ending with a digit, no empty component. Nothing else, so no name can leave the folder or
-// hide from the watcher.
-bool IsSafeInstanceUid(const QString& uid);
 
 class CStoreReceiver : private DcmSCP {
  public:
