@@ -95,6 +95,24 @@ void CBrowserLists::clearStudies() {
 }
 
 void CBrowserLists::PatientSearch() {
+  fillPatients();
+  if (m_patients.rowCount() > 0) {
+    m_patientSelection.select(m_patients.index(0, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  StudySearch();
+  searchPatID.clear();
+  searchPatName.clear();
+}
+
+void CBrowserLists::ListPatientsAfterImport() {
+  ClearAll();
+  searchPatID.clear();
+  searchPatName.clear();
+  fillPatients();
+}
+
+void CBrowserLists::fillPatients() {
   m_patients.Clear();
   m_patientItems.clear();
   CDRPatInfo rows(&m_db);
@@ -132,13 +150,6 @@ void CBrowserLists::PatientSearch() {
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
   rows.Close();
-  if (m_patients.rowCount() > 0) {
-    m_patientSelection.select(m_patients.index(0, 0),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  }
-  StudySearch();
-  searchPatID.clear();
-  searchPatName.clear();
 }
 
 void CBrowserLists::StudySearch() {

@@ -26,6 +26,8 @@ class CBrowserLists : public QObject {
   // Connects to the image database at path (created from the schema when missing). False with
   // the reason in error.
   bool OpenDatabase(const QString& path, QString* error = nullptr);
+  // The connection the lists read through (the drop folder's imports write through it too).
+  CDaoDatabase& database() { return m_db; }
 
   // ---- search fields (the edits and the period list)
   QString searchPatID;
@@ -42,6 +44,9 @@ class CBrowserLists : public QObject {
   // the exactly matching ID and the first row selected, the studies of the last selected row
   // listed; the ID and name fields emptied.
   void PatientSearch();
+  // After images came in from the drop folder: every list and the images emptied, then the
+  // patients of empty ID and name listed (steps 1 to 4 of the search), none selected.
+  void ListPatientsAfterImport();
   // The studies of the last selected patient, all selected, and their series.
   void StudySearch();
   // A period entry chosen at the moment now: its dates, then the patient search. True when the
@@ -85,6 +90,8 @@ class CBrowserLists : public QObject {
   // Series listing of the selected studies; with stopOnEmpty a study without series says so
   // and stops the listing.
   void listSeries(bool stopOnEmpty);
+  // The patient list filled from the search fields, the exactly matching ID selected.
+  void fillPatients();
   void loadImages();
   // Appends the studies of one patient (the period's dates, newest first).
   void fillStudies(const QString& patID);

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <filesystem>
 #include <system_error>
 
@@ -98,9 +99,8 @@ bool addName(const QString& source, const QString& target, QString& reason) {
 }  // namespace
 
 QString CDropFolder::DefaultArchiveFolder(const QString& dropFolder) {
-  QDir parent(QDir::cleanPath(QDir(dropFolder).absolutePath()));
-  parent.cdUp();
-  return parent.filePath(QLatin1String(kArchiveFolder));
+  const QString drop = QDir::cleanPath(QDir(dropFolder).absolutePath());
+  return QDir::cleanPath(QFileInfo(drop).path() + QLatin1Char('/') + QLatin1String(kArchiveFolder));
 }
 
 CDropFolder::CDropFolder(CDaoDatabase& database, const QString& dropFolder,
