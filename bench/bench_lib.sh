@@ -2,11 +2,13 @@
 # companion started from a program folder of its own. The caller sets `work` (a temporary
 # folder) and `vantrel_built` (the built Vantrel).
 
-# A port in the dynamic range that nothing on this machine answers on.
+# A port that nothing on this machine answers on, below the range the system hands out to
+# outgoing connections: a port there may still be held by a closed connection of an earlier
+# round (TIME_WAIT) and refuse a receiver that wants to listen on it.
 free_port() {
   local port
   while :; do
-    port=$((49152 + RANDOM % 16000))
+    port=$((20000 + RANDOM % 12000))
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
   done
 }
