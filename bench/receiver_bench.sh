@@ -31,45 +31,8 @@ cleanup() {
 }
 trap cleanup EXIT
 export TCP_NODELAY=1
-
-# A port in the dynamic range that nothing on this machine answers on.
-free_port() {
-  local port
-  while :; do
-    port=$((49152 + RANDOM % 16000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-}
-
-# make_set NAME COUNT COLUMNS ROWS: COUNT copies of one CR image, each with a SOP Instance UID of
-# its own.
-make_set() {
-  local name=$1 count=$2 columns=$3 rows=$4 dir="$work/corpus/$1"
-  mkdir -p "$dir"
-  head -c $((columns * rows * 2)) /dev/urandom >"$work/$name.raw"
-  cat >"$work/$name.dump" <<EOF
-(0008,0016) UI =ComputedRadiographyImageStorage
-(0008,0018) UI [1.2.826.0.1.3680043.2.1125.9.1]
-(0008,0060) CS [CR]
-(0010,0010) PN [Bench^$name]
-(0010,0020) LO [BENCH]
-(0020,000d) UI [1.2.826.0.1.3680043.2.1125.9.0.1]
-(0020,000e) UI [1.2.826.0.1.3680043.2.1125.9.0.2]
-(0028,0002) US 1
-(0028,0004) CS [MONOCHROME2]
-(0028,0010) US $rows
-(0028,0011) US $columns
-(0028,0100) US 16
-(0028,0101) US 12
-(0028,0102) US 11
-(0028,0103) US 0
-(7fe0,0010) OW =$work/$name.raw
-EOF
-  dump2dcm -q +te "$work/$name.dump" "$dir/0.dcm"
-  for i in $(seq 1 $((count - 1))); do cp "$dir/0.dcm" "$dir/$i.dcm"; done
-  (cd "$dir" && find . -name '*.dcm' -print0 | xargs -0 dcmodify -q -nb -gin)
-  rm "$work/$name.raw" "$work/$name.dump"
-}
+# shellcheck source=bench/bench_lib.sh
+. "$(dirname "$0")/bench_lib.sh"
 
 # start_receiver KIND PORT OUT: starts Vantrel (from a program folder of its own) or storescp,
 # receiving into OUT, and waits until it answers an echo.
@@ -77,22 +40,13 @@ start_receiver() {
   local kind=$1 port=$2 out=$3
   mkdir -p "$out"
   if [ "$kind" = Vantrel ]; then
-    local program="$work/program"
-    mkdir -p "$program"
-    cp "$vantrel_built" "$program/Vantrel"
-    printf '[RECEIVER]\nLocalPort=%s\nSavePath=%s\n' "$port" "$out" >"$program/Vantrel.ini"
-    "$program/Vantrel" --manager-name "receiver-bench-$$" >/dev/null &
+    start_vantrel "$port" "$out"
   else
     # shellcheck disable=SC2086  # the options are words
     storescp ${STORESCP_OPTS:-} -aet STORESCP -od "$out" "$port" &
   fi
   receiver_pid=$!
-  for _ in $(seq 1 100); do
-    echoscu -aec ANY 127.0.0.1 "$port" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "$kind did not answer on port $port" >&2
-  exit 1
+  wait_for_echo "$port" "$kind"
 }
 
 stop_receiver() {

@@ -104,6 +104,24 @@ void CBrowserLists::clearStudies() {
 }
 
 void CBrowserLists::PatientSearch() {
+  fillPatients();
+  if (m_patients.rowCount() > 0) {
+    m_patientSelection.select(m_patients.index(0, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  StudySearch();
+  searchPatID.clear();
+  searchPatName.clear();
+}
+
+void CBrowserLists::ListPatientsAfterImport() {
+  ClearAll();
+  searchPatID.clear();
+  searchPatName.clear();
+  fillPatients();
+}
+
+void CBrowserLists::fillPatients() {
   endPatientSearch();
   m_patients.Clear();
   m_patientItems.clear();
@@ -130,13 +148,6 @@ void CBrowserLists::PatientSearch() {
     m_patients.SetPendingRows([this] { return listPatientPage(); });
     m_patientFill.start();
   }
-  if (m_patients.rowCount() > 0) {
-    m_patientSelection.select(m_patients.index(0, 0),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  }
-  StudySearch();
-  searchPatID.clear();
-  searchPatName.clear();
 }
 
 bool CBrowserLists::listPatientPage() {

@@ -29,6 +29,8 @@ class CBrowserLists : public QObject {
   // Connects to the image database at path (created from the schema when missing). False with
   // the reason in error.
   bool OpenDatabase(const QString& path, QString* error = nullptr);
+  // The connection the lists read through (the drop folder's imports write through it too).
+  CDaoDatabase& database() { return m_db; }
 
   // ---- search fields (the edits and the period list)
   QString searchPatID;
@@ -48,6 +50,9 @@ class CBrowserLists : public QObject {
   // scrolled), so that "ALL" over an archive of 100,000 patients never holds the window up.
   void PatientSearch();
   static constexpr int kPatientPage = 500;
+  // After images came in from the drop folder: every list and the images emptied, then the
+  // patients of empty ID and name listed (steps 1 to 4 of the search), none selected.
+  void ListPatientsAfterImport();
   // The studies of the last selected patient, all selected, and their series.
   void StudySearch();
   // A period entry chosen at the moment now: its dates, then the patient search. True when the
@@ -95,6 +100,9 @@ class CBrowserLists : public QObject {
   // Appends the studies of one patient (the period's dates, newest first).
   void fillStudies(const QString& patID);
   void clearStudies();
+  // The patient list of the search fields (its first page, the rest pending), the exact ID
+  // selected.
+  void fillPatients();
   // Lists the next page of the patient search; whether rows are still pending.
   bool listPatientPage();
   void endPatientSearch();

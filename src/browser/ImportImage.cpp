@@ -129,6 +129,7 @@ int CImageImport::ImportImageFile(const QString& path, QString& patID) {
 
 int CImageImport::ImportRead(FileRead& read, QString& patID) {
   m_duplicate = false;
+  m_duplicatePath.clear();
   m_lastError.clear();
   if (read.code != kImportDone) return Fail(read.code, read.reason);
   patID = read.rows.pat.PatID;
@@ -429,8 +430,14 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
 
   img.SerSeq = ser.SerSeq;
   m_duplicate = m_images.OpenBySOPInstanceUID(ser.SerSeq, img.SOPInstanceUID) == 1;
+  if (m_duplicate) m_duplicatePath = m_images.FullPath;
   m_images.Close();
   if (DatabaseFailed()) return kImportDatabaseError;
+  if (!m_duplicate && m_placement != nullptr) {
+    QString reason;
+    img.FullPath = m_placement->Place(img.FullPath, stu, img, reason);
+    if (img.FullPath.isEmpty()) return Fail(kImportNotPlaced, reason);
+  }
   if (!m_duplicate) {
     img.ImageSeq = QString::asprintf("i%03ld", m_images.NextImgSeq());
     if (m_images.InsertNew(img, rows.frames) < 0) return kImportDatabaseError;

@@ -31,6 +31,20 @@ enum ImportResult : int {
   kImportNoInstanceUid = -201,
   // A DICOMDIR: it lists files and is none.
   kImportDirectory = -202,
+  // The placement could not put the file where its image row was to point; nothing written.
+  kImportNotPlaced = -203,
+};
+
+// Where a new image's file lives. The importer asks inside the file's transaction, once it knows
+// the image is not indexed yet and just before it writes the image row, so that a row is only
+// ever committed for a file already in its place.
+class CImportPlacement {
+ public:
+  virtual ~CImportPlacement() = default;
+  // Puts the file at `source` (the study and image rows as they will be written) where it is to
+  // stay and returns that path; empty with the reason in `reason` when it cannot.
+  virtual QString Place(const QString& source, const CDStuInfo& study, const CDImgInfo& image,
+                        QString& reason) = 0;
 };
 
 // Indexes DICOM image files into the image database: finds or creates the patient, study and
@@ -85,8 +99,13 @@ class CImageImport {
   // kImportDatabaseError, none of them written. A kill loses at most the batch in hand.
   void ImportFiles(const QStringList& paths, const std::function<void(const FileOutcome&)>& done);
 
+  // New images are placed by `placement` (not owned; null, the default, indexes every file
+  // where it is).
+  void SetPlacement(CImportPlacement* placement) { m_placement = placement; }
   // Whether the last import that returned kImportDone found the image already indexed.
   bool WasDuplicate() const { return m_duplicate; }
+  // The file the image row found by that import names.
+  const QString& DuplicatePath() const { return m_duplicatePath; }
   // Why the last import failed, in words.
   const QString& LastError() const { return m_lastError; }
 
@@ -108,8 +127,10 @@ class CImageImport {
   CDRStuInfo m_studies;
   CDRSerInfo m_series;
   CDRImgInfo m_images;
+  CImportPlacement* m_placement = nullptr;
   long m_errorsBefore = 0;
   bool m_duplicate = false;
+  QString m_duplicatePath;
   QString m_lastError;
   bool m_inBatch = false;            // a batch's transaction is open: files take savepoints
   std::set<long> m_batchStudies;     // studies whose totals the batch recounts at its end

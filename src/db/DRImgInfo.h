@@ -28,6 +28,8 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // The image with the SOP instance UID (in the series, when serSeq is above 0): 1 with the row
   // set open on it, else 0 with the row set closed.
   int OpenBySOPInstanceUID(long serSeq, const QString& sopInstanceUID);
+  // Whether an image row of that SOP instance UID (in any series) names the file fullPath.
+  bool NamesFile(const QString& sopInstanceUID, const QString& fullPath);
   // Deletes the series' images (or only image number imageNo): for each row the row, then its
   // four files (".dcm", ".raw", ".tnb", "_org.dcm"; missing ones skipped). Afterwards the
   // folder of the last file, and then its parent, are removed when they are left empty; a

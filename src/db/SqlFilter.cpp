@@ -35,6 +35,10 @@ void CSqlFilter::addNumber(const QString& column, long value) {
   if (value > 0) add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
 }
 
+void CSqlFilter::addConfirmingNumber(const QString& column, long value) {
+  if (value > 0) add(SqlDialect::name(column) + QStringLiteral(" + 0 = ?"), qlonglong(value));
+}
+
 void CSqlFilter::addKey(const QString& column, long key) {
   add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(key));
 }

@@ -26,6 +26,9 @@ class CSqlFilter {
   void addUid(const QString& column, const QString& uid);
   // column = value, when the value is greater than 0.
   void addNumber(const QString& column, long value);
+  // As addNumber, for a column that only confirms the rows another criterion's index finds:
+  // the engine is kept from walking an index of this column instead.
+  void addConfirmingNumber(const QString& column, long value);
   // column = key, whatever the key: a key names its own rows, and 0 names none (the engine
   // numbers from 1), never every row.
   void addKey(const QString& column, long key);

@@ -2,12 +2,14 @@
 // series, VIEW into two panes that carry the database's rows.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/AppSettings.h"
 #include "browser/BrowserTestSupport.h"
 #include "browser/BrwsrImgElement.h"
+#include "browser/DropFolder.h"
 #include "browser/widgets/DlgBrowser.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
@@ -101,6 +103,50 @@ TEST_F(BrowserDialog, ViewWithNothingSelectedLeavesTheBrowserOpenAndOpensNothing
   browser->OnView();
   EXPECT_TRUE(browser->isVisible());
   EXPECT_EQ(frame.openImages().count(), 0);
+}
+
+// The station mode: a pass over the drop folder lists the patients again, nothing selected.
+TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothingSelected) {
+  const QString drop = dir.filePath(QStringLiteral("save/CR_1205"));
+  const QString savedDrop = theAppSettings().wholeSpinePath;
+  const int savedRunMode = theAppSettings().RunMode;
+  theAppSettings().wholeSpinePath = drop;
+  theAppSettings().RunMode = RunModeStation;
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  theAppSettings().wholeSpinePath = savedDrop;
+  theAppSettings().RunMode = savedRunMode;
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QFileInfo(drop).isDir()) << "the browser makes the drop folder";
+  ASSERT_GT(browser->strip()->ElementCount(), 0);
+
+  const auto dropImage = [&](const char* uid) {
+    testsupport::DicomBuilder file;
+    file.set(DCM_SOPInstanceUID, uid)
+        .set(DCM_PatientID, "P3")
+        .set(DCM_PatientName, "New^Arrival")
+        .set(DCM_StudyInstanceUID, "1.2.3.9")
+        .set(DCM_StudyDate, "20240303");
+    return file.save(QDir(drop).filePath(QString::fromLatin1(uid) + ".dcm"));
+  };
+  browser->hide();
+  ASSERT_TRUE(dropImage("1.2.3.9.1"));
+  browser->PollDropFolder();
+  EXPECT_EQ(QDir(drop).entryList(QDir::Files).size(), 1) << "nothing while the browser is hidden";
+
+  browser->show();
+  ASSERT_TRUE(dropImage("1.2.3.9.2"));
+  browser->PollDropFolder();
+  EXPECT_EQ(QDir(drop).entryList(QDir::Files), QStringList());
+  EXPECT_TRUE(QFileInfo::exists(CDropFolder::DefaultArchiveFolder(drop) + "/1.2.3.9/1.2.3.9.2.dcm"));
+  CBrowserLists& lists = browser->lists();
+  ASSERT_EQ(lists.patients().rowCount(), 3);
+  EXPECT_EQ(lists.patients().text(0, 0), "P3") << "newest schedule first";
+  EXPECT_TRUE(lists.patientSelection().selectedRows().isEmpty());
+  EXPECT_EQ(lists.studies().rowCount(), 0);
+  EXPECT_EQ(browser->strip()->ElementCount(), 0);
+  EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "0 image(s)");
 }
 
 }  // namespace

@@ -82,6 +82,10 @@ TEST_F(ImportCli, WrongCommandLinesExitWithStatus2) {
       {"import", file},
       {"import", "--db"},
       {"import", "--db", dbPath, "--depth", "3", file},
+      {"watch", "--db", dbPath},
+      {"watch", "--folder", dir.path()},
+      {"watch", "--db", dbPath, "--folder", dir.path(), "--once", file},
+      {"watch", "--db", dbPath, "--folder", dir.path(), "--interval", "5"},
   };
   for (const QStringList& args : wrong) {
     const CliRun run = cli(args);

@@ -160,7 +160,11 @@ void printUsage() {
       "       torascan-cli db-fill --db PATH --patients N [--studies-per-patient S]"
       " [--images-per-study K]\n"
       "       torascan-cli db-stats --db PATH\n"
-      "       torascan-cli import --db PATH [--recursive] PATH...\n",
+      "       torascan-cli import --db PATH [--recursive] PATH...\n"
+      "       torascan-cli watch --db PATH --folder DIR [--archive DIR] [--once]\n"
+      "           indexes the files dropped into DIR and moves them into the archive\n"
+      "           (default: \"archive\" beside DIR), one folder per study; unreadable ones\n"
+      "           go to DIR/rejected with the reason in DIR/rejected/rejected.log\n",
       stderr);
 }
 

@@ -19,6 +19,9 @@ int runDbFill(const QStringList& args);
 int runDbStats(const QStringList& args);
 // import --db PATH [--recursive] PATH...: indexes DICOM files and folders; the outcome as JSON.
 int runImport(const QStringList& args);
+// watch --db PATH --folder DIR [--archive DIR] [--once]: indexes the files dropped into DIR,
+// moving them into the archive; a JSON line per pass that found files.
+int runWatch(const QStringList& args);
 void printUsage();
 
 }  // namespace cli

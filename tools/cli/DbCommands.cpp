@@ -1,16 +1,26 @@
 // The image database commands of torascan-cli: a synthetic archive of any size for benchmarks,
-// the row counts of the core tables, and the import of DICOM files.
+// the row counts of the core tables, the import of DICOM files and the watched drop folder.
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
+#include <unistd.h>
+
 #include "CliCommands.h"
+#include "browser/DropFolder.h"
 #include "browser/ImportImage.h"
 #include "db/DRImgInfo.h"
 #include "db/DRPatInfo.h"
@@ -218,6 +228,98 @@ bool isSkipped(int code) {
   return code == imaging::kErrNotDicom || code == kImportNoInstanceUid || code == kImportDirectory;
 }
 
+// Opens (or creates) the image database at path for an import; false after saying why.
+bool openForWriting(const QString& path, CDaoDatabase& database) {
+  QString error;
+  if (!database.Open(path, &error)) {
+    printError(error);
+    return false;
+  }
+  if (database.isReadOnly()) {
+    printError(QStringLiteral("%1: the database cannot be written").arg(path));
+    return false;
+  }
+  return true;
+}
+
+void printJsonLine(const QJsonObject& json) {
+  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+  std::fflush(stdout);
+}
+
+QJsonArray outcomesJson(const QString& folder, const QList<DropFileOutcome>& outcomes) {
+  QJsonArray list;
+  for (const DropFileOutcome& outcome : outcomes) {
+    list.append(QJsonObject{{QStringLiteral("path"), QDir(folder).filePath(outcome.name)},
+                            {QStringLiteral("code"), outcome.code},
+                            {QStringLiteral("reason"), outcome.reason}});
+  }
+  return list;
+}
+
+QJsonObject batchJson(const CDropFolder& drop, const DropBatch& batch, double seconds) {
+  return {{QStringLiteral("imported"), qint64(batch.imported)},
+          {QStringLiteral("duplicates"), qint64(batch.duplicates)},
+          {QStringLiteral("rejected"), batch.rejected.size()},
+          {QStringLiteral("failed"), batch.failed.size()},
+          {QStringLiteral("rejectedFiles"), outcomesJson(drop.dropFolder(), batch.rejected)},
+          {QStringLiteral("failedFiles"), outcomesJson(drop.dropFolder(), batch.failed)},
+          {QStringLiteral("seconds"), seconds}};
+}
+
+// Set by SIGTERM and SIGINT; the pass in hand stops before its next file.
+std::atomic<bool> stopRequested{false};
+int stopPipe[2] = {-1, -1};
+
+void requestStop(int) {
+  stopRequested = true;
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(stopPipe[1], &byte, 1);
+}
+
+// The loop of a watch without --once: a pass at once, then whenever the folder changes (a short
+// pause lets a burst of files gather) and at least once a second; after a pass that took files,
+// the next one follows straight away, for more will have come meanwhile. Ends at SIGTERM or
+// SIGINT, after the file in hand.
+int watchUntilStopped(CDropFolder& drop) {
+  constexpr int kIdleMs = 1000;
+  constexpr int kGatherMs = 20;
+  if (::pipe(stopPipe) != 0) {
+    printError(QStringLiteral("cannot set up the stop signals"));
+    return kExitFailure;
+  }
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  QSocketNotifier stopNotifier(stopPipe[0], QSocketNotifier::Read);
+  QObject::connect(&stopNotifier, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
+
+  QTimer next;
+  next.setSingleShot(true);
+  QFileSystemWatcher changes({drop.dropFolder()});
+  QObject::connect(&changes, &QFileSystemWatcher::directoryChanged, &next, [&next] {
+    if (next.remainingTime() > kGatherMs) next.start(kGatherMs);
+  });
+  QObject::connect(&next, &QTimer::timeout, &next, [&] {
+    QElapsedTimer timer;
+    timer.start();
+    const DropBatch batch = drop.PollDropFolder(&stopRequested);
+    const bool tookFiles = batch.indexedAny() || !batch.rejected.isEmpty();
+    if (tookFiles || !batch.failed.isEmpty())
+      printJsonLine(batchJson(drop, batch, timer.elapsed() / 1000.0));
+    if (stopRequested) {
+      QCoreApplication::quit();
+      return;
+    }
+    next.start(tookFiles ? 0 : kIdleMs);
+  });
+  next.start(0);
+  QCoreApplication::exec();
+  return kExitOk;
+}
+
 QJsonObject countsJson(CdbDatabase& db) {
   QJsonObject json;
   for (const QString& table : kCoreTables) {
@@ -333,17 +435,8 @@ int runImport(const QStringList& args) {
   }
   QElapsedTimer timer;
   timer.start();
-  const QString dbPath = parser.value(QStringLiteral("db"));
   CDaoDatabase database;
-  QString error;
-  if (!database.Open(dbPath, &error)) {
-    printError(error);
-    return kExitFailure;
-  }
-  if (database.isReadOnly()) {
-    printError(QStringLiteral("%1: the database cannot be written").arg(dbPath));
-    return kExitFailure;
-  }
+  if (!openForWriting(parser.value(QStringLiteral("db")), database)) return kExitFailure;
   CImageImport import(database);
   long imported = 0;
   long duplicates = 0;
@@ -368,8 +461,41 @@ int runImport(const QStringList& args) {
                          {QStringLiteral("skippedFiles"), skipped},
                          {QStringLiteral("failedFiles"), failed},
                          {QStringLiteral("seconds"), timer.elapsed() / 1000.0}};
-  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+  printJsonLine(json);
   return failed.isEmpty() ? kExitOk : kExitFailure;
+}
+
+int runWatch(const QStringList& args) {
+  QCommandLineParser parser;
+  for (const char* name : {"db", "folder", "archive"})
+    parser.addOption({QLatin1String(name), QLatin1String(name), QStringLiteral("value")});
+  parser.addOption({QStringLiteral("once"), QStringLiteral("once")});
+  if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
+    printError(parser.errorText());
+    return kExitUsage;
+  }
+  if (!parser.isSet(QStringLiteral("db")) || !parser.isSet(QStringLiteral("folder")) ||
+      !parser.positionalArguments().isEmpty()) {
+    printError(QStringLiteral("usage: watch --db PATH --folder DIR [--archive DIR] [--once]"));
+    return kExitUsage;
+  }
+  const QString folder = parser.value(QStringLiteral("folder"));
+  if (!QDir().mkpath(folder)) {
+    printError(QStringLiteral("%1: cannot create the folder").arg(folder));
+    return kExitFailure;
+  }
+  CDaoDatabase database;
+  if (!openForWriting(parser.value(QStringLiteral("db")), database)) return kExitFailure;
+  CDropFolder drop(database, folder,
+                   parser.isSet(QStringLiteral("archive"))
+                       ? parser.value(QStringLiteral("archive"))
+                       : CDropFolder::DefaultArchiveFolder(folder));
+  if (!parser.isSet(QStringLiteral("once"))) return watchUntilStopped(drop);
+  QElapsedTimer timer;
+  timer.start();
+  const DropBatch batch = drop.PollDropFolder();
+  printJsonLine(batchJson(drop, batch, timer.elapsed() / 1000.0));
+  return batch.failed.isEmpty() ? kExitOk : kExitFailure;
 }
 
 }  // namespace cli

@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("db-fill")) return cli::runDbFill(args);
   if (command == QLatin1String("db-stats")) return cli::runDbStats(args);
   if (command == QLatin1String("import")) return cli::runImport(args);
+  if (command == QLatin1String("watch")) return cli::runWatch(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

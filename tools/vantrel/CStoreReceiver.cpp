@@ -22,7 +22,6 @@ constexpr Uint32 kAcceptPollSeconds = 1;
 constexpr Uint32 kIdleTimeoutSeconds = 30;
 // Ours, not one of dcmnet's condition codes.
 constexpr unsigned short kStopCode = 0x7fff;
-constexpr int kMaxUidLength = 64;
 
 // Projection radiography first, then secondary capture and the common cross-sectional and cine
 // classes.
@@ -126,17 +125,6 @@ QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* co
   config->folder = settings.wholeSpinePath();
   config->acceptedCallingAE = settings.acceptedCallingAE;
   return {};
-}
-
-bool IsSafeInstanceUid(const QString& uid) {
-  if (uid.isEmpty() || uid.size() > kMaxUidLength) return false;
-  QChar previous = QLatin1Char('.');
-  for (const QChar c : uid) {
-    const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    if (!digit && (c != QLatin1Char('.') || previous == QLatin1Char('.'))) return false;
-    previous = c;
-  }
-  return previous != QLatin1Char('.');
 }
 
 CStoreReceiver::CStoreReceiver(ReceiverConfig config)

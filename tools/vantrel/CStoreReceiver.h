@@ -15,6 +15,8 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/scp.h>
 
+#include "image/InstanceUid.h"
+
 class DcmTransportLayer;
 struct CompanionSettings;
 
@@ -28,11 +30,6 @@ struct ReceiverConfig {
 // The receiver's configuration from the companion's settings; the reason, after the name of the
 // key at fault, when they cannot serve (the checks of CompanionSettings).
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config);
-
-// True when `uid` can name a file in the drop folder: 1 to 64 digits and dots, starting and
-// ending with a digit, no empty component. Nothing else, so no name can leave the folder or
-// hide from the watcher.
-bool IsSafeInstanceUid(const QString& uid);
 
 class CStoreReceiver : private DcmSCP {
  public:

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include "app/LanguageTable.h"
 #include "browser/BrowserDates.h"
 #include "browser/BrwsrImgElement.h"
+#include "browser/DropFolder.h"
 #include "browser/ImportImage.h"
 #include "browser/ProgramFolderImport.h"
 #include "browser/widgets/DlgWndBrowser.h"
@@ -55,6 +57,8 @@ CDlgBrowser::CDlgBrowser(CMainFrame* frame) : CBaseSkinDlg(frame), m_frame(frame
   if (frame != nullptr) setGeometry(frame->geometry());
   createControls();
   connect(&m_lists, &CBrowserLists::imagesChanged, this, &CDlgBrowser::showImages);
+  m_dropFolderTimer.setSingleShot(true);
+  connect(&m_dropFolderTimer, &QTimer::timeout, this, &CDlgBrowser::PollDropFolder);
 }
 
 CDlgBrowser::~CDlgBrowser() = default;
@@ -64,6 +68,27 @@ bool CDlgBrowser::OpenDatabase(const QString& path) {
   if (m_lists.OpenDatabase(path, &error)) return true;
   ShowMessage(error, kBrowser, MB_ICONEXCLAMATION);
   return false;
+}
+
+void CDlgBrowser::StartDropFolder(const QString& dropFolder, const QString& archiveFolder) {
+  constexpr int kFirstPollMs = 5000;
+  QDir().mkpath(dropFolder);
+  m_dropFolder = std::make_unique<CDropFolder>(m_lists.database(), dropFolder, archiveFolder);
+  m_dropFolderTimer.start(kFirstPollMs);
+}
+
+void CDlgBrowser::PollDropFolder() {
+  constexpr int kPollMs = 1000;
+  if (isVisible() && !m_dropFolder->WaitingFiles().isEmpty()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const DropBatch batch = m_dropFolder->PollDropFolder();
+    if (batch.indexedAny()) {
+      m_lists.ListPatientsAfterImport();
+      showImages();
+    }
+    QApplication::restoreOverrideCursor();
+  }
+  m_dropFolderTimer.start(kPollMs);
 }
 
 void CDlgBrowser::createControls() {

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QTimer>
+#include <memory>
+
 #include "browser/BrowserLists.h"
 #include "browser/StripOwner.h"
 #include "ui/widgets/BaseSkinDlg.h"
+
+class CDropFolder;
 
 class CMainFrame;
 class CMyListCtrl;
@@ -42,6 +47,14 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
 
   // Connects the browser's own database connection; false (after a message) when it fails.
   bool OpenDatabase(const QString& path);
+  // The station mode: creates the drop folder (with its parents) and watches it, moving what it
+  // indexes into archiveFolder; the first pass after 5 s, then one a second while the browser
+  // lives. After OpenDatabase.
+  void StartDropFolder(const QString& dropFolder, const QString& archiveFolder);
+  // Timer 1002: while the browser is shown, one pass over the drop folder (wait cursor while
+  // files are there), then, when any image came in, the lists emptied and the patients listed
+  // again, none selected, "0 image(s)".
+  void PollDropFolder();
 
   CBrowserLists& lists() { return m_lists; }
   CDlgWndBrowser* strip() const { return m_strip; }
@@ -102,4 +115,6 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   QPushButton* m_imageCount = nullptr;
   QLabel* m_logo = nullptr;
   bool m_stripLaidOut = false;
+  std::unique_ptr<CDropFolder> m_dropFolder;
+  QTimer m_dropFolderTimer;
 };

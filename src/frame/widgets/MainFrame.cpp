@@ -7,6 +7,7 @@
 
 #include "anno/AnnoManager.h"
 #include "app/AppSettings.h"
+#include "browser/DropFolder.h"
 #include "browser/widgets/DlgBrowser.h"
 #include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
@@ -162,10 +163,16 @@ void CMainFrame::applyRunMode() {
 
 void CMainFrame::ShowBrowser() {
   if (m_browser == nullptr) {
+    const AppSettings& settings = theAppSettings();
     m_browser = new CDlgBrowser(this);
-    // Opened once: the images the program folder carries are indexed then.
-    if (m_browser->OpenDatabase(theAppSettings().imageDatabasePath))
+    if (m_browser->OpenDatabase(settings.imageDatabasePath)) {
+      // Opened once: the images the program folder carries are indexed then.
       m_browser->ImportProgramFolder();
+      if (settings.RunMode == RunModeStation) {
+        m_browser->StartDropFolder(settings.wholeSpinePath,
+                                   CDropFolder::DefaultArchiveFolder(settings.wholeSpinePath));
+      }
+    }
   }
   m_browser->showNormal();
   m_browser->raise();

@@ -1,0 +1,130 @@
+// From the modality to the archive: DCMTK's storescu sends to the companion on 127.0.0.1, and
+// torascan-cli watch, running as it would beside the viewer, indexes what lands in the drop
+// folder and moves it into the archive.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
+#include <functional>
+#include <map>
+
+#include "reception/ReceptionSupport.h"
+#include "support/DicomBuilder.h"
+
+namespace {
+
+using reception::ReadDatasetImage;
+using reception::RunningVantrel;
+using testsupport::CompanionFolder;
+using testsupport::DicomBuilder;
+
+bool waitFor(const std::function<bool()>& done, int ms = 30000) {
+  const QDeadlineTimer deadline(ms);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QThread::msleep(20);
+  }
+  return true;
+}
+
+TEST(WatchedReception, WhatStorescuSendsIsIndexedFromTheArchiveOnceAndBadFilesAreSetAside) {
+  CompanionFolder folder;
+  ASSERT_TRUE(folder.isValid());
+  RunningVantrel vantrel(folder);
+  ASSERT_TRUE(vantrel.waitUntilReceiving()) << vantrel.errorOutput().toStdString();
+  QTemporaryDir work;
+  const QString db = work.filePath(QStringLiteral("Pelmora.db"));
+  const QString archive = QDir(folder.savePath()).filePath(QStringLiteral("archive"));
+
+  // Thirty images of three studies.
+  QTemporaryDir sources;
+  std::map<QString, QString> sent;  // SOP Instance UID -> file sent
+  std::vector<Uint16> pixels(32 * 32, 700);
+  for (int i = 0; i < 30; ++i) {
+    const std::string uid = "1.2.826.0.1.3680043.2.1125.8." + std::to_string(i + 1);
+    DicomBuilder image;
+    image.set(DCM_SOPClassUID, UID_ComputedRadiographyImageStorage)
+        .set(DCM_SOPInstanceUID, uid)
+        .set(DCM_Modality, "CR")
+        .set(DCM_PatientID, "R" + std::to_string(i / 10))
+        .set(DCM_StudyInstanceUID, "1.2.826.0.1.3680043.2.1125.3." + std::to_string(i / 10))
+        .set(DCM_InstanceNumber, std::to_string(i + 1))
+        .pixels16(32, 32, pixels, 12);
+    const QString path = sources.filePath(QString::number(i) + QStringLiteral(".dcm"));
+    ASSERT_TRUE(image.save(path));
+    sent[QString::fromStdString(uid)] = path;
+  }
+
+  QProcess watch;
+  watch.start(QStringLiteral(TORASCAN_CLI),
+              {"watch", "--db", db, "--folder", folder.dropFolder()});
+  ASSERT_TRUE(watch.waitForStarted());
+  const QStringList storescu = {"+sd", "-aec", "VANTREL", "127.0.0.1",
+                                QString::number(folder.port()), sources.path()};
+  ASSERT_EQ(QProcess::execute(QStringLiteral("storescu"), storescu), 0);
+
+  QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "reception");
+  connection.setDatabaseName(db);
+  const auto rows = [&] {
+    std::map<QString, QString> result;
+    if (!connection.isOpen() && !connection.open()) return result;
+    QSqlQuery query(QStringLiteral("SELECT SOPInstanceUID, FullPath FROM ImgInfo"), connection);
+    while (query.next()) result[query.value(0).toString()] = query.value(1).toString();
+    return result;
+  };
+  ASSERT_TRUE(waitFor([&] { return rows().size() == sent.size(); })) << rows().size();
+
+  // A file that is no DICOM, and one the companion is still writing.
+  const auto write = [&](const QString& name) {
+    QFile file(QDir(folder.dropFolder()).filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write("no image\n") == 9;
+  };
+  ASSERT_TRUE(write(QStringLiteral(".vantrel-99.part")));
+  ASSERT_TRUE(write(QStringLiteral("garbage.dcm")));
+  const QString rejected = QDir(folder.dropFolder()).filePath(QStringLiteral("rejected"));
+  ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(rejected + "/garbage.dcm"); }));
+  // Sent again: nothing new, and the copies leave the drop folder.
+  ASSERT_EQ(QProcess::execute(QStringLiteral("storescu"), storescu), 0);
+  const auto dropped = [&] { return QDir(folder.dropFolder()).entryList(QDir::Files); };
+  ASSERT_TRUE(waitFor([&] { return dropped().isEmpty(); })) << dropped().join(' ').toStdString();
+
+  ::kill(pid_t(watch.processId()), SIGTERM);
+  ASSERT_TRUE(watch.waitForFinished(10000));
+  EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(watch.exitCode(), 0);
+  // One JSON line per pass that found files.
+  long imported = 0, duplicates = 0, rejectedCount = 0;
+  for (const QByteArray& line : watch.readAllStandardOutput().split('\n')) {
+    if (line.isEmpty()) continue;
+    const QJsonObject pass = QJsonDocument::fromJson(line).object();
+    ASSERT_FALSE(pass.isEmpty()) << line.toStdString();
+    imported += pass.value("imported").toInt();
+    duplicates += pass.value("duplicates").toInt();
+    rejectedCount += pass.value("rejected").toInt();
+    EXPECT_EQ(pass.value("failed").toInt(), 0) << line.toStdString();
+  }
+  EXPECT_EQ(imported, 30);
+  EXPECT_EQ(duplicates, 30);
+  EXPECT_EQ(rejectedCount, 1);
+
+  const auto indexed = rows();
+  ASSERT_EQ(indexed.size(), sent.size());
+  for (const auto& [uid, path] : indexed) {
+    SCOPED_TRACE(uid.toStdString());
+    EXPECT_TRUE(path.startsWith(archive + QLatin1Char('/'))) << path.toStdString();
+    EXPECT_TRUE(path.endsWith(QLatin1Char('/') + uid + QStringLiteral(".dcm")));
+    const auto copy = ReadDatasetImage(path);
+    ASSERT_FALSE(copy.bytes.isEmpty());
+    EXPECT_TRUE(copy.bytes == ReadDatasetImage(sent.at(uid)).bytes);
+  }
+  EXPECT_EQ(folder.dropFolderEntries(), QStringList{QStringLiteral(".vantrel-99.part")});
+  connection.close();
+  connection = QSqlDatabase();
+  QSqlDatabase::removeDatabase(QStringLiteral("reception"));
+}
+
+}  // namespace
