@@ -155,6 +155,23 @@ void BM_ImportImageFile(benchmark::State& state) {
   }
 }
 
+// The header reading alone, on one thread: the share of the import that the batched import
+// moves to the second core.
+void BM_ReadImageFile(benchmark::State& state) {
+  const FileSet& set = fileSet(static_cast<FileSize>(state.range(0)));
+  for (auto _ : state) {
+    QElapsedTimer pass;
+    pass.start();
+    for (const QString& file : set.files) {
+      if (CImageImport::ReadImageFile(file).code != kImportDone) {
+        state.SkipWithError("a file was not read");
+        return;
+      }
+    }
+    report(state, set, pass);
+  }
+}
+
 // The batched import the command runs: headers read ahead on the second core, a transaction
 // per batch.
 void BM_ImportFiles(benchmark::State& state) {
@@ -205,6 +222,7 @@ void sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_ImportImageFile)->Apply(sizes);
+BENCHMARK(BM_ReadImageFile)->Apply(sizes);
 BENCHMARK(BM_ImportFiles)->Apply(sizes);
 BENCHMARK(BM_ImportCli)->Apply(sizes);
 
