@@ -160,7 +160,8 @@ void printUsage() {
       "       torascan-cli db-fill --db PATH --patients N [--studies-per-patient S]"
       " [--images-per-study K]\n"
       "       torascan-cli db-stats --db PATH\n"
-      "       torascan-cli import --db PATH [--recursive] PATH...\n",
+      "       torascan-cli import --db PATH [--recursive] PATH...\n"
+      "       torascan-cli report-pdf --db PATH --uid SOPUID --out FILE.pdf\n",
       stderr);
 }
 

@@ -19,6 +19,9 @@ int runDbFill(const QStringList& args);
 int runDbStats(const QStringList& args);
 // import --db PATH [--recursive] PATH...: indexes DICOM files and folders; the outcome as JSON.
 int runImport(const QStringList& args);
+// report-pdf --db PATH --uid SOPUID --out FILE.pdf: the stored report of an image as the
+// printed pages, in a PDF file.
+int runReportPdf(const QStringList& args);
 void printUsage();
 
 }  // namespace cli

@@ -1,5 +1,5 @@
-// The image database commands of torascan-cli: a synthetic archive of any size for benchmarks,
-// the row counts of the core tables, and the import of DICOM files.
+// The database commands of torascan-cli: a synthetic archive of any size for benchmarks, the
+// row counts of the core tables, the import of DICOM files, and a stored report as a PDF file.
 #include <QCommandLineParser>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -11,13 +11,18 @@
 #include <optional>
 
 #include "CliCommands.h"
+#include "app/AppSettings.h"
+#include "app/IniFile.h"
 #include "browser/ImportImage.h"
 #include "db/DRImgInfo.h"
 #include "db/DRPatInfo.h"
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
 #include "db/DbDatabase.h"
+#include "db/Query.h"
+#include "image/ImageEach.h"
 #include "imaging/ImagingError.h"
+#include "reports/ReportPrint.h"
 
 namespace cli {
 namespace {
@@ -370,6 +375,55 @@ int runImport(const QStringList& args) {
                          {QStringLiteral("seconds"), timer.elapsed() / 1000.0}};
   std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
   return failed.isEmpty() ? kExitOk : kExitFailure;
+}
+
+int runReportPdf(const QStringList& args) {
+  const QString db = QStringLiteral("db"), uid = QStringLiteral("uid"), out = QStringLiteral("out");
+  const auto values = parse(args, {db, uid, out}, {db, uid, out});
+  if (!values) return kExitUsage;
+  const QString path = values->value(db);
+  // Reading only: a missing file is not created.
+  if (!QFileInfo(path).isFile()) {
+    printError(QStringLiteral("no report database at %1").arg(path));
+    return kExitFailure;
+  }
+  CQuery query;
+  if (!query.OpenConnection(CQuery::kConnectFile, path)) return kExitFailure;
+  StoredReport stored;
+  if (!ReportStore(query).Read(values->value(uid), stored)) {
+    printError(QStringLiteral("no report for %1 in %2").arg(values->value(uid), path));
+    return kExitFailure;
+  }
+  ReportContent content{stored.texts, {}, {}};
+  CDScanInfo& info = content.scanInfo;
+  info.Pat.PatID = stored.header.id;
+  info.Pat.PatName = stored.header.name;
+  info.Pat.PatSex = stored.header.sex;
+  info.Pat.PatBirthDate = CDateTime::fromQDateTime(
+      QDateTime(QDate::fromString(stored.header.dob, Qt::ISODate), QTime(0, 0)));
+  info.Stu.StuDesc = stored.header.studyName;
+  info.Stu.Spare = values->value(uid);
+  // The hospital is no column of the report: the image names it, when it is still there.
+  if (QFileInfo(stored.file).isFile()) {
+    CImageEach image;
+    if (image.OpenDicom(stored.file, 0, 0) == 0) {
+      info.Img.InstitutionName = image.scanInfo.Img.InstitutionName;
+    }
+  }
+  // The signing user and the fonts come from the settings file of the database's folder.
+  const CIniFile ini(QFileInfo(path).absoluteDir().filePath(
+      QLatin1String(AppSettings::kIniFile)));
+  content.doctor = ReportDoctor(ini);
+  QString error;
+  const int pages = SaveReportPdf(values->value(out), content, ReportFonts::Read(ini), &error);
+  if (pages <= 0) {
+    printError(error);
+    return kExitFailure;
+  }
+  QJsonObject json{{QStringLiteral("file"), QFileInfo(values->value(out)).absoluteFilePath()},
+                   {QStringLiteral("pages"), pages}};
+  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Indented).constData(), stdout);
+  return kExitOk;
 }
 
 }  // namespace cli

@@ -49,6 +49,8 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   // The study browser, made on first use with its own connection to the image database.
   CDlgBrowser* browser() const { return m_browser; }
   void ShowBrowser();
+  // The report editor for the open image at index (the view asks for the active pane's).
+  void OpenReport(int index);
   bool rawSource() const { return m_rawSource; }
   QAction* action(int id) const { return m_actions.value(id); }
   QToolBar* toolBar() const { return m_toolBar; }
