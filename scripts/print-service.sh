@@ -96,6 +96,7 @@ Out $DIR/out
 Label 0
 Grp root
 Log $DIR/log
+Spool $DIR/spool-pdf
 EOF
 
 $SUDO /usr/sbin/cupsd -f -c "$DIR/etc/cupsd.conf" -s "$DIR/etc/cups-files.conf" \
@@ -112,7 +113,10 @@ if [ ! -S "$SOCKET" ]; then
   stop_service
   exit 1
 fi
-if ! /usr/sbin/lpadmin -h "$SOCKET" -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -P "$PPD" ||
+# The PDF goes through PostScript on its way to the queue; the Cairo renderer keeps the text
+# as text (the default one turns some of it into glyph pictures that no longer read back).
+if ! /usr/sbin/lpadmin -h "$SOCKET" -p "$QUEUE" -E -v "cups-pdf:/$QUEUE" -P "$PPD" \
+     -o pdftops-renderer-default=pdftocairo ||
    ! /usr/sbin/lpadmin -h "$SOCKET" -d "$QUEUE"; then
   echo "print-service: the PDF queue could not be set up" >&2
   stop_service
