@@ -24,16 +24,16 @@ QString schemaSql(const QString& schemaFile = QLatin1String(kSchemaFile));
 // The statements of a schema text, comments removed, in order.
 QStringList schemaStatements(const QString& sql);
 
-// Creates the database file at path from the schema schemaFile. The file is built under a temporary name
-// and renamed into place, so a crash or a second program never sees half a schema. True when
+// Creates the database file at path from the schema schemaFile. The file is built under a temporary
+// name and renamed into place, so a crash or a second program never sees half a schema. True when
 // the file exists afterwards (also when another process created it first); false with the
 // reason in error otherwise.
 bool createDatabase(const QString& path, QString* error,
                     const QString& schemaFile = QLatin1String(kSchemaFile));
 
 // Opens a new connection with a name of its own on the database at path, creating the file from
-// the schema schemaFile first when it is missing. A file the user cannot write is opened read-only. On
-// failure the returned connection is not open and error says why; the caller still releases it
+// the schema schemaFile first when it is missing. A file the user cannot write is opened read-only.
+// On failure the returned connection is not open and error says why; the caller still releases it
 // with releaseConnection. readOnly tells whether the file was opened read-only.
 QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly = nullptr,
                             const QString& schemaFile = QLatin1String(kSchemaFile));

@@ -40,8 +40,8 @@ bool CQuery::OpenConnection(int type, const QString& source, const QString& user
   Disconnect();
   QString error;
   if (type == kConnectFile) {
-    m_db = imagedb::openConnection(source, &error, nullptr,
-                                   QLatin1String(imagedb::kReportSchemaFile));
+    m_db =
+        imagedb::openConnection(source, &error, nullptr, QLatin1String(imagedb::kReportSchemaFile));
   } else {
     m_db = QSqlDatabase::addDatabase(QLatin1String(kOdbcDriver), newConnectionName());
     m_db.setDatabaseName(type == kConnectFileDsn ? QStringLiteral("FileDsn=%1").arg(source)
@@ -90,7 +90,8 @@ bool CQuery::ExecuteStatement(const QString& sql, const QVariantList& values) {
   m_rowCount = m_query->numRowsAffected();
   const int columns = m_query->record().count();
   if (columns > kMaxColumns) {
-    ShowMessage(QStringLiteral("최대 컬럼 수를 초과했습니다"), QStringLiteral("CQuery 에러"), MB_OK);
+    ShowMessage(QStringLiteral("최대 컬럼 수를 초과했습니다"), QStringLiteral("CQuery 에러"),
+                MB_OK);
     return failed(QStringLiteral("Too many columns"));
   }
   m_columnCount = columns;

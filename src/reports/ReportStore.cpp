@@ -31,12 +31,9 @@ QString ReportStudyName(const CDScanInfo& scanInfo) {
 }
 
 ReportHeader ReportHeader::FromScanInfo(const CDScanInfo& scanInfo) {
-  return {scanInfo.Pat.PatID,
-          scanInfo.Pat.PatName,
-          scanInfo.Pat.PatSex,
-          ReportDate(scanInfo.Pat.PatBirthDate),
-          ReportStudyName(scanInfo),
-          ReportDate(scanInfo.Stu.StuDateTime)};
+  return {scanInfo.Pat.PatID,        scanInfo.Pat.PatName,
+          scanInfo.Pat.PatSex,       ReportDate(scanInfo.Pat.PatBirthDate),
+          ReportStudyName(scanInfo), ReportDate(scanInfo.Stu.StuDateTime)};
 }
 
 bool ReportStore::Read(const QString& reportId, StoredReport& report) {
@@ -130,8 +127,7 @@ void PreformStore::Fill(const QString& title, ReportTexts& texts) {
 
 bool PreformStore::Add(const QString& title, const ReportTexts& texts) {
   return m_query.ExecuteStatement(
-      QStringLiteral(
-          "Insert into preform (title,finding,conclusion,recommend) VALUES (?,?,?,?)"),
+      QStringLiteral("Insert into preform (title,finding,conclusion,recommend) VALUES (?,?,?,?)"),
       {title, texts.finding, texts.conclusion, texts.recommend});
 }
 
@@ -144,8 +140,7 @@ bool PreformStore::Update(const QString& title, const ReportTexts& texts) {
 bool PreformStore::Remove(const QStringList& titles) {
   if (!m_query.BeginTrans()) return false;
   for (const QString& title : titles) {
-    if (!m_query.ExecuteStatement(QStringLiteral("Delete from preform where title = ?"),
-                                  {title})) {
+    if (!m_query.ExecuteStatement(QStringLiteral("Delete from preform where title = ?"), {title})) {
       m_query.Rollback();
       return false;
     }
@@ -157,8 +152,8 @@ bool PreformStore::MarkDefault(const QString& title) {
   const bool marked =
       m_query.BeginTrans() &&
       m_query.ExecuteStatement(QStringLiteral("update preform set \"default\"=''")) &&
-      m_query.ExecuteStatement(
-          QStringLiteral("update preform set \"default\"='Y' where title = ?"), {title}) &&
+      m_query.ExecuteStatement(QStringLiteral("update preform set \"default\"='Y' where title = ?"),
+                               {title}) &&
       m_query.CommitTrans();
   if (!marked) m_query.Rollback();
   return marked;

@@ -27,8 +27,8 @@ class QueryTest : public ::testing::Test {
 
 TEST_F(QueryTest, MissingDatabaseIsCreatedWithTheReportTables) {
   EXPECT_TRUE(QFile::exists(dir.filePath("toraScan.db")));
-  ASSERT_TRUE(query.ExecuteStatement(
-      "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
+  ASSERT_TRUE(
+      query.ExecuteStatement("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
   QStringList tables;
   while (query.FetchRow() == CQuery::kSuccess) tables << query.GetColumnText(1);
   query.CloseStatement();
@@ -58,8 +58,8 @@ TEST_F(QueryTest, NoMatchingRowAndNoAffectedRowStillSucceed) {
   ASSERT_TRUE(query.ExecuteStatement("select * from report where reportid = ?", {"1.2.3"}));
   EXPECT_EQ(query.FetchRow(), CQuery::kNoData);
   query.CloseStatement();
-  ASSERT_TRUE(query.ExecuteStatement("update report set finding = ? where reportid = ?",
-                                     {"x", "1.2.3"}));
+  ASSERT_TRUE(
+      query.ExecuteStatement("update report set finding = ? where reportid = ?", {"x", "1.2.3"}));
   EXPECT_EQ(query.ReturnCode(), CQuery::kNoData);
   EXPECT_EQ(query.RowCount(), 0);
 }

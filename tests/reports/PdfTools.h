@@ -27,9 +27,8 @@ inline QString runPoppler(const QString& tool, const QStringList& args) {
 
 // The page count pdfinfo reports; -1 when it cannot tell.
 inline int PdfPages(const QString& path) {
-  const QRegularExpressionMatch match =
-      QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-          .match(runPoppler(QStringLiteral("pdfinfo"), {path}));
+  const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                                            .match(runPoppler(QStringLiteral("pdfinfo"), {path}));
   return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 

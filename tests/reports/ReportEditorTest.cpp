@@ -59,8 +59,8 @@ TEST_F(ReportEditorTest, ANewReportShowsTheHeaderReadOnlyAndEmptyTexts) {
   const struct {
     int id;
     const char* text;
-  } header[] = {{CDlgtoraScan::kIdEdit, "P-1"},        {CDlgtoraScan::kNameEdit, "O'Brien^Seán"},
-                {CDlgtoraScan::kSexEdit, "M"},         {CDlgtoraScan::kDobEdit, "1950-01-02"},
+  } header[] = {{CDlgtoraScan::kIdEdit, "P-1"},          {CDlgtoraScan::kNameEdit, "O'Brien^Seán"},
+                {CDlgtoraScan::kSexEdit, "M"},           {CDlgtoraScan::kDobEdit, "1950-01-02"},
                 {CDlgtoraScan::kStudyNameEdit, "CHEST"}, {CDlgtoraScan::kStudyDateEdit, ""}};
   for (const auto& field : header) {
     QLineEdit* edit = control<QLineEdit>(editor, field.id);
@@ -197,9 +197,8 @@ TEST_F(PreformEditorTest, AddNeedsATitleAndEditRewritesTheTypedTitleOnly) {
   dialog.ShowTemplate(item(dialog, 0));
   control<QPlainTextEdit>(dialog, CDlgPreform::kConclusionEdit)->setPlainText("it's new\nline");
   click(dialog, CDlgPreform::kEditButton);
-  EXPECT_EQ(rows("select * from preform where title = 'A' and conclusion = ?",
-                 {"it's new\r\nline"}),
-            1);
+  EXPECT_EQ(
+      rows("select * from preform where title = 'A' and conclusion = ?", {"it's new\r\nline"}), 1);
   // A changed title updates no row.
   control<QLineEdit>(dialog, CDlgPreform::kTitleEdit)->setText("Z");
   click(dialog, CDlgPreform::kEditButton);

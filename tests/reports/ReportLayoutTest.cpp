@@ -48,8 +48,8 @@ TEST(ReportLayout, ShippedLayoutHoldsTheFourteenItemsInPrintOrder) {
   EXPECT_EQ(layout.size, QSize(274, 440));
   QList<int> ids;
   for (const LayoutItem& item : layout.items) ids << item.id;
-  EXPECT_EQ(ids, (QList<int>{1186, 1191, 1187, 1189, 1027, 1032, 1034, 1033, 1026, 1192, 1195,
-                             1196, 1197, 1028}));
+  EXPECT_EQ(ids, (QList<int>{1186, 1191, 1187, 1189, 1027, 1032, 1034, 1033, 1026, 1192, 1195, 1196,
+                             1197, 1028}));
   EXPECT_EQ(layout.items[5].rect, QRect(42, 104, 232, 10));
   EXPECT_EQ(layout.items[5].descriptor.value, "[Finding]");
   EXPECT_TRUE(layout.items[5].descriptor.flowing);
@@ -57,8 +57,7 @@ TEST(ReportLayout, ShippedLayoutHoldsTheFourteenItemsInPrintOrder) {
   // The title and the patient line use the middle font, everything else the small one.
   for (const LayoutItem& item : layout.items) {
     const bool middle = QList<int>{1028, 1186, 1191, 1187, 1189}.contains(item.id);
-    EXPECT_EQ(item.descriptor.font,
-              middle ? LayoutDescriptor::Middle : LayoutDescriptor::Small)
+    EXPECT_EQ(item.descriptor.font, middle ? LayoutDescriptor::Middle : LayoutDescriptor::Small)
         << item.id;
   }
 }
@@ -67,10 +66,9 @@ TEST(ReportLayout, MalformedTablesAreRefusedWithTheLine) {
   ReportLayout layout;
   layout.size = QSize(1, 1);
   QString error;
-  const char* const bad[] = {"page\t274\n", "page\t0\t440\n",
-                             "page\t274\t440\n1186\t33\t49\t42\tV=x\n",
-                             "page\t274\t440\n1186\t33\tx\t42\t20\tV=x\n",
-                             "1186\t33\t49\t42\t20\tV=x\n"};
+  const char* const bad[] = {
+      "page\t274\n", "page\t0\t440\n", "page\t274\t440\n1186\t33\t49\t42\tV=x\n",
+      "page\t274\t440\n1186\t33\tx\t42\t20\tV=x\n", "1186\t33\t49\t42\t20\tV=x\n"};
   for (const char* text : bad) {
     EXPECT_FALSE(ReportLayout::Parse(QString::fromUtf8(text), layout, &error)) << text;
     EXPECT_FALSE(error.isEmpty());

@@ -35,9 +35,7 @@ TEST(ReportPages, FindingSplitsEveryTwentyNineLines) {
   }
 }
 
-TEST(ReportPages, EmptyTextsGiveNoPage) {
-  EXPECT_EQ(ReportPageParts::Split({}).pageCount, 0);
-}
+TEST(ReportPages, EmptyTextsGiveNoPage) { EXPECT_EQ(ReportPageParts::Split({}).pageCount, 0); }
 
 TEST(ReportPages, LineCountRunsOnFromTextToText) {
   // Finding 10, Conclusion 25: page 1 holds the 10 and 19 lines, page 2 the other 6.
@@ -86,8 +84,8 @@ class ReportItems : public ::testing::Test {
     content.texts = {lines(30, "f"), {}, "one & only"};
   }
   QString text(const char* value, int page = 0) const {
-    return ReportItemText(QString::fromUtf8(value), content,
-                          ReportPageParts::Split(content.texts), page);
+    return ReportItemText(QString::fromUtf8(value), content, ReportPageParts::Split(content.texts),
+                          page);
   }
 
   ReportContent content;

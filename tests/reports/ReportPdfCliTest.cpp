@@ -18,8 +18,7 @@ class ReportPdfCliTest : public testsupport::ReportDatabaseTest {
     process.start(QStringLiteral(TORASCAN_CLI), QStringList{"report-pdf"} + args);
     if (!process.waitForFinished(120000)) return -1;
     if (output) {
-      *output = QString::fromUtf8(process.readAllStandardOutput() +
-                                  process.readAllStandardError());
+      *output = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
     }
     return process.exitCode();
   }

@@ -93,8 +93,8 @@ TEST_F(ReportStoreTest, ASecondTemplateOfATitleIsARowOfItsOwn) {
   ASSERT_TRUE(store.Add("Chest", {"first", "", ""}));
   ASSERT_TRUE(store.Add("Chest", {"second", "", ""}));
   EXPECT_EQ(rows("select * from preform where finding = 'first'"), 1);
-  ASSERT_TRUE(query.ExecuteStatement("update preform set \"default\" = 'y' where finding = ?",
-                                     {"first"}));
+  ASSERT_TRUE(
+      query.ExecuteStatement("update preform set \"default\" = 'y' where finding = ?", {"first"}));
   QStringList titles;
   QString defaultTitle;
   ASSERT_TRUE(store.List(titles, &defaultTitle));

@@ -411,8 +411,7 @@ int runReportPdf(const QStringList& args) {
     }
   }
   // The signing user and the fonts come from the settings file of the database's folder.
-  const CIniFile ini(QFileInfo(path).absoluteDir().filePath(
-      QLatin1String(AppSettings::kIniFile)));
+  const CIniFile ini(QFileInfo(path).absoluteDir().filePath(QLatin1String(AppSettings::kIniFile)));
   content.doctor = ReportDoctor(ini);
   QString error;
   const int pages = SaveReportPdf(values->value(out), content, ReportFonts::Read(ini), &error);

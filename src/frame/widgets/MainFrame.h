@@ -33,8 +33,8 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   // shown and before it opens images).
   void ClearImages();
   // A raw image handed over by the companion program: replaces every open image.
-  void HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height,
-                        int bits, int windowWidth, int windowCentre);
+  void HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height, int bits,
+                        int windowWidth, int windowCentre);
   // Runs a menu or tool-bar command by its id; false for an id the frame does not know.
   bool OnCommand(int id);
 

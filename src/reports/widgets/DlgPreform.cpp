@@ -16,8 +16,8 @@ CDlgPreform::CDlgPreform(QWidget* parent, CQuery& query) : QDialog(parent), m_qu
   setFixedSize(560, 660);
   move(settings.windowWidth / 2 - 280, settings.windowHeight / 2 - 330);
 
-  for (const QRect& frame : {QRect(23, 4, 512, 170), QRect(23, 180, 512, 74),
-                             QRect(23, 260, 512, 354)}) {
+  for (const QRect& frame :
+       {QRect(23, 4, 512, 170), QRect(23, 180, 512, 74), QRect(23, 260, 512, 354)}) {
     (new QGroupBox(this))->setGeometry(frame);
   }
   const QFont font = WithScriptFallback(SkinFont(QStringLiteral("Arial"), 16, 700));

@@ -11,7 +11,8 @@ CDlgPrtRpt::CDlgPrtRpt(const ReportContent& content)
 
 int CDlgPrtRpt::DoModal() {
   if (printerName.isEmpty()) {
-    ShowMessage(QStringLiteral("프린터 설정이 되어있지 않습니다."), QStringLiteral("Report"), MB_OK);
+    ShowMessage(QStringLiteral("프린터 설정이 되어있지 않습니다."), QStringLiteral("Report"),
+                MB_OK);
     return 0;
   }
   QPrinter printer(QPrinterInfo::printerInfo(printerName), QPrinter::HighResolution);

@@ -45,8 +45,8 @@ CDlgtoraScan::CDlgtoraScan(QWidget* parent, const QString& file, const CDScanInf
                           theIniFile().ReadString(QStringLiteral("User"), QStringLiteral("ID")),
                           theIniFile().ReadString(QStringLiteral("User"), QStringLiteral("Name"))));
 
-  for (const QRect& frame : {QRect(23, 7, 512, 120), QRect(23, 134, 512, 74),
-                             QRect(23, 214, 512, 358)}) {
+  for (const QRect& frame :
+       {QRect(23, 7, 512, 120), QRect(23, 134, 512, 74), QRect(23, 214, 512, 358)}) {
     (new QGroupBox(this))->setGeometry(frame);
   }
   const QFont font = WithScriptFallback(SkinFont(QStringLiteral("Arial"), 16, 700));
@@ -54,11 +54,12 @@ CDlgtoraScan::CDlgtoraScan(QWidget* parent, const QString& file, const CDScanInf
     int id;
     QString text;
     QRect geometry;
-  } labels[] = {{1451, GetLabel(129), {36, 31, 82, 18}},   {1024, GetLabel(132), {36, 62, 82, 18}},
-                {1027, GetLabel(137), {36, 94, 82, 18}},   {1028, GetLabel(133), {164, 62, 38, 18}},
-                {1023, GetLabel(130), {318, 31, 78, 18}},  {1026, GetLabel(136), {318, 94, 78, 18}},
-                {1025, GetLabel(153), {40, 150, 116, 18}}, {1029, GetLabel(155), {40, 232, 116, 18}},
-                {1030, GetLabel(156), {40, 345, 116, 18}}, {1031, GetLabel(157), {40, 457, 116, 18}}};
+  } labels[] = {
+      {1451, GetLabel(129), {36, 31, 82, 18}},   {1024, GetLabel(132), {36, 62, 82, 18}},
+      {1027, GetLabel(137), {36, 94, 82, 18}},   {1028, GetLabel(133), {164, 62, 38, 18}},
+      {1023, GetLabel(130), {318, 31, 78, 18}},  {1026, GetLabel(136), {318, 94, 78, 18}},
+      {1025, GetLabel(153), {40, 150, 116, 18}}, {1029, GetLabel(155), {40, 232, 116, 18}},
+      {1030, GetLabel(156), {40, 345, 116, 18}}, {1031, GetLabel(157), {40, 457, 116, 18}}};
   for (const auto& label : labels) {
     PlaceControl(new CStaticEx(this), label.id, label.geometry)->setText(label.text);
   }
@@ -87,16 +88,17 @@ CDlgtoraScan::CDlgtoraScan(QWidget* parent, const QString& file, const CDScanInf
     QString text;
     QRect geometry;
     void (CDlgtoraScan::*run)();
-  } buttons[] = {
-      {kSaveButton, GetLabel(158), {23, 588, 124, 26}, &CDlgtoraScan::SaveReport},
-      {kEditPreformButton,
-       QStringLiteral("%1 %2").arg(GetLabel(159), GetLabel(153)),
-       {153, 588, 124, 26},
-       &CDlgtoraScan::EditTemplates},
-      {kPrintButton, GetLabel(138), {283, 588, 124, 26}, &CDlgtoraScan::PrintReport},
-      {kOkButton, GetLabel(160), {413, 588, 124, 26}, &CDlgtoraScan::accept},
-      {kSavePdfButton, QStringLiteral("Save as PDF"), {283, 622, 124, 26},
-       &CDlgtoraScan::SaveAsPdf}};
+  } buttons[] = {{kSaveButton, GetLabel(158), {23, 588, 124, 26}, &CDlgtoraScan::SaveReport},
+                 {kEditPreformButton,
+                  QStringLiteral("%1 %2").arg(GetLabel(159), GetLabel(153)),
+                  {153, 588, 124, 26},
+                  &CDlgtoraScan::EditTemplates},
+                 {kPrintButton, GetLabel(138), {283, 588, 124, 26}, &CDlgtoraScan::PrintReport},
+                 {kOkButton, GetLabel(160), {413, 588, 124, 26}, &CDlgtoraScan::accept},
+                 {kSavePdfButton,
+                  QStringLiteral("Save as PDF"),
+                  {283, 622, 124, 26},
+                  &CDlgtoraScan::SaveAsPdf}};
   for (const auto& button : buttons) {
     auto* control = PlaceControl(new CButtonSTEx2(button.text, this), button.id, button.geometry);
     control->setAutoDefault(false);

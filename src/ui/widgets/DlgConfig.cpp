@@ -41,17 +41,18 @@ CDlgConfig::CDlgConfig(QWidget* parent, AppSettings& settings)
     label->setAlignment(Qt::AlignCenter);
     label->setFont(font);
     *row.edit = PlaceControl(new CColoredEdit(*row.value, this), row.editId,
-                       dialogUnits(87, row.y, row.editWidth, 19));
+                             dialogUnits(87, row.y, row.editWidth, 19));
     (*row.edit)->setFont(font);
   }
   auto* browse = PlaceControl(new CButtonSTEx2(QStringLiteral("..."), this), kBrowseButton,
-                        dialogUnits(244, 78, 30, 19));
+                              dialogUnits(244, 78, 30, 19));
   auto* line = new QFrame(this);
   line->setFrameShape(QFrame::HLine);
   line->setGeometry(dialogUnits(7, 120, 289, 1));
-  auto* ok = PlaceControl(new CButtonSTEx2(QStringLiteral("OK"), this), 1, dialogUnits(81, 134, 92, 26));
-  auto* cancel =
-      PlaceControl(new CButtonSTEx2(QStringLiteral("CANCEL"), this), 2, dialogUnits(185, 134, 92, 26));
+  auto* ok =
+      PlaceControl(new CButtonSTEx2(QStringLiteral("OK"), this), 1, dialogUnits(81, 134, 92, 26));
+  auto* cancel = PlaceControl(new CButtonSTEx2(QStringLiteral("CANCEL"), this), 2,
+                              dialogUnits(185, 134, 92, 26));
   ok->setDefault(true);
   ok->setFont(font);
   cancel->setFont(font);
