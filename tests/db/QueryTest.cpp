@@ -1,29 +1,11 @@
 // The report database's statement runner: connection, results read as text, bound values.
-#include <gtest/gtest.h>
-
-#include <QDir>
 #include <QFile>
-#include <QSet>
-#include <QTemporaryDir>
 
-#include "db/Query.h"
-#include "ui/MessageSink.h"
+#include "reports/ReportTestSupport.h"
 
 namespace {
 
-class QueryTest : public ::testing::Test {
- protected:
-  QueryTest() : bind(&sink) {}
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(ConnectReportDatabase(query, dir.path()));
-  }
-
-  QTemporaryDir dir;
-  RecordingMessageSink sink;
-  ScopedMessageSink bind;
-  CQuery query;
-};
+using QueryTest = testsupport::ReportDatabaseTest;
 
 TEST_F(QueryTest, MissingDatabaseIsCreatedWithTheReportTables) {
   EXPECT_TRUE(QFile::exists(dir.filePath("toraScan.db")));

@@ -1,6 +1,5 @@
 #include "reports/widgets/DlgtoraScan.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -14,18 +13,11 @@
 #include "ui/MessageSink.h"
 #include "ui/widgets/FileDialogEx.h"
 #include "ui/widgets/SkinControls.h"
+#include "ui/widgets/WaitCursor.h"
 
 namespace {
 
 const QString kCaption = QStringLiteral("Report");
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
