@@ -7,6 +7,7 @@ PACKAGES=(
   libdcmtk-dev dcmtk libopenjp2-7-dev libfreexl-dev libjpeg-dev libpng-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
+  cups printer-driver-cups-pdf poppler-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

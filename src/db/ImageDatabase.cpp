@@ -42,13 +42,13 @@ bool runStatements(QSqlDatabase& db, const QStringList& statements, QString* err
 
 const SqlDialect& dialect() { return SqlDialect::forDriver(QLatin1String(kDriver)); }
 
-QString schemaSql() {
+QString schemaSql(const QString& schemaFile) {
   const QString programFolder = theAppSettings().programFolder;
   if (!programFolder.isEmpty()) {
-    const QString text = readFile(programFolder + QLatin1String(kSchemaFile));
+    const QString text = readFile(programFolder + schemaFile);
     if (!text.isEmpty()) return text;
   }
-  return readFile(QStringLiteral(":/db/") + QLatin1String(kSchemaFile));
+  return readFile(QStringLiteral(":/db/") + schemaFile);
 }
 
 QStringList schemaStatements(const QString& sql) {
@@ -63,8 +63,8 @@ QStringList schemaStatements(const QString& sql) {
   return statements;
 }
 
-bool createDatabase(const QString& path, QString* error) {
-  const QStringList statements = schemaStatements(schemaSql());
+bool createDatabase(const QString& path, QString* error, const QString& schemaFile) {
+  const QStringList statements = schemaStatements(schemaSql(schemaFile));
   if (statements.isEmpty()) {
     if (error) *error = QStringLiteral("No database schema found");
     return false;
@@ -102,13 +102,14 @@ bool createDatabase(const QString& path, QString* error) {
   return false;
 }
 
-QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly) {
+QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly,
+                            const QString& schemaFile) {
   QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(kDriver), newConnectionName());
   if (path.isEmpty()) {
-    if (error) *error = QStringLiteral("No image database path");
+    if (error) *error = QStringLiteral("No database path");
     return db;
   }
-  if (!QFileInfo::exists(path) && !createDatabase(path, error)) return db;
+  if (!QFileInfo::exists(path) && !createDatabase(path, error, schemaFile)) return db;
   const bool writable = QFileInfo(path).isWritable();
   if (readOnly) *readOnly = !writable;
   db.setDatabaseName(path);

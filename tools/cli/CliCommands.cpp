@@ -164,7 +164,8 @@ void printUsage() {
       "       torascan-cli watch --db PATH --folder DIR [--archive DIR] [--once]\n"
       "           indexes the files dropped into DIR and moves them into the archive\n"
       "           (default: \"archive\" beside DIR), one folder per study; unreadable ones\n"
-      "           go to DIR/rejected with the reason in DIR/rejected/rejected.log\n",
+      "           go to DIR/rejected with the reason in DIR/rejected/rejected.log\n"
+      "       torascan-cli report-pdf --db PATH --uid SOPUID --out FILE.pdf\n",
       stderr);
 }
 

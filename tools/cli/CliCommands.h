@@ -22,6 +22,9 @@ int runImport(const QStringList& args);
 // watch --db PATH --folder DIR [--archive DIR] [--once]: indexes the files dropped into DIR,
 // moving them into the archive; a JSON line per pass that found files.
 int runWatch(const QStringList& args);
+// report-pdf --db PATH --uid SOPUID --out FILE.pdf: the stored report of an image as the
+// printed pages, in a PDF file.
+int runReportPdf(const QStringList& args);
 void printUsage();
 
 }  // namespace cli

@@ -1,5 +1,6 @@
-// The image database commands of torascan-cli: a synthetic archive of any size for benchmarks,
-// the row counts of the core tables, the import of DICOM files and the watched drop folder.
+// The database commands of torascan-cli: a synthetic archive of any size for benchmarks, the
+// row counts of the core tables, the import of DICOM files, the watched drop folder, and a
+// stored report as a PDF file.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,8 @@
 #include <unistd.h>
 
 #include "CliCommands.h"
+#include "app/AppSettings.h"
+#include "app/IniFile.h"
 #include "browser/DropFolder.h"
 #include "browser/ImportImage.h"
 #include "db/DRImgInfo.h"
@@ -27,7 +30,10 @@
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
 #include "db/DbDatabase.h"
+#include "db/Query.h"
+#include "image/ImageEach.h"
 #include "imaging/ImagingError.h"
+#include "reports/ReportPrint.h"
 
 namespace cli {
 namespace {
@@ -496,6 +502,54 @@ int runWatch(const QStringList& args) {
   const DropBatch batch = drop.PollDropFolder();
   printJsonLine(batchJson(drop, batch, timer.elapsed() / 1000.0));
   return batch.failed.isEmpty() ? kExitOk : kExitFailure;
+}
+
+int runReportPdf(const QStringList& args) {
+  const QString db = QStringLiteral("db"), uid = QStringLiteral("uid"), out = QStringLiteral("out");
+  const auto values = parse(args, {db, uid, out}, {db, uid, out});
+  if (!values) return kExitUsage;
+  const QString path = values->value(db);
+  // Reading only: a missing file is not created.
+  if (!QFileInfo(path).isFile()) {
+    printError(QStringLiteral("no report database at %1").arg(path));
+    return kExitFailure;
+  }
+  CQuery query;
+  if (!query.OpenConnection(CQuery::kConnectFile, path)) return kExitFailure;
+  StoredReport stored;
+  if (!ReportStore(query).Read(values->value(uid), stored)) {
+    printError(QStringLiteral("no report for %1 in %2").arg(values->value(uid), path));
+    return kExitFailure;
+  }
+  ReportContent content{stored.texts, {}, {}};
+  CDScanInfo& info = content.scanInfo;
+  info.Pat.PatID = stored.header.id;
+  info.Pat.PatName = stored.header.name;
+  info.Pat.PatSex = stored.header.sex;
+  info.Pat.PatBirthDate = CDateTime::fromQDateTime(
+      QDateTime(QDate::fromString(stored.header.dob, Qt::ISODate), QTime(0, 0)));
+  info.Stu.StuDesc = stored.header.studyName;
+  info.Stu.Spare = values->value(uid);
+  // The hospital is no column of the report: the image names it, when it is still there.
+  if (QFileInfo(stored.file).isFile()) {
+    CImageEach image;
+    if (image.OpenDicom(stored.file, 0, 0) == 0) {
+      info.Img.InstitutionName = image.scanInfo.Img.InstitutionName;
+    }
+  }
+  // The signing user and the fonts come from the settings file of the database's folder.
+  const CIniFile ini(QFileInfo(path).absoluteDir().filePath(QLatin1String(AppSettings::kIniFile)));
+  content.doctor = ReportDoctor(ini);
+  QString error;
+  const int pages = SaveReportPdf(values->value(out), content, ReportFonts::Read(ini), &error);
+  if (pages <= 0) {
+    printError(error);
+    return kExitFailure;
+  }
+  QJsonObject json{{QStringLiteral("file"), QFileInfo(values->value(out)).absoluteFilePath()},
+                   {QStringLiteral("pages"), pages}};
+  std::fputs(QJsonDocument(json).toJson(QJsonDocument::Indented).constData(), stdout);
+  return kExitOk;
 }
 
 }  // namespace cli

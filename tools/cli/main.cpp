@@ -1,11 +1,21 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
+#include <memory>
 
 #include "CliCommands.h"
 
 int main(int argc, char* argv[]) {
-  QCoreApplication app(argc, argv);
-  QStringList args = app.arguments();
+  // Drawing a report's text needs the fonts of a GUI application; no window is shown, so it runs
+  // on the offscreen platform unless one is asked for.
+  const bool drawsText = argc > 1 && qstrcmp(argv[1], "report-pdf") == 0;
+  if (drawsText && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  const std::unique_ptr<QCoreApplication> app =
+      drawsText ? std::make_unique<QGuiApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
+  QStringList args = app->arguments();
   args.removeFirst();
   if (args.isEmpty()) {
     cli::printUsage();
@@ -19,6 +29,7 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("db-stats")) return cli::runDbStats(args);
   if (command == QLatin1String("import")) return cli::runImport(args);
   if (command == QLatin1String("watch")) return cli::runWatch(args);
+  if (command == QLatin1String("report-pdf")) return cli::runReportPdf(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

@@ -14,6 +14,7 @@
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
 #include "app/WorkingFolder.h"
+#include "db/Query.h"
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
 #include "image/PipelineSettings.h"
@@ -41,6 +42,7 @@ CtoraScanApp::~CtoraScanApp() {
   // The companion is stopped with the main window.
   if (m_companion) m_companion->Stop();
   m_mainFrame.reset();
+  theReportQuery().Disconnect();
   const AppSettings& settings = theAppSettings();
   if (!m_started || settings.RunMode != RunModeDisc) return;
   // The site's optional clean-up program, then the working copy of the database.
@@ -109,6 +111,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   LoadLanguageTable(settings.programFolder);
   LoadSkin(settings.skinFilePath);
   BindMsgBoxExSink();
+  ConnectReportDatabase(theReportQuery(), settings.programFolder);
   if (!prepared) {
     QMessageBox::warning(nullptr, AppSettings::title(), QStringLiteral("Can't run this software."));
     return false;

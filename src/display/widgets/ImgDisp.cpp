@@ -23,21 +23,13 @@
 #include "frame/OpenImages.h"
 #include "image/ImageEach.h"
 #include "ui/MessageSink.h"
+#include "ui/widgets/WaitCursor.h"
 #include "view/widgets/ToraScanView.h"
 
 namespace {
 
 constexpr int kActiveInset = 3;
 constexpr int kActivePenWidth = 2;
-
-// Shows the wait cursor while a button release finishes a filter's work.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 CImgDisp::Filter filterOfMode(int mode) {
   switch (mode) {

@@ -9,11 +9,13 @@
 #include "app/AppSettings.h"
 #include "browser/DropFolder.h"
 #include "browser/widgets/DlgBrowser.h"
+#include "db/Query.h"
 #include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
 #include "frame/MenuLabels.h"
 #include "frame/widgets/CommandIcons.h"
 #include "image/RawGeometry.h"
+#include "reports/widgets/DlgtoraScan.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
 #include "view/widgets/ToraScanView.h"
@@ -36,6 +38,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(m_view);
   connect(m_view, &CtoraScanView::commandPosted, this, [this](int id) { OnCommand(id); });
   connect(m_view, &CtoraScanView::browserRequested, this, &CMainFrame::ShowBrowser);
+  connect(m_view, &CtoraScanView::reportRequested, this, &CMainFrame::OpenReport);
   createMenus();
   createToolBar();
   applyRunMode();
@@ -177,6 +180,13 @@ void CMainFrame::ShowBrowser() {
   m_browser->showNormal();
   m_browser->raise();
   m_browser->activateWindow();
+}
+
+void CMainFrame::OpenReport(int index) {
+  const CImageEach* image = m_images.at(index);
+  if (image == nullptr) return;
+  CDlgtoraScan editor(this, image->filePath, image->scanInfo, theReportQuery());
+  editor.exec();
 }
 
 void CMainFrame::setRawGeometry(int width, int height, int bits) {

@@ -33,8 +33,8 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   // shown and before it opens images).
   void ClearImages();
   // A raw image handed over by the companion program: replaces every open image.
-  void HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height,
-                        int bits, int windowWidth, int windowCentre);
+  void HandOverRawImage(const std::vector<std::uint16_t>& pixels, int width, int height, int bits,
+                        int windowWidth, int windowCentre);
   // Runs a menu or tool-bar command by its id; false for an id the frame does not know.
   bool OnCommand(int id);
 
@@ -49,6 +49,8 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   // The study browser, made on first use with its own connection to the image database.
   CDlgBrowser* browser() const { return m_browser; }
   void ShowBrowser();
+  // The report editor for the open image at index (the view asks for the active pane's).
+  void OpenReport(int index);
   bool rawSource() const { return m_rawSource; }
   QAction* action(int id) const { return m_actions.value(id); }
   QToolBar* toolBar() const { return m_toolBar; }

@@ -14,13 +14,6 @@ QRect dialogUnits(int x, int y, int width, int height) {
   return {x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8};
 }
 
-template <class Widget>
-Widget* placed(Widget* widget, int id, const QRect& geometry) {
-  widget->setObjectName(QStringLiteral("ctl%1").arg(id));
-  widget->setGeometry(geometry);
-  return widget;
-}
-
 }  // namespace
 
 CDlgConfig::CDlgConfig(QWidget* parent, AppSettings& settings)
@@ -43,22 +36,23 @@ CDlgConfig::CDlgConfig(QWidget* parent, AppSettings& settings)
               {1060, "Port", kPortEdit, &m_port, &m_receiver.localPort, 48, 187},
               {2240, "Path", kSavePathEdit, &m_savePath, &m_receiver.savePath, 78, 151}};
   for (const auto& row : rows) {
-    auto* label = placed(new CStaticEx(this), row.labelId, dialogUnits(22, row.y, 53, 19));
+    auto* label = PlaceControl(new CStaticEx(this), row.labelId, dialogUnits(22, row.y, 53, 19));
     label->setText(QString::fromLatin1(row.label));
     label->setAlignment(Qt::AlignCenter);
     label->setFont(font);
-    *row.edit = placed(new CColoredEdit(*row.value, this), row.editId,
-                       dialogUnits(87, row.y, row.editWidth, 19));
+    *row.edit = PlaceControl(new CColoredEdit(*row.value, this), row.editId,
+                             dialogUnits(87, row.y, row.editWidth, 19));
     (*row.edit)->setFont(font);
   }
-  auto* browse = placed(new CButtonSTEx2(QStringLiteral("..."), this), kBrowseButton,
-                        dialogUnits(244, 78, 30, 19));
+  auto* browse = PlaceControl(new CButtonSTEx2(QStringLiteral("..."), this), kBrowseButton,
+                              dialogUnits(244, 78, 30, 19));
   auto* line = new QFrame(this);
   line->setFrameShape(QFrame::HLine);
   line->setGeometry(dialogUnits(7, 120, 289, 1));
-  auto* ok = placed(new CButtonSTEx2(QStringLiteral("OK"), this), 1, dialogUnits(81, 134, 92, 26));
-  auto* cancel =
-      placed(new CButtonSTEx2(QStringLiteral("CANCEL"), this), 2, dialogUnits(185, 134, 92, 26));
+  auto* ok =
+      PlaceControl(new CButtonSTEx2(QStringLiteral("OK"), this), 1, dialogUnits(81, 134, 92, 26));
+  auto* cancel = PlaceControl(new CButtonSTEx2(QStringLiteral("CANCEL"), this), 2,
+                              dialogUnits(185, 134, 92, 26));
   ok->setDefault(true);
   ok->setFont(font);
   cancel->setFont(font);

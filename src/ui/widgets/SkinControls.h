@@ -16,6 +16,15 @@
 // face meaning the application face, antialiased.
 QFont SkinFont(const QString& face, int pixelHeight, int weight, bool italic = false);
 
+// Names a dialog's control "ctl<id>" after its resource id (tests find it by that name) and
+// places it at geometry (pixels).
+template <class Widget>
+Widget* PlaceControl(Widget* widget, int id, const QRect& geometry) {
+  widget->setObjectName(QStringLiteral("ctl%1").arg(id));
+  widget->setGeometry(geometry);
+  return widget;
+}
+
 // A skinned push button with a font of its own.
 class CButtonSTEx2 : public QPushButton {
   Q_OBJECT

@@ -1,0 +1,22 @@
+#include "reports/widgets/DlgPrtRpt.h"
+
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include "app/IniFile.h"
+#include "ui/MessageSink.h"
+
+CDlgPrtRpt::CDlgPrtRpt(const ReportContent& content)
+    : printerName(QPrinterInfo::defaultPrinterName()), m_content(content) {}
+
+int CDlgPrtRpt::DoModal() {
+  if (printerName.isEmpty()) {
+    ShowMessage(QStringLiteral("프린터 설정이 되어있지 않습니다."), QStringLiteral("Report"),
+                MB_OK);
+    return 0;
+  }
+  QPrinter printer(QPrinterInfo::printerInfo(printerName), QPrinter::HighResolution);
+  printer.setResolution(kReportDpi);
+  printer.setDocName(QLatin1String(kReportJobName));
+  return PrintReport(printer, m_content, ReportFonts::Read(theIniFile()));
+}
