@@ -34,10 +34,8 @@ CDlgAddUser::CDlgAddUser(QWidget* parent, CQuery& query) : QDialog(parent), m_qu
                  {kAddButton, QStringLiteral("Add"), 50, &CDlgAddUser::OnAdd},
                  {2, GetLabel(166), 86, &CDlgAddUser::reject}};
   for (const auto& button : buttons) {
-    auto* control =
-        PlaceControl(new QPushButton(button.text, this), button.id, {284, button.y, 100, 28});
-    control->setAutoDefault(false);
-    connect(control, &QPushButton::clicked, this, button.run);
+    AddDialogButton<QPushButton>(this, button.id, button.text, {284, button.y, 100, 28},
+                                 button.run);
   }
   LoadUsers();
 }

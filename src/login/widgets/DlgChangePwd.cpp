@@ -33,10 +33,8 @@ CDlgChangePwd::CDlgChangePwd(QWidget* parent, CQuery& query) : QDialog(parent), 
     void (CDlgChangePwd::*run)();
   } buttons[] = {{1, 160, 16, &CDlgChangePwd::OnOK}, {2, 166, 52, &CDlgChangePwd::reject}};
   for (const auto& button : buttons) {
-    auto* control = PlaceControl(new QPushButton(GetLabel(button.label), this), button.id,
-                                 {284, button.y, 100, 28});
-    control->setAutoDefault(false);
-    connect(control, &QPushButton::clicked, this, button.run);
+    AddDialogButton<QPushButton>(this, button.id, GetLabel(button.label), {284, button.y, 100, 28},
+                                 button.run);
   }
 }
 

@@ -30,11 +30,9 @@ CDlgChangeUser::CDlgChangeUser(QWidget* parent, CQuery& query)
                  {2, GetLabel(166), 46, &CDlgChangeUser::reject},
                  {kPasswordButton, QStringLiteral("Password"), 80, &CDlgChangeUser::OnPassword}};
   for (const auto& button : buttons) {
-    auto* control =
-        PlaceControl(new CButtonSTEx2(button.text, this), button.id, {274, button.y, 110, 28});
-    control->setAutoDefault(false);
+    auto* control = AddDialogButton<CButtonSTEx2>(this, button.id, button.text,
+                                                  {274, button.y, 110, 28}, button.run);
     if (button.id == 1) ApplySkinElement(control, QStringLiteral("pBt_116_030_n"));
-    connect(control, &QPushButton::clicked, this, button.run);
   }
 }
 

@@ -41,11 +41,9 @@ CLoginDlg::CLoginDlg(QWidget* parent, const QString& databasePath)
   } buttons[] = {{1, 160, {320, 31, 116, 30}, &CLoginDlg::OnOK},
                  {2, 166, {320, 66, 116, 30}, &CLoginDlg::reject}};
   for (const auto& button : buttons) {
-    auto* control =
-        PlaceControl(new CButtonSTEx2(GetLabel(button.label), this), button.id, button.geometry);
-    control->setAutoDefault(false);
-    ApplySkinElement(control, QStringLiteral("pBt_116_030_n"));
-    connect(control, &QPushButton::clicked, this, button.run);
+    ApplySkinElement(AddDialogButton<CButtonSTEx2>(this, button.id, GetLabel(button.label),
+                                                   button.geometry, button.run),
+                     QStringLiteral("pBt_116_030_n"));
   }
 
   m_operators->addItems(OperatorNames(m_databasePath));
