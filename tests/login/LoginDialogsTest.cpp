@@ -8,8 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "LoginTestSupport.h"
+#include "app/AppSettings.h"
+#include "frame/widgets/MainFrame.h"
 #include "login/UserAccounts.h"
 #include "login/widgets/DlgAddUser.h"
 #include "login/widgets/DlgChangePwd.h"
@@ -192,6 +195,47 @@ TEST_F(LoginDialogsTest, OperatorLoginListsOperatorsAndEnterInThePasswordIsOK) {
   QTRY_VERIFY(!again.isVisible());
   EXPECT_TRUE(again.accepted());
   EXPECT_EQ(again.operatorName(), "lee");
+}
+
+// The frame's gate runs the real dialog on the application's image database.
+TEST_F(LoginDialogsTest, FrameGateAsksUntilAnOperatorLogsInThenNeverAgain) {
+  addOperator("kim", "pw");
+  sink.clear();
+  const QString savedDatabase = theAppSettings().imageDatabasePath;
+  theAppSettings().imageDatabasePath = imageDatabase;
+  CMainFrame frame;
+  // Each answer: the password typed, or none for Cancel.
+  QStringList answers{"wrong", "pw"};
+  int dialogs = 0;
+  std::function<void()> answer = [&] {
+    auto* dialog = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    ++dialogs;
+    if (answers.isEmpty()) {
+      click(*dialog, 2);
+      return;
+    }
+    QTimer::singleShot(0, answer);
+    type(*dialog, CLoginDlg::kOperatorCombo, "kim");
+    type(*dialog, CLoginDlg::kPasswordEdit, answers.takeFirst());
+    click(*dialog, 1);
+  };
+  QTimer::singleShot(0, answer);
+  EXPECT_TRUE(frame.RequireOperatorLogin());
+  EXPECT_EQ(dialogs, 2);
+  EXPECT_EQ(sink.texts(), QStringList{"Password is invalid!\r\nCheck password."});
+  EXPECT_EQ(theAppSettings().session.GetString("LOGIN", "Operator"), "kim");
+  EXPECT_TRUE(frame.RequireOperatorLogin());
+  EXPECT_EQ(dialogs, 2) << "no second login in one run";
+
+  CMainFrame another;
+  sink.clear();
+  QTimer::singleShot(0, answer);
+  EXPECT_FALSE(another.RequireOperatorLogin());
+  EXPECT_EQ(dialogs, 3);
+  EXPECT_EQ(sink.texts(), QStringList{"Login failed.\nCan't excute this function."});
+  theAppSettings().imageDatabasePath = savedDatabase;
+  theAppSettings().session.Clear();
 }
 
 TEST_F(LoginDialogsTest, OperatorLoginCancelEndsWithoutLogin) {

@@ -73,7 +73,13 @@ bool CLoginDlg::eventFilter(QObject* watched, QEvent* event) {
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
     if (enter && (watched == m_passwordEdit || watched == m_operators ||
                   watched == m_operators->lineEdit())) {
-      QMetaObject::invokeMethod(this, &CLoginDlg::OnOK, Qt::QueuedConnection);
+      // A second Enter before the first is handled finds the dialog closed.
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            if (isVisible()) OnOK();
+          },
+          Qt::QueuedConnection);
       return true;
     }
   }
