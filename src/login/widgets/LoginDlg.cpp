@@ -59,8 +59,7 @@ OperatorLoginAttempt CLoginDlg::Run() {
 
 void CLoginDlg::OnOK() {
   m_operatorName = m_operators->currentText();
-  m_password = m_passwordEdit->text();
-  m_accepted = CheckOperatorLogin(m_operatorName, m_password, m_databasePath);
+  m_accepted = CheckOperatorLogin(m_operatorName, m_passwordEdit->text(), m_databasePath);
   accept();
 }
 

@@ -39,7 +39,6 @@ class CLoginDlg : public CBaseSkinDlg {
  private:
   QString m_databasePath;
   QString m_operatorName;
-  QString m_password;
   bool m_accepted = false;
   CColoredCombo* m_operators = nullptr;
   CColoredEdit* m_passwordEdit = nullptr;
