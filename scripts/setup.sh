@@ -5,6 +5,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libdcmtk-dev dcmtk libopenjp2-7-dev libfreexl-dev libjpeg-dev libpng-dev
+  libsodium-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
   cups printer-driver-cups-pdf poppler-utils

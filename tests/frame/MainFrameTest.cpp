@@ -1,17 +1,19 @@
 // The main window's commands, run modes and open-image rules, offscreen.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 
 #include "anno/AnnoLine.h"
 #include "app/AppSettings.h"
 #include "db/DbDatabase.h"
-#include "frame/Commands.h"
 #include "display/widgets/ImgDisp.h"
+#include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
 #include "support/DicomBuilder.h"
 #include "ui/MessageSink.h"
@@ -80,6 +82,45 @@ TEST_F(MainFrameTest, StationModeKeepsEveryMenuAndButton) {
   QSignalSpy browser(frame.view(), &CtoraScanView::browserRequested);
   frame.OnCommand(command::Browser);
   EXPECT_EQ(browser.count(), 1);
+}
+
+TEST_F(MainFrameTest, UserLoginAndAddUserAreInTheFileMenuInEveryMode) {
+  for (const int mode : {RunModeEmbedded, RunModeStation, RunModeDisc}) {
+    theAppSettings().RunMode = mode;
+    CMainFrame frame;
+    const QMenu* file = frame.menuBar()->actions().value(0)->menu();
+    ASSERT_NE(file, nullptr);
+    const struct {
+      int id;
+      const char* text;
+    } entries[] = {{command::ChangeUser, "User Login..."}, {command::CreateUser, "Add User..."}};
+    for (const auto& entry : entries) {
+      QAction* action = frame.action(entry.id);
+      ASSERT_NE(action, nullptr) << entry.text;
+      EXPECT_EQ(action->text(), entry.text);
+      EXPECT_TRUE(file->actions().contains(action)) << entry.text;
+      EXPECT_TRUE(action->isVisible()) << mode;
+    }
+  }
+}
+
+TEST_F(MainFrameTest, UserCommandsOpenTheirDialogs) {
+  CMainFrame frame;
+  const struct {
+    int id;
+    const char* dialog;
+  } commands[] = {{command::ChangeUser, "CDlgChangeUser"}, {command::CreateUser, "CDlgAddUser"}};
+  for (const auto& c : commands) {
+    QString opened;
+    QTimer::singleShot(0, [&] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        opened = QString::fromLatin1(modal->metaObject()->className());
+        modal->close();
+      }
+    });
+    frame.action(c.id)->trigger();
+    EXPECT_EQ(opened, c.dialog);
+  }
 }
 
 TEST_F(MainFrameTest, OpeningTheSameFileTwiceAsksAndNoKeepsOneEntry) {
@@ -300,14 +341,14 @@ TEST_F(MainFrameTest, CommandLineReportsEveryFileThatCannotBeOpened) {
   ScopedMessageSink bound(&sink);
   // Two reports, then the second copy of good.dcm is declined: no report for it.
   sink.queueAnswers({IDOK, IDOK, IDNO});
-  frame.OpenCommandLine(
-      {QStringLiteral("toraScan"), longPath, good, missing, good, QStringLiteral("--layout"),
-       QStringLiteral("1x2")});
+  frame.OpenCommandLine({QStringLiteral("toraScan"), longPath, good, missing, good,
+                         QStringLiteral("--layout"), QStringLiteral("1x2")});
   EXPECT_EQ(frame.openImages().count(), 1);
   EXPECT_EQ(frame.view()->layout(), 1);
-  EXPECT_EQ(sink.texts(), (QStringList{QStringLiteral("Can't open selected file. [%1]").arg(longPath),
-                                QStringLiteral("Can't open selected file. [%1]").arg(missing),
-                                QStringLiteral("The Image is already opened with Image Index 0")}));
+  EXPECT_EQ(sink.texts(),
+            (QStringList{QStringLiteral("Can't open selected file. [%1]").arg(longPath),
+                         QStringLiteral("Can't open selected file. [%1]").arg(missing),
+                         QStringLiteral("The Image is already opened with Image Index 0")}));
 }
 
 }  // namespace

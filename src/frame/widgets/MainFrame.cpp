@@ -15,6 +15,9 @@
 #include "frame/MenuLabels.h"
 #include "frame/widgets/CommandIcons.h"
 #include "image/RawGeometry.h"
+#include "login/widgets/DlgAddUser.h"
+#include "login/widgets/DlgChangeUser.h"
+#include "login/widgets/LoginDlg.h"
 #include "reports/widgets/DlgtoraScan.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
@@ -39,6 +42,14 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   connect(m_view, &CtoraScanView::commandPosted, this, [this](int id) { OnCommand(id); });
   connect(m_view, &CtoraScanView::browserRequested, this, &CMainFrame::ShowBrowser);
   connect(m_view, &CtoraScanView::reportRequested, this, &CMainFrame::OpenReport);
+  connect(m_view, &CtoraScanView::createUserRequested, this, [] {
+    CDlgAddUser dialog(nullptr, theReportQuery());
+    dialog.exec();
+  });
+  connect(m_view, &CtoraScanView::changeUserRequested, this, [] {
+    CDlgChangeUser dialog(nullptr, theReportQuery());
+    dialog.exec();
+  });
   createMenus();
   createToolBar();
   applyRunMode();
@@ -74,6 +85,9 @@ void CMainFrame::createMenus() {
   QMenu* file = menuBar()->addMenu(MenuLabel(QStringLiteral("File")));
   addCommand(file, command::Browser, QStringLiteral("Browser..."), QStringLiteral("Ctrl+B"));
   addCommand(file, command::Config, QStringLiteral("Config..."), QString());
+  file->addSeparator();
+  addCommand(file, command::ChangeUser, QStringLiteral("User Login..."), QString());
+  addCommand(file, command::CreateUser, QStringLiteral("Add User..."), QString());
   file->addSeparator();
   addCommand(file, command::Exit, QStringLiteral("Exit"), QStringLiteral("Ctrl+Q"));
 
@@ -180,6 +194,10 @@ void CMainFrame::ShowBrowser() {
   m_browser->showNormal();
   m_browser->raise();
   m_browser->activateWindow();
+}
+
+bool CMainFrame::RequireOperatorLogin() {
+  return ::RequireOperatorLogin(m_operatorName, theAppSettings().session, &CLoginDlg::Run);
 }
 
 void CMainFrame::OpenReport(int index) {

@@ -51,6 +51,9 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   void ShowBrowser();
   // The report editor for the open image at index (the view asks for the active pane's).
   void OpenReport(int index);
+  // The operator login every delete of records runs first: true when the delete may go on.
+  // The first login that succeeds holds until the program ends.
+  bool RequireOperatorLogin();
   bool rawSource() const { return m_rawSource; }
   QAction* action(int id) const { return m_actions.value(id); }
   QToolBar* toolBar() const { return m_toolBar; }
@@ -90,6 +93,7 @@ class CMainFrame : public QMainWindow, public CPaneHost {
   QMenu* m_layoutMenu = nullptr;
   QMenu* m_reportMenu = nullptr;
   bool m_rawSource = false;
+  QString m_operatorName;  // empty until an operator logged in
   OverlaySwitches m_overlay;
   double m_windowValue = 0.000368;
   int m_windowType = 0;

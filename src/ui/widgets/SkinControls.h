@@ -25,6 +25,17 @@ Widget* PlaceControl(Widget* widget, int id, const QRect& geometry) {
   return widget;
 }
 
+// A dialog's push button, named and placed as by PlaceControl, running slot when clicked. It
+// is never the dialog's default button, so Enter in a field does not press it.
+template <class Button, class Dialog>
+Button* AddDialogButton(Dialog* dialog, int id, const QString& text, const QRect& geometry,
+                        void (Dialog::*slot)()) {
+  auto* button = PlaceControl(new Button(text, dialog), id, geometry);
+  button->setAutoDefault(false);
+  QObject::connect(button, &QPushButton::clicked, dialog, slot);
+  return button;
+}
+
 // A skinned push button with a font of its own.
 class CButtonSTEx2 : public QPushButton {
   Q_OBJECT
