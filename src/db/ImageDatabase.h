@@ -4,22 +4,24 @@
 #include <QString>
 #include <QStringList>
 
-// The image database file: its schema, its creation when the file is missing, and the private
-// connections the record sets open on it.
+// The image database: its schema, its creation on first use, and the private connections the
+// record sets open on it. Its location is either a SQLite file's path (the default, one
+// workstation) or the URL of a PostgreSQL database that several workstations share:
+// "postgresql://user@host:port/dbname", or "postgresql://user@/dbname?host=/socket/folder" for
+// a server on the local socket. The password never appears in it: the client library reads it
+// from the PGPASSWORD environment variable or the user's password file (~/.pgpass).
 class SqlDialect;
 
 namespace imagedb {
 
-// The schema file's name in the program folder and in the compiled-in resources.
-inline constexpr const char* kSchemaFile = "Pelmora.sql";
+// The URL of a server database; a host that is a folder ("/run/postgresql") names the folder of
+// the server's local socket. An empty user is the client library's default (the login name).
+QString serverLocation(const QString& host, int port, const QString& name, const QString& user);
 
-// The dialect of the engine the image database runs on.
-const SqlDialect& dialect();
-
-// The schema as SQL text: the program folder's Pelmora.sql when there is one (a site may ship
-// its own), else the copy compiled into the program, so a missing file never stops the
-// creation of a database.
-QString schemaSql();
+// The engine's schema as SQL text: the program folder's schema file (Pelmora.sql, or
+// Pelmora.pgsql for the server) when there is one (a site may ship its own), else the copy
+// compiled into the program, so a missing file never stops the creation of a database.
+QString schemaSql(const SqlDialect& dialect);
 // The statements of a schema text, comments removed, in order.
 QStringList schemaStatements(const QString& sql);
 
@@ -29,11 +31,16 @@ QStringList schemaStatements(const QString& sql);
 // reason in error otherwise.
 bool createDatabase(const QString& path, QString* error);
 
-// Opens a new connection with a name of its own on the database at path, creating the file from
-// the schema first when it is missing. A file the user cannot write is opened read-only. On
-// failure the returned connection is not open and error says why; the caller still releases it
-// with releaseConnection. readOnly tells whether the file was opened read-only.
-QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly = nullptr);
+// Opens a new connection with a name of its own on the database at location, creating the file
+// (or, on a server, the tables) from the schema first when they are missing. A file the user
+// cannot write is opened read-only. On failure the returned connection is not open and error
+// says why; the caller still releases it with releaseConnection. readOnly tells whether the
+// database was opened read-only.
+QSqlDatabase openConnection(const QString& location, QString* error, bool* readOnly = nullptr);
+// A connection to the server database at location as it is: no session set-up, no schema (for
+// administration: creating and dropping databases). Not open, with the reason in error, when
+// the location is no server URL or the server refuses.
+QSqlDatabase connectServer(const QString& location, QString* error);
 // Closes the connection and forgets its name. Every query on it must be gone by then.
 void releaseConnection(QSqlDatabase& db);
 

@@ -27,6 +27,7 @@
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
 #include "db/DbDatabase.h"
+#include "db/SqlDialect.h"
 #include "imaging/ImagingError.h"
 
 namespace cli {
@@ -410,7 +411,7 @@ int runDbStats(const QStringList& args) {
   if (!values) return kExitUsage;
   const QString path = values->value(QStringLiteral("db"));
   // Statistics never create a database: a wrong path is an error, not an empty archive.
-  if (!QFileInfo(path).isFile()) {
+  if (!SqlDialect::isServerLocation(path) && !QFileInfo(path).isFile()) {
     printError(QStringLiteral("%1: no such database").arg(path));
     return kExitFailure;
   }
