@@ -311,7 +311,12 @@ bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList&
     m_firstField = shape.keyIndex >= 0 ? 0 : 1;
     m_sql = shape.select;
     if (!m_strFilter.trimmed().isEmpty()) m_sql += QStringLiteral(" WHERE ") + m_strFilter;
-    if (!m_strSort.trimmed().isEmpty()) m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
+    if (!m_strSort.trimmed().isEmpty()) {
+      m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
+    } else if (!Dialect().readsInKeyOrder) {
+      // Rows in the order they were appended, on every engine.
+      m_sql += QStringLiteral(" ORDER BY ") + shape.identity;
+    }
     m_sqlValues = m_filterValues;
     m_boundRows = true;
     m_updatable = m_openType != dbOpenSnapshot && !m_database->isReadOnly();

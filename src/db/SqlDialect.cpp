@@ -17,6 +17,7 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
       {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL"),
        QStringLiteral("PRAGMA wal_autocheckpoint=10000")},
       {QStringLiteral("BEGIN IMMEDIATE")},
+      true,
       QStringLiteral("Pelmora.sql")};
   // On the server the searched texts' indexes hold lower(column): the conditions compare that.
   // A plan made for any value cannot know that a pattern starts with text, so each query is
@@ -31,6 +32,7 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
       QStringLiteral("ctid"),
       {QStringLiteral("SET plan_cache_mode = force_custom_plan")},
       {QStringLiteral("BEGIN"), QStringLiteral("SELECT pg_advisory_xact_lock(7406211)")},
+      false,
       QStringLiteral("Pelmora.pgsql")};
   return driverName == postgres.driverName ? postgres : sqlite;
 }

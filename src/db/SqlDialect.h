@@ -32,6 +32,9 @@ class SqlDialect {
   // it is about to write, so that two imports of one file cannot both find no row and both
   // append one.
   QStringList beginTransaction;
+  // Whether a table's rows come back in key order without an ORDER BY (SQLite reads a table
+  // along its key; a server in whatever order its pages hold them).
+  bool readsInKeyOrder;
   // The schema file (program folder, compiled-in resources) of this engine.
   QString schemaFile;
 
