@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql libgl-dev
   libdcmtk-dev dcmtk libopenjp2-7-dev libfreexl-dev libjpeg-dev libpng-dev
   libsodium-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

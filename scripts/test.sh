@@ -7,13 +7,17 @@ scripts/setup.sh
 BUILD_DIR=$(scripts/build.sh "$@" | tail -n 1)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1
-# A printing service of the tests' own with a PDF queue as its default printer: the report
-# print test prints there and reads the PDF back. Stopped (by its pid) however the tests end.
+# A printing service of the tests' own with a PDF queue as its default printer (the report print
+# test prints there and reads the PDF back), and a private PostgreSQL server on which the image
+# database tests run again. Both are stopped (by their pids) however the tests end.
 PRINT_DIR=$(mktemp -d "${TMPDIR:-/tmp}/torascan-print.XXXXXX")
-trap 'scripts/print-service.sh stop "$PRINT_DIR"; rm -rf "$PRINT_DIR" 2>/dev/null || true' EXIT
+PG_DIR=$(mktemp -d "${TMPDIR:-/tmp}/torascan-pg.XXXXXX")
+trap 'scripts/print-service.sh stop "$PRINT_DIR"; rm -rf "$PRINT_DIR" 2>/dev/null || true; scripts/pg-server.sh stop "$PG_DIR"' EXIT
 PRINT_ENV=$(scripts/print-service.sh start "$PRINT_DIR")
 export CUPS_SERVER TORASCAN_TEST_PRINT_OUT
 eval "$PRINT_ENV"
+TORASCAN_PG_SERVER=$(scripts/pg-server.sh start "$PG_DIR")
+export TORASCAN_PG_SERVER
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
 # The DICOM reader under the fuzzer for a minute: the regression inputs, then fresh mutations.
 scripts/fuzz.sh 60

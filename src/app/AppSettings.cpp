@@ -8,12 +8,14 @@
 
 #include "app/CompanionSettings.h"
 #include "app/TextNumbers.h"
+#include "db/ImageDatabase.h"
 
 namespace {
 
 const QString kSystem = QStringLiteral("SYSTEM");
 const QString kVa = QStringLiteral("VA");
 const QString kPrtRpt = QStringLiteral("PRTRPT");
+const QString kDatabase = QStringLiteral("DATABASE");
 
 }  // namespace
 
@@ -82,6 +84,16 @@ bool AppSettings::load(const QString& folder) {
   iniPath = programFolder + QLatin1String(kIniFile);
   ini.SetPath(iniPath);
   theIniFile().SetPath(iniPath);
+  // An archive shared by several workstations lives on a database server; the password comes
+  // from the user's password file or PGPASSWORD, never from this file.
+  if (ini.ReadString(kDatabase, QStringLiteral("Engine"), QStringLiteral("sqlite"))
+          .compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0) {
+    imageDatabasePath = imagedb::serverLocation(
+        ini.ReadString(kDatabase, QStringLiteral("Host"), QStringLiteral("localhost")),
+        ini.ReadInt(kDatabase, QStringLiteral("Port"), 5432),
+        ini.ReadString(kDatabase, QStringLiteral("Name"), QStringLiteral("torascan")),
+        ini.ReadString(kDatabase, QStringLiteral("User"), QString()));
+  }
 
   // Step 9.
   dispOrder = ini.ReadInt(kSystem, QStringLiteral("DispOrder"), 0);

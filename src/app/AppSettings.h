@@ -109,8 +109,9 @@ class AppSettings {
   // ---- paths
   QString programFolder;  // ends in "/"
   QString dataRoot;       // storage root
-  QString
-      imageDatabasePath;  // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db"
+  // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db". With
+  // [DATABASE] Engine=postgresql (station and embedded modes) the server's URL instead.
+  QString imageDatabasePath;
   QString iniPath;        // programFolder + "Pelmora.ini"
   QString skinFilePath;   // programFolder + "Skins/" + SkinType
   CIniFile ini;           // on iniPath (the global theIniFile() gets the same path)

@@ -142,16 +142,12 @@ class CImageImport {
   template <typename Row>
   struct LastLookup {
     bool valid = false;
-    QString text;
-    QVariantList values;
+    CSqlFilter criteria;
     Row row{};
-    bool matches(const CSqlFilter& filter) const {
-      return valid && filter.text() == text && filter.values() == values;
-    }
+    bool matches(const CSqlFilter& filter) const { return valid && filter == criteria; }
     void keep(const CSqlFilter& filter, const Row& found) {
       valid = true;
-      text = filter.text();
-      values = filter.values();
+      criteria = filter;
       row = found;
     }
     void forget() { valid = false; }

@@ -90,7 +90,7 @@ long CDRSerInfo::RecountWith(const CSqlFilter& filter) {
   // count and writing each row back cost the import of an image a fifth of its time.
   if (!Execute(QStringLiteral("UPDATE SerInfo SET InstanceCount = (SELECT COUNT(*) FROM ImgInfo "
                               "WHERE ImgInfo.SerSeq = SerInfo.SerSeq) WHERE ") +
-                   filter.text(),
+                   filter.text(Dialect()),
                filter.values())) {
     return 0;
   }

@@ -86,8 +86,16 @@ void CDRStuInfo::UpdateTotals(long stuSeq) {
     Close();
     return;
   }
+  // A failed count is no total; a server also refuses every later statement of the transaction,
+  // whose errors would hide the cause.
+  const long errorsBefore = Database()->ErrorCount();
+  const auto failed = [&] { return Database()->ErrorCount() != errorsBefore; };
   const long images = CDRSerInfo(Database()).RecountStudyImages(stuSeq);
-  const long series = CDRSerInfo(Database()).CountSeries(stuSeq);
+  const long series = failed() ? 0 : CDRSerInfo(Database()).CountSeries(stuSeq);
+  if (failed()) {
+    Close();
+    return;
+  }
   Edit();
   TotalInstance = images;
   TotalSeries = series;

@@ -51,20 +51,24 @@ bool CDaoDatabase::reported(bool ok, const QString& error) {
 }
 
 bool CDaoDatabase::BeginTrans() {
-  const QString& begin = imagedb::dialect().beginTransaction;
+  const QStringList& begin = SqlDialect::forLocation(m_path).beginTransaction;
   if (begin.isEmpty()) return reported(m_db.transaction(), errorText(m_db.lastError()));
   QSqlQuery query(m_db);
-  return reported(query.exec(begin), errorText(query.lastError()));
+  for (const QString& statement : begin) {
+    if (query.exec(statement)) continue;
+    const QString error = errorText(query.lastError());
+    // A transaction begun before the failure is not left open on the connection.
+    if (statement != begin.first()) QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+    return reported(false, error);
+  }
+  return true;
 }
 
+// Savepoints run as they are: a server prepares only queries and row changes.
 bool CDaoDatabase::run(const QString& sql) {
-  QSqlError error;
-  QSqlQuery* query = Prepared(sql, &error);
-  if (!query) return reported(false, errorText(error));
-  const bool ok = query->exec();
-  const QString text = ok ? QString() : errorText(query->lastError());
-  query->finish();
-  return reported(ok, text);
+  QSqlQuery query(m_db);
+  const bool ok = query.exec(sql);
+  return reported(ok, ok ? QString() : errorText(query.lastError()));
 }
 
 bool CDaoDatabase::Savepoint(const QString& name) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "app/AppSettings.h"
-#include "db/ImageDatabase.h"
 #include "db/SqlDialect.h"
 #include "ui/MessageSink.h"
 
@@ -111,6 +110,10 @@ QString CGMDaoRecordset::DatabasePath() const {
   return m_databaseName.isEmpty() ? GetDefaultDBName() : m_databaseName;
 }
 
+const SqlDialect& CGMDaoRecordset::Dialect() const {
+  return SqlDialect::forLocation(DatabasePath());
+}
+
 bool CGMDaoRecordset::EnsureConnection() {
   if (m_database && m_database->IsOpen()) return true;
   if (m_database && !m_ownDatabase) {
@@ -162,7 +165,7 @@ const CGMDaoRecordset::TableShape& CGMDaoRecordset::Shape() {
   shape->key = names.keyColumn();
   shape->keyIndex = shape->key.isEmpty() ? -1 : int(shape->columns.indexOf(shape->key));
   shape->identity =
-      shape->key.isEmpty() ? imagedb::dialect().rowIdentity : SqlDialect::name(shape->key);
+      shape->key.isEmpty() ? Dialect().rowIdentity : SqlDialect::name(shape->key);
   const QString table = GetDefaultSQL();
   QStringList selected;
   if (shape->key.isEmpty()) {
@@ -194,6 +197,15 @@ QVariantList CGMDaoRecordset::WithoutKey(const QVariantList& values) {
   QVariantList bound = values;
   if (Shape().keyIndex >= 0) bound.removeAt(Shape().keyIndex);
   return bound;
+}
+
+// Without letter case: a server gives back the names it folded to lower case ("rowcount" for
+// "AS RowCount"). QStringList::indexOf has no case option (its second argument is the start).
+int CGMDaoRecordset::ColumnIndex(const QString& column) const {
+  for (qsizetype i = 0; i < m_rowColumns.size(); ++i) {
+    if (m_rowColumns.at(i).compare(column, Qt::CaseInsensitive) == 0) return int(i);
+  }
+  return -1;
 }
 
 bool CGMDaoRecordset::HasCurrentRow() const {
@@ -299,7 +311,12 @@ bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList&
     m_firstField = shape.keyIndex >= 0 ? 0 : 1;
     m_sql = shape.select;
     if (!m_strFilter.trimmed().isEmpty()) m_sql += QStringLiteral(" WHERE ") + m_strFilter;
-    if (!m_strSort.trimmed().isEmpty()) m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
+    if (!m_strSort.trimmed().isEmpty()) {
+      m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
+    } else if (!Dialect().readsInKeyOrder) {
+      // Rows in the order they were appended, on every engine.
+      m_sql += QStringLiteral(" ORDER BY ") + shape.identity;
+    }
     m_sqlValues = m_filterValues;
     m_boundRows = true;
     m_updatable = m_openType != dbOpenSnapshot && !m_database->isReadOnly();
@@ -355,7 +372,7 @@ bool CGMDaoRecordset::Find(FindType type, const QString& column, const QVariant&
     ReportError(QStringLiteral("The row set is not open"));
     return false;
   }
-  const int index = int(m_rowColumns.indexOf(column, Qt::CaseInsensitive));
+  const int index = ColumnIndex(column);
   if (index < 0) {
     ReportError(QStringLiteral("Item not found in this collection: %1").arg(column));
     return false;
@@ -523,6 +540,14 @@ bool CGMDaoRecordset::Requery() {
 
 bool CGMDaoRecordset::Execute(const QString& sql, const QVariantList& values) {
   if (!EnsureConnection()) return false;
+  if (values.isEmpty()) {
+    // Statements without values run as they are: a server prepares only queries and row
+    // changes, not ANALYZE, SET or DROP.
+    QSqlQuery query(m_database->connection());
+    if (query.exec(sql)) return true;
+    ReportError(query.lastError());
+    return false;
+  }
   QSqlQuery* query = Prepared(sql);
   if (!Run(query, values)) return false;
   query->finish();
@@ -536,12 +561,12 @@ bool CGMDaoRecordset::CanAppend() {
 
 QVariant CGMDaoRecordset::GetFieldValue(const QString& column) const {
   if (!HasCurrentRow()) return {};
-  const int index = int(m_rowColumns.indexOf(column, Qt::CaseInsensitive));
+  const int index = ColumnIndex(column);
   return index < 0 ? QVariant() : m_rows[static_cast<std::size_t>(m_pos)].at(index);
 }
 
 void CGMDaoRecordset::SetFilter(const CSqlFilter& filter) {
-  m_strFilter = filter.text();
+  m_strFilter = filter.text(Dialect());
   m_filterValues = filter.values();
 }
 
@@ -552,7 +577,7 @@ int CGMDaoRecordset::OpenWith(const CSqlFilter& filter) {
 
 long CGMDaoRecordset::Aggregate(const QString& expression, const CSqlFilter& filter) {
   QString sql = QStringLiteral("SELECT %1 AS Result FROM %2").arg(expression, GetDefaultSQL());
-  if (!filter.isEmpty()) sql += QStringLiteral(" WHERE ") + filter.text();
+  if (!filter.isEmpty()) sql += QStringLiteral(" WHERE ") + filter.text(Dialect());
   const long result = Open(dbOpenSnapshot, sql, filter.values())
                           ? static_cast<long>(GetFieldValue(QStringLiteral("Result")).toLongLong())
                           : 0;
@@ -563,6 +588,6 @@ long CGMDaoRecordset::Aggregate(const QString& expression, const CSqlFilter& fil
 bool CGMDaoRecordset::DeleteWhere(const CSqlFilter& filter) {
   if (filter.isEmpty()) return false;
   Close();
-  return Execute(QStringLiteral("DELETE FROM %1 WHERE ").arg(GetDefaultSQL()) + filter.text(),
+  return Execute(QStringLiteral("DELETE FROM %1 WHERE ").arg(GetDefaultSQL()) + filter.text(Dialect()),
                  filter.values());
 }

@@ -15,6 +15,7 @@
 #include "db/SqlFilter.h"
 
 class QSqlError;
+class SqlDialect;
 
 // Moves the bound members of a record set to and from one row: the table classes list their
 // columns once, in table order, and the record set uses that list to name the columns, to load
@@ -148,8 +149,10 @@ class CGMDaoRecordset {
   void SetFilter(const CSqlFilter& filter);
   // Opens on the filter (m_strSort as it stands): 1 when a row matches, else 0.
   int OpenWith(const CSqlFilter& filter);
-  // The database file this record set works on.
+  // The database this record set works on: a file, or a server's URL.
   QString DatabasePath() const;
+  // The SQL dialect of that database's engine.
+  const SqlDialect& Dialect() const;
   // The connection this record set works on (connected on first use); null after the
   // message when it cannot connect. Record sets an operation uses on the way share it.
   CDaoDatabase* Database();
@@ -204,6 +207,8 @@ class CGMDaoRecordset {
   // Appends up to limit rows (all when limit is 0) from an executed query; false after the
   // message on an engine error. A paged read keeps the query while rows may remain.
   bool ReadFrom(QSqlQuery* query, int limit);
+  // The position of a column of the rows by its name, without letter case; -1 when absent.
+  int ColumnIndex(const QString& column) const;
   bool HasCurrentRow() const;
   // Whether rows may be changed (and, when needed, a current row exists); reports why not.
   bool CanChange(bool needsCurrentRow);

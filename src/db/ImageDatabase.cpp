@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include "app/AppSettings.h"
 #include "db/SqlDialect.h"
@@ -14,7 +16,7 @@
 namespace imagedb {
 namespace {
 
-const char* const kDriver = "QSQLITE";
+const SqlDialect& fileDialect() { return SqlDialect::forDriver(QStringLiteral("QSQLITE")); }
 
 QString readFile(const QString& path) {
   QFile file(path);
@@ -38,11 +40,60 @@ bool runStatements(QSqlDatabase& db, const QStringList& statements, QString* err
   return true;
 }
 
+// A server database whose tables are missing gets them from the schema, in one transaction.
+// Workstations starting together take the writers' lock first and look again under it, so only
+// one of them creates the tables.
+bool ensureServerSchema(QSqlDatabase& db, QString* error) {
+  const auto hasTables = [&db] {
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT to_regclass('imginfo') IS NOT NULL")) &&
+           query.next() && query.value(0).toBool();
+  };
+  if (hasTables()) return true;
+  const SqlDialect& dialect = SqlDialect::forDriver(db.driverName());
+  const QStringList statements = schemaStatements(schemaSql(dialect));
+  if (statements.isEmpty()) {
+    if (error) *error = QStringLiteral("No database schema found");
+    return false;
+  }
+  if (runStatements(db, dialect.beginTransaction, error)) {
+    if (hasTables() || runStatements(db, statements, error)) {
+      if (db.commit()) return true;
+      if (error) *error = db.lastError().text();
+    }
+  }
+  db.rollback();
+  return false;
+}
+
+QSqlDatabase openServerConnection(const QString& location, QString* error) {
+  QSqlDatabase db = connectServer(location, error);
+  if (db.isOpen() && (!runStatements(db, SqlDialect::forLocation(location).sessionSetup, error) ||
+                      !ensureServerSchema(db, error))) {
+    db.close();
+  }
+  return db;
+}
+
 }  // namespace
 
-const SqlDialect& dialect() { return SqlDialect::forDriver(QLatin1String(kDriver)); }
+QString serverLocation(const QString& host, int port, const QString& name, const QString& user) {
+  QUrl url;
+  url.setScheme(QStringLiteral("postgresql"));
+  url.setUserName(user);
+  const bool socket = host.startsWith(QLatin1Char('/'));
+  // An authority must have a host once it has a user or a port: an empty one stands for the
+  // local socket, whose folder follows as "?host=".
+  if (!socket) url.setHost(host);
+  if (port > 0) url.setPort(port);
+  url.setPath(QLatin1Char('/') + name);
+  if (socket) url.setQuery(QStringLiteral("host=") + host);
+  return url.toString();
+}
 
-QString schemaSql(const QString& schemaFile) {
+QString schemaSql(const SqlDialect& dialect) { return schemaText(dialect.schemaFile); }
+
+QString schemaText(const QString& schemaFile) {
   const QString programFolder = theAppSettings().programFolder;
   if (!programFolder.isEmpty()) {
     const QString text = readFile(programFolder + schemaFile);
@@ -64,7 +115,8 @@ QStringList schemaStatements(const QString& sql) {
 }
 
 bool createDatabase(const QString& path, QString* error, const QString& schemaFile) {
-  const QStringList statements = schemaStatements(schemaSql(schemaFile));
+  const QStringList statements = schemaStatements(
+      schemaFile.isEmpty() ? schemaSql(fileDialect()) : schemaText(schemaFile));
   if (statements.isEmpty()) {
     if (error) *error = QStringLiteral("No database schema found");
     return false;
@@ -77,12 +129,12 @@ bool createDatabase(const QString& path, QString* error, const QString& schemaFi
   temporary.close();
   bool built = false;
   {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(kDriver), newConnectionName());
+    QSqlDatabase db = QSqlDatabase::addDatabase(fileDialect().driverName, newConnectionName());
     db.setDatabaseName(temporary.fileName());
     // One transaction: a commit per statement would wait for the disc sixty times.
     if (db.open()) {
       built = db.transaction() && runStatements(db, statements, error) && db.commit() &&
-              runStatements(db, dialect().sessionSetup, error);
+              runStatements(db, fileDialect().sessionSetup, error);
     } else if (error) {
       *error = db.lastError().text();
     }
@@ -104,7 +156,11 @@ bool createDatabase(const QString& path, QString* error, const QString& schemaFi
 
 QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly,
                             const QString& schemaFile) {
-  QSqlDatabase db = QSqlDatabase::addDatabase(QLatin1String(kDriver), newConnectionName());
+  if (SqlDialect::isServerLocation(path)) {
+    if (readOnly) *readOnly = false;
+    return openServerConnection(path, error);
+  }
+  QSqlDatabase db = QSqlDatabase::addDatabase(fileDialect().driverName, newConnectionName());
   if (path.isEmpty()) {
     if (error) *error = QStringLiteral("No database path");
     return db;
@@ -120,9 +176,30 @@ QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly,
     if (error) *error = db.lastError().text();
     return db;
   }
-  if (writable && !runStatements(db, dialect().sessionSetup, error)) {
+  if (writable && !runStatements(db, fileDialect().sessionSetup, error)) {
     db.close();
   }
+  return db;
+}
+
+QSqlDatabase connectServer(const QString& location, QString* error) {
+  const SqlDialect& dialect = SqlDialect::forLocation(location);
+  QSqlDatabase db = QSqlDatabase::addDatabase(dialect.driverName, newConnectionName());
+  const QUrl url(location);
+  const QString name = url.path().mid(1);
+  if (!SqlDialect::isServerLocation(location) || !url.isValid() || name.isEmpty() ||
+      name.contains(QLatin1Char('/'))) {
+    if (error) *error = QStringLiteral("Not a database URL: %1").arg(location);
+    return db;
+  }
+  // "?host=/folder" names the local socket's folder, which a URL's host part cannot hold.
+  const QString socketFolder =
+      QUrlQuery(url).queryItemValue(QStringLiteral("host"), QUrl::FullyDecoded);
+  db.setHostName(socketFolder.isEmpty() ? url.host() : socketFolder);
+  if (url.port() > 0) db.setPort(url.port());
+  db.setDatabaseName(name);
+  db.setUserName(url.userName());
+  if (!db.open() && error) *error = db.lastError().text().trimmed();
   return db;
 }
 

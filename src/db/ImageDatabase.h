@@ -5,38 +5,50 @@
 #include <QStringList>
 
 // The database files (the image database and the report database): their schemas, their
-// creation when a file is missing, and the private connections opened on them.
+// creation on first use, and the private connections opened on them. The image database's
+// location is either a SQLite file's path (the default, one
+// workstation) or the URL of a PostgreSQL database that several workstations share:
+// "postgresql://user@host:port/dbname", or "postgresql://user@/dbname?host=/socket/folder" for
+// a server on the local socket. The password never appears in it: the client library reads it
+// from the PGPASSWORD environment variable or the user's password file (~/.pgpass).
 class SqlDialect;
 
 namespace imagedb {
 
-// The schema files' names in the program folder and in the compiled-in resources.
-inline constexpr const char* kSchemaFile = "Pelmora.sql";
+// The URL of a server database; a host that is a folder ("/run/postgresql") names the folder of
+// the server's local socket. An empty user is the client library's default (the login name).
+QString serverLocation(const QString& host, int port, const QString& name, const QString& user);
+
+// The engine's schema as SQL text: the program folder's schema file (Pelmora.sql, or
+// Pelmora.pgsql for the server) when there is one (a site may ship its own), else the copy
+// compiled into the program, so a missing file never stops the creation of a database.
+QString schemaSql(const SqlDialect& dialect);
+// The schema file of that name, looked for the same way (the report database's "toraScan.sql").
+QString schemaText(const QString& schemaFile);
+// The report database's schema file.
 inline constexpr const char* kReportSchemaFile = "toraScan.sql";
-
-// The dialect of the engine the image database runs on.
-const SqlDialect& dialect();
-
-// The schema as SQL text: the program folder's Pelmora.sql when there is one (a site may ship
-// its own), else the copy compiled into the program, so a missing file never stops the
-// creation of a database.
-QString schemaSql(const QString& schemaFile = QLatin1String(kSchemaFile));
 // The statements of a schema text, comments removed, in order.
 QStringList schemaStatements(const QString& sql);
 
-// Creates the database file at path from the schema schemaFile. The file is built under a temporary
-// name and renamed into place, so a crash or a second program never sees half a schema. True when
+// Creates the database file at path from the schema. The file is built under a temporary name
+// and renamed into place, so a crash or a second program never sees half a schema. True when
 // the file exists afterwards (also when another process created it first); false with the
 // reason in error otherwise.
-bool createDatabase(const QString& path, QString* error,
-                    const QString& schemaFile = QLatin1String(kSchemaFile));
+// schemaFile names another schema than the image database's (empty: the image database's).
+bool createDatabase(const QString& path, QString* error, const QString& schemaFile = QString());
 
-// Opens a new connection with a name of its own on the database at path, creating the file from
-// the schema schemaFile first when it is missing. A file the user cannot write is opened read-only.
-// On failure the returned connection is not open and error says why; the caller still releases it
-// with releaseConnection. readOnly tells whether the file was opened read-only.
-QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly = nullptr,
-                            const QString& schemaFile = QLatin1String(kSchemaFile));
+// Opens a new connection with a name of its own on the database at location, creating the file
+// (or, on a server, the tables) from the schema first when they are missing. A file the user
+// cannot write is opened read-only. On failure the returned connection is not open and error
+// says why; the caller still releases it with releaseConnection. readOnly tells whether the
+// database was opened read-only.
+// A file created there takes the schema schemaFile (empty: the image database's).
+QSqlDatabase openConnection(const QString& location, QString* error, bool* readOnly = nullptr,
+                            const QString& schemaFile = QString());
+// A connection to the server database at location as it is: no session set-up, no schema (for
+// administration: creating and dropping databases). Not open, with the reason in error, when
+// the location is no server URL or the server refuses.
+QSqlDatabase connectServer(const QString& location, QString* error);
 // Closes the connection and forgets its name. Every query on it must be gone by then.
 void releaseConnection(QSqlDatabase& db);
 

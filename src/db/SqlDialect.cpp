@@ -11,19 +11,39 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
   // spares most of those waits.
   static const SqlDialect sqlite{
       QStringLiteral("QSQLITE"),
-      QStringLiteral("LIKE"),
+      QStringLiteral("%1 LIKE ? ESCAPE '\\'"),
       QStringLiteral("%1 = ? COLLATE NOCASE"),
       QStringLiteral("rowid"),
       {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL"),
        QStringLiteral("PRAGMA wal_autocheckpoint=10000")},
-      QStringLiteral("BEGIN IMMEDIATE")};
-  static const SqlDialect postgres{QStringLiteral("QPSQL"),
-                                   QStringLiteral("ILIKE"),
-                                   QStringLiteral("lower(%1) = lower(?)"),
-                                   QStringLiteral("ctid"),
-                                   {},
-                                   {}};
+      {QStringLiteral("BEGIN IMMEDIATE")},
+      true,
+      QStringLiteral("Pelmora.sql")};
+  // On the server the searched texts' indexes hold lower(column): the conditions compare that.
+  // A plan made for any value cannot know that a pattern starts with text, so each query is
+  // planned for its own values (a few hundred microseconds) and a prefix search uses its index.
+  // The server's transaction lock is released by the commit or the rollback, or when the
+  // connection drops, so a writer that dies holds no one up. Its number is arbitrary but fixed:
+  // every workstation of the archive must take the same one.
+  static const SqlDialect postgres{
+      QStringLiteral("QPSQL"),
+      QStringLiteral("lower(%1) LIKE lower(?) ESCAPE '\\'"),
+      QStringLiteral("lower(%1) = lower(?)"),
+      QStringLiteral("ctid"),
+      {QStringLiteral("SET plan_cache_mode = force_custom_plan")},
+      {QStringLiteral("BEGIN"), QStringLiteral("SELECT pg_advisory_xact_lock(7406211)")},
+      false,
+      QStringLiteral("Pelmora.pgsql")};
   return driverName == postgres.driverName ? postgres : sqlite;
+}
+
+bool SqlDialect::isServerLocation(const QString& location) {
+  return location.startsWith(QLatin1String("postgresql://")) ||
+         location.startsWith(QLatin1String("postgres://"));
+}
+
+const SqlDialect& SqlDialect::forLocation(const QString& location) {
+  return forDriver(isServerLocation(location) ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"));
 }
 
 QString SqlDialect::name(const QString& identifier) {
@@ -34,7 +54,7 @@ QString SqlDialect::name(const QString& identifier) {
 }
 
 QString SqlDialect::likeCondition(const QString& column) const {
-  return name(column) + QLatin1Char(' ') + likeOperator + QStringLiteral(" ? ESCAPE '\\'");
+  return likeMatch.arg(name(column));
 }
 
 QString SqlDialect::equalsCondition(const QString& column) const {

@@ -12,18 +12,31 @@ class SqlDialect {
  public:
   // The dialect of a Qt SQL driver name ("QSQLITE", "QPSQL"); SQLite for any other.
   static const SqlDialect& forDriver(const QString& driverName);
+  // The dialect of a database location: a "postgresql://" URL names a server, anything else a
+  // SQLite file.
+  static const SqlDialect& forLocation(const QString& location);
+  static bool isServerLocation(const QString& location);
 
   QString driverName;
-  // Case-insensitive pattern match (its escape character is '\').
-  QString likeOperator;
+  // Case-insensitive pattern match: "%1" stands for the column, "?" for the pattern (its
+  // escape character is '\').
+  QString likeMatch;
   // Case-insensitive text equality: "%1" stands for the column, "?" for the value.
   QString caselessEquality;
   // The engine's own row address, for tables without a key column (PatInfo).
   QString rowIdentity;
   // Statements run once on every new connection.
   QStringList sessionSetup;
-  // The statement that begins a writing transaction; empty: the driver's own.
-  QString beginTransaction;
+  // The statements that begin a writing transaction; none: the driver's own. Every writer
+  // takes the engine's write lock (a server: one lock all writers share) before it reads what
+  // it is about to write, so that two imports of one file cannot both find no row and both
+  // append one.
+  QStringList beginTransaction;
+  // Whether a table's rows come back in key order without an ORDER BY (SQLite reads a table
+  // along its key; a server in whatever order its pages hold them).
+  bool readsInKeyOrder;
+  // The schema file (program folder, compiled-in resources) of this engine.
+  QString schemaFile;
 
   // An identifier as it goes into SQL: reserved words ("Index") quoted, the rest as written.
   static QString name(const QString& identifier);

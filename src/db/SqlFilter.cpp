@@ -1,6 +1,5 @@
 #include "db/SqlFilter.h"
 
-#include "db/ImageDatabase.h"
 #include "db/SqlDialect.h"
 
 namespace {
@@ -14,9 +13,25 @@ QString dayEnd(int year, int month, int day) {
 }
 }  // namespace
 
-void CSqlFilter::add(const QString& condition, const QVariant& value) {
-  m_conditions.append(condition);
+void CSqlFilter::add(Form form, const QString& text, const QVariant& value) {
+  m_conditions.append({form, text});
   m_values.append(value);
+}
+
+QString CSqlFilter::text(const SqlDialect& dialect) const {
+  QStringList conditions;
+  conditions.reserve(m_conditions.size());
+  for (const Condition& condition : m_conditions) {
+    switch (condition.form) {
+      case Form::Given: conditions.append(condition.text); break;
+      case Form::Equal: conditions.append(dialect.equalsCondition(condition.text)); break;
+      case Form::Like: conditions.append(dialect.likeCondition(condition.text)); break;
+      case Form::Contains:
+        conditions.append(dialect.containsCondition(m_table, condition.text));
+        break;
+    }
+  }
+  return conditions.join(QStringLiteral(" AND "));
 }
 
 void CSqlFilter::addText(const QString& column, const QString& text) {
@@ -24,34 +39,35 @@ void CSqlFilter::addText(const QString& column, const QString& text) {
 }
 
 void CSqlFilter::addExactText(const QString& column, const QString& text) {
-  add(imagedb::dialect().equalsCondition(column), text.isNull() ? QStringLiteral("") : text);
+  add(Form::Equal, column, text.isNull() ? QStringLiteral("") : text);
 }
 
 void CSqlFilter::addUid(const QString& column, const QString& uid) {
-  if (!uid.isEmpty()) add(SqlDialect::name(column) + QStringLiteral(" = ?"), uid);
+  if (!uid.isEmpty()) add(Form::Given, SqlDialect::name(column) + QStringLiteral(" = ?"), uid);
 }
 
 void CSqlFilter::addNumber(const QString& column, long value) {
-  if (value > 0) add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
+  if (value > 0) add(Form::Given, SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
 }
 
 void CSqlFilter::addConfirmingNumber(const QString& column, long value) {
-  if (value > 0) add(SqlDialect::name(column) + QStringLiteral(" + 0 = ?"), qlonglong(value));
+  if (value > 0) {
+    add(Form::Given, SqlDialect::name(column) + QStringLiteral(" + 0 = ?"), qlonglong(value));
+  }
 }
 
 void CSqlFilter::addKey(const QString& column, long key) {
-  add(SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(key));
+  add(Form::Given, SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(key));
 }
 
 void CSqlFilter::addPrefix(const QString& column, const QString& text) {
   if (text.isEmpty()) return;
-  add(imagedb::dialect().likeCondition(column), escapeLike(text) + QLatin1Char('%'));
+  add(Form::Like, column, escapeLike(text) + QLatin1Char('%'));
 }
 
 void CSqlFilter::addContains(const QString& column, const QString& text) {
   if (text.isEmpty()) return;
-  add(imagedb::dialect().containsCondition(m_table, column),
-      QLatin1Char('%') + escapeLike(text) + QLatin1Char('%'));
+  add(Form::Contains, column, QLatin1Char('%') + escapeLike(text) + QLatin1Char('%'));
 }
 
 bool CSqlFilter::isValidSearchDate(int year, int month, int day) {
@@ -63,11 +79,13 @@ void CSqlFilter::addDateRange(const QString& column, int fromYear, int fromMonth
   const bool fromValid = isValidSearchDate(fromYear, fromMonth, fromDay);
   const bool toValid = isValidSearchDate(toYear, toMonth, toDay);
   const QString name = SqlDialect::name(column);
-  if (fromValid) add(name + QStringLiteral(" >= ?"), dayStart(fromYear, fromMonth, fromDay));
+  if (fromValid) {
+    add(Form::Given, name + QStringLiteral(" >= ?"), dayStart(fromYear, fromMonth, fromDay));
+  }
   if (toValid) {
-    add(name + QStringLiteral(" <= ?"), dayEnd(toYear, toMonth, toDay));
+    add(Form::Given, name + QStringLiteral(" <= ?"), dayEnd(toYear, toMonth, toDay));
   } else if (fromValid) {
-    add(name + QStringLiteral(" <= ?"), dayEnd(fromYear, fromMonth, fromDay));
+    add(Form::Given, name + QStringLiteral(" <= ?"), dayEnd(fromYear, fromMonth, fromDay));
   }
 }
 

@@ -6,10 +6,13 @@
 
 #include "db/DateTime.h"
 
+class SqlDialect;
+
 // The WHERE condition of a record set query, built from the criteria the operator gave: each
 // given criterion adds one condition, joined with AND, its value bound in order. Criteria that
 // are not given (an empty text, a number of 0 or less, an invalid date) add nothing, so no
-// criteria at all select every row.
+// criteria at all select every row. The conditions are kept apart from the engine until the
+// record set that runs them writes them in its engine's dialect.
 class CSqlFilter {
  public:
   // table: the table the filter selects from, which lets a search that matches anywhere in a
@@ -46,14 +49,25 @@ class CSqlFilter {
   static bool isValidSearchDate(int year, int month, int day);
 
   bool isEmpty() const { return m_conditions.isEmpty(); }
-  QString text() const { return m_conditions.join(QStringLiteral(" AND ")); }
+  // The WHERE condition as the engine of dialect reads it.
+  QString text(const SqlDialect& dialect) const;
   const QVariantList& values() const { return m_values; }
+  // The same criteria with the same values.
+  bool operator==(const CSqlFilter& other) const = default;
 
  private:
-  void add(const QString& condition, const QVariant& value);
+  // How a condition is written: as given, or by the dialect (caseless equality, pattern match,
+  // pattern match anywhere in the text).
+  enum class Form { Given, Equal, Like, Contains };
+  struct Condition {
+    Form form;
+    QString text;  // the condition itself (Given) or its column
+    bool operator==(const Condition& other) const = default;
+  };
+  void add(Form form, const QString& text, const QVariant& value);
 
   QString m_table;
-  QStringList m_conditions;
+  QList<Condition> m_conditions;
   QVariantList m_values;
 };
 

@@ -174,27 +174,44 @@ TEST_F(ImportCli, TheDatabaseIsCreatedWhenMissing) {
   EXPECT_EQ(run.exitCode, 1);
 }
 
+// Two workstations importing the same files at the same moment: each patient, study, series
+// and image gets one row, every file is reported once as imported and once as a duplicate, and
+// the totals count each image once. Three rounds, each on a fresh database, give the race
+// several chances to show.
 TEST_F(ImportCli, TwoImportsAtOnceIndexEachImageOnce) {
   const QString root = dir.filePath("batch");
-  constexpr int kPatients = 3;
-  constexpr int kImages = 15;
+  constexpr int kPatients = 20;
+  constexpr int kImages = 100;
+  constexpr int kFiles = kPatients * kImages;
   for (int p = 1; p <= kPatients; ++p) {
     for (int i = 1; i <= kImages; ++i)
       addFile(root, QStringLiteral("%1_%2.dcm").arg(p).arg(i), p, i);
   }
   database.Close();
-  QProcess first;
-  QProcess second;
-  first.start(QStringLiteral(TORASCAN_CLI), {"import", "--db", dbPath, root});
-  second.start(QStringLiteral(TORASCAN_CLI), {"import", "--db", dbPath, root});
-  const CliRun a = finish(first);
-  const CliRun b = finish(second);
-  EXPECT_EQ(a.exitCode, 0) << a.err.toStdString();
-  EXPECT_EQ(b.exitCode, 0) << b.err.toStdString();
-  EXPECT_EQ(a.json["imported"].toInt() + b.json["imported"].toInt(), kPatients * kImages);
-  EXPECT_EQ(a.json["duplicates"].toInt() + b.json["duplicates"].toInt(), kPatients * kImages);
-  EXPECT_EQ(coreRows(), (std::vector<long>{kPatients, kPatients, kPatients, kPatients * kImages}));
-  EXPECT_EQ(value("SELECT SUM(TotalInstance) AS n FROM StuInfo", "n").toInt(), kPatients * kImages);
+  for (int round = 1; round <= 3; ++round) {
+    SCOPED_TRACE(round);
+    const QString folder = dir.filePath(QStringLiteral("round%1").arg(round));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    TestDatabase fresh(folder);
+    ASSERT_TRUE(fresh.error().isEmpty()) << fresh.error().toStdString();
+    QProcess first;
+    QProcess second;
+    first.start(QStringLiteral(TORASCAN_CLI), {"import", "--db", fresh.location(), root});
+    second.start(QStringLiteral(TORASCAN_CLI), {"import", "--db", fresh.location(), root});
+    const CliRun a = finish(first);
+    const CliRun b = finish(second);
+    EXPECT_EQ(a.exitCode, 0) << a.err.toStdString();
+    EXPECT_EQ(b.exitCode, 0) << b.err.toStdString();
+    EXPECT_TRUE(a.err.isEmpty() && b.err.isEmpty()) << a.err.toStdString() << b.err.toStdString();
+    EXPECT_EQ(a.json["imported"].toInt() + b.json["imported"].toInt(), kFiles);
+    EXPECT_EQ(a.json["duplicates"].toInt() + b.json["duplicates"].toInt(), kFiles);
+    EXPECT_EQ(coreRows(fresh.location()),
+              (std::vector<long>{kPatients, kPatients, kPatients, kFiles}));
+    EXPECT_EQ(value("SELECT SUM(TotalInstance) AS n FROM StuInfo", "n", fresh.location()).toInt(),
+              kFiles);
+    EXPECT_EQ(value("SELECT SUM(InstanceCount) AS n FROM SerInfo", "n", fresh.location()).toInt(),
+              kFiles);
+  }
 }
 
 TEST_F(ImportCli, EveryRealTestFileIsIndexedOrListed) {

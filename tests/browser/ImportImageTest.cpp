@@ -477,9 +477,7 @@ TEST_F(ImportTest, AStatementTheEngineRefusesLeavesNothingOfTheFile) {
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.trigger) + ", " + c.patient);
-    ASSERT_TRUE(execute(QStringLiteral("CREATE TRIGGER refuse %1 BEGIN SELECT RAISE(ABORT, "
-                                       "'refused by the test'); END")
-                            .arg(QLatin1String(c.trigger))));
+    ASSERT_TRUE(refuse(QLatin1String(c.trigger), "refused by the test"));
     ++n;
     const int result =
         import(radiograph("1.2.3.4." + std::to_string(n)).set(DCM_PatientID, c.patient),
@@ -491,7 +489,7 @@ TEST_F(ImportTest, AStatementTheEngineRefusesLeavesNothingOfTheFile) {
     EXPECT_EQ(value("SELECT PatSchedule FROM PatInfo", "PatSchedule").toString(),
               "2020-01-01 00:00:00");
     // The transaction is over: another connection can write.
-    ASSERT_TRUE(execute("DROP TRIGGER refuse"));
+    ASSERT_TRUE(allow(QLatin1String(c.trigger)));
   }
   // And the connection goes on importing.
   EXPECT_EQ(import(radiograph("1.2.3.4.99")), kImportDone);
@@ -514,9 +512,8 @@ TEST_F(ImportTest, ManyFilesGoInBatchesAndAFailingFileLeavesOnlyItselfOut) {
   broken.close();
   paths.insert(20, broken.fileName());
   paths.insert(70, save(radiograph("1.2.3.8.1").set(DCM_PatientID, "LATE"), "late.dcm"));
-  ASSERT_TRUE(execute("CREATE TRIGGER refuse BEFORE INSERT ON ImgInfo WHEN "
-                      "NEW.SOPInstanceUID = '1.2.3.8.1' BEGIN SELECT RAISE(ABORT, 'refused by "
-                      "the test'); END"));
+  ASSERT_TRUE(refuse("BEFORE INSERT ON ImgInfo", "refused by the test",
+                     "NEW.SOPInstanceUID = '1.2.3.8.1'"));
 
   std::vector<CImageImport::FileOutcome> outcomes;
   long visibleAtFirst = -1;
@@ -547,7 +544,7 @@ TEST_F(ImportTest, ManyFilesGoInBatchesAndAFailingFileLeavesOnlyItselfOut) {
   EXPECT_EQ(value("SELECT InstanceCount FROM SerInfo", "InstanceCount").toInt(), 150);
 
   // Again: every image is found, nothing is added.
-  ASSERT_TRUE(execute("DROP TRIGGER refuse"));
+  ASSERT_TRUE(allow("BEFORE INSERT ON ImgInfo"));
   long duplicates = 0;
   importer.ImportFiles(paths.mid(0, 20), [&](const CImageImport::FileOutcome& outcome) {
     duplicates += outcome.code == kImportDone && outcome.duplicate;
@@ -557,9 +554,7 @@ TEST_F(ImportTest, ManyFilesGoInBatchesAndAFailingFileLeavesOnlyItselfOut) {
 }
 
 TEST_F(ImportTest, AStudyThatCannotBeAppendedIsReportedAndNothingIsWritten) {
-  ASSERT_TRUE(
-      execute("CREATE TRIGGER refuse BEFORE INSERT ON StuInfo BEGIN SELECT "
-              "RAISE(ABORT, 'no studies today'); END"));
+  ASSERT_TRUE(refuse("BEFORE INSERT ON StuInfo", "no studies today"));
   sink.clear();
   EXPECT_EQ(import(radiograph()), kImportRefused);
   EXPECT_EQ(coreRows(), (std::vector<long>{0, 0, 0, 0}));

@@ -12,6 +12,7 @@
 #include "browser/ImportImage.h"
 #include "db/DbDatabase.h"
 #include "support/DicomBuilder.h"
+#include "support/TestDatabase.h"
 #include "ui/MessageSink.h"
 
 // A CR radiograph of patient P1, study S1 (accession A1) on 5 March 2024, series 1, image 1.
@@ -49,6 +50,7 @@ class ImportTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
+    TORASCAN_NEEDS_DATABASE(testDatabase);
     ASSERT_TRUE(database.Open(dbPath));
   }
 
@@ -62,20 +64,22 @@ class ImportTest : public ::testing::Test {
     return importer.ImportImageFile(save(file, name), patID);
   }
 
-  // The first row's column of a query on a connection of its own; invalid without a row.
-  QVariant value(const QString& sql, const QString& column) {
-    CdbDatabase query(dbPath);
+  // The first row's column of a query on a connection of its own (on the database at location,
+  // by default the test's); invalid without a row.
+  QVariant value(const QString& sql, const QString& column, const QString& location = {}) {
+    CdbDatabase query(location.isEmpty() ? dbPath : location);
     if (!query.Open(CGMDaoRecordset::dbOpenSnapshot, sql) || query.IsEOF()) return {};
     return query.GetFieldValue(column);
   }
-  long rows(const QString& table) {
-    return value(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table, QStringLiteral("n"))
+  long rows(const QString& table, const QString& location = {}) {
+    return value(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table, QStringLiteral("n"),
+                 location)
         .toLongLong();
   }
   // Row counts of PatInfo, StuInfo, SerInfo and ImgInfo.
-  std::vector<long> coreRows() {
-    return {rows(QStringLiteral("PatInfo")), rows(QStringLiteral("StuInfo")),
-            rows(QStringLiteral("SerInfo")), rows(QStringLiteral("ImgInfo"))};
+  std::vector<long> coreRows(const QString& location = {}) {
+    return {rows(QStringLiteral("PatInfo"), location), rows(QStringLiteral("StuInfo"), location),
+            rows(QStringLiteral("SerInfo"), location), rows(QStringLiteral("ImgInfo"), location)};
   }
   // Runs a statement on a connection of its own: a write transaction the importer left open
   // makes it fail (after the busy timeout).
@@ -85,8 +89,28 @@ class ImportTest : public ::testing::Test {
     return other.Execute(sql);
   }
 
+  // Makes the engine refuse a row change (event: "BEFORE INSERT ON ImgInfo") with message, when
+  // the condition over NEW holds (always without one); allow(event) takes the refusal back.
+  bool refuse(const QString& event, const QString& message, const QString& when = {}) {
+    const QString condition = when.isEmpty() ? QString() : QStringLiteral(" WHEN (%1)").arg(when);
+    if (!TestDatabase::onServer()) {
+      return execute(QStringLiteral("CREATE TRIGGER refuse %1%2 BEGIN SELECT RAISE(ABORT, '%3'); END")
+                         .arg(event, condition, message));
+    }
+    return execute(QStringLiteral("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger AS $$ BEGIN "
+                                  "RAISE EXCEPTION '%1'; END $$ LANGUAGE plpgsql")
+                       .arg(message)) &&
+           execute(QStringLiteral("CREATE TRIGGER refuse %1 FOR EACH ROW%2 EXECUTE FUNCTION refuse()")
+                       .arg(event, condition));
+  }
+  bool allow(const QString& event) {
+    if (!TestDatabase::onServer()) return execute(QStringLiteral("DROP TRIGGER refuse"));
+    return execute(QStringLiteral("DROP TRIGGER refuse ON ") + event.section(QLatin1Char(' '), -1));
+  }
+
   QTemporaryDir dir;
-  QString dbPath = dir.filePath(QStringLiteral("Pelmora.db"));
+  TestDatabase testDatabase{dir.path()};
+  QString dbPath = testDatabase.location();
   RecordingMessageSink sink;
   ScopedMessageSink bind;
   CDaoDatabase database;

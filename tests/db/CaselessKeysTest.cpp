@@ -1,11 +1,15 @@
 // Text keys operators search by compare without letter case, by equality and by containment,
 // in a file made from the current schema and in one whose schema declares no collation.
 #include <QFile>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <functional>
 
 #include "DbTestSupport.h"
 #include "app/AppSettings.h"
 #include "db/ImageDatabase.h"
+#include "db/SqlDialect.h"
 #include "db/SqlFilter.h"
 
 namespace {
@@ -24,7 +28,7 @@ class CaselessKeys : public DbTest {
   // The database made from the compiled-in schema with every collation taken out, as a site's
   // own schema or one written before the keys were declared caseless would make it.
   void createWithoutCollation() {
-    QString schema = imagedb::schemaSql();
+    QString schema = imagedb::schemaSql(SqlDialect::forDriver("QSQLITE"));
     ASSERT_TRUE(schema.contains(" COLLATE NOCASE"));
     schema.remove(" COLLATE NOCASE");
     const QString folder = dir.filePath("site");
@@ -147,13 +151,14 @@ class CaselessKeys : public DbTest {
 TEST_F(CaselessKeys, SearchesIgnoreLetterCase) { expectEverySearchIgnoresLetterCase(); }
 
 TEST_F(CaselessKeys, SearchesIgnoreLetterCaseInAFileWithoutTheCollation) {
+  TORASCAN_SQLITE_FILE_ONLY();
   createWithoutCollation();
   expectEverySearchIgnoresLetterCase();
 }
 
 // Deletes by text key find their rows the way the searches do.
 TEST_F(CaselessKeys, DeletesByTextKeyIgnoreLetterCase) {
-  createWithoutCollation();
+  if (!TestDatabase::onServer()) createWithoutCollation();
   addPatients({{"PA-UP", "", {}, {}}});
   addStudies({{"ST-UP", "PA-UP", "", {}}, {"ST-2", "PA-UP", "", {}}});
   CDRStuInfo(path).DeleteByPatient("pa-up", "st-up");
@@ -175,6 +180,7 @@ TEST_F(CaselessKeys, SortsIgnoreLetterCase) {
 
 // The caseless conditions the record sets send still find their rows through the key's index.
 TEST_F(CaselessKeys, SearchesUseTheKeysIndex) {
+  TORASCAN_SQLITE_FILE_ONLY();
   struct Case {
     const char* table;
     QStringList columns;
@@ -194,7 +200,7 @@ TEST_F(CaselessKeys, SearchesUseTheKeysIndex) {
     for (const QString& column : c.columns) filter.addText(column, "x");
     ASSERT_TRUE(db.Open(CGMDaoRecordset::dbOpenSnapshot,
                         QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM %1 WHERE %2")
-                            .arg(QLatin1String(c.table), filter.text()),
+                            .arg(QLatin1String(c.table), filter.text(db.Dialect())),
                         filter.values()));
     const QString plan = db.GetFieldValue("detail").toString();
     EXPECT_TRUE(plan.startsWith("SEARCH") && plan.contains(QLatin1String(c.plan)))
@@ -204,10 +210,59 @@ TEST_F(CaselessKeys, SearchesUseTheKeysIndex) {
   CSqlFilter uid;
   uid.addUid("SOPInstanceUID", "1.2");
   ASSERT_TRUE(db.Open(CGMDaoRecordset::dbOpenSnapshot,
-                      "EXPLAIN QUERY PLAN SELECT * FROM ImgInfo WHERE " + uid.text(),
+                      "EXPLAIN QUERY PLAN SELECT * FROM ImgInfo WHERE " + uid.text(db.Dialect()),
                       uid.values()));
   EXPECT_TRUE(db.GetFieldValue("detail").toString().contains(
       "USING INDEX ImgInfo_SOPInstanceUID (SOPInstanceUID=?)"));
+}
+
+// On the server each search the record sets send (equality, prefix, text anywhere) finds its
+// rows through an index of lower(column), with sequential reads ruled out so that the plan
+// shows whether an index serves the condition at all.
+TEST_F(CaselessKeys, ServerSearchesUseTheirIndexes) {
+  if (!TestDatabase::onServer()) GTEST_SKIP() << "the server's plans";
+  struct Case {
+    const char* table;
+    std::function<void(CSqlFilter&)> criteria;
+    const char* index;
+  };
+  const Case cases[] = {
+      {"PatInfo", [](CSqlFilter& f) { f.addText("PatID", "x"); }, "patinfo_patid\\w*"},
+      {"PatInfo", [](CSqlFilter& f) { f.addPrefix("PatID", "x"); }, "patinfo_patid_prefix"},
+      {"PatInfo", [](CSqlFilter& f) { f.addPrefix("PatName", "x"); }, "patinfo_patname_prefix"},
+      {"PatInfo", [](CSqlFilter& f) { f.addContains("PatName", "xyz"); },
+       "patinfo_patname_contains"},
+      {"PatInfo", [](CSqlFilter& f) { f.addContains("PatID", "xyz"); }, "patinfo_patid_contains"},
+      {"StuInfo", [](CSqlFilter& f) { f.addText("PatID", "x"); }, "stuinfo_patid"},
+      {"StuInfo", [](CSqlFilter& f) { f.addText("StuAccessNo", "x"); }, "stuinfo_stuaccessno"},
+      {"SerInfo", [](CSqlFilter& f) { f.addText("PatID", "x"); f.addText("StuID", "y"); },
+       "serinfo_patid_stuid"},
+      {"ImgInfo", [](CSqlFilter& f) { f.addUid("SOPInstanceUID", "1.2"); },
+       "imginfo_\\w*sopinstanceuid"},
+      {"Worklist", [](CSqlFilter& f) { f.addText("StuAccessNo", "x"); }, "worklist_stuaccessno"},
+  };
+  CDaoDatabase connection;
+  ASSERT_TRUE(connection.Open(path));
+  CdbDatabase db(&connection);
+  ASSERT_TRUE(db.Execute("SET enable_seqscan = off"));
+  for (const Case& c : cases) {
+    CSqlFilter filter(c.table);
+    c.criteria(filter);
+    // The server prepares no EXPLAIN: the values go in as literals.
+    QString condition = filter.text(db.Dialect());
+    for (const QVariant& value : filter.values()) {
+      condition.replace(condition.indexOf('?'), 1, "'" + value.toString() + "'");
+    }
+    QSqlQuery explain(connection.connection());
+    ASSERT_TRUE(explain.exec(
+        QStringLiteral("EXPLAIN SELECT * FROM %1 WHERE %2").arg(QLatin1String(c.table), condition)))
+        << explain.lastError().text().toStdString();
+    QString plan;
+    while (explain.next()) plan += explain.value(0).toString() + "\n";
+    EXPECT_TRUE(plan.contains(QRegularExpression(
+        QStringLiteral("Index Scan (on|using) %1 ").arg(QLatin1String(c.index)))))
+        << c.table << " " << condition.toStdString() << ":\n" << plan.toStdString();
+  }
 }
 
 }  // namespace

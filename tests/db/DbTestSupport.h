@@ -14,6 +14,7 @@
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
 #include "db/DbDatabase.h"
+#include "support/TestDatabase.h"
 #include "ui/MessageSink.h"
 
 struct PatientRow {
@@ -34,7 +35,10 @@ class DbTest : public ::testing::Test {
  protected:
   DbTest() : bind(&sink) {}
 
-  void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    TORASCAN_NEEDS_DATABASE(database);
+  }
 
   void addPatients(std::initializer_list<PatientRow> rows) {
     CDRPatInfo patients(path);
@@ -50,12 +54,18 @@ class DbTest : public ::testing::Test {
   // 2020-01-01 00:01 on, written by one statement.
   void addNumberedPatients(int count) {
     CDRPatInfo patients(path);
-    ASSERT_TRUE(patients.Execute(
-        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
-                       "INSERT INTO PatInfo (PatID, PatName, PatSchedule) "
-                       "SELECT printf('N%05d', i), 'Name', "
-                       "strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || i || ' minutes') FROM n"),
-        {count}));
+    const QString sql =
+        TestDatabase::onServer()
+            ? QStringLiteral("INSERT INTO PatInfo (PatID, PatName, PatSchedule) "
+                             "SELECT 'N' || lpad(i::text, 5, '0'), 'Name', "
+                             "to_char(timestamp '2020-01-01' + i * interval '1 minute', "
+                             "'YYYY-MM-DD HH24:MI:SS') FROM generate_series(1, ?) AS i")
+            : QStringLiteral(
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+                  "INSERT INTO PatInfo (PatID, PatName, PatSchedule) "
+                  "SELECT printf('N%05d', i), 'Name', "
+                  "strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || i || ' minutes') FROM n");
+    ASSERT_TRUE(patients.Execute(sql, {count}));
   }
 
   // Returns the StuSeq of each row.
@@ -111,7 +121,8 @@ class DbTest : public ::testing::Test {
   }
 
   QTemporaryDir dir;
-  QString path = dir.filePath(QStringLiteral("Pelmora.db"));
+  TestDatabase database{dir.path()};
+  QString path = database.location();
   RecordingMessageSink sink;
   ScopedMessageSink bind;
 };

@@ -4,22 +4,34 @@
 #include "DbTestSupport.h"
 #include "app/AppSettings.h"
 #include "db/ImageDatabase.h"
+#include "db/SqlDialect.h"
 #include "db/SqlFilter.h"
 
 namespace {
 
 using Recordset = DbTest;
 
+const SqlDialect& sqlite() { return SqlDialect::forDriver("QSQLITE"); }
+const SqlDialect& postgres() { return SqlDialect::forDriver("QPSQL"); }
+
+// On the server the tables are created on first use, like the missing file.
 TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
-  ASSERT_FALSE(QFile::exists(path));
+  if (!TestDatabase::onServer()) {
+    ASSERT_FALSE(QFile::exists(path));
+  }
   CdbDatabase db(path);
-  ASSERT_TRUE(db.Open(CGMDaoRecordset::dbOpenSnapshot,
-                      QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                                     "name NOT LIKE 'sqlite%'")));
+  ASSERT_TRUE(db.Open(
+      CGMDaoRecordset::dbOpenSnapshot,
+      TestDatabase::onServer()
+          ? QStringLiteral("SELECT table_name AS name FROM information_schema.tables "
+                           "WHERE table_schema = 'public'")
+          : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                           "name NOT LIKE 'sqlite%'")));
   QSet<QString> tables;
-  for (; !db.IsEOF(); db.MoveNext()) tables.insert(db.GetFieldValue("name").toString());
-  EXPECT_EQ(tables,
-            QSet<QString>(CdbDatabase::TableNames().begin(), CdbDatabase::TableNames().end()));
+  for (; !db.IsEOF(); db.MoveNext()) tables.insert(db.GetFieldValue("name").toString().toLower());
+  QSet<QString> expected;
+  for (const QString& table : CdbDatabase::TableNames()) expected.insert(table.toLower());
+  EXPECT_EQ(tables, expected);
   EXPECT_EQ(CdbDatabase::TableNames().size(), 24);
   EXPECT_TRUE(sink.isEmpty());
 }
@@ -27,10 +39,12 @@ TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
 // The program folder's schema wins over the compiled-in copy, which stands in when the folder
 // has none.
 TEST_F(Recordset, SchemaComesFromTheProgramFolderWhenItHasOne) {
+  TORASCAN_SQLITE_FILE_ONLY();
   AppSettings& settings = theAppSettings();
   const QString previous = settings.programFolder;
   settings.programFolder = dir.path() + "/";
-  EXPECT_TRUE(imagedb::schemaSql().contains("CREATE TABLE ImgInfo"));  // none there yet
+  EXPECT_TRUE(imagedb::schemaSql(sqlite()).contains("CREATE TABLE ImgInfo"));  // none there yet
+  EXPECT_TRUE(imagedb::schemaSql(postgres()).contains("CREATE TABLE ImgInfo"));
   QFile schema(dir.filePath("Pelmora.sql"));
   ASSERT_TRUE(schema.open(QIODevice::WriteOnly));
   schema.write("-- site schema\nCREATE TABLE SiteOnly (x INTEGER);\n");
@@ -45,6 +59,7 @@ TEST_F(Recordset, SchemaComesFromTheProgramFolderWhenItHasOne) {
 
 // Every key and search column is found through an index, not by reading the whole table.
 TEST_F(Recordset, KeyAndSearchColumnsAreIndexed) {
+  TORASCAN_SQLITE_FILE_ONLY();  // the server's plans: CaselessKeys.ServerSearchesUseTheirIndexes
   const char* const conditions[][2] = {{"PatInfo", "PatID = 'x'"},
                                        {"PatInfo", "PatName LIKE 'x%' ESCAPE '\\'"},
                                        {"PatInfo", "PatSchedule >= 'x'"},
@@ -301,14 +316,40 @@ TEST(SqlFilter, CriteriaThatAreNotGivenAddNothing) {
   filter.addPrefix("PatName", "");
   filter.addDateRange("PatSchedule", 0, 0, 0, 2101, 1, 1);
   EXPECT_TRUE(filter.isEmpty());
-  EXPECT_EQ(filter.text(), "");
+  EXPECT_EQ(filter.text(sqlite()), "");
 
   filter.addText("PatID", "O'Brien");
   filter.addNumber("SerSeq", 7);
   filter.addContains("PatName", "5%_\\");
-  EXPECT_EQ(filter.text(),
+  EXPECT_EQ(filter.text(sqlite()),
             "PatID = ? COLLATE NOCASE AND SerSeq = ? AND PatName LIKE ? ESCAPE '\\'");
   EXPECT_EQ(filter.values(), QVariantList({"O'Brien", qlonglong(7), "%5\\%\\_\\\\%"}));
+}
+
+// The server's caseless conditions compare lower(column), which its indexes hold.
+TEST(SqlFilter, ServerConditionsCompareTheLowerCaseText) {
+  CSqlFilter filter("PatInfo");
+  filter.addText("PatID", "O'Brien");
+  filter.addPrefix("PatName", "sm");
+  filter.addContains("PatName", "mit");
+  filter.addKey("StuSeq", 3);
+  EXPECT_EQ(filter.text(postgres()),
+            "lower(PatID) = lower(?) AND lower(PatName) LIKE lower(?) ESCAPE '\\' AND "
+            "lower(PatName) LIKE lower(?) ESCAPE '\\' AND StuSeq = ?");
+  EXPECT_EQ(filter.values(), QVariantList({"O'Brien", "sm%", "%mit%", qlonglong(3)}));
+}
+
+TEST(SqlFilter, EnginesAreToldApartByTheirLocation) {
+  const struct {
+    const char* location;
+    const char* driver;
+  } cases[] = {{"/var/archive/Pelmora.db", "QSQLITE"},
+               {"postgres.db", "QSQLITE"},
+               {"postgresql://ris@db.example:5433/archive", "QPSQL"},
+               {"postgres://ris@/archive?host=/run/postgresql", "QPSQL"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(SqlDialect::forLocation(c.location).driverName, c.driver) << c.location;
+  }
 }
 
 TEST(SqlFilter, DateRangeCoversWholeDays) {
@@ -328,7 +369,7 @@ TEST(SqlFilter, DateRangeCoversWholeDays) {
   for (const Case& c : cases) {
     CSqlFilter filter;
     filter.addDateRange("D", c.from[0], c.from[1], c.from[2], c.to[0], c.to[1], c.to[2]);
-    EXPECT_EQ(filter.text(), c.text);
+    EXPECT_EQ(filter.text(sqlite()), c.text);
     EXPECT_EQ(filter.values(), c.values);
   }
 }

@@ -296,8 +296,17 @@ TEST_F(ImageFiles, FilesStayWhenTheirRowCannotBeDeleted) {
   touch(file);
   addImage(5, 1, file);
   addImage(5, 2, dayFolder + QStringLiteral("/other.dcm"));
-  ASSERT_TRUE(CdbDatabase(path).Execute(QStringLiteral(
-      "CREATE TRIGGER keep BEFORE DELETE ON ImgInfo BEGIN SELECT RAISE(ABORT, 'kept'); END")));
+  CdbDatabase db(path);
+  if (TestDatabase::onServer()) {
+    ASSERT_TRUE(db.Execute(QStringLiteral(
+        "CREATE FUNCTION keep() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION 'kept'; END $$ "
+        "LANGUAGE plpgsql")));
+    ASSERT_TRUE(db.Execute(QStringLiteral(
+        "CREATE TRIGGER keep BEFORE DELETE ON ImgInfo FOR EACH ROW EXECUTE FUNCTION keep()")));
+  } else {
+    ASSERT_TRUE(db.Execute(QStringLiteral(
+        "CREATE TRIGGER keep BEFORE DELETE ON ImgInfo BEGIN SELECT RAISE(ABORT, 'kept'); END")));
+  }
   CDRImgInfo(path).DeleteImages(5, 0);
   EXPECT_TRUE(QFile::exists(file));
   EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM ImgInfo"), 2);

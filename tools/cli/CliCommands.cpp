@@ -157,15 +157,18 @@ void printUsage() {
       "usage: torascan-cli info FILE [--raw WxHxBITS]\n"
       "       torascan-cli export FILE --format bmp|jpg|png --out DIR [--prefix P]\n"
       "       torascan-cli render FILE --size WxH --out OUT.png [--raw WxHxBITS]\n"
-      "       torascan-cli db-fill --db PATH --patients N [--studies-per-patient S]"
+      "       torascan-cli db-fill --db DB --patients N [--studies-per-patient S]"
       " [--images-per-study K]\n"
-      "       torascan-cli db-stats --db PATH\n"
-      "       torascan-cli import --db PATH [--recursive] PATH...\n"
-      "       torascan-cli watch --db PATH --folder DIR [--archive DIR] [--once]\n"
+      "       torascan-cli db-stats --db DB\n"
+      "       torascan-cli import --db DB [--recursive] PATH...\n"
+      "       torascan-cli watch --db DB --folder DIR [--archive DIR] [--once]\n"
       "           indexes the files dropped into DIR and moves them into the archive\n"
       "           (default: \"archive\" beside DIR), one folder per study; unreadable ones\n"
       "           go to DIR/rejected with the reason in DIR/rejected/rejected.log\n"
-      "       torascan-cli report-pdf --db PATH --uid SOPUID --out FILE.pdf\n",
+      "       torascan-cli report-pdf --db PATH --uid SOPUID --out FILE.pdf\n"
+      "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
+      "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
+      "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",
       stderr);
 }
 

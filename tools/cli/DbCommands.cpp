@@ -31,6 +31,7 @@
 #include "db/DRStuInfo.h"
 #include "db/DbDatabase.h"
 #include "db/Query.h"
+#include "db/SqlDialect.h"
 #include "image/ImageEach.h"
 #include "imaging/ImagingError.h"
 #include "reports/ReportPrint.h"
@@ -416,7 +417,7 @@ int runDbStats(const QStringList& args) {
   if (!values) return kExitUsage;
   const QString path = values->value(QStringLiteral("db"));
   // Statistics never create a database: a wrong path is an error, not an empty archive.
-  if (!QFileInfo(path).isFile()) {
+  if (!SqlDialect::isServerLocation(path) && !QFileInfo(path).isFile()) {
     printError(QStringLiteral("%1: no such database").arg(path));
     return kExitFailure;
   }
