@@ -83,14 +83,11 @@ bool addName(const QString& source, const QString& target, QString& reason) {
   if (!error) return true;
   const QString partial = target + QStringLiteral(".part");
   QFile::remove(partial);
-  if (!QFile::copy(source, partial)) {
-    reason = QStringLiteral("cannot put the file into %1: %2")
-                 .arg(target, QString::fromLocal8Bit(error.message()));
-    return false;
+  if (QFile::copy(source, partial)) {
+    fs::rename(fsPath(partial), fsPath(target), error);
+    if (!error) return true;
+    QFile::remove(partial);
   }
-  fs::rename(fsPath(partial), fsPath(target), error);
-  if (!error) return true;
-  QFile::remove(partial);
   reason = QStringLiteral("cannot put the file into %1: %2")
                .arg(target, QString::fromLocal8Bit(error.message()));
   return false;

@@ -22,10 +22,6 @@ struct Options {
   QMap<QString, QString> values;  // "--name" → value
 };
 
-void printError(const QString& message) {
-  std::fprintf(stderr, "torascan-cli: %s\n", message.toLocal8Bit().constData());
-}
-
 // One positional FILE and "--name value" pairs from the allowed names.
 std::optional<Options> parseOptions(const QStringList& args, const QStringList& allowed) {
   Options options;
@@ -151,6 +147,10 @@ QJsonObject recordJson(const CImageEach& record) {
 }
 
 }  // namespace
+
+void printError(const QString& message) {
+  std::fprintf(stderr, "torascan-cli: %s\n", message.toLocal8Bit().constData());
+}
 
 void printUsage() {
   std::fputs(

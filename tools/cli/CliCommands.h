@@ -26,5 +26,7 @@ int runWatch(const QStringList& args);
 // printed pages, in a PDF file.
 int runReportPdf(const QStringList& args);
 void printUsage();
+// "torascan-cli: message" on standard error.
+void printError(const QString& message);
 
 }  // namespace cli

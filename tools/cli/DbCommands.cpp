@@ -45,10 +45,6 @@ const QStringList kCoreTables{QStringLiteral("PatInfo"), QStringLiteral("StuInfo
 // fill keeps most of its work.
 constexpr int kPatientsPerTransaction = 2000;
 
-void printError(const QString& message) {
-  std::fprintf(stderr, "torascan-cli: %s\n", message.toLocal8Bit().constData());
-}
-
 // Parses "--name value" options; every name in required must be present. Prints the problem
 // and gives nothing on a wrong command line.
 std::optional<QMap<QString, QString>> parse(const QStringList& args, const QStringList& names,
