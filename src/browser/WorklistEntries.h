@@ -11,3 +11,5 @@ class CDaoDatabase;
 // engine's text is shown under "Browser" with the warning icon, nothing is deleted, and the
 // result is false. True when the rows are gone, or there were none.
 bool DeleteWorklistEntries(CDaoDatabase& database, const QString& accessionNumber);
+// The same rows removed inside the caller's transaction; false with the engine's text in error.
+bool RemoveWorklistRows(CDaoDatabase& database, const QString& accessionNumber, QString* error);

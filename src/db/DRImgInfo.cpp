@@ -195,17 +195,37 @@ void CDRImgInfo::DeleteImages(long serSeq, long imageNo) {
       Delete();
       if (!IsOpen()) break;
       lastPath = dicomPath;
-      for (const QString& file : ImageFiles(dicomPath)) {
-        const QString existing = existingSpelling(file);
-        if (!existing.isEmpty()) QFile::remove(existing);
-      }
+      RemoveImageFiles(dicomPath);
       MoveNext();
     }
   }
   Close();
-  if (lastPath.isEmpty()) return;
-  const QString folder = QFileInfo(lastPath).absolutePath();
-  const QString existing = existingSpelling(folder);
+  if (!lastPath.isEmpty()) RemoveEmptiedFolders(lastPath);
+}
+
+bool CDRImgInfo::DeleteImageRows(long serSeq, long imageNo, std::vector<CDImgInfo>& deleted) {
+  Close();
+  m_strSort = QStringLiteral("ImgSeq ASC");
+  CSqlFilter filter;
+  filter.addNumber(QStringLiteral("SerSeq"), serSeq);
+  if (filter.isEmpty()) return true;
+  filter.addNumber(QStringLiteral("ImageNo"), imageNo);
+  const long errorsBefore = Database() ? Database()->ErrorCount() : 0;
+  for (OpenWith(filter); !IsEOF(); MoveNext()) deleted.push_back(*this);
+  Close();
+  if (Database() == nullptr || Database()->ErrorCount() != errorsBefore) return false;
+  return DeleteWhere(filter);
+}
+
+void CDRImgInfo::RemoveImageFiles(const QString& dicomPath) {
+  for (const QString& file : ImageFiles(dicomPath)) {
+    const QString existing = existingSpelling(file);
+    if (!existing.isEmpty()) QFile::remove(existing);
+  }
+}
+
+void CDRImgInfo::RemoveEmptiedFolders(const QString& dicomPath) {
+  const QString existing = existingSpelling(QFileInfo(dicomPath).absolutePath());
   if (existing.isEmpty()) return;
   removeIfEmpty(existing);
   removeIfEmpty(QFileInfo(existing).absolutePath());

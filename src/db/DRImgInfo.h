@@ -3,6 +3,8 @@
 #include "db/GMDaoRecordset.h"
 #include "db/ValueRecords.h"
 
+#include <vector>
+
 // The image table: the ImgInfo columns of CDImgInfo (the fields after ImageSeq are filled from
 // the DICOM file, not stored) and the two preview sizes only the table has.
 class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
@@ -36,6 +38,16 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // protected folder (root, home, program folder, storage root) never is. Nothing for a
   // serSeq of 0 or less.
   void DeleteImages(long serSeq, long imageNo);
+  // As DeleteImages, in one statement, but the files stay: the deleted rows are appended to
+  // deleted, for a caller whose transaction decides whether they go. False (after the message)
+  // on an engine error.
+  bool DeleteImageRows(long serSeq, long imageNo, std::vector<CDImgInfo>& deleted);
+  // Removes the four files of an image (missing ones skipped, the stored spelling found as
+  // DeleteImages finds it).
+  static void RemoveImageFiles(const QString& dicomPath);
+  // The folder of a removed image's file, and then its parent, when they are left empty; a
+  // protected folder never is.
+  static void RemoveEmptiedFolders(const QString& dicomPath);
   // The current row into the value record (the fields that are no columns come along empty).
   void CopyTo(CDImgInfo& image) const { image = static_cast<const CDImgInfo&>(*this); }
 
