@@ -166,6 +166,12 @@ void printUsage() {
       "           (default: \"archive\" beside DIR), one folder per study; unreadable ones\n"
       "           go to DIR/rejected with the reason in DIR/rejected/rejected.log\n"
       "       torascan-cli report-pdf --db PATH --uid SOPUID --out FILE.pdf\n"
+      "       torascan-cli delete --db DB --operator NAME (--patient ID | --study STUSEQ |\n"
+      "           --series SERSEQ | --image SERSEQ:IMAGENO | --all) [--storage DIR]...\n"
+      "       torascan-cli renumber --db DB --operator NAME --series SERSEQ --move C\n"
+      "           --before B [--to-series SERSEQ] [--storage DIR]...\n"
+      "           the operator's password is read from standard input; files are removed\n"
+      "           only inside the storage folders (default: the database file's folder)\n"
       "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
       "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
       "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",

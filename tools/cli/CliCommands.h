@@ -25,6 +25,13 @@ int runWatch(const QStringList& args);
 // report-pdf --db PATH --uid SOPUID --out FILE.pdf: the stored report of an image as the
 // printed pages, in a PDF file.
 int runReportPdf(const QStringList& args);
+// delete --db DB --operator NAME (--patient ID | --study STUSEQ | --series SERSEQ |
+// --image SERSEQ:IMAGENO | --all) [--storage DIR]: the records with their cascades and files,
+// the operator's password read from standard input; what changed as JSON.
+int runDelete(const QStringList& args);
+// renumber --db DB --operator NAME --series SERSEQ --move C --before B [--to-series SERSEQ]
+// [--storage DIR]: image C in front of image B, in the rows and the DICOM files.
+int runRenumber(const QStringList& args);
 void printUsage();
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);

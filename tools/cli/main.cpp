@@ -30,6 +30,8 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("import")) return cli::runImport(args);
   if (command == QLatin1String("watch")) return cli::runWatch(args);
   if (command == QLatin1String("report-pdf")) return cli::runReportPdf(args);
+  if (command == QLatin1String("delete")) return cli::runDelete(args);
+  if (command == QLatin1String("renumber")) return cli::runRenumber(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

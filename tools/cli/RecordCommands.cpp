@@ -1,0 +1,161 @@
+// The record operations of torascan-cli: deleting and renumbering images of an archive from a
+// script, through the browser's own code and behind the same operator login.
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QTextStream>
+#include <cstdio>
+#include <optional>
+
+#include "CliCommands.h"
+#include "browser/RecordOperations.h"
+#include "db/DaoDatabase.h"
+#include "db/SqlDialect.h"
+#include "login/OperatorLogin.h"
+
+namespace cli {
+
+namespace {
+
+struct RecordSession {
+  CDaoDatabase database;
+  std::optional<CRecordOperations> operations;
+};
+
+// Parses the options common to both commands, opens the archive and checks the operator's
+// password (one line on standard input). False after saying why.
+bool openSession(QCommandLineParser& parser, const QStringList& args, RecordSession& session,
+                 int& status) {
+  parser.addOption({QStringLiteral("db"), QStringLiteral("db"), QStringLiteral("value")});
+  parser.addOption({QStringLiteral("operator"), QStringLiteral("operator"), QStringLiteral("name")});
+  parser.addOption({QStringLiteral("storage"), QStringLiteral("storage"), QStringLiteral("dir")});
+  status = kExitUsage;
+  if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
+    printError(parser.errorText());
+    return false;
+  }
+  if (!parser.isSet(QStringLiteral("db")) || !parser.isSet(QStringLiteral("operator"))) {
+    printUsage();
+    return false;
+  }
+  status = kExitFailure;
+  const QString path = parser.value(QStringLiteral("db"));
+  QString error;
+  // Nothing is created here: a wrong path is an error, not an empty archive.
+  if (!SqlDialect::isServerLocation(path) && !QFileInfo::exists(path)) {
+    printError(QStringLiteral("%1: no such database").arg(path));
+    return false;
+  }
+  if (!session.database.Open(path, &error)) {
+    printError(error);
+    return false;
+  }
+  if (session.database.isReadOnly()) {
+    printError(QStringLiteral("%1: the database cannot be written").arg(path));
+    return false;
+  }
+  QTextStream input(stdin);
+  const QString password = input.readLine();
+  if (!CheckOperatorLogin(parser.value(QStringLiteral("operator")), password, path)) {
+    printError(QStringLiteral("Login failed.\nCan't excute this function."));
+    return false;
+  }
+  // A SQLite archive keeps its images beside it unless other storage folders are named.
+  QStringList storage = parser.values(QStringLiteral("storage"));
+  if (storage.isEmpty() && !SqlDialect::isServerLocation(path)) {
+    storage.append(QFileInfo(path).absolutePath());
+  }
+  session.operations.emplace(session.database, storage);
+  return true;
+}
+
+int report(const RecordChange& change) {
+  std::fputs(QJsonDocument(change.toJson()).toJson(QJsonDocument::Compact).append('\n').constData(),
+             stdout);
+  if (change.ok) return kExitOk;
+  printError(change.error);
+  return kExitFailure;
+}
+
+std::optional<long> number(const QString& text) {
+  bool ok = false;
+  const long value = text.toLong(&ok);
+  if (!ok || value <= 0) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+int runDelete(const QStringList& args) {
+  QCommandLineParser parser;
+  for (const char* name : {"patient", "study", "series", "image"}) {
+    parser.addOption({QString::fromLatin1(name), QString::fromLatin1(name), QStringLiteral("key")});
+  }
+  parser.addOption({QStringLiteral("all"), QStringLiteral("all")});
+  RecordSession session;
+  int status = kExitUsage;
+  if (!openSession(parser, args, session, status)) return status;
+  CRecordOperations& operations = *session.operations;
+  const auto keys = [&](const QString& option) {
+    QList<long> values;
+    for (const QString& text : parser.values(option)) {
+      if (const auto value = number(text)) values.append(*value);
+    }
+    return values;
+  };
+  if (parser.isSet(QStringLiteral("all"))) return report(operations.DeleteAll({}, {}));
+  if (parser.isSet(QStringLiteral("patient"))) {
+    return report(operations.DeletePatients(parser.values(QStringLiteral("patient")), {}));
+  }
+  if (parser.isSet(QStringLiteral("study"))) {
+    return report(operations.DeleteStudies(keys(QStringLiteral("study"))));
+  }
+  if (parser.isSet(QStringLiteral("series"))) {
+    return report(operations.DeleteSeries(keys(QStringLiteral("series"))));
+  }
+  QList<std::pair<long, long>> images;
+  for (const QString& text : parser.values(QStringLiteral("image"))) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    const auto serSeq = parts.size() == 2 ? number(parts[0]) : std::nullopt;
+    const auto imageNo = parts.size() == 2 ? number(parts[1]) : std::nullopt;
+    if (!serSeq || !imageNo) {
+      printError(QStringLiteral("--image takes SERSEQ:IMAGENO, not \"%1\"").arg(text));
+      return kExitUsage;
+    }
+    images.append({*serSeq, *imageNo});
+  }
+  if (images.isEmpty()) {
+    printUsage();
+    return kExitUsage;
+  }
+  return report(operations.DeleteImages(images));
+}
+
+int runRenumber(const QStringList& args) {
+  QCommandLineParser parser;
+  for (const char* name : {"series", "move", "before", "to-series"}) {
+    parser.addOption({QString::fromLatin1(name), QString::fromLatin1(name), QStringLiteral("n")});
+  }
+  RecordSession session;
+  int status = kExitUsage;
+  if (!openSession(parser, args, session, status)) return status;
+  const auto serSeq = number(parser.value(QStringLiteral("series")));
+  const auto moving = number(parser.value(QStringLiteral("move")));
+  const auto before = number(parser.value(QStringLiteral("before")));
+  if (!serSeq || !moving || !before) {
+    printUsage();
+    return kExitUsage;
+  }
+  if (!parser.isSet(QStringLiteral("to-series"))) {
+    return report(session.operations->MoveInSeries(*serSeq, *moving, *before));
+  }
+  const auto toSerSeq = number(parser.value(QStringLiteral("to-series")));
+  if (!toSerSeq) {
+    printUsage();
+    return kExitUsage;
+  }
+  return report(session.operations->MoveToSeries(*serSeq, *moving, *toSerSeq, *before));
+}
+
+}  // namespace cli
