@@ -114,12 +114,7 @@ struct CRecordOperations::Context {
 };
 
 CRecordOperations::CRecordOperations(CDaoDatabase& database, const QStringList& storageRoots)
-    : m_db(database) {
-  for (const QString& root : storageRoots) {
-    const QString canonical = canonicalFolder(root);
-    if (!canonical.isEmpty()) m_storageRoots.append(canonical);
-  }
-}
+    : m_db(database), m_storageRoots(storageRoots) {}
 
 QString CRecordOperations::TemporaryName(const QString& path) {
   return path + QStringLiteral(".renumbering");
@@ -135,8 +130,10 @@ bool CRecordOperations::insideStorage(const QString& path) const {
     canonical = folder + info.fileName();
   }
   if (canonical == QFileInfo(m_db.path()).canonicalFilePath()) return false;
+  // Resolved at each use: a storage folder may come into being after this object.
   for (const QString& root : m_storageRoots) {
-    if (canonical.startsWith(root)) return true;
+    const QString folder = root.isEmpty() ? QString() : canonicalFolder(root);
+    if (!folder.isEmpty() && canonical.startsWith(folder)) return true;
   }
   return false;
 }
@@ -144,19 +141,23 @@ bool CRecordOperations::insideStorage(const QString& path) const {
 bool CRecordOperations::ensureJournal() {
   // Archives made before the journal existed get it on their first operation; both engines
   // take this statement as written.
-  return CdbDatabase(&m_db).Execute(
+  if (m_journalReady) return true;
+  m_journalReady = CdbDatabase(&m_db).Execute(
       QStringLiteral("CREATE TABLE IF NOT EXISTS PendingFile (Work text NOT NULL, Path text NOT "
                      "NULL, TempPath text NOT NULL DEFAULT '', SOPInstanceUID text NOT NULL "
                      "DEFAULT '')"));
+  return m_journalReady;
 }
 
 namespace {
 
 bool journal(CDaoDatabase& db, const FileWork& work) {
+  // A null text would be bound as NULL, which the columns refuse.
+  const auto text = [](const QString& value) { return value.isNull() ? QStringLiteral("") : value; };
   return CdbDatabase(&db).Execute(
       QStringLiteral("INSERT INTO PendingFile (Work, Path, TempPath, SOPInstanceUID) "
                      "VALUES (?, ?, ?, ?)"),
-      {work.work, work.path, work.tempPath, work.uid});
+      {work.work, work.path, text(work.tempPath), text(work.uid)});
 }
 
 bool unjournal(CDaoDatabase& db, const FileWork& work) {

@@ -103,5 +103,6 @@ class CRecordOperations {
                         long emptiedSerSeq);
 
   CDaoDatabase& m_db;
-  QStringList m_storageRoots;  // canonical, each ending in '/'
+  QStringList m_storageRoots;
+  bool m_journalReady = false;
 };
