@@ -5,6 +5,7 @@
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
 #include "browser/BrowserDates.h"
+#include "browser/RecordOperations.h"
 #include "db/DRImgInfo.h"
 #include "db/DRPatInfo.h"
 #include "db/DRSerInfo.h"
@@ -205,7 +206,10 @@ bool CBrowserLists::ChoosePeriod(int newPeriod, const QDateTime& now) {
 }
 
 void CBrowserLists::PatientClicked(int row) {
-  if (row < 0) return;
+  if (row >= 0) relistStudies();
+}
+
+void CBrowserLists::relistStudies() {
   QStringList ids;
   for (int selected : SelectedRows(m_patientSelection)) ids << m_patients.text(selected, kPatID);
   clearStudies();
@@ -230,6 +234,16 @@ void CBrowserLists::StudyClicked(int row) {
 }
 
 void CBrowserLists::SeriesClicked() { loadImages(); }
+
+void CBrowserLists::Refresh(int level) {
+  if (level >= RecordChange::kPatientSearch) {
+    PatientSearch();
+  } else if (level == RecordChange::kStudySearch) {
+    relistStudies();
+  } else {
+    listSeries(false);
+  }
+}
 
 void CBrowserLists::fillStudies(const QString& patID) {
   m_series.Clear();

@@ -68,6 +68,10 @@ class CBrowserLists : public QObject {
   void SeriesClicked();
   // Empties every list and the images.
   void ClearAll();
+  // After a record operation, as far as its refresh level asks (RecordChange::Refresh): the
+  // patient search again; the studies of the selected patients again, all selected, with their
+  // series; or the series of the selected studies again, with their images.
+  void Refresh(int level);
 
   CMyListModel& patients() { return m_patients; }
   CMyListModel& studies() { return m_studies; }
@@ -97,6 +101,8 @@ class CBrowserLists : public QObject {
   // and stops the listing.
   void listSeries(bool stopOnEmpty);
   void loadImages();
+  // The studies of every selected patient, all selected, and their series.
+  void relistStudies();
   // Appends the studies of one patient (the period's dates, newest first).
   void fillStudies(const QString& patID);
   void clearStudies();

@@ -19,11 +19,8 @@
 #include "db/DbDatabase.h"
 #include "db/SqlDialect.h"
 #include "image/DicomTags.h"
-#include "ui/MessageSink.h"
 
 namespace {
-
-const QString kBrowser = QStringLiteral("Browser");
 
 // The journal's kinds of work: an image's files to remove once no row names them, a temporary
 // copy to remove, a temporary copy to rename over its original.
@@ -107,9 +104,9 @@ struct CRecordOperations::Context {
   std::vector<FileWork> files;
   // An engine error anywhere, or a refusal of the operation's own: the transaction is undone.
   bool failed() const { return !change.error.isEmpty() || db.ErrorCount() != errorsBefore; }
+  // The browser shows the text, the command line prints it.
   void fail(const QString& text) {
     if (change.error.isEmpty()) change.error = text;
-    ShowMessage(text, kBrowser, MB_OK | MB_ICONWARNING);
   }
 };
 
@@ -131,9 +128,12 @@ bool CRecordOperations::insideStorage(const QString& path) const {
   }
   if (canonical == QFileInfo(m_db.path()).canonicalFilePath()) return false;
   // Resolved at each use: a storage folder may come into being after this object.
+  // The root and the home folder hold everything: as a storage folder they would guard nothing.
+  const QStringList tooWide{canonicalFolder(QDir::rootPath()), canonicalFolder(QDir::homePath())};
   for (const QString& root : m_storageRoots) {
     const QString folder = root.isEmpty() ? QString() : canonicalFolder(root);
-    if (!folder.isEmpty() && canonical.startsWith(folder)) return true;
+    if (folder.isEmpty() || tooWide.contains(folder)) continue;
+    if (canonical.startsWith(folder)) return true;
   }
   return false;
 }
@@ -637,7 +637,6 @@ RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
     doFileWork(m_db, copies, nullptr);
     rewriteJournal(m_db, copies, false);
     change.error = error;
-    ShowMessage(error, kBrowser, MB_OK | MB_ICONWARNING);
     return change;
   };
   std::vector<FileWork> written;

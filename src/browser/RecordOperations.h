@@ -21,7 +21,7 @@ struct RecordChange {
   enum Refresh { kImages = 0, kSeriesList = 1, kStudySearch = 2, kPatientSearch = 3 };
 
   bool ok = false;
-  QString error;  // why nothing changed, when not ok
+  QString error;  // why nothing changed, when not ok (shown by the caller)
   int refresh = kImages;
   QStringList patients;  // PatIDs whose rows went
   QList<long> studies;   // StuSeq of the deleted studies

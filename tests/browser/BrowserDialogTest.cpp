@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
 
 #include "app/AppSettings.h"
@@ -13,10 +18,13 @@
 #include "browser/widgets/DlgBrowser.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
+#include "browser/widgets/WndBrowserImg.h"
 #include "db/DbTestSupport.h"
 #include "display/widgets/ImgDisp.h"
 #include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
+#include "login/Passwords.h"
+#include "login/widgets/LoginDlg.h"
 #include "view/widgets/ToraScanView.h"
 
 namespace {
@@ -147,6 +155,105 @@ TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothin
   EXPECT_EQ(lists.studies().rowCount(), 0);
   EXPECT_EQ(browser->strip()->ElementCount(), 0);
   EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "0 image(s)");
+}
+
+// An operator logs in at the first delete and removes one image through the strip's menu: the
+// strip, the image count and the series' count follow, and the image's file is gone.
+TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
+  ASSERT_TRUE(CdbDatabase(path).Execute(
+      QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES ('Kim', ?)"),
+      {HashPassword(QStringLiteral("secret"))}));
+  const QString savedProgramFolder = theAppSettings().programFolder;
+  theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);  // P1, two images in one series
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  const QString secondFile = strip->Element(1)->imageInfo.FullPath;
+
+  // The menu takes the first entry ("Delete Image"); the login dialog gets the password; the
+  // question is answered Yes.
+  sink.queueAnswer(IDYES);
+  QStringList seen;
+  QTimer operatorHands;
+  operatorHands.setInterval(20);
+  QObject::connect(&operatorHands, &QTimer::timeout, [&] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      seen << menu->actions().first()->text();
+      QTest::keyClick(menu, Qt::Key_Down);
+      QTest::keyClick(menu, Qt::Key_Return);
+    } else if (auto* login = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget())) {
+      seen << login->windowTitle();
+      auto* name = login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
+      name->setCurrentIndex(name->findText(QStringLiteral("Kim")));
+      auto* password =
+          login->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CLoginDlg::kPasswordEdit));
+      password->setText(QStringLiteral("secret"));
+      QTest::keyClick(password, Qt::Key_Return);
+    }
+  });
+  operatorHands.start();
+  CWndBrowserImg* thumbnail = strip->Window(1);
+  ASSERT_NE(thumbnail, nullptr);
+  QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, 20),
+                               thumbnail->mapToGlobal(QPoint(20, 20)));
+  QApplication::sendEvent(thumbnail, &rightClick);
+  operatorHands.stop();
+  theAppSettings().programFolder = savedProgramFolder;
+
+  EXPECT_EQ(seen, (QStringList{"Delete Image", "Operator"}));
+  EXPECT_EQ(sink.texts(), QStringList{"Do you delete selected image?(Y/N)\r\n1 image(s)"});
+  ASSERT_EQ(strip->ElementCount(), 1);
+  EXPECT_EQ(strip->Element(0)->imageInfo.ImageNo, 1);
+  EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "1 image(s)");
+  ASSERT_EQ(browser->lists().series().rowCount(), 1);
+  EXPECT_EQ(browser->lists().series().text(0, 2), "1") << "the series' image count";
+  EXPECT_FALSE(QFileInfo::exists(secondFile));
+  EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM ImgInfo"), 2);
+
+  // Logged in once: the next delete asks no more, and No leaves everything.
+  sink.clear();
+  sink.queueAnswer(IDNO);
+  browser->DeleteImages({strip->Element(0)});
+  EXPECT_EQ(sink.count(), 1);
+  EXPECT_EQ(strip->ElementCount(), 1);
+}
+
+// A thumbnail dropped on another of its series: asked first, then the strip shows the new order.
+TEST_F(BrowserDialog, DroppingAThumbnailOnAnotherRenumbersTheSeries) {
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);  // P1
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  const long series = strip->Element(0)->imageInfo.SerSeq;
+  const QString first = strip->Element(0)->imageInfo.FullPath;
+  const QString second = strip->Element(1)->imageInfo.FullPath;
+
+  sink.queueAnswers({IDNO, IDYES});
+  strip->DropOn(*strip->Element(0), second);  // No: nothing moves
+  EXPECT_EQ(strip->Element(0)->imageInfo.FullPath, first);
+  strip->DropOn(*strip->Element(0), second);
+  EXPECT_EQ(sink.texts(), (QStringList{"Do you want to move [2] in front of [1]?",
+                                       "Do you want to move [2] in front of [1]?"}));
+  ASSERT_EQ(strip->ElementCount(), 2);
+  EXPECT_EQ(strip->Element(0)->imageInfo.FullPath, second);
+  EXPECT_EQ(strip->Element(0)->imageInfo.ImageNo, 1);
+  EXPECT_EQ(strip->Element(1)->imageInfo.FullPath, first);
+  EXPECT_EQ(scalar(QStringLiteral("SELECT ImageNo AS n FROM ImgInfo WHERE SerSeq = %1 AND "
+                                  "FullPath = '%2'")
+                       .arg(series)
+                       .arg(first)),
+            2);
 }
 
 }  // namespace

@@ -53,6 +53,9 @@ class FakeOwner : public CStripOwner {
                          long beforeImageNo) override {
     calls.push_back({"to series", {fromSerSeq, imageNo, toSerSeq, beforeImageNo}});
   }
+  void ImageMenu(const CBrwsrImgElement& element, const QPoint&) override {
+    calls.push_back({"menu", {element.imageInfo.SerSeq, element.imageInfo.ImageNo}});
+  }
 
   int studies = 1;
   std::vector<Call> calls;

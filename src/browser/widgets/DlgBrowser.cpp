@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -17,6 +18,7 @@
 #include "browser/BrowserDates.h"
 #include "browser/BrwsrImgElement.h"
 #include "browser/DropFolder.h"
+#include "browser/FileExport.h"
 #include "browser/ImportImage.h"
 #include "browser/ProgramFolderImport.h"
 #include "browser/widgets/DlgWndBrowser.h"
@@ -24,6 +26,7 @@
 #include "frame/widgets/MainFrame.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/ExposureProgressDlg.h"
+#include "ui/widgets/FileDialogEx.h"
 
 namespace {
 
@@ -134,6 +137,34 @@ void CDlgBrowser::createControls() {
   worklist->hide();
   connect(worklist, &QPushButton::clicked, this, &CDlgBrowser::OnWorklist);
 
+  m_deletePatients = named(new QPushButton(GetLabel(141), this), kDeletePatients);
+  connect(m_deletePatients, &QPushButton::clicked, this, &CDlgBrowser::OnDeletePatients);
+  m_fileExport = named(new QPushButton(GetLabel(142), this), kFileExport);
+  connect(m_fileExport, &QPushButton::clicked, this, &CDlgBrowser::OnFileExport);
+  const auto hidden = [this](const QString& text, int id, auto handler) {
+    auto* button = named(new QPushButton(text, this), id);
+    button->hide();
+    connect(button, &QPushButton::clicked, this, handler);
+  };
+  hidden(GetLabel(141), kDeleteStudies, &CDlgBrowser::OnDeleteStudies);
+  hidden(QStringLiteral("Delete"), kDeleteSeries, [this] {
+    QList<long> keys;
+    for (int row : CBrowserLists::SelectedRows(m_lists.seriesSelection())) {
+      if (const CDSerInfo* series = m_lists.seriesOf(row)) keys.append(series->SerSeq);
+    }
+    DeleteSeries(keys);
+  });
+  hidden(GetLabel(141), kDeleteImages, [this] {
+    const QList<CBrwsrImgElement*> selected = m_strip->SelectedElements();
+    DeleteImages(QList<const CBrwsrImgElement*>(selected.begin(), selected.end()));
+  });
+  hidden(QStringLiteral("Delete All"), kDeleteAll, &CDlgBrowser::OnDeleteAll);
+  for (CMyListCtrl* list : {m_patientList, m_studyList}) {
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& position) { showListMenu(list, position); });
+  }
+
   m_invert = named(new QCheckBox(GetLabel(144), this), kInvertSelection);
   m_invert->setChecked(theAppSettings().GetProfileInt(QStringLiteral("PROCESSING"),
                                                       QStringLiteral("INVERTSEL"), 0) == 1);
@@ -182,8 +213,13 @@ void CDlgBrowser::layOutControls() {
   m_view->setGeometry(w - kMargin - kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
                       kButtonHeight);
   m_minimize->setGeometry(w - kMargin - kButtonWidth, bottomBar, kButtonWidth, kButtonHeight);
+  m_fileExport->setGeometry(w - kMargin - 2 * kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
+                            kButtonHeight);
   m_invert->setGeometry(kMargin, bottomBar, 140, kButtonHeight);
   m_imageCount->setGeometry(kMargin + 150, bottomBar, 160, kButtonHeight);
+  // DEL. of the patients stands at the search row's end, before SEARCH.
+  m_deletePatients->setGeometry(w - kMargin - kButtonPitch - kButtonWidth, rowY - 4, kButtonWidth,
+                                kButtonHeight);
 }
 
 void CDlgBrowser::resizeEvent(QResizeEvent* event) {
@@ -332,8 +368,213 @@ int CDlgBrowser::SelectedStudyCount() const {
   return static_cast<int>(CBrowserLists::SelectedRows(m_lists.studySelection()).size());
 }
 
-// Renumbering rewrites rows and DICOM files together; it arrives with the archive's record
-// operations, and until then a drop between thumbnails changes nothing.
-void CDlgBrowser::MoveImageInSeries(long, long, long) {}
+void CDlgBrowser::MoveImageInSeries(long serSeq, long imageNo, long beforeImageNo) {
+  if (!confirmed(QStringLiteral("Do you want to move [%1] in front of [%2]?")
+                     .arg(imageNo)
+                     .arg(beforeImageNo))) {
+    return;
+  }
+  CExposureProgressDlg progress;
+  progress.StartBatch(kImageLoading, 1);
+  const RecordChange change = runOperation([&](CRecordOperations& operations) {
+    return operations.MoveInSeries(serSeq, imageNo, beforeImageNo);
+  });
+  progress.EndBatch();
+  if (change.ok) m_lists.Refresh(change.refresh);
+}
 
-void CDlgBrowser::MoveImageToSeries(long, long, long, long) {}
+void CDlgBrowser::MoveImageToSeries(long fromSerSeq, long imageNo, long toSerSeq,
+                                    long beforeImageNo) {
+  const auto seriesNo = [this](long serSeq) {
+    for (const CDSerInfo& series : m_lists.seriesItems()) {
+      if (series.SerSeq == serSeq) return series.SeriesNo;
+    }
+    return 0L;
+  };
+  if (!confirmed(QStringLiteral("Do you want to move [%1-%2] in front of [%3-%4]?")
+                     .arg(seriesNo(fromSerSeq))
+                     .arg(imageNo)
+                     .arg(seriesNo(toSerSeq))
+                     .arg(beforeImageNo))) {
+    return;
+  }
+  const RecordChange change = runOperation([&](CRecordOperations& operations) {
+    return operations.MoveToSeries(fromSerSeq, imageNo, toSerSeq, beforeImageNo);
+  });
+  if (change.ok) m_lists.Refresh(std::max<int>(change.refresh, RecordChange::kSeriesList));
+}
+
+bool CDlgBrowser::requireOperator() { return m_frame != nullptr && m_frame->RequireOperatorLogin(); }
+
+bool CDlgBrowser::confirmed(const QString& question) {
+  return ShowMessage(question, kBrowser, MB_YESNO | MB_ICONQUESTION) != IDNO;
+}
+
+RecordChange CDlgBrowser::runOperation(
+    const std::function<RecordChange(CRecordOperations&)>& operation) {
+  QStringList storage{theAppSettings().programFolder};
+  if (m_dropFolder) storage.append(m_dropFolder->archiveFolder());
+  CRecordOperations operations(m_lists.database(), storage);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const RecordChange change = operation(operations);
+  QApplication::restoreOverrideCursor();
+  if (!change.ok && !change.error.isEmpty()) {
+    ShowMessage(change.error, kBrowser, MB_OK | MB_ICONWARNING);
+  }
+  return change;
+}
+
+void CDlgBrowser::OnDeletePatients() {
+  // The most destructive delete asks for the operator like the smaller ones.
+  if (!requireOperator()) return;
+  const QList<int> rows = CBrowserLists::SelectedRows(m_lists.patientSelection());
+  if (rows.isEmpty()) {
+    ShowMessage(GetLabel(202), GetLabel(151));
+    return;
+  }
+  if (!confirmed(QStringLiteral("%1\r\n%2 %3")
+                     .arg(GetLabel(203))
+                     .arg(m_strip->ElementCount())
+                     .arg(GetLabel(145)))) {
+    return;
+  }
+  QStringList patients;
+  for (int row : rows) patients.append(m_lists.patients().text(row, CBrowserLists::kPatID));
+  QStringList accessionNumbers;
+  for (int row : CBrowserLists::SelectedRows(m_lists.studySelection())) {
+    if (const CDStuInfo* study = m_lists.studyOf(row)) accessionNumbers.append(study->StuAccessNo);
+  }
+  const RecordChange change = runOperation([&](CRecordOperations& operations) {
+    return operations.DeletePatients(patients, accessionNumbers);
+  });
+  if (change.ok) m_lists.Refresh(change.refresh);
+}
+
+void CDlgBrowser::OnDeleteStudies() {
+  if (!requireOperator()) return;
+  QList<long> studies;
+  for (int row : CBrowserLists::SelectedRows(m_lists.studySelection())) {
+    if (const CDStuInfo* study = m_lists.studyOf(row)) studies.append(study->StuSeq);
+  }
+  if (studies.isEmpty()) {
+    ShowMessage(QStringLiteral("Can't start delete because study are not selected.\nPlease first "
+                               "select study."),
+                QStringLiteral("Brrowser"));
+    return;
+  }
+  if (!confirmed(QStringLiteral("%1\r\n%2 image(s)").arg(GetLabel(330)).arg(m_strip->ElementCount()))) {
+    return;
+  }
+  const RecordChange change = runOperation(
+      [&](CRecordOperations& operations) { return operations.DeleteStudies(studies); });
+  if (change.ok) m_lists.Refresh(change.refresh);
+}
+
+void CDlgBrowser::DeleteSeries(const QList<long>& serSeqs) {
+  if (!requireOperator()) return;
+  if (serSeqs.isEmpty()) {
+    ShowMessage(QStringLiteral("Can't start delete because series are not selected.\nPlease first "
+                               "select series."),
+                kBrowser);
+    return;
+  }
+  if (!confirmed(QStringLiteral("Do you delete selected Series information?(Y/N)\r\nbeen "
+                                "subordinate all image informations are deleted.\r\n%1 image(s)")
+                     .arg(m_strip->ElementCount()))) {
+    return;
+  }
+  const RecordChange change = runOperation(
+      [&](CRecordOperations& operations) { return operations.DeleteSeries(serSeqs); });
+  if (change.ok) m_lists.Refresh(change.refresh);
+}
+
+void CDlgBrowser::DeleteImages(const QList<const CBrwsrImgElement*>& images) {
+  if (!requireOperator()) return;
+  if (images.isEmpty()) {
+    ShowMessage(QStringLiteral("Selected image does not exist."), kBrowser);
+    return;
+  }
+  if (!confirmed(QStringLiteral("Do you delete selected image?(Y/N)\r\n%1 image(s)")
+                     .arg(images.size()))) {
+    return;
+  }
+  QList<std::pair<long, long>> keys;
+  for (const CBrwsrImgElement* image : images) {
+    keys.append({image->imageInfo.SerSeq, image->imageInfo.ImageNo});
+  }
+  const RecordChange change = runOperation(
+      [&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
+  if (change.ok) m_lists.Refresh(change.refresh);
+}
+
+void CDlgBrowser::OnDeleteAll() {
+  if (!requireOperator()) return;
+  if (!confirmed(QStringLiteral("Do you delete all patient informations?(Y/N)\r\nbeen "
+                                "subordinate all study/series/image informations are deleted."))) {
+    return;
+  }
+  m_lists.ClearAll();
+  const bool all = m_lists.period == browser::kAll;
+  const RecordChange change = runOperation([&](CRecordOperations& operations) {
+    return operations.DeleteAll(all ? QDateTime() : m_lists.fromDate,
+                                all ? QDateTime() : m_lists.toDate);
+  });
+  if (change.ok) ShowMessage(QStringLiteral("Deleted patient information successfully."), kBrowser);
+  m_lists.PatientSearch();
+}
+
+void CDlgBrowser::OnFileExport() {
+  if (m_frame == nullptr || m_strip == nullptr) return;
+  const QList<CBrwsrImgElement*> selected = m_strip->SelectedElements();
+  if (selected.isEmpty()) {
+    ShowMessage(QStringLiteral("Please select image(s)."), kBrowser);
+    return;
+  }
+  CFileDialogEx dialog(this, QDir::rootPath(),
+                       QStringLiteral("BMP Files (*.bmp)|*.bmp|JPG Files (*.jpg)|*.jpg|PNG Files "
+                                      "(*.png)|*.png"),
+                       GetLabel(167), CFileDialogEx::kSaveMode);
+  if (dialog.exec() != QDialog::Accepted) return;
+  QStringList files;
+  for (const CBrwsrImgElement* element : selected) files.append(element->imageInfo.FullPath);
+  CExposureProgressDlg progress;
+  if (!dialog.GetFileName().isEmpty()) {
+    progress.StartBatch(QStringLiteral("%1...").arg(GetLabel(158)), static_cast<int>(files.size()));
+  }
+  ExportImageFiles(files, dialog.GetFolderPath(), dialog.GetFileName(), dialog.GetFileExt(),
+                   [&progress] { progress.StepBatch(); });
+  progress.EndBatch();
+}
+
+void CDlgBrowser::showListMenu(CMyListCtrl* list, const QPoint& position) {
+  QMenu menu(this);
+  if (list == m_patientList) {
+    menu.addAction(GetLabel(141), this, &CDlgBrowser::OnDeletePatients);
+  } else {
+    menu.addAction(QStringLiteral("Delete Study"), this, &CDlgBrowser::OnDeleteStudies);
+    menu.addAction(QStringLiteral("Delete All"), this, &CDlgBrowser::OnDeleteAll);
+  }
+  menu.exec(list->viewport()->mapToGlobal(position));
+}
+
+void CDlgBrowser::ImageMenu(const CBrwsrImgElement& element, const QPoint& globalPos) {
+  QMenu menu(this);
+  QAction* deleteImage = menu.addAction(QStringLiteral("Delete Image"));
+  QAction* deleteSelected = menu.addAction(QStringLiteral("Delete Selected Images"));
+  QAction* deleteSeries = menu.addAction(QStringLiteral("Delete Series"));
+  menu.addSeparator();
+  QAction* fileExport = menu.addAction(GetLabel(142));
+  // Copied before the menu runs: a delete refills the strip and frees its elements.
+  const CBrwsrImgElement image(element.imageInfo);
+  QAction* chosen = menu.exec(globalPos);
+  if (chosen == deleteImage) {
+    DeleteImages({&image});
+  } else if (chosen == deleteSelected) {
+    const QList<CBrwsrImgElement*> selected = m_strip->SelectedElements();
+    DeleteImages(QList<const CBrwsrImgElement*>(selected.begin(), selected.end()));
+  } else if (chosen == deleteSeries) {
+    DeleteSeries({image.imageInfo.SerSeq});
+  } else if (chosen == fileExport) {
+    OnFileExport();
+  }
+}

@@ -4,9 +4,11 @@
 #include <memory>
 
 #include "browser/BrowserLists.h"
+#include "browser/RecordOperations.h"
 #include "browser/StripOwner.h"
 #include "ui/widgets/BaseSkinDlg.h"
 
+class CBrwsrImgElement;
 class CDropFolder;
 
 class CMainFrame;
@@ -40,6 +42,13 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   static constexpr int kInvertSelection = 2061;
   static constexpr int kImageCount = 2206;
   static constexpr int kWorklist = 688;
+  static constexpr int kDeletePatients = 1044;
+  static constexpr int kFileExport = 2196;
+  // Hidden by the layout; their commands are offered by the lists' and the strip's menus.
+  static constexpr int kDeleteStudies = 1053;
+  static constexpr int kDeleteSeries = 1050;
+  static constexpr int kDeleteImages = 1040;
+  static constexpr int kDeleteAll = 1045;
 
   // frame (not owned) opens the images; the browser lives as long as it.
   explicit CDlgBrowser(CMainFrame* frame);
@@ -77,6 +86,22 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   // WORKLIST (kept hidden by the layout): the browser steps aside for the main window's view.
   void OnWorklist();
 
+  // ---- record operations; each delete asks for the operator's login first
+  // DEL.: the selected patients with everything below them.
+  void OnDeletePatients();
+  // The selected studies.
+  void OnDeleteStudies();
+  // The given series (the Delete button: the selected series rows).
+  void DeleteSeries(const QList<long>& serSeqs);
+  // The given images (DEL. of the image area: the selected thumbnails).
+  void DeleteImages(const QList<const CBrwsrImgElement*>& images);
+  // Delete All: every study of the current period.
+  void OnDeleteAll();
+  // File Export: the selected thumbnails' images as pictures, through the file dialog.
+  void OnFileExport();
+  // CStripOwner: an image's commands (delete it, its series or the selected images; export).
+  void ImageMenu(const CBrwsrImgElement& element, const QPoint& globalPos) override;
+
   // CStripOwner: the strip's drop of one thumbnail on another.
   int SelectedStudyCount() const override;
   void MoveImageInSeries(long serSeq, long imageNo, long beforeImageNo) override;
@@ -95,6 +120,14 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void showImages();
   // Reads the edits into the search fields.
   void readFields();
+  void showListMenu(CMyListCtrl* list, const QPoint& position);
+  // The logged-in operator, after the login dialog when none is.
+  bool requireOperator();
+  // Asks question (Yes, No); true unless No.
+  static bool confirmed(const QString& question);
+  // The operation on the browser's connection; files are removed only inside the program
+  // folder and the drop folder's archive.
+  RecordChange runOperation(const std::function<RecordChange(CRecordOperations&)>& operation);
 
   CMainFrame* m_frame;
   CBrowserLists m_lists;
@@ -111,6 +144,8 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   QPushButton* m_search = nullptr;
   QPushButton* m_view = nullptr;
   QPushButton* m_minimize = nullptr;
+  QPushButton* m_deletePatients = nullptr;
+  QPushButton* m_fileExport = nullptr;
   QCheckBox* m_invert = nullptr;
   QPushButton* m_imageCount = nullptr;
   QLabel* m_logo = nullptr;

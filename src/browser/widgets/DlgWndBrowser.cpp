@@ -158,6 +158,10 @@ void CDlgWndBrowser::DropOn(const CBrwsrImgElement& target, const QString& dropp
   }
 }
 
+void CDlgWndBrowser::ContextMenuOn(const CBrwsrImgElement& element, const QPoint& globalPos) {
+  if (m_owner != nullptr) m_owner->ImageMenu(element, globalPos);
+}
+
 void CDlgWndBrowser::placeScrollButtons() {
   m_scrollLeft->setGeometry(0, 0, strip::kButtonWidth, strip::kButtonHeight);
   m_scrollRight->setGeometry(width() - strip::kButtonWidth, 0, strip::kButtonWidth,

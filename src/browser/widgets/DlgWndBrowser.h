@@ -80,6 +80,8 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   void SetDragInProgress(bool dragging) { m_dragInProgress = dragging; }
   // The image at droppedPath was dropped on target: the owner renumbers (one study selected).
   void DropOn(const CBrwsrImgElement& target, const QString& droppedPath);
+  // A right click on element's thumbnail: the owner offers its commands.
+  void ContextMenuOn(const CBrwsrImgElement& element, const QPoint& globalPos);
 
  private:
   void placeScrollButtons();

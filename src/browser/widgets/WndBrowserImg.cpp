@@ -1,5 +1,6 @@
 #include "browser/widgets/WndBrowserImg.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
@@ -118,6 +119,10 @@ void CWndBrowserImg::mousePressEvent(QMouseEvent* event) {
   update();
   m_lastPoint = event->globalPosition().toPoint();
   m_dragPath = m_element->imageInfo.FullPath;
+}
+
+void CWndBrowserImg::contextMenuEvent(QContextMenuEvent* event) {
+  if (m_element != nullptr) m_strip->ContextMenuOn(*m_element, event->globalPos());
 }
 
 void CWndBrowserImg::mouseMoveEvent(QMouseEvent* event) {

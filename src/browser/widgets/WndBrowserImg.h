@@ -51,6 +51,7 @@ class CWndBrowserImg : public QWidget {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   // The copy of this thumbnail that follows the pointer, over the thumbnail and hidden.
