@@ -52,20 +52,41 @@ QStringList rewrittenFiles(const QString& dicomPath) {
   return files;
 }
 
-// Record operations on one archive file run one at a time across processes: each finishes the
-// journal's work first, which must not be another's work in progress. A lock left by a killed
-// process is taken over. (On a server the engine's transactions are all there is.)
-std::unique_ptr<QLockFile> lockOperations(const CDaoDatabase& db, QString& error) {
-  constexpr int kWaitMs = 30000;
-  if (SqlDialect::isServerLocation(db.path())) return std::make_unique<QLockFile>(QString());
-  auto lock = std::make_unique<QLockFile>(db.path() + QStringLiteral(".operations.lock"));
-  lock->setStaleLockTime(0);  // only a dead owner makes it stale, however long it runs
-  if (!lock->tryLock(kWaitMs)) {
-    error = QStringLiteral("Another record operation is running on this archive.");
-    return nullptr;
+// Record operations on one archive run one at a time, across processes and workstations: each
+// finishes the journal's work first, which must not be another's work in progress. A lock left
+// by a killed process is taken over (a file's lock names its owner; a server drops the lock of a
+// lost connection).
+class OperationLock {
+ public:
+  explicit OperationLock(CDaoDatabase& db) : m_db(db) {}
+  ~OperationLock() {
+    if (m_serverLocked) CdbDatabase(&m_db).Execute(Dialect().sessionUnlock);
   }
-  return lock;
-}
+  OperationLock(const OperationLock&) = delete;
+  OperationLock& operator=(const OperationLock&) = delete;
+
+  // False with the reason when another operation holds the archive too long.
+  bool acquire(QString& error) {
+    constexpr int kWaitMs = 30000;
+    if (!Dialect().sessionLock.isEmpty()) {
+      m_serverLocked = CdbDatabase(&m_db).Execute(Dialect().sessionLock);
+      if (!m_serverLocked) error = m_db.LastError();
+      return m_serverLocked;
+    }
+    m_file = std::make_unique<QLockFile>(m_db.path() + QStringLiteral(".operations.lock"));
+    m_file->setStaleLockTime(0);  // only a dead owner makes it stale, however long it runs
+    if (m_file->tryLock(kWaitMs)) return true;
+    error = QStringLiteral("Another record operation is running on this archive.");
+    return false;
+  }
+
+ private:
+  const SqlDialect& Dialect() const { return SqlDialect::forLocation(m_db.path()); }
+
+  CDaoDatabase& m_db;
+  std::unique_ptr<QLockFile> m_file;
+  bool m_serverLocked = false;
+};
 
 QString canonicalFolder(const QString& folder) {
   const QString canonical = QFileInfo(folder).canonicalFilePath();
@@ -127,8 +148,8 @@ bool CRecordOperations::insideStorage(const QString& path) const {
     canonical = folder + info.fileName();
   }
   if (canonical == QFileInfo(m_db.path()).canonicalFilePath()) return false;
-  // Resolved at each use: a storage folder may come into being after this object.
-  // The root and the home folder hold everything: as a storage folder they would guard nothing.
+  // Resolved at each use, as a storage folder may come into being after this object. The root
+  // and the home folder hold everything: as storage folders they would guard nothing.
   const QStringList tooWide{canonicalFolder(QDir::rootPath()), canonicalFolder(QDir::homePath())};
   for (const QString& root : m_storageRoots) {
     const QString folder = root.isEmpty() ? QString() : canonicalFolder(root);
@@ -235,8 +256,8 @@ bool CRecordOperations::FinishPendingFiles() {
 
 RecordChange CRecordOperations::transact(const std::function<void(Context&)>& work) {
   Context context(m_db);
-  const std::unique_ptr<QLockFile> lock = lockOperations(m_db, context.change.error);
-  if (!lock) return context.change;
+  OperationLock lock(m_db);
+  if (!lock.acquire(context.change.error)) return context.change;
   if (!ensureJournal() || !FinishPendingFiles() || !m_db.BeginTrans()) {
     context.change.error = m_db.LastError();
     return context.change;
@@ -352,7 +373,6 @@ int CRecordOperations::cleanUpStudy(Context& context, long stuSeq) {
     return RecordChange::kImages;
   }
   context.change.studies.append(stuSeq);
-  if (!removeWorklist(context, study.StuAccessNo)) return RecordChange::kImages;
   return std::max<int>(RecordChange::kStudySearch, cleanUpPatient(context, study.PatID));
 }
 
@@ -612,8 +632,8 @@ RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
                                          const std::vector<CDImgInfo>& after,
                                          long emptiedSerSeq) {
   RecordChange change;
-  const std::unique_ptr<QLockFile> lock = lockOperations(m_db, change.error);
-  if (!lock) return change;
+  OperationLock lock(m_db);
+  if (!lock.acquire(change.error)) return change;
   if (!ensureJournal() || !FinishPendingFiles()) {
     change.error = m_db.LastError();
     return change;

@@ -1,5 +1,9 @@
 #include "db/ImageDatabase.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <QAtomicInteger>
 #include <QFile>
 #include <QFileInfo>
@@ -144,12 +148,18 @@ bool createDatabase(const QString& path, QString* error, const QString& schemaFi
   // A temporary file is private to its owner; the database is read like any document.
   temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                            QFileDevice::ReadGroup | QFileDevice::ReadOther);
+  // A hard link puts the file in place only where none is: two programs creating the database
+  // at once must not replace the one the other is already writing (their "-wal" files share the
+  // name, and the loser's writes would land in the winner's file).
+  const QByteArray from = QFile::encodeName(temporary.fileName());
+  if (::link(from.constData(), QFile::encodeName(path).constData()) == 0) return true;
+  // Someone else created the file in the meantime: theirs is as good as ours.
+  if (errno == EEXIST || QFileInfo::exists(path)) return true;
+  // A file system without hard links: the rename, which refuses an existing file too.
   if (QFile::rename(temporary.fileName(), path)) {
     temporary.setAutoRemove(false);
     return true;
   }
-  // Someone else created the file in the meantime: theirs is as good as ours.
-  if (QFileInfo::exists(path)) return true;
   if (error) *error = QStringLiteral("Cannot create %1").arg(path);
   return false;
 }

@@ -33,7 +33,9 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
       {QStringLiteral("SET plan_cache_mode = force_custom_plan")},
       {QStringLiteral("BEGIN"), QStringLiteral("SELECT pg_advisory_xact_lock(7406211)")},
       false,
-      QStringLiteral("Pelmora.pgsql")};
+      QStringLiteral("Pelmora.pgsql"),
+      QStringLiteral("SELECT pg_advisory_lock(7406212)"),
+      QStringLiteral("SELECT pg_advisory_unlock(7406212)")};
   return driverName == postgres.driverName ? postgres : sqlite;
 }
 

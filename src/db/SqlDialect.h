@@ -37,6 +37,11 @@ class SqlDialect {
   bool readsInKeyOrder;
   // The schema file (program folder, compiled-in resources) of this engine.
   QString schemaFile;
+  // A lock held by the connection across its transactions, taken and given back by these
+  // statements: a server's advisory lock, which a client that dies loses with its connection.
+  // Empty for a file engine: its users lock through the file system.
+  QString sessionLock = QString();
+  QString sessionUnlock = QString();
 
   // An identifier as it goes into SQL: reserved words ("Index") quoted, the rest as written.
   static QString name(const QString& identifier);

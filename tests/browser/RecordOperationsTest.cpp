@@ -102,28 +102,24 @@ class RecordOperations : public ImportTest {
     }
     return result;
   }
-  // The image numbers of the series, by the acquisition number each image started with (its
-  // identity in these tests: image number + 100 at indexing).
-  std::map<long, long> imageNumbersByOrigin(long serSeq) {
-    std::map<long, long> result;
+  // ImageNo by SOP Instance UID, of the series (of every image for 0).
+  std::map<QString, long> imageNumbers(long serSeq = 0) {
+    std::map<QString, long> result;
     CdbDatabase rows(dbPath);
     rows.Open(CGMDaoRecordset::dbOpenSnapshot,
-              QStringLiteral("SELECT ImageNo, SOPInstanceUID FROM ImgInfo WHERE SerSeq = ?"),
-              {qlonglong(serSeq)});
+              QStringLiteral("SELECT ImageNo, SOPInstanceUID FROM ImgInfo WHERE SerSeq = ? OR ? = 0"),
+              {qlonglong(serSeq), qlonglong(serSeq)});
     for (; !rows.IsEOF(); rows.MoveNext()) {
-      result[origin.at(rows.GetFieldValue("SOPInstanceUID").toString())] =
+      result[rows.GetFieldValue("SOPInstanceUID").toString()] =
           rows.GetFieldValue("ImageNo").toLongLong();
     }
     return result;
   }
-  void rememberOrigins() {
-    CdbDatabase rows(dbPath);
-    rows.Open(CGMDaoRecordset::dbOpenSnapshot,
-              QStringLiteral("SELECT ImageNo, SOPInstanceUID FROM ImgInfo"));
-    for (; !rows.IsEOF(); rows.MoveNext()) {
-      origin[rows.GetFieldValue("SOPInstanceUID").toString()] =
-          rows.GetFieldValue("ImageNo").toLongLong();
-    }
+  // The series' image numbers by the number each image had when the test remembered them.
+  std::map<long, long> imageNumbersByOrigin(long serSeq) {
+    std::map<long, long> result;
+    for (const auto& [uid, number] : imageNumbers(serSeq)) result[origin.at(uid)] = number;
+    return result;
   }
 
   QString store = dir.filePath(QStringLiteral("store"));
@@ -288,7 +284,7 @@ TEST_F(RecordOperations, RenumberingWithinASeries) {
     QDir(store).removeRecursively();
     archive({{"P1", "S1", 1, 1}, {"P1", "S1", 1, 2}, {"P1", "S1", 1, 3}, {"P1", "S1", 1, 4},
              {"P1", "S1", 1, 5}, {"P1", "S1", 1, 6}});
-    rememberOrigins();
+    origin = imageNumbers();
     const long series = serSeq(1);
     // The original of every image beside it.
     for (const auto& [imgSeq, n] : numbers(series)) {

@@ -1,6 +1,9 @@
 #include <QFile>
 #include <QSet>
 
+#include <atomic>
+#include <thread>
+
 #include "DbTestSupport.h"
 #include "app/AppSettings.h"
 #include "db/ImageDatabase.h"
@@ -38,6 +41,33 @@ TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
 
 // The program folder's schema wins over the compiled-in copy, which stands in when the folder
 // has none.
+// Programs that find no database and create it at the same moment end up writing one file: a
+// creator that comes second never puts its copy over the file the first is already writing.
+TEST_F(Recordset, DatabasesCreatedAtOnceAreOneFile) {
+  TORASCAN_SQLITE_FILE_ONLY();
+  constexpr int kWriters = 8;
+  for (int round = 0; round < 5; ++round) {
+    const QString file = dir.filePath(QStringLiteral("race%1.db").arg(round));
+    std::atomic<int> ready{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+      writers.emplace_back([&, w] {
+        for (++ready; ready < kWriters;) std::this_thread::yield();
+        CDaoDatabase database;
+        ASSERT_TRUE(database.Open(file));
+        CdbDatabase statements(&database);
+        EXPECT_TRUE(statements.Execute(
+            QStringLiteral("INSERT INTO PatInfo (PatID) VALUES ('W%1')").arg(w)));
+      });
+    }
+    for (std::thread& writer : writers) writer.join();
+    CdbDatabase count(file);
+    ASSERT_TRUE(count.Open(CGMDaoRecordset::dbOpenSnapshot,
+                           QStringLiteral("SELECT COUNT(*) AS n FROM PatInfo")));
+    EXPECT_EQ(count.GetFieldValue(QStringLiteral("n")).toInt(), kWriters) << round;
+  }
+}
+
 TEST_F(Recordset, SchemaComesFromTheProgramFolderWhenItHasOne) {
   TORASCAN_SQLITE_FILE_ONLY();
   AppSettings& settings = theAppSettings();

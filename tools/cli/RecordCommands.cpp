@@ -97,10 +97,16 @@ int runDelete(const QStringList& args) {
   int status = kExitUsage;
   if (!openSession(parser, args, session, status)) return status;
   CRecordOperations& operations = *session.operations;
-  const auto keys = [&](const QString& option) {
+  // The keys an option names; none (after saying why) when one is no number above 0.
+  const auto keys = [&](const QString& option) -> std::optional<QList<long>> {
     QList<long> values;
     for (const QString& text : parser.values(option)) {
-      if (const auto value = number(text)) values.append(*value);
+      const auto value = number(text);
+      if (!value) {
+        printError(QStringLiteral("--%1 takes a number, not \"%2\"").arg(option, text));
+        return std::nullopt;
+      }
+      values.append(*value);
     }
     return values;
   };
@@ -109,10 +115,12 @@ int runDelete(const QStringList& args) {
     return report(operations.DeletePatients(parser.values(QStringLiteral("patient")), {}));
   }
   if (parser.isSet(QStringLiteral("study"))) {
-    return report(operations.DeleteStudies(keys(QStringLiteral("study"))));
+    const auto studies = keys(QStringLiteral("study"));
+    return studies ? report(operations.DeleteStudies(*studies)) : kExitUsage;
   }
   if (parser.isSet(QStringLiteral("series"))) {
-    return report(operations.DeleteSeries(keys(QStringLiteral("series"))));
+    const auto series = keys(QStringLiteral("series"));
+    return series ? report(operations.DeleteSeries(*series)) : kExitUsage;
   }
   QList<std::pair<long, long>> images;
   for (const QString& text : parser.values(QStringLiteral("image"))) {
