@@ -9,6 +9,7 @@
 #include "app/CompanionSettings.h"
 #include "app/TextNumbers.h"
 #include "db/ImageDatabase.h"
+#include "db/Query.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ bool AppSettings::load(const QString& folder) {
   // Steps 5 and 7: paths.
   programFolder = normaliseProgramFolder(folder);
   imageDatabasePath = programFolder + QLatin1String(kImageDatabaseFile);
+  reportDatabasePath = programFolder + QLatin1String(kReportDatabaseFile);
   iniPath = programFolder + QLatin1String(kIniFile);
   ini.SetPath(iniPath);
   theIniFile().SetPath(iniPath);
@@ -88,11 +90,15 @@ bool AppSettings::load(const QString& folder) {
   // from the user's password file or PGPASSWORD, never from this file.
   if (ini.ReadString(kDatabase, QStringLiteral("Engine"), QStringLiteral("sqlite"))
           .compare(QLatin1String("postgresql"), Qt::CaseInsensitive) == 0) {
-    imageDatabasePath = imagedb::serverLocation(
-        ini.ReadString(kDatabase, QStringLiteral("Host"), QStringLiteral("localhost")),
-        ini.ReadInt(kDatabase, QStringLiteral("Port"), 5432),
-        ini.ReadString(kDatabase, QStringLiteral("Name"), QStringLiteral("torascan")),
-        ini.ReadString(kDatabase, QStringLiteral("User"), QString()));
+    const auto onServer = [&](const QString& nameKey, const QString& defaultName) {
+      return imagedb::serverLocation(
+          ini.ReadString(kDatabase, QStringLiteral("Host"), QStringLiteral("localhost")),
+          ini.ReadInt(kDatabase, QStringLiteral("Port"), 5432),
+          ini.ReadString(kDatabase, nameKey, defaultName),
+          ini.ReadString(kDatabase, QStringLiteral("User"), QString()));
+    };
+    imageDatabasePath = onServer(QStringLiteral("Name"), QStringLiteral("torascan"));
+    reportDatabasePath = onServer(QStringLiteral("ReportName"), QStringLiteral("torascan_reports"));
   }
 
   // Step 9.

@@ -112,6 +112,9 @@ class AppSettings {
   // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db". With
   // [DATABASE] Engine=postgresql (station and embedded modes) the server's URL instead.
   QString imageDatabasePath;
+  // The report database: toraScan.db in the program folder, or a database on the image
+  // database's server ([DATABASE] ReportName) when the archive is shared.
+  QString reportDatabasePath;
   QString iniPath;        // programFolder + "Pelmora.ini"
   QString skinFilePath;   // programFolder + "Skins/" + SkinType
   CIniFile ini;           // on iniPath (the global theIniFile() gets the same path)

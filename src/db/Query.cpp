@@ -160,9 +160,8 @@ CQuery& theReportQuery() {
   return query;
 }
 
-bool ConnectReportDatabase(CQuery& query, const QString& programFolder) {
-  const QString path = QDir(programFolder).filePath(QLatin1String(kReportDatabaseFile));
-  if (query.OpenConnection(CQuery::kConnectFile, path)) return true;
+bool ConnectReportDatabase(CQuery& query, const QString& location) {
+  if (query.OpenConnection(CQuery::kConnectFile, location)) return true;
   ShowMessage(QStringLiteral("Can't connect a database for report"), AppSettings::title(),
               MB_ICONEXCLAMATION);
   return false;

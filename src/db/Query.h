@@ -86,7 +86,8 @@ inline constexpr const char* kReportDatabaseFile = "toraScan.db";
 // The one query object of the program, connected at start-up.
 CQuery& theReportQuery();
 
-// Start-up: connects query to the report database of the program folder (created from the
-// schema when missing). When that fails, "Can't connect a database for report" is shown under
+// Start-up: connects query to the report database at location: a file (created from the schema
+// when missing; the program folder's kReportDatabaseFile unless the settings name a server) or a
+// server database's URL. When that fails, "Can't connect a database for report" is shown under
 // "toraScan" and false returned; the program goes on without reports.
-bool ConnectReportDatabase(CQuery& query, const QString& programFolder);
+bool ConnectReportDatabase(CQuery& query, const QString& location);

@@ -296,3 +296,22 @@ TEST(TestIsolation, SettingsStorageAndDataFoldersLieOutsideTheRealHome) {
     EXPECT_FALSE(path.startsWith(realHome + QLatin1Char('/')));
   }
 }
+
+// A shared archive: both databases on the server the settings name; otherwise both are files in
+// the program folder.
+TEST_F(AppSettingsTest, DatabaseEngineChoosesWhereBothDatabasesLive) {
+  writeIni("[SYSTEM]\nWholeSpineType=1\n");
+  ASSERT_TRUE(settings.load(program()));
+  EXPECT_EQ(settings.imageDatabasePath, program() + "/Pelmora.db");
+  EXPECT_EQ(settings.reportDatabasePath, program() + "/toraScan.db");
+
+  writeIni("[SYSTEM]\nWholeSpineType=1\n[DATABASE]\nEngine=PostgreSQL\nHost=archive.ward\n"
+           "Port=5433\nName=images\nUser=ward\nReportName=reports\n");
+  ASSERT_TRUE(settings.load(program()));
+  EXPECT_EQ(settings.imageDatabasePath, "postgresql://ward@archive.ward:5433/images");
+  EXPECT_EQ(settings.reportDatabasePath, "postgresql://ward@archive.ward:5433/reports");
+
+  writeIni("[SYSTEM]\nWholeSpineType=1\n[DATABASE]\nEngine=postgresql\nUser=ward\n");
+  ASSERT_TRUE(settings.load(program()));
+  EXPECT_EQ(settings.reportDatabasePath, "postgresql://ward@localhost:5432/torascan_reports");
+}

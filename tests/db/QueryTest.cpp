@@ -89,7 +89,7 @@ TEST_F(QueryTest, FailingStatementsAreSilent) {
 TEST_F(QueryTest, ADatabaseThatCannotBeConnectedIsTold) {
   sink.clear();
   CQuery other;
-  EXPECT_FALSE(ConnectReportDatabase(other, dir.filePath("no/such/folder")));
+  EXPECT_FALSE(ConnectReportDatabase(other, dir.filePath("no/such/folder/toraScan.db")));
   EXPECT_FALSE(other.IsConnected());
   ASSERT_EQ(sink.count(), 2);
   EXPECT_TRUE(sink.messages()[0].text.startsWith("SQLSTATE:")) << sink.texts()[0].toStdString();

@@ -24,7 +24,7 @@ class ReportCommandTest : public testsupport::ReportDatabaseTest {
     ReportDatabaseTest::SetUp();
     savedRunMode = theAppSettings().RunMode;
     theAppSettings().RunMode = RunModeStation;
-    ASSERT_TRUE(ConnectReportDatabase(theReportQuery(), dir.path()));
+    ASSERT_TRUE(ConnectReportDatabase(theReportQuery(), dir.filePath(kReportDatabaseFile)));
   }
   void TearDown() override {
     theReportQuery().Disconnect();

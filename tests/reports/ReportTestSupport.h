@@ -17,7 +17,7 @@ class ReportDatabaseTest : public ::testing::Test {
   ReportDatabaseTest() : bind(&sink) {}
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(ConnectReportDatabase(query, dir.path()));
+    ASSERT_TRUE(ConnectReportDatabase(query, databasePath()));
   }
   QString databasePath() const { return dir.filePath(QLatin1String(kReportDatabaseFile)); }
   // The number of rows a query gives.

@@ -111,7 +111,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   LoadLanguageTable(settings.programFolder);
   LoadSkin(settings.skinFilePath);
   BindMsgBoxExSink();
-  ConnectReportDatabase(theReportQuery(), settings.programFolder);
+  ConnectReportDatabase(theReportQuery(), settings.reportDatabasePath);
   if (!prepared) {
     QMessageBox::warning(nullptr, AppSettings::title(), QStringLiteral("Can't run this software."));
     return false;
