@@ -171,6 +171,20 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   frame.ShowBrowser();
   CDlgBrowser* browser = frame.browser();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  // DEL. and File Export are shown beside VIEW and MINIMIZE, overlapping nothing; the other
+  // deletes are kept hidden and reached through the menus.
+  QList<QRect> bottomRow;
+  for (int id : {CDlgBrowser::kDeletePatients, CDlgBrowser::kFileExport, CDlgBrowser::kView,
+                 CDlgBrowser::kMinimize, CDlgBrowser::kImageCount}) {
+    auto* button = browser->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id));
+    ASSERT_TRUE(button && button->isVisible()) << id;
+    for (const QRect& other : bottomRow) EXPECT_FALSE(other.intersects(button->geometry())) << id;
+    bottomRow << button->geometry();
+  }
+  for (int id : {CDlgBrowser::kDeleteStudies, CDlgBrowser::kDeleteSeries,
+                 CDlgBrowser::kDeleteImages, CDlgBrowser::kDeleteAll}) {
+    EXPECT_FALSE(browser->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id))->isVisible());
+  }
   browser->patientList()->clearSelection();
   clickRow(browser->patientList(), 1);  // P1, two images in one series
   CDlgWndBrowser* strip = browser->strip();

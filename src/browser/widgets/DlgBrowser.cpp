@@ -215,11 +215,10 @@ void CDlgBrowser::layOutControls() {
   m_minimize->setGeometry(w - kMargin - kButtonWidth, bottomBar, kButtonWidth, kButtonHeight);
   m_fileExport->setGeometry(w - kMargin - 2 * kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
                             kButtonHeight);
+  m_deletePatients->setGeometry(w - kMargin - 3 * kButtonPitch - kButtonWidth, bottomBar,
+                                kButtonWidth, kButtonHeight);
   m_invert->setGeometry(kMargin, bottomBar, 140, kButtonHeight);
   m_imageCount->setGeometry(kMargin + 150, bottomBar, 160, kButtonHeight);
-  // DEL. of the patients stands at the search row's end, before SEARCH.
-  m_deletePatients->setGeometry(w - kMargin - kButtonPitch - kButtonWidth, rowY - 4, kButtonWidth,
-                                kButtonHeight);
 }
 
 void CDlgBrowser::resizeEvent(QResizeEvent* event) {
