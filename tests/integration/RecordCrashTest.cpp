@@ -179,6 +179,7 @@ TEST_F(RecordCrash, KilledRenumberingLeavesRowsAndFilesInStep) {
   const QStringList back{"renumber", "--series", series, "--move", "1", "--before", "50"};
   const qint64 whole = run(forth, -1);
   ASSERT_GT(whole, 0);
+  RecordProperty("uninterruptedMs", int(whole));
   finishAndExpectSound(true);
   int kills = 0;
   for (int i = 0; i < kKills && !HasFailure(); ++i) {
@@ -198,6 +199,7 @@ TEST_F(RecordCrash, KilledDeleteAllLeavesRowsAndFilesInStep) {
   ASSERT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM ImgInfo")), 1000);
   const qint64 whole = run({"delete", "--all"}, -1);
   ASSERT_GT(whole, 0);
+  RecordProperty("uninterruptedMs", int(whole));
   finishAndExpectSound(false);
   EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM PatInfo")), 0);
   int kills = 0;
