@@ -27,6 +27,8 @@ class SqlDialect {
   QString rowIdentity;
   // Statements run once on every new connection.
   QStringList sessionSetup;
+  // Statements run on a connection that writes rows in bulk (a copy of a whole database).
+  QStringList bulkWriteSetup;
   // The statements that begin a writing transaction; none: the driver's own. Every writer
   // takes the engine's write lock (a server: one lock all writers share) before it reads what
   // it is about to write, so that two imports of one file cannot both find no row and both
@@ -37,8 +39,21 @@ class SqlDialect {
   bool readsInKeyOrder;
   // The schema file (program folder, compiled-in resources) of this engine.
   QString schemaFile;
+  // Values bound to one INSERT of several rows at most: the server answers each statement once,
+  // so many rows a statement spare round trips; Qt's SQLite driver looks each parameter up by
+  // walking the list of all of them, so there a row a statement is fastest.
+  int valuesPerInsert;
+  // A text column ordered byte by byte ("%1" the column): the order every engine agrees on
+  // for UTF-8 text, whatever collation the column declares.
+  QString byteOrder;
+  // Sets the counter of a table's generated key past the highest key in it, after rows were
+  // written with their keys given: "%1" the table, "%2" the key column's name as the engine
+  // keeps it, "%3" the column in SQL. Empty: the engine keeps its counter past every key
+  // written (SQLite).
+  QString keyCounterReset;
 
-  // An identifier as it goes into SQL: reserved words ("Index") quoted, the rest as written.
+  // An identifier as it goes into SQL: reserved words ("Index", "user", "default") quoted, the
+  // rest as written.
   static QString name(const QString& identifier);
   // "column LIKE ? ESCAPE '\'" in this dialect.
   QString likeCondition(const QString& column) const;
