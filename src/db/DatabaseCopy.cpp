@@ -27,7 +27,9 @@ struct TableShape {
   QString name;   // as it goes into SQL
   QStringList columns;
   int key = -1;
-  QString targetKey;  // the key column as the target keeps it
+  // The key column as the target keeps it when the engine numbers new rows by it (an integer
+  // key); empty otherwise.
+  QString counterKey;
 };
 
 // The table's name as the engine keeps it (a server folds unquoted names to small letters);
@@ -237,7 +239,9 @@ bool tableShape(QSqlDatabase& source, QSqlDatabase& target, const QString& table
   const QSqlIndex key = source.primaryIndex(sourceTable);
   if (key.count() == 1) {
     shape.key = static_cast<int>(shape.columns.indexOf(key.fieldName(0)));
-    shape.targetKey = to.fieldName(to.indexOf(key.fieldName(0)));
+    if (from.field(shape.key).metaType().id() != QMetaType::QString) {
+      shape.counterKey = to.fieldName(to.indexOf(key.fieldName(0)));
+    }
   }
   return true;
 }
@@ -296,9 +300,9 @@ bool copyTable(QSqlDatabase& source, QSqlDatabase& target, const QString& table,
     if (request.progress) request.progress(table, done.present + done.copied, total);
   }
   const QString& reset = SqlDialect::forDriver(target.driverName()).keyCounterReset;
-  if (shape.key >= 0 && !reset.isEmpty()) {
+  if (!shape.counterKey.isEmpty() && !reset.isEmpty()) {
     QSqlQuery query(target);
-    if (!query.exec(reset.arg(shape.name, shape.targetKey, SqlDialect::name(shape.targetKey)))) {
+    if (!query.exec(reset.arg(shape.name, shape.counterKey, SqlDialect::name(shape.counterKey)))) {
       *error = QStringLiteral("%1: %2").arg(table, queryError(query));
       return false;
     }
