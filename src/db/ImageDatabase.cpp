@@ -1,6 +1,7 @@
 #include "db/ImageDatabase.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -239,6 +240,37 @@ bool beginWriting(QSqlDatabase& db, QString* error) {
     return false;
   }
   return true;
+}
+
+ScratchDatabase::ScratchDatabase(const QString& server, const QString& prefix) {
+  static QAtomicInteger<int> counter;
+  const QString name = QStringLiteral("%1_%2_%3")
+                           .arg(prefix)
+                           .arg(QCoreApplication::applicationPid())
+                           .arg(counter.fetchAndAddRelaxed(1));
+  QSqlDatabase db = connectServer(server, &m_error);
+  if (db.isOpen()) {
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("CREATE DATABASE ") + name)) {
+      m_server = server;
+      m_name = name;
+      QUrl url(server);
+      url.setPath(QLatin1Char('/') + name);
+      m_location = url.toString();
+    } else {
+      m_error = query.lastError().text().trimmed();
+    }
+  }
+  releaseConnection(db);
+}
+
+ScratchDatabase::~ScratchDatabase() {
+  if (m_name.isEmpty()) return;
+  QSqlDatabase db = connectServer(m_server, nullptr);
+  if (db.isOpen()) {
+    QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+  }
+  releaseConnection(db);
 }
 
 void releaseConnection(QSqlDatabase& db) {

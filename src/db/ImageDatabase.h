@@ -61,6 +61,26 @@ bool runStatements(QSqlDatabase& db, const QStringList& statements, QString* err
 // Begins a writing transaction the way the engine's writers do (SqlDialect::beginTransaction).
 // False with the reason in error; no transaction is left open then.
 bool beginWriting(QSqlDatabase& db, QString* error);
+// A database of its own on the server that server (a database URL) names, for a test or a
+// benchmark: created under a name unique to the process ("<prefix>_<pid>_<n>"), dropped with
+// the object (its connections ended first). location() is empty when the server refused it,
+// and error() says why.
+class ScratchDatabase {
+ public:
+  ScratchDatabase(const QString& server, const QString& prefix);
+  ~ScratchDatabase();
+  ScratchDatabase(const ScratchDatabase&) = delete;
+  ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+
+  const QString& location() const { return m_location; }
+  const QString& error() const { return m_error; }
+
+ private:
+  QString m_server;
+  QString m_name;
+  QString m_location;
+  QString m_error;
+};
 // Closes the connection and forgets its name. Every query on it must be gone by then.
 void releaseConnection(QSqlDatabase& db);
 
