@@ -34,6 +34,12 @@ class SqlDialect {
   // it is about to write, so that two imports of one file cannot both find no row and both
   // append one.
   QStringList beginTransaction;
+  // Whether a read in pages asks for each part with a query of its own: the first page with
+  // LIMIT, the rest with OFFSET. Qt's server driver streams a result only while no other query
+  // runs on the connection (the next one reads it to its end, or ends it), so a read kept open
+  // for later pages would be cut short by the next query, and cost the transfer of every row.
+  // SQLite keeps any number of reads open on a connection.
+  bool pagesByQuery;
   // Whether a table's rows come back in key order without an ORDER BY (SQLite reads a table
   // along its key; a server in whatever order its pages hold them).
   bool readsInKeyOrder;
