@@ -152,6 +152,29 @@ TEST_F(Recordset, PagedReadLeavesTheRestUntilAskedFor) {
   EXPECT_TRUE(sink.isEmpty());
 }
 
+// The browser lists a patient's studies between two pages of patients, on the same connection;
+// and many patients share a name or a schedule.
+TEST_F(Recordset, PagedReadOutlastsOtherQueriesOnItsConnectionAndSortTies) {
+  addNumberedPatients(7);  // every one named "Name"
+  CDaoDatabase database;
+  ASSERT_TRUE(database.Open(path));
+  CDRPatInfo patients(&database);
+  patients.m_strSort = QStringLiteral("PatName");
+  patients.SetPageSize(3);
+  ASSERT_TRUE(patients.Open());
+  QStringList seen;
+  for (;;) {
+    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
+    CDRPatInfo other(&database);
+    ASSERT_EQ(other.OpenByIDName(QStringLiteral("N00002"), QString()), 1);
+    if (!patients.FetchMore(3)) break;
+  }
+  seen.sort();
+  EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005", "N00006",
+                               "N00007"}));
+  EXPECT_TRUE(sink.isEmpty());
+}
+
 TEST_F(Recordset, AppendEditAndDeleteWriteThroughToTheTable) {
   CDRStuInfo studies(path);
   ASSERT_TRUE(studies.Open());
