@@ -367,10 +367,8 @@ bool copyDatabase(const CopyRequest& request, QList<TableCopy>* tables, QString*
   bool readOnly = false;
   if (source.isOpen()) target = openConnection(request.to, error, &readOnly, request.schemaFile);
   if (target.isOpen() && readOnly) *error = QStringLiteral("%1: the database cannot be written").arg(request.to);
-  const bool ok = target.isOpen() && !readOnly &&
-                  runStatements(target, SqlDialect::forDriver(target.driverName()).bulkWriteSetup,
-                                error) &&
-                  copyTables(source, target, request, tables, error);
+  const bool ok =
+      target.isOpen() && !readOnly && copyTables(source, target, request, tables, error);
   releaseConnection(target);
   releaseConnection(source);
   return ok;

@@ -27,8 +27,6 @@ class SqlDialect {
   QString rowIdentity;
   // Statements run once on every new connection.
   QStringList sessionSetup;
-  // Statements run on a connection that writes rows in bulk (a copy of a whole database).
-  QStringList bulkWriteSetup;
   // The statements that begin a writing transaction; none: the driver's own. Every writer
   // takes the engine's write lock (a server: one lock all writers share) before it reads what
   // it is about to write, so that two imports of one file cannot both find no row and both
