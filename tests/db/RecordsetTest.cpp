@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QSet>
+#include <functional>
 
 #include "DbTestSupport.h"
 #include "app/AppSettings.h"
@@ -13,6 +14,21 @@ using Recordset = DbTest;
 
 const SqlDialect& sqlite() { return SqlDialect::forDriver("QSQLITE"); }
 const SqlDialect& postgres() { return SqlDialect::forDriver("QPSQL"); }
+
+// The patient IDs a paged read opened with that sort hands out, page after page; between runs
+// before each further page is asked for.
+QStringList pagedIDs(CDRPatInfo& patients, const QString& sort, int page,
+                     const std::function<void()>& between = {}) {
+  patients.m_strSort = sort;
+  patients.SetPageSize(page);
+  QStringList seen;
+  if (!patients.Open()) return seen;
+  do {
+    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
+    if (between) between();
+  } while (patients.FetchMore(page));
+  return seen;
+}
 
 // On the server the tables are created on first use, like the missing file.
 TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
@@ -129,15 +145,8 @@ TEST_F(Recordset, MovesAndFindWalkTheRowsInSortOrder) {
 TEST_F(Recordset, PagedReadLeavesTheRestUntilAskedFor) {
   addNumberedPatients(5);
   CDRPatInfo patients(path);
-  patients.m_strSort = QStringLiteral("PatID");
-  patients.SetPageSize(2);
-  ASSERT_TRUE(patients.Open());
-  QStringList seen;
-  for (;;) {
-    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
-    if (!patients.FetchMore(2)) break;
-  }
-  EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005"}));
+  EXPECT_EQ(pagedIDs(patients, QStringLiteral("PatID"), 2),
+            (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005"}));
   EXPECT_FALSE(patients.HasMore());
   EXPECT_EQ(patients.GetRecordCount(), 5);
 
@@ -159,16 +168,10 @@ TEST_F(Recordset, PagedReadOutlastsOtherQueriesOnItsConnectionAndSortTies) {
   CDaoDatabase database;
   ASSERT_TRUE(database.Open(path));
   CDRPatInfo patients(&database);
-  patients.m_strSort = QStringLiteral("PatName");
-  patients.SetPageSize(3);
-  ASSERT_TRUE(patients.Open());
-  QStringList seen;
-  for (;;) {
-    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
+  QStringList seen = pagedIDs(patients, QStringLiteral("PatName"), 3, [&database] {
     CDRPatInfo other(&database);
-    ASSERT_EQ(other.OpenByIDName(QStringLiteral("N00002"), QString()), 1);
-    if (!patients.FetchMore(3)) break;
-  }
+    EXPECT_EQ(other.OpenByIDName(QStringLiteral("N00002"), QString()), 1);
+  });
   seen.sort();
   EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005", "N00006",
                                "N00007"}));
