@@ -6,7 +6,6 @@
 // (connection 2), which also pays for opening the file and a cold page cache.
 #include <benchmark/benchmark.h>
 
-#include <QFileInfo>
 #include <memory>
 
 #include "BenchArchive.h"
@@ -143,8 +142,8 @@ void BM_InsertNewImage_InOneTransaction(benchmark::State& state) {
 }
 
 void BM_DatabaseFileSize(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(QFileInfo(archive()).size());
-  const double bytes = double(QFileInfo(archive()).size());
+  for (auto _ : state) benchmark::DoNotOptimize(bench::archiveBytes());
+  const double bytes = double(bench::archiveBytes());
   state.counters["MiB"] = bytes / (1024.0 * 1024.0);
   state.counters["bytes_per_image"] = bytes / double(kStudies * kImagesPerStudy);
 }

@@ -51,17 +51,8 @@ bool CDaoDatabase::reported(bool ok, const QString& error) {
 }
 
 bool CDaoDatabase::BeginTrans() {
-  const QStringList& begin = SqlDialect::forLocation(m_path).beginTransaction;
-  if (begin.isEmpty()) return reported(m_db.transaction(), errorText(m_db.lastError()));
-  QSqlQuery query(m_db);
-  for (const QString& statement : begin) {
-    if (query.exec(statement)) continue;
-    const QString error = errorText(query.lastError());
-    // A transaction begun before the failure is not left open on the connection.
-    if (statement != begin.first()) QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
-    return reported(false, error);
-  }
-  return true;
+  QString error;
+  return reported(imagedb::beginWriting(m_db, &error), error);
 }
 
 // Savepoints run as they are: a server prepares only queries and row changes.

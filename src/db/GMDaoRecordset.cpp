@@ -228,8 +228,14 @@ QVariantList CGMDaoRecordset::StoredValues() {
 bool CGMDaoRecordset::ReadRows(const QString& sql, const QVariantList& values) {
   m_rows.clear();
   m_cursor.reset();
+  m_restOffset = 0;
+  m_rest.clear();
+  m_restNext = 0;
   QSqlQuery* query = nullptr;
-  if (m_pageSize > 0) {
+  const bool pagesByQuery = m_pageSize > 0 && Dialect().pagesByQuery;
+  if (pagesByQuery) {
+    query = Prepared(sql + QStringLiteral(" LIMIT %1").arg(m_pageSize));
+  } else if (m_pageSize > 0) {
     // A paged read outlives this call, so it cannot be the shared prepared statement.
     m_cursor = std::make_unique<QSqlQuery>(m_database->connection());
     m_cursor->setForwardOnly(true);
@@ -256,17 +262,25 @@ bool CGMDaoRecordset::ReadRows(const QString& sql, const QVariantList& values) {
     const QSqlRecord record = query->record();
     for (int i = 0; i < record.count(); ++i) m_rowColumns.append(record.fieldName(i));
   }
-  return ReadFrom(query, m_pageSize);
+  if (!pagesByQuery) return ReadFrom(query, m_pageSize);
+  if (!ReadFrom(query, 0)) return false;
+  // A full page: more rows may follow.
+  if (static_cast<long>(m_rows.size()) == m_pageSize) m_restOffset = m_pageSize;
+  return true;
 }
 
 bool CGMDaoRecordset::ReadFrom(QSqlQuery* query, int limit) {
+  return ReadFrom(query, limit, m_rows);
+}
+
+bool CGMDaoRecordset::ReadFrom(QSqlQuery* query, int limit, std::vector<QVariantList>& into) {
   const int columns = int(m_rowColumns.size());
   int read = 0;
   while ((limit == 0 || read < limit) && query->next()) {
     QVariantList row;
     row.reserve(columns);
     for (int i = 0; i < columns; ++i) row.append(query->value(i));
-    m_rows.push_back(std::move(row));
+    into.push_back(std::move(row));
     ++read;
   }
   if (limit != 0 && read == limit && query->isActive()) return true;
@@ -280,11 +294,30 @@ bool CGMDaoRecordset::ReadFrom(QSqlQuery* query, int limit) {
   return true;
 }
 
+// The rest is read at once: pages of their own, each with a greater OFFSET, would make the
+// server pass over every row before it again (a whole list of 100,000 patients in pages of 500
+// took 25 times as long as one read of the rest). Rows an import adds meanwhile may shift the
+// rest by a row; the list is read again after every import anyway.
+bool CGMDaoRecordset::TakeRest(int rows) {
+  if (m_restOffset > 0) {
+    QSqlQuery* query = Prepared(m_sql + QStringLiteral(" OFFSET %1").arg(m_restOffset));
+    m_restOffset = 0;
+    if (!Run(query, m_sqlValues) || !ReadFrom(query, 0, m_rest)) return false;
+  }
+  const std::size_t end = std::min(m_rest.size(), m_restNext + static_cast<std::size_t>(rows));
+  for (; m_restNext < end; ++m_restNext) m_rows.push_back(std::move(m_rest[m_restNext]));
+  if (m_restNext == m_rest.size()) {
+    m_rest.clear();
+    m_restNext = 0;
+  }
+  return true;
+}
+
 bool CGMDaoRecordset::FetchMore(int rows) {
-  if (!m_open || !m_cursor || rows <= 0) return false;
+  if (!m_open || !HasMore() || rows <= 0) return false;
   const std::size_t before = m_rows.size();
   const bool wasPastEnd = IsEOF();
-  if (!ReadFrom(m_cursor.get(), rows)) return false;
+  if (!(m_cursor ? ReadFrom(m_cursor.get(), rows) : TakeRest(rows))) return false;
   // A position past the last row read moves onto the first new one.
   if (wasPastEnd && m_rows.size() > before) LoadCurrentRow();
   return m_rows.size() > before;
@@ -313,6 +346,8 @@ bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList&
     if (!m_strFilter.trimmed().isEmpty()) m_sql += QStringLiteral(" WHERE ") + m_strFilter;
     if (!m_strSort.trimmed().isEmpty()) {
       m_sql += QStringLiteral(" ORDER BY ") + m_strSort;
+      // Pages read by queries of their own must agree on the order of rows the sort ties.
+      if (m_pageSize > 0 && Dialect().pagesByQuery) m_sql += QStringLiteral(", ") + shape.identity;
     } else if (!Dialect().readsInKeyOrder) {
       // Rows in the order they were appended, on every engine.
       m_sql += QStringLiteral(" ORDER BY ") + shape.identity;
@@ -333,6 +368,9 @@ bool CGMDaoRecordset::Open(int openType, const QString& sql, const QVariantList&
 void CGMDaoRecordset::CloseRows() {
   m_open = false;
   m_cursor.reset();
+  m_restOffset = 0;
+  m_rest.clear();
+  m_restNext = 0;
   m_rows.clear();
   m_pos = 0;
   m_onDeletedRow = false;

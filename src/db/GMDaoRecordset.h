@@ -131,7 +131,9 @@ class CGMDaoRecordset {
   // Reads up to rows more rows after the last one read; false when none were left (or on an
   // engine error, after the message). The position stays where it was.
   bool FetchMore(int rows);
-  bool HasMore() const { return m_cursor != nullptr; }
+  bool HasMore() const {
+    return m_cursor != nullptr || m_restOffset > 0 || m_restNext < m_rest.size();
+  }
 
   // Appends one row from the members that fill assigns (they start cleared, as after AddNew),
   // whether or not the row set is open: an open one gets the row as its current row, a closed
@@ -207,6 +209,9 @@ class CGMDaoRecordset {
   // Appends up to limit rows (all when limit is 0) from an executed query; false after the
   // message on an engine error. A paged read keeps the query while rows may remain.
   bool ReadFrom(QSqlQuery* query, int limit);
+  bool ReadFrom(QSqlQuery* query, int limit, std::vector<QVariantList>& into);
+  // Appends up to rows of the rows after the first page (read by one query the first time).
+  bool TakeRest(int rows);
   // The position of a column of the rows by its name, without letter case; -1 when absent.
   int ColumnIndex(const QString& column) const;
   bool HasCurrentRow() const;
@@ -231,6 +236,12 @@ class CGMDaoRecordset {
   std::vector<QVariantList> m_rows;
   int m_pageSize = 0;
   std::unique_ptr<QSqlQuery> m_cursor;  // the paged read while rows may remain
+  // Where the engine reads pages by queries (SqlDialect::pagesByQuery): the offset of the rows
+  // after the first page while they are still to be read (0: none), then those rows, handed
+  // out from m_restNext on.
+  long m_restOffset = 0;
+  std::vector<QVariantList> m_rest;
+  std::size_t m_restNext = 0;
   long m_pos = 0;
   bool m_onDeletedRow = false;
   EditMode m_editMode = NoEdit;

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -33,34 +34,25 @@ QString newConnectionName() {
   return QStringLiteral("imagedb-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-bool runStatements(QSqlDatabase& db, const QStringList& statements, QString* error) {
-  QSqlQuery query(db);
-  for (const QString& statement : statements) {
-    if (!query.exec(statement)) {
-      if (error) *error = query.lastError().text();
-      return false;
-    }
-  }
-  return true;
-}
-
 // A server database whose tables are missing gets them from the schema, in one transaction.
 // Workstations starting together take the writers' lock first and look again under it, so only
 // one of them creates the tables.
-bool ensureServerSchema(QSqlDatabase& db, QString* error) {
-  const auto hasTables = [&db] {
-    QSqlQuery query(db);
-    return query.exec(QStringLiteral("SELECT to_regclass('imginfo') IS NOT NULL")) &&
-           query.next() && query.value(0).toBool();
-  };
-  if (hasTables()) return true;
+bool ensureServerSchema(QSqlDatabase& db, const QString& schemaFile, QString* error) {
   const SqlDialect& dialect = SqlDialect::forDriver(db.driverName());
-  const QStringList statements = schemaStatements(schemaSql(dialect));
-  if (statements.isEmpty()) {
+  const QStringList statements = schemaStatements(schemaText(engineSchemaFile(dialect, schemaFile)));
+  const QStringList tables = schemaTables(statements);
+  if (tables.isEmpty()) {
     if (error) *error = QStringLiteral("No database schema found");
     return false;
   }
-  if (runStatements(db, dialect.beginTransaction, error)) {
+  const auto hasTables = [&db, &tables] {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"));
+    query.addBindValue(SqlDialect::name(tables.first()));
+    return query.exec() && query.next() && query.value(0).toBool();
+  };
+  if (hasTables()) return true;
+  if (beginWriting(db, error)) {
     if (hasTables() || runStatements(db, statements, error)) {
       if (db.commit()) return true;
       if (error) *error = db.lastError().text();
@@ -70,10 +62,11 @@ bool ensureServerSchema(QSqlDatabase& db, QString* error) {
   return false;
 }
 
-QSqlDatabase openServerConnection(const QString& location, QString* error) {
+QSqlDatabase openServerConnection(const QString& location, const QString& schemaFile,
+                                  QString* error) {
   QSqlDatabase db = connectServer(location, error);
   if (db.isOpen() && (!runStatements(db, SqlDialect::forLocation(location).sessionSetup, error) ||
-                      !ensureServerSchema(db, error))) {
+                      !ensureServerSchema(db, schemaFile, error))) {
     db.close();
   }
   return db;
@@ -118,9 +111,26 @@ QStringList schemaStatements(const QString& sql) {
   return statements;
 }
 
+QStringList schemaTables(const QStringList& statements) {
+  static const QRegularExpression created(QStringLiteral("^CREATE TABLE\\s+\"?(\\w+)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+  QStringList tables;
+  for (const QString& statement : statements) {
+    const QRegularExpressionMatch match = created.match(statement);
+    if (match.hasMatch()) tables.append(match.captured(1));
+  }
+  return tables;
+}
+
+QString engineSchemaFile(const SqlDialect& dialect, const QString& schemaFile) {
+  if (schemaFile.isEmpty()) return dialect.schemaFile;
+  return QFileInfo(schemaFile).completeBaseName() + QLatin1Char('.') +
+         QFileInfo(dialect.schemaFile).suffix();
+}
+
 bool createDatabase(const QString& path, QString* error, const QString& schemaFile) {
-  const QStringList statements = schemaStatements(
-      schemaFile.isEmpty() ? schemaSql(fileDialect()) : schemaText(schemaFile));
+  const QStringList statements =
+      schemaStatements(schemaText(engineSchemaFile(fileDialect(), schemaFile)));
   if (statements.isEmpty()) {
     if (error) *error = QStringLiteral("No database schema found");
     return false;
@@ -168,7 +178,7 @@ QSqlDatabase openConnection(const QString& path, QString* error, bool* readOnly,
                             const QString& schemaFile) {
   if (SqlDialect::isServerLocation(path)) {
     if (readOnly) *readOnly = false;
-    return openServerConnection(path, error);
+    return openServerConnection(path, schemaFile, error);
   }
   QSqlDatabase db = QSqlDatabase::addDatabase(fileDialect().driverName, newConnectionName());
   if (path.isEmpty()) {
@@ -211,6 +221,66 @@ QSqlDatabase connectServer(const QString& location, QString* error) {
   db.setUserName(url.userName());
   if (!db.open() && error) *error = db.lastError().text().trimmed();
   return db;
+}
+
+bool runStatements(QSqlDatabase& db, const QStringList& statements, QString* error) {
+  QSqlQuery query(db);
+  for (const QString& statement : statements) {
+    if (!query.exec(statement)) {
+      if (error) *error = query.lastError().text();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool beginWriting(QSqlDatabase& db, QString* error) {
+  const QStringList& begin = SqlDialect::forDriver(db.driverName()).beginTransaction;
+  if (begin.isEmpty()) {
+    if (db.transaction()) return true;
+    if (error) *error = db.lastError().text().trimmed();
+    return false;
+  }
+  QSqlQuery query(db);
+  for (const QString& statement : begin) {
+    if (query.exec(statement)) continue;
+    if (error) *error = query.lastError().text().trimmed();
+    // A transaction begun before the failure is not left open on the connection.
+    if (statement != begin.first()) QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    return false;
+  }
+  return true;
+}
+
+ScratchDatabase::ScratchDatabase(const QString& server, const QString& prefix) {
+  static QAtomicInteger<int> counter;
+  const QString name = QStringLiteral("%1_%2_%3")
+                           .arg(prefix)
+                           .arg(QCoreApplication::applicationPid())
+                           .arg(counter.fetchAndAddRelaxed(1));
+  QSqlDatabase db = connectServer(server, &m_error);
+  if (db.isOpen()) {
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("CREATE DATABASE ") + name)) {
+      m_server = server;
+      m_name = name;
+      QUrl url(server);
+      url.setPath(QLatin1Char('/') + name);
+      m_location = url.toString();
+    } else {
+      m_error = query.lastError().text().trimmed();
+    }
+  }
+  releaseConnection(db);
+}
+
+ScratchDatabase::~ScratchDatabase() {
+  if (m_name.isEmpty()) return;
+  QSqlDatabase db = connectServer(m_server, nullptr);
+  if (db.isOpen()) {
+    QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+  }
+  releaseConnection(db);
 }
 
 void releaseConnection(QSqlDatabase& db) {

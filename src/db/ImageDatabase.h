@@ -29,6 +29,12 @@ QString schemaText(const QString& schemaFile);
 inline constexpr const char* kReportSchemaFile = "toraScan.sql";
 // The statements of a schema text, comments removed, in order.
 QStringList schemaStatements(const QString& sql);
+// The tables a schema's statements create, in their order, named as written there.
+QStringList schemaTables(const QStringList& statements);
+// The file of a schema for the engine: schemaFile names the SQLite one ("toraScan.sql"); a
+// server takes its sibling with the server's suffix ("toraScan.pgsql"). Empty: the image
+// database's.
+QString engineSchemaFile(const SqlDialect& dialect, const QString& schemaFile);
 
 // Creates the database file at path from the schema. The file is built under a temporary name
 // and renamed into place, so a crash or a second program never sees half a schema. True when
@@ -42,13 +48,39 @@ bool createDatabase(const QString& path, QString* error, const QString& schemaFi
 // cannot write is opened read-only. On failure the returned connection is not open and error
 // says why; the caller still releases it with releaseConnection. readOnly tells whether the
 // database was opened read-only.
-// A file created there takes the schema schemaFile (empty: the image database's).
+// A file created there takes the schema schemaFile (empty: the image database's); a server
+// database its server form (engineSchemaFile).
 QSqlDatabase openConnection(const QString& location, QString* error, bool* readOnly = nullptr,
                             const QString& schemaFile = QString());
 // A connection to the server database at location as it is: no session set-up, no schema (for
 // administration: creating and dropping databases). Not open, with the reason in error, when
 // the location is no server URL or the server refuses.
 QSqlDatabase connectServer(const QString& location, QString* error);
+// Runs the statements in order; false with the first failure's reason in error.
+bool runStatements(QSqlDatabase& db, const QStringList& statements, QString* error);
+// Begins a writing transaction the way the engine's writers do (SqlDialect::beginTransaction).
+// False with the reason in error; no transaction is left open then.
+bool beginWriting(QSqlDatabase& db, QString* error);
+// A database of its own on the server that server (a database URL) names, for a test or a
+// benchmark: created under a name unique to the process ("<prefix>_<pid>_<n>"), dropped with
+// the object (its connections ended first). location() is empty when the server refused it,
+// and error() says why.
+class ScratchDatabase {
+ public:
+  ScratchDatabase(const QString& server, const QString& prefix);
+  ~ScratchDatabase();
+  ScratchDatabase(const ScratchDatabase&) = delete;
+  ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+
+  const QString& location() const { return m_location; }
+  const QString& error() const { return m_error; }
+
+ private:
+  QString m_server;
+  QString m_name;
+  QString m_location;
+  QString m_error;
+};
 // Closes the connection and forgets its name. Every query on it must be gone by then.
 void releaseConnection(QSqlDatabase& db);
 

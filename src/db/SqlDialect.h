@@ -32,18 +32,37 @@ class SqlDialect {
   // it is about to write, so that two imports of one file cannot both find no row and both
   // append one.
   QStringList beginTransaction;
+  // Whether a read in pages asks for each part with a query of its own: the first page with
+  // LIMIT, the rest with OFFSET. Qt's server driver streams a result only while no other query
+  // runs on the connection (the next one reads it to its end, or ends it), so a read kept open
+  // for later pages would be cut short by the next query, and cost the transfer of every row.
+  // SQLite keeps any number of reads open on a connection.
+  bool pagesByQuery;
   // Whether a table's rows come back in key order without an ORDER BY (SQLite reads a table
   // along its key; a server in whatever order its pages hold them).
   bool readsInKeyOrder;
   // The schema file (program folder, compiled-in resources) of this engine.
   QString schemaFile;
+  // Values bound to one INSERT of several rows at most: the server answers each statement once,
+  // so many rows a statement spare round trips; Qt's SQLite driver looks each parameter up by
+  // walking the list of all of them, so there a row a statement is fastest.
+  int valuesPerInsert;
+  // A text column ordered byte by byte ("%1" the column): the order every engine agrees on
+  // for UTF-8 text, whatever collation the column declares.
+  QString byteOrder;
+  // Sets the counter of a table's generated key past the highest key in it, after rows were
+  // written with their keys given: "%1" the table, "%2" the key column's name as the engine
+  // keeps it, "%3" the column in SQL. Empty: the engine keeps its counter past every key
+  // written (SQLite).
+  QString keyCounterReset;
   // A lock held by the connection across its transactions, taken and given back by these
   // statements: a server's advisory lock, which a client that dies loses with its connection.
   // Empty for a file engine: its users lock through the file system.
   QString sessionLock = QString();
   QString sessionUnlock = QString();
 
-  // An identifier as it goes into SQL: reserved words ("Index") quoted, the rest as written.
+  // An identifier as it goes into SQL: reserved words ("Index", "user", "default") quoted, the
+  // rest as written.
   static QString name(const QString& identifier);
   // "column LIKE ? ESCAPE '\'" in this dialect.
   QString likeCondition(const QString& column) const;

@@ -1,24 +1,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QUrl>
 
 #include "DbTestSupport.h"
 
 namespace {
-
-struct CliRun {
-  int exitCode = -1;
-  QByteArray out;
-};
-
-CliRun cli(const QStringList& args) {
-  QProcess process;
-  process.start(QStringLiteral(TORASCAN_CLI), args);
-  process.waitForFinished(60000);
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          process.readAllStandardOutput()};
-}
 
 using DbCli = DbTest;
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <initializer_list>
@@ -30,6 +31,22 @@ struct StudyRow {
   QString accessNo;
   CDateTime when;
 };
+
+struct CliRun {
+  int exitCode = -1;  // -1: it crashed or did not end in time
+  QByteArray out;
+  QByteArray err;
+};
+
+// torascan-cli with these arguments, to its end (ten minutes at most: the copies of the large
+// archives take a while on a busy machine).
+inline CliRun cli(const QStringList& args) {
+  QProcess process;
+  process.start(QStringLiteral(TORASCAN_CLI), args);
+  process.waitForFinished(600000);
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          process.readAllStandardOutput(), process.readAllStandardError()};
+}
 
 class DbTest : public ::testing::Test {
  protected:

@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QSet>
+#include <functional>
 
 #include <atomic>
 #include <thread>
@@ -16,6 +17,21 @@ using Recordset = DbTest;
 
 const SqlDialect& sqlite() { return SqlDialect::forDriver("QSQLITE"); }
 const SqlDialect& postgres() { return SqlDialect::forDriver("QPSQL"); }
+
+// The patient IDs a paged read opened with that sort hands out, page after page; between runs
+// before each further page is asked for.
+QStringList pagedIDs(CDRPatInfo& patients, const QString& sort, int page,
+                     const std::function<void()>& between = {}) {
+  patients.m_strSort = sort;
+  patients.SetPageSize(page);
+  QStringList seen;
+  if (!patients.Open()) return seen;
+  do {
+    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
+    if (between) between();
+  } while (patients.FetchMore(page));
+  return seen;
+}
 
 // On the server the tables are created on first use, like the missing file.
 TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
@@ -159,15 +175,8 @@ TEST_F(Recordset, MovesAndFindWalkTheRowsInSortOrder) {
 TEST_F(Recordset, PagedReadLeavesTheRestUntilAskedFor) {
   addNumberedPatients(5);
   CDRPatInfo patients(path);
-  patients.m_strSort = QStringLiteral("PatID");
-  patients.SetPageSize(2);
-  ASSERT_TRUE(patients.Open());
-  QStringList seen;
-  for (;;) {
-    for (; !patients.IsEOF(); patients.MoveNext()) seen << patients.PatID;
-    if (!patients.FetchMore(2)) break;
-  }
-  EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005"}));
+  EXPECT_EQ(pagedIDs(patients, QStringLiteral("PatID"), 2),
+            (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005"}));
   EXPECT_FALSE(patients.HasMore());
   EXPECT_EQ(patients.GetRecordCount(), 5);
 
@@ -179,6 +188,23 @@ TEST_F(Recordset, PagedReadLeavesTheRestUntilAskedFor) {
   EXPECT_FALSE(patients.FetchMore(2));
   ASSERT_TRUE(patients.Open());
   EXPECT_EQ(patients.PatID, "N00001");
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+// The browser lists a patient's studies between two pages of patients, on the same connection;
+// and many patients share a name or a schedule.
+TEST_F(Recordset, PagedReadOutlastsOtherQueriesOnItsConnectionAndSortTies) {
+  addNumberedPatients(7);  // every one named "Name"
+  CDaoDatabase database;
+  ASSERT_TRUE(database.Open(path));
+  CDRPatInfo patients(&database);
+  QStringList seen = pagedIDs(patients, QStringLiteral("PatName"), 3, [&database] {
+    CDRPatInfo other(&database);
+    EXPECT_EQ(other.OpenByIDName(QStringLiteral("N00002"), QString()), 1);
+  });
+  seen.sort();
+  EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005", "N00006",
+                               "N00007"}));
   EXPECT_TRUE(sink.isEmpty());
 }
 

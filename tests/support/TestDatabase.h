@@ -7,12 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAtomicInteger>
-#include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUrl>
+#include <memory>
 
 #include "db/ImageDatabase.h"
 
@@ -33,21 +28,9 @@ class TestDatabase {
           "TORASCAN_PG_SERVER names no PostgreSQL server (scripts/test.sh starts one)");
       return;
     }
-    static QAtomicInteger<int> counter;
-    m_name = QStringLiteral("torascan_test_%1_%2")
-                 .arg(QCoreApplication::applicationPid())
-                 .arg(counter.fetchAndAddRelaxed(1));
-    if (!administer(server, QStringLiteral("CREATE DATABASE ") + m_name)) return;
-    m_server = server;
-    QUrl url(server);
-    url.setPath(QLatin1Char('/') + m_name);
-    m_location = url.toString();
-  }
-
-  ~TestDatabase() {
-    if (!m_server.isEmpty()) {
-      administer(m_server, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
-    }
+    m_server = std::make_unique<imagedb::ScratchDatabase>(server, QStringLiteral("torascan_test"));
+    m_location = m_server->location();
+    m_error = m_server->error();
   }
 
   TestDatabase(const TestDatabase&) = delete;
@@ -61,21 +44,8 @@ class TestDatabase {
   const QString& error() const { return m_error; }
 
  private:
-  bool administer(const QString& server, const QString& statement) {
-    QString error;
-    QSqlDatabase db = imagedb::connectServer(server, &error);
-    if (db.isOpen()) {
-      QSqlQuery query(db);
-      if (!query.exec(statement)) error = query.lastError().text();
-    }
-    imagedb::releaseConnection(db);
-    if (!error.isEmpty()) m_error = error;
-    return error.isEmpty();
-  }
-
+  std::unique_ptr<imagedb::ScratchDatabase> m_server;
   QString m_location;
-  QString m_server;
-  QString m_name;
   QString m_problem;
   QString m_error;
 };

@@ -22,6 +22,9 @@ int runImport(const QStringList& args);
 // watch --db PATH --folder DIR [--archive DIR] [--once]: indexes the files dropped into DIR,
 // moving them into the archive; a JSON line per pass that found files.
 int runWatch(const QStringList& args);
+// db-copy --from DB --to DB [--reports-from DB --reports-to DB] [--batch ROWS]: copies the
+// image database (and the report database) into another, across engines; resumable.
+int runDbCopy(const QStringList& args);
 // report-pdf --db PATH --uid SOPUID --out FILE.pdf: the stored report of an image as the
 // printed pages, in a PDF file.
 int runReportPdf(const QStringList& args);

@@ -29,7 +29,9 @@
 #include "db/DRPatInfo.h"
 #include "db/DRSerInfo.h"
 #include "db/DRStuInfo.h"
+#include "db/DatabaseCopy.h"
 #include "db/DbDatabase.h"
+#include "db/ImageDatabase.h"
 #include "db/Query.h"
 #include "db/SqlDialect.h"
 #include "image/ImageEach.h"
@@ -499,6 +501,61 @@ int runWatch(const QStringList& args) {
   const DropBatch batch = drop.PollDropFolder();
   printJsonLine(batchJson(drop, batch, timer.elapsed() / 1000.0));
   return batch.failed.isEmpty() ? kExitOk : kExitFailure;
+}
+
+int runDbCopy(const QStringList& args) {
+  const QString from = QStringLiteral("from"), to = QStringLiteral("to");
+  const QString reportsFrom = QStringLiteral("reports-from"), reportsTo = QStringLiteral("reports-to");
+  const QString batch = QStringLiteral("batch");
+  const auto values = parse(args, {from, to, reportsFrom, reportsTo, batch}, {});
+  if (!values) return kExitUsage;
+  const auto pair = [&values](const QString& a, const QString& b) {
+    return values->contains(a) + values->contains(b);
+  };
+  const int images = pair(from, to), reports = pair(reportsFrom, reportsTo);
+  if (images == 1 || reports == 1 || images + reports == 0) {
+    printError(QStringLiteral(
+        "usage: db-copy --from DB --to DB [--reports-from DB --reports-to DB] [--batch ROWS]"));
+    return kExitUsage;
+  }
+  const auto batchRows = count(*values, batch, 5000);
+  if (!batchRows) return kExitUsage;
+  if (*batchRows < 1) {
+    printError(QStringLiteral("--batch expects at least 1 row"));
+    return kExitUsage;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  QJsonObject json;
+  const auto copy = [&](const QString& part, const QString& source, const QString& target,
+                        const QString& schemaFile) {
+    imagedb::CopyRequest request{source, target, schemaFile, static_cast<int>(*batchRows),
+                                 [](const QString& table, qint64 done, qint64 total) {
+                                   std::fprintf(stderr, "%s %lld/%lld\n", qPrintable(table),
+                                                static_cast<long long>(done),
+                                                static_cast<long long>(total));
+                                   std::fflush(stderr);
+                                 }};
+    QList<imagedb::TableCopy> tables;
+    QString error;
+    const bool ok = imagedb::copyDatabase(request, &tables, &error);
+    QJsonObject done;
+    for (const imagedb::TableCopy& table : tables) {
+      done.insert(table.table, QJsonObject{{QStringLiteral("present"), table.present},
+                                           {QStringLiteral("copied"), table.copied}});
+    }
+    json.insert(part, done);
+    if (!ok) printError(error);
+    return ok;
+  };
+  const bool ok = (images == 0 || copy(QStringLiteral("images"), values->value(from),
+                                       values->value(to), QString())) &&
+                  (reports == 0 || copy(QStringLiteral("reports"), values->value(reportsFrom),
+                                        values->value(reportsTo),
+                                        QLatin1String(imagedb::kReportSchemaFile)));
+  json.insert(QStringLiteral("seconds"), timer.elapsed() / 1000.0);
+  printJsonLine(json);
+  return ok ? kExitOk : kExitFailure;
 }
 
 int runReportPdf(const QStringList& args) {

@@ -27,6 +27,7 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("render")) return cli::runRender(args);
   if (command == QLatin1String("db-fill")) return cli::runDbFill(args);
   if (command == QLatin1String("db-stats")) return cli::runDbStats(args);
+  if (command == QLatin1String("db-copy")) return cli::runDbCopy(args);
   if (command == QLatin1String("import")) return cli::runImport(args);
   if (command == QLatin1String("watch")) return cli::runWatch(args);
   if (command == QLatin1String("report-pdf")) return cli::runReportPdf(args);
