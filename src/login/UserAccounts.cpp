@@ -43,7 +43,7 @@ UserRow UserAccounts::currentRow() const {
 }
 
 bool UserAccounts::Find(const QString& id, UserRow& row) {
-  if (!m_query.ExecuteStatement(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {id})) {
+  if (!m_query.ExecuteStatement(QStringLiteral("SELECT * FROM \"user\" WHERE userid = ?"), {id})) {
     return false;
   }
   bool found = false;
@@ -63,7 +63,7 @@ bool UserAccounts::Registered(const QString& id, UserRow& row) {
 
 QList<UserRow> UserAccounts::List() {
   QList<UserRow> users;
-  if (!m_query.ExecuteStatement(QStringLiteral("SELECT * FROM user"))) return users;
+  if (!m_query.ExecuteStatement(QStringLiteral("SELECT * FROM \"user\""))) return users;
   while (m_query.FetchRow() == CQuery::kSuccess) users.append(currentRow());
   m_query.CloseStatement();
   return users;
@@ -73,7 +73,7 @@ QString UserAccounts::storePassword(const QString& id, const QString& password,
                                     const std::optional<QString>& oldStored) {
   const QString hash = HashPassword(password);
   if (hash.isEmpty()) return QString::fromLatin1(kNoHash);
-  QString sql = QStringLiteral("UPDATE user SET userpwd = ? WHERE userid = ?");
+  QString sql = QStringLiteral("UPDATE \"user\" SET userpwd = ? WHERE userid = ?");
   QVariantList values{hash, id};
   if (oldStored) {
     sql += QStringLiteral(" AND userpwd = ?");
@@ -142,7 +142,7 @@ UserAdd UserAccounts::Add(const QString& id, const QString& name, const QString&
   const bool stored =
       !hash.isEmpty() &&
       m_query.ExecuteStatement(
-          QStringLiteral("INSERT INTO user (userid, userpwd, username) VALUES (?, ?, ?)"),
+          QStringLiteral("INSERT INTO \"user\" (userid, userpwd, username) VALUES (?, ?, ?)"),
           {id, hash, name});
   m_query.CloseStatement();
   if (!stored) {
