@@ -147,16 +147,24 @@ bool CRecordOperations::insideStorage(const QString& path) const {
     if (folder.isEmpty()) return false;
     canonical = folder + info.fileName();
   }
-  if (canonical == QFileInfo(m_db.path()).canonicalFilePath()) return false;
-  // Resolved at each use, as a storage folder may come into being after this object. The root
-  // and the home folder hold everything: as storage folders they would guard nothing.
-  const QStringList tooWide{canonicalFolder(QDir::rootPath()), canonicalFolder(QDir::homePath())};
-  for (const QString& root : m_storageRoots) {
-    const QString folder = root.isEmpty() ? QString() : canonicalFolder(root);
-    if (folder.isEmpty() || tooWide.contains(folder)) continue;
+  if (canonical == m_databaseFile) return false;
+  for (const QString& folder : m_storageFolders) {
     if (canonical.startsWith(folder)) return true;
   }
   return false;
+}
+
+void CRecordOperations::resolveStorage() {
+  // Once an operation rather than once an object: a storage folder may come into being after
+  // this object (the drop folder's archive with its first image). The root and the home folder
+  // hold everything: as storage folders they would guard nothing.
+  const QStringList tooWide{canonicalFolder(QDir::rootPath()), canonicalFolder(QDir::homePath())};
+  m_storageFolders.clear();
+  for (const QString& root : m_storageRoots) {
+    const QString folder = root.isEmpty() ? QString() : canonicalFolder(root);
+    if (!folder.isEmpty() && !tooWide.contains(folder)) m_storageFolders.append(folder);
+  }
+  m_databaseFile = QFileInfo(m_db.path()).canonicalFilePath();
 }
 
 bool CRecordOperations::ensureJournal() {
@@ -232,6 +240,8 @@ void doFileWork(CDaoDatabase& db, const std::vector<FileWork>& works, RecordChan
 }  // namespace
 
 bool CRecordOperations::FinishPendingFiles() {
+  // Every operation begins here, so the storage folders are resolved for all of it.
+  resolveStorage();
   if (!ensureJournal()) return false;
   CdbDatabase rows(&m_db);
   if (!rows.Open(CGMDaoRecordset::dbOpenSnapshot,
@@ -258,7 +268,7 @@ RecordChange CRecordOperations::transact(const std::function<void(Context&)>& wo
   Context context(m_db);
   OperationLock lock(m_db);
   if (!lock.acquire(context.change.error)) return context.change;
-  if (!ensureJournal() || !FinishPendingFiles() || !m_db.BeginTrans()) {
+  if (!FinishPendingFiles() || !m_db.BeginTrans()) {
     context.change.error = m_db.LastError();
     return context.change;
   }
@@ -380,7 +390,7 @@ int CRecordOperations::cleanUpSeries(Context& context, long serSeq) {
   CDSerInfo series;
   if (context.failed() || !readSeries(m_db, serSeq, series)) return RecordChange::kImages;
   if (CDRImgInfo(&m_db).CountImages(serSeq) != 0) {
-    CDRSerInfo(&m_db).RecountSeries(serSeq);
+    // Rewrites this series' InstanceCount on the way.
     CDRStuInfo(&m_db).UpdateTotals(series.StuSeq);
     return RecordChange::kImages;
   }
@@ -582,7 +592,7 @@ RecordChange CRecordOperations::MoveInSeries(long serSeq, long moving, long befo
   std::vector<CDImgInfo> after = walk;
   renumbered(after[0], target->ImageNo, target->AcqNo);
   for (size_t i = 1; i < walk.size(); ++i) renumbered(after[i], walk[i - 1].ImageNo, walk[i - 1].AcqNo);
-  return renumber(walk, after, 0);
+  return renumber(walk, after);
 }
 
 RecordChange CRecordOperations::MoveToSeries(long fromSerSeq, long moving, long toSerSeq,
@@ -625,18 +635,17 @@ RecordChange CRecordOperations::MoveToSeries(long fromSerSeq, long moving, long 
     renumbered(changedAfter.back(), previous->ImageNo, previous->AcqNo);
     previous = &image;
   }
-  return renumber(changedBefore, changedAfter, source.size() == 1 ? fromSerSeq : 0);
+  return renumber(changedBefore, changedAfter);
 }
 
 RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
-                                         const std::vector<CDImgInfo>& after,
-                                         long emptiedSerSeq) {
-  RecordChange change;
+                                         const std::vector<CDImgInfo>& after) {
+  RecordChange refused;
   OperationLock lock(m_db);
-  if (!lock.acquire(change.error)) return change;
-  if (!ensureJournal() || !FinishPendingFiles()) {
-    change.error = m_db.LastError();
-    return change;
+  if (!lock.acquire(refused.error)) return refused;
+  if (!FinishPendingFiles()) {
+    refused.error = m_db.LastError();
+    return refused;
   }
   // Every copy is journaled before it is written: a crash then leaves no stray copy behind.
   std::vector<FileWork> copies;
@@ -650,14 +659,14 @@ RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
     }
   }
   if (!rewriteJournal(m_db, copies, true)) {
-    change.error = m_db.LastError();
-    return change;
+    refused.error = m_db.LastError();
+    return refused;
   }
   const auto abandon = [&](const QString& error) {
     doFileWork(m_db, copies, nullptr);
     rewriteJournal(m_db, copies, false);
-    change.error = error;
-    return change;
+    refused.error = error;
+    return refused;
   };
   std::vector<FileWork> written;
   for (size_t k = 0; k < sources.size(); ++k) {
@@ -675,7 +684,6 @@ RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
   if (!m_db.BeginTrans()) return abandon(m_db.LastError());
   CdbDatabase statements(&m_db);
   std::set<long> series;
-  std::set<long> studies;
   for (size_t i = 0; i < after.size() && !context.failed(); ++i) {
     const CDImgInfo& image = after[i];
     statements.Execute(QStringLiteral("UPDATE ImgInfo SET ImageNo = ?, AcqNo = ?, "
@@ -686,13 +694,10 @@ RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
                         qlonglong(image.SeriesNo), qlonglong(image.ImgSeq)});
     series.insert(before[i].SerSeq);
     series.insert(image.SerSeq);
-    change.renumbered.append({image.ImgSeq, before[i].SerSeq, before[i].ImageNo, image.SerSeq,
-                              image.ImageNo});
+    context.change.renumbered.append(
+        {image.ImgSeq, before[i].SerSeq, before[i].ImageNo, image.SerSeq, image.ImageNo});
   }
-  if (emptiedSerSeq > 0) {
-    series.erase(emptiedSerSeq);
-    context.change.raise(cleanUpSeries(context, emptiedSerSeq));
-  }
+  // Recounted, or deleted with what it leaves empty above it when an image moved out of it.
   for (long serSeq : series) {
     if (context.failed()) break;
     context.change.raise(cleanUpSeries(context, serSeq));
@@ -709,6 +714,5 @@ RecordChange CRecordOperations::renumber(const std::vector<CDImgInfo>& before,
   doFileWork(m_db, written, nullptr);
   rewriteJournal(m_db, written, false);
   context.change.ok = true;
-  context.change.renumbered = change.renumbered;
   return context.change;
 }

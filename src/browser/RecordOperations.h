@@ -95,14 +95,17 @@ class CRecordOperations {
   int cleanUpStudy(Context& context, long stuSeq);
   int cleanUpSeries(Context& context, long serSeq);
   bool removeWorklist(Context& context, const QString& accessionNumber);
+  // Whether the file lies in a storage folder as resolved at the operation's start.
   bool insideStorage(const QString& path) const;
+  void resolveStorage();
   bool ensureJournal();
   // Writes each changed image's files under their temporary names (journaled first, so a crash
   // leaves no stray copy), then the rows and the renames in one transaction.
-  RecordChange renumber(const std::vector<CDImgInfo>& before, const std::vector<CDImgInfo>& after,
-                        long emptiedSerSeq);
+  RecordChange renumber(const std::vector<CDImgInfo>& before, const std::vector<CDImgInfo>& after);
 
   CDaoDatabase& m_db;
   QStringList m_storageRoots;
+  QStringList m_storageFolders;  // canonical, each ending in '/'
+  QString m_databaseFile;        // canonical
   bool m_journalReady = false;
 };
