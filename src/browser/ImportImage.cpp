@@ -19,6 +19,8 @@ namespace {
 const QString kCrStorage = QStringLiteral("1.2.840.10008.5.1.4.1.1.1");
 const QString kDxForPresentation = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1");
 const QString kDxForProcessing = QStringLiteral("1.2.840.10008.5.1.4.1.1.1.1.1");
+// Each file's savepoint inside a batch.
+const QString kFileSavepoint = QStringLiteral("import_file");
 
 // An integer element, or fallback when the file gives no value.
 long integerOr(const AttributeReader& read, DicomTag t, long fallback) {
@@ -81,6 +83,7 @@ CImageImport::CImageImport(CDaoDatabase& database)
       m_images(&database) {}
 
 void CImageImport::forgetLookups() {
+  m_lastPatient.forget();
   m_lastStudy.forget();
   m_lastSeries.forget();
 }
@@ -160,22 +163,37 @@ void CImageImport::ImportFiles(const QStringList& paths,
 }
 
 std::vector<CImageImport::FileOutcome> CImageImport::WriteBatch(std::vector<FileRead>& reads) {
-  // A batch that cannot begin falls back to a transaction per file, which says why it fails.
-  m_inBatch = m_database.IsOpen() && m_database.BeginTrans();
-  m_batchStudies.clear();
-  forgetLookups();
+  // When the engine refuses the batch's image rows (a value out of its range in one file, say),
+  // the batch is written again with each file's row in the file's own savepoint, so that only
+  // that file fails.
   std::vector<FileOutcome> outcomes;
+  if (!TryBatch(reads, true, outcomes)) TryBatch(reads, false, outcomes);
+  return outcomes;
+}
+
+bool CImageImport::TryBatch(std::vector<FileRead>& reads, bool deferImages,
+                            std::vector<FileOutcome>& outcomes) {
+  outcomes.clear();
   outcomes.reserve(reads.size());
+  m_batch = Batch{};
+  // A batch that cannot begin falls back to a transaction per file, which says why it fails.
+  m_batch.open = m_database.IsOpen() && m_database.BeginTrans();
+  m_batch.deferImages = deferImages;
+  forgetLookups();
   for (FileRead& read : reads) {
     QString patID;
     const int code = ImportRead(read, patID);
     outcomes.push_back({read.path, code, code == kImportDone && m_duplicate, m_lastError});
   }
-  if (!m_inBatch) return outcomes;
-  m_inBatch = false;
+  if (!m_batch.open) return true;
+  m_batch.open = false;
   m_errorsBefore = m_database.ErrorCount();
-  for (long stuSeq : m_batchStudies) m_studies.UpdateTotals(stuSeq);
-  if (!DatabaseFailed() && m_database.CommitTrans()) return outcomes;
+  if (!m_batch.newImages.empty() && !m_images.InsertNewRows(m_batch.newImages)) {
+    m_database.Rollback();
+    return false;
+  }
+  m_studies.UpdateTotals(m_batch.studies);
+  if (!DatabaseFailed() && m_database.CommitTrans()) return true;
   const QString error = m_database.LastError();
   m_database.Rollback();
   for (FileOutcome& outcome : outcomes) {
@@ -184,7 +202,7 @@ std::vector<CImageImport::FileOutcome> CImageImport::WriteBatch(std::vector<File
     outcome.duplicate = false;
     outcome.reason = error;
   }
-  return outcomes;
+  return true;
 }
 
 void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows) {
@@ -314,28 +332,35 @@ void CImageImport::ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows
 
 // The one place an import's transaction begins and ends. On SQLite the transaction takes the
 // write lock at once, so concurrent imports run one after the other and the find-or-create of
-// the patient, study and series rows cannot interleave. Inside a batch the file's rows go into
-// a savepoint of the batch's transaction instead.
+// the patient, study and series rows cannot interleave. Inside a batch (which holds that lock)
+// the file's rows go into a savepoint of the batch's transaction instead, taken before the
+// file's first write.
 int CImageImport::WriteRows(FileRows& rows) {
   if (!m_database.IsOpen())
     return Fail(kImportDatabaseError, QStringLiteral("The database is not open"));
-  static const QString kFile = QStringLiteral("import_file");
   m_errorsBefore = m_database.ErrorCount();
-  const bool begun = m_inBatch ? m_database.Savepoint(kFile) : m_database.BeginTrans();
-  if (!begun) return Fail(kImportDatabaseError, m_database.LastError());
+  m_fileSavepoint = false;
+  m_imageWaits = false;
+  if (!m_batch.open && !m_database.BeginTrans())
+    return Fail(kImportDatabaseError, m_database.LastError());
   int result = WritePatient(rows);
   if (result == kImportDone) result = WriteStudy(rows);
   if (result == kImportDone) result = WriteSeriesAndImage(rows);
   if (result == kImportDone && DatabaseFailed()) result = kImportDatabaseError;
   if (result == kImportDone) {
-    if (!m_inBatch && m_database.CommitTrans()) return kImportDone;
-    if (m_inBatch && m_database.ReleaseSavepoint(kFile)) {
-      m_batchStudies.insert(rows.stu.StuSeq);
+    if (!m_batch.open && m_database.CommitTrans()) return kImportDone;
+    if (m_batch.open && (!m_fileSavepoint || m_database.ReleaseSavepoint(kFileSavepoint))) {
+      m_batch.studies.insert(rows.stu.StuSeq);
+      if (!m_duplicate) {
+        m_batch.images.emplace(std::make_pair(rows.img.SerSeq, rows.img.SOPInstanceUID),
+                               rows.img.FullPath);
+      }
+      if (m_imageWaits) m_batch.newImages.push_back({&rows.img, rows.frames});
       return kImportDone;
     }
   }
-  if (m_inBatch) {
-    m_database.RollbackToSavepoint(kFile);
+  if (m_batch.open) {
+    if (m_fileSavepoint) m_database.RollbackToSavepoint(kFileSavepoint);
     forgetLookups();
   } else {
     m_database.Rollback();
@@ -348,27 +373,42 @@ int CImageImport::WriteRows(FileRows& rows) {
   return result == kImportDone ? kImportDatabaseError : result;
 }
 
+bool CImageImport::FileWrites() {
+  if (!m_batch.open || m_fileSavepoint) return true;
+  m_fileSavepoint = m_database.Savepoint(kFileSavepoint);
+  return m_fileSavepoint;
+}
+
 int CImageImport::WritePatient(FileRows& rows) {
   CDPatInfo& pat = rows.pat;
   const CDateTime& schedule = rows.stu.StuDateTime;
   const CSqlFilter filter = patientFilter(pat.PatID);
+  if (m_batch.open && m_lastPatient.matches(filter) && m_lastPatient.row.PatSchedule == schedule) {
+    pat = m_lastPatient.row;
+    return kImportDone;
+  }
+  m_lastPatient.forget();
   if (m_patients.OpenWith(filter) == 1) {
     if (!(m_patients.PatSchedule == schedule)) {
+      if (!FileWrites()) return kImportDatabaseError;
       m_patients.Edit();
       m_patients.PatSchedule = schedule;
       m_patients.Update();
     }
+    m_patients.CopyTo(pat);
   } else if (!DatabaseFailed()) {
     const CDateTime& birth = pat.PatBirthDate;
-    if (m_patients.InsertNew(pat.PatID, pat.PatName, birth.year(), birth.month(), birth.day(),
+    if (!FileWrites() ||
+        m_patients.InsertNew(pat.PatID, pat.PatName, birth.year(), birth.month(), birth.day(),
                              pat.PatSex, 0, 0, QString(), QString(), schedule) != 0) {
       return kImportDatabaseError;
     }
-    m_patients.OpenWith(filter);
+    m_patients.CopyTo(pat);  // the row as stored
   }
-  if (!m_patients.IsEOF()) m_patients.CopyTo(pat);
   m_patients.Close();
-  return DatabaseFailed() ? kImportDatabaseError : kImportDone;
+  if (DatabaseFailed()) return kImportDatabaseError;
+  if (m_batch.open) m_lastPatient.keep(filter, pat);
+  return kImportDone;
 }
 
 int CImageImport::WriteStudy(FileRows& rows) {
@@ -379,8 +419,8 @@ int CImageImport::WriteStudy(FileRows& rows) {
   filter.addText(QStringLiteral("StuID"), stu.StuID);
   filter.addText(QStringLiteral("StuAccessNo"), stu.StuAccessNo);
   const CDateTime& day = stu.StuDateTime;
-  filter.addDateRange(QStringLiteral("StuDateTime"), day.year(), day.month(), day.day(), 0, 0, 0);
-  if (m_inBatch && m_lastStudy.matches(filter)) {
+  filter.addConfirmingDay(QStringLiteral("StuDateTime"), day.year(), day.month(), day.day());
+  if (m_batch.open && m_lastStudy.matches(filter)) {
     stu = m_lastStudy.row;
     return kImportDone;
   }
@@ -389,20 +429,22 @@ int CImageImport::WriteStudy(FileRows& rows) {
   m_studies.Close();
   if (DatabaseFailed()) return kImportDatabaseError;
   if (found) {
-    if (m_inBatch) m_lastStudy.keep(filter, stu);
+    if (m_batch.open) m_lastStudy.keep(filter, stu);
     return kImportDone;
   }
-  m_lastStudy.forget();
   stu.StuSchedule = stu.StuDateTime;
   stu.StuStatus = 1;
   stu.TotalSeries = 1;
   stu.TotalInstance = 1;
   stu.Print = 0;
+  if (!FileWrites()) return kImportDatabaseError;
   if (m_studies.InsertNew(stu) <= 0) {
     ShowMessage(QStringLiteral("New study generated error."), QStringLiteral("Browser"),
                 MB_OK | MB_ICONWARNING);
     return Fail(kImportRefused, QStringLiteral("New study generated error."));
   }
+  // The criteria now find the new row, and only it.
+  if (m_batch.open) m_lastStudy.keep(filter, stu);
   return kImportDone;
 }
 
@@ -416,34 +458,63 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
   const CSqlFilter seriesKey = CDRSerInfo::SeriesFilter(ser.PatID, ser.StuID, ser.SeriesNo,
                                                         QString(), ser.BodyPart, QString(),
                                                         ser.StuSeq);
-  if (m_inBatch && m_lastSeries.matches(seriesKey)) {
+  if (m_batch.open && m_lastSeries.matches(seriesKey)) {
     ser.SerSeq = m_lastSeries.row;
   } else if (m_series.OpenWith(seriesKey) == 1) {
     ser.SerSeq = m_series.SerSeq;
     m_series.Close();
-    if (m_inBatch) m_lastSeries.keep(seriesKey, ser.SerSeq);
+    if (m_batch.open) m_lastSeries.keep(seriesKey, ser.SerSeq);
   } else {
     m_series.Close();
-    m_lastSeries.forget();
-    if (DatabaseFailed() || m_series.InsertNew(ser) < 0) return kImportDatabaseError;
+    if (DatabaseFailed() || !FileWrites() || m_series.InsertNew(ser) < 0) {
+      return kImportDatabaseError;
+    }
+    if (m_batch.open) {
+      m_batch.newSeries.insert(ser.SerSeq);
+      m_lastSeries.keep(seriesKey, ser.SerSeq);
+    }
   }
 
   img.SerSeq = ser.SerSeq;
-  m_duplicate = m_images.OpenBySOPInstanceUID(ser.SerSeq, img.SOPInstanceUID) == 1;
-  if (m_duplicate) m_duplicatePath = m_images.FullPath;
-  m_images.Close();
-  if (DatabaseFailed()) return kImportDatabaseError;
-  if (!m_duplicate && m_placement != nullptr) {
+  if (!FindImage(img)) return kImportDatabaseError;
+  if (!m_duplicate && m_placement != nullptr && !rows.placed) {
     QString reason;
     img.FullPath = m_placement->Place(img.FullPath, stu, img, reason);
     if (img.FullPath.isEmpty()) return Fail(kImportNotPlaced, reason);
+    rows.placed = true;
   }
   if (!m_duplicate) {
-    img.ImageSeq = QString::asprintf("i%03ld", m_images.NextImgSeq());
-    if (m_images.InsertNew(img, rows.frames) < 0) return kImportDatabaseError;
+    img.ImageSeq = QString::asprintf("i%03ld", NextImgSeq());
+    if (m_batch.open && m_batch.deferImages) {
+      m_imageWaits = true;
+    } else if (!FileWrites() || m_images.InsertNew(img, rows.frames) < 0) {
+      return kImportDatabaseError;
+    }
   }
   // The study's totals recount every series of the study, this one included: a RecountSeries
   // of its own first would store the same count twice. A batch recounts once, at its end.
-  if (!m_inBatch) m_studies.UpdateTotals(stu.StuSeq);
+  if (!m_batch.open) m_studies.UpdateTotals(stu.StuSeq);
   return kImportDone;
+}
+
+// A series the batch created holds only the batch's images, which the batch knows: the
+// database is asked only about the images of series that were there before.
+bool CImageImport::FindImage(const CDImgInfo& img) {
+  if (m_batch.open) {
+    const auto known = m_batch.images.find(std::make_pair(img.SerSeq, img.SOPInstanceUID));
+    m_duplicate = known != m_batch.images.end();
+    if (m_duplicate) m_duplicatePath = known->second;
+    if (m_duplicate || m_batch.newSeries.count(img.SerSeq) != 0) return true;
+  }
+  m_duplicate = m_images.OpenBySOPInstanceUID(img.SerSeq, img.SOPInstanceUID) == 1;
+  if (m_duplicate) m_duplicatePath = m_images.FullPath;
+  m_images.Close();
+  return !DatabaseFailed();
+}
+
+// Inside a batch nobody else appends images: the highest key is asked for once.
+long CImageImport::NextImgSeq() {
+  if (!m_batch.open) return m_images.NextImgSeq();
+  if (m_batch.nextImgSeq == 0) m_batch.nextImgSeq = m_images.NextImgSeq();
+  return m_batch.nextImgSeq++;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -61,6 +62,7 @@ class CImageImport {
     CDSerInfo ser;
     CDImgInfo img;
     long frames = 1;
+    bool placed = false;  // the placement has put the file where img.FullPath says
   };
   // A file read for the tables before the database is touched: code is kImportDone when rows
   // holds its values, else the reason it cannot be imported.
@@ -93,8 +95,9 @@ class CImageImport {
   // Writes the rows of a file read by ReadImageFile, as ImportImageFile does.
   int ImportRead(FileRead& read, QString& patID);
   // Imports many files, in order: the headers of the next batch are read on another thread
-  // while this one writes the current batch in one transaction, each file in a savepoint of
-  // its own, the studies' totals recounted once at the end of the batch. done hears of each
+  // while this one writes the current batch in one transaction, each file's patient, study and
+  // series rows in a savepoint of its own; the batch's image rows are appended together and
+  // the studies' totals recounted once, at the end of the batch. done hears of each
   // file once its batch is committed; a batch whose commit fails reports each of its files as
   // kImportDatabaseError, none of them written. A kill loses at most the batch in hand.
   void ImportFiles(const QStringList& paths, const std::function<void(const FileOutcome&)>& done);
@@ -115,11 +118,22 @@ class CImageImport {
   static void ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows);
   // One batch of ImportFiles; the outcomes in file order.
   std::vector<FileOutcome> WriteBatch(std::vector<FileRead>& reads);
+  // Writes the batch in one transaction, the image rows together at its end when deferImages
+  // is set. False when the engine refused those rows: the batch is rolled back.
+  bool TryBatch(std::vector<FileRead>& reads, bool deferImages,
+                std::vector<FileOutcome>& outcomes);
   // Steps after the file is read: the rows, in one transaction or savepoint.
   int WriteRows(FileRows& rows);
   int WritePatient(FileRows& rows);
   int WriteStudy(FileRows& rows);
   int WriteSeriesAndImage(FileRows& rows);
+  // Whether the image is indexed already (WasDuplicate, DuplicatePath); false on an engine
+  // error.
+  bool FindImage(const CDImgInfo& img);
+  long NextImgSeq();
+  // Called before each row a file writes: in a batch, the first one takes the file's
+  // savepoint, so a file that only adds an image to known rows costs no statement of its own.
+  bool FileWrites();
   bool DatabaseFailed() const { return m_database.ErrorCount() != m_errorsBefore; }
 
   CDaoDatabase& m_database;
@@ -132,13 +146,28 @@ class CImageImport {
   bool m_duplicate = false;
   QString m_duplicatePath;
   QString m_lastError;
-  bool m_inBatch = false;            // a batch's transaction is open: files take savepoints
-  std::set<long> m_batchStudies;     // studies whose totals the batch recounts at its end
+
+  // What a batch of ImportFiles keeps while its transaction is open. A server answers each
+  // statement once, so the batch reads and writes what it can for all its files together.
+  struct Batch {
+    bool open = false;         // the batch's transaction is open: files take savepoints
+    bool deferImages = false;  // image rows wait for one insert at the batch's end
+    std::set<long> studies;    // studies whose totals the batch recounts at its end
+    // The files of the images the batch indexed, by SerSeq and SOP Instance UID.
+    std::map<std::pair<long, QString>, QString> images;
+    std::set<long> newSeries;  // the series the batch created
+    std::vector<CDRImgInfo::NewRow> newImages;  // the rows waiting for the insert
+    long nextImgSeq = 0;                         // 0: not asked for yet
+  };
+  Batch m_batch;
+  bool m_fileSavepoint = false;  // the file in hand has taken its savepoint
+  bool m_imageWaits = false;     // the file's image row waits for the batch's insert
 
   // The row the last lookup of a table found, by its criteria. Consecutive files of one series
-  // look the same study and series up; inside a batch's transaction nobody else writes, so
-  // the same criteria find the same row until this importer appends to that table (which may
-  // give a criterion left empty a new match) or undoes a file.
+  // look the same patient, study and series up; inside a batch's transaction nobody else
+  // writes, so the same criteria find the same row until this importer changes that table:
+  // a row it appends becomes the one remembered (its criteria found none before, so they
+  // find only it now), a row it changes is remembered changed, and undoing a file forgets all.
   template <typename Row>
   struct LastLookup {
     bool valid = false;
@@ -153,6 +182,7 @@ class CImageImport {
     void forget() { valid = false; }
   };
   void forgetLookups();
+  LastLookup<CDPatInfo> m_lastPatient;
   LastLookup<CDStuInfo> m_lastStudy;
   LastLookup<long> m_lastSeries;  // SerSeq
 };

@@ -87,11 +87,7 @@ void CDRImgInfo::DoFieldExchange(CFieldExchange& fx) {
 
 long CDRImgInfo::InsertNew(CDImgInfo& image, long previewDCMSize) {
   SetQuiet(true);
-  const long key = AppendRow([&] {
-    static_cast<CDImgInfo&>(*this) = image;
-    SendToDICOM = false;
-    PreviewDCMSize = previewDCMSize;
-  });
+  const long key = AppendRow([&] { AssignNew(image, previewDCMSize); });
   SetQuiet(false);
   if (key < 0) {
     ShowMessage(QStringLiteral("Img. InsertNew Error"), QStringLiteral("Main control"),
@@ -100,6 +96,22 @@ long CDRImgInfo::InsertNew(CDImgInfo& image, long previewDCMSize) {
   }
   image.ImgSeq = key;
   return key;
+}
+
+bool CDRImgInfo::InsertNewRows(const std::vector<NewRow>& rows) {
+  SetQuiet(true);
+  const bool written = AppendRows(static_cast<int>(rows.size()), [&](int row) {
+    AssignNew(*rows[static_cast<std::size_t>(row)].image,
+              rows[static_cast<std::size_t>(row)].previewDCMSize);
+  });
+  SetQuiet(false);
+  return written;
+}
+
+void CDRImgInfo::AssignNew(const CDImgInfo& image, long previewDCMSize) {
+  static_cast<CDImgInfo&>(*this) = image;
+  SendToDICOM = false;
+  PreviewDCMSize = previewDCMSize;
 }
 
 long CDRImgInfo::NextImgSeq() { return Aggregate(QStringLiteral("MAX(ImgSeq)"), CSqlFilter()) + 1; }

@@ -18,6 +18,13 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // ImgSeq into it. The new ImgSeq, or -1 after the message "Img. InsertNew Error" (caption
   // "Main control").
   long InsertNew(CDImgInfo& image, long previewDCMSize = 0);
+  struct NewRow {
+    const CDImgInfo* image;
+    long previewDCMSize;
+  };
+  // Appends the images as InsertNew does, several a statement (a batch of an import); their
+  // ImgSeq is not read back. Quiet: false with the engine's words in LastError().
+  bool InsertNewRows(const std::vector<NewRow>& rows);
   // The highest ImgSeq plus 1; 1 for an empty table.
   long NextImgSeq();
   // The highest ImageNo of the series plus 1, whatever gaps lie below; 1 for none.
@@ -58,4 +65,8 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // The four files of an image: the DICOM file and its ".raw", ".tnb" and "_org.dcm"
   // companions, the ".dcm" ending replaced.
   static QStringList ImageFiles(const QString& dicomPath);
+
+ private:
+  // The members of a new row: the image, SendToDICOM false, PreviewDCMSize as given.
+  void AssignNew(const CDImgInfo& image, long previewDCMSize);
 };

@@ -84,16 +84,18 @@ long CDRSerInfo::CountSeries(long stuSeq) {
   return Aggregate(QStringLiteral("COUNT(*)"), filter);
 }
 
-long CDRSerInfo::RecountWith(const CSqlFilter& filter) {
+bool CDRSerInfo::RecountImages(const CSqlFilter& filter) {
   Close();
   // The engine rewrites every count in one statement; a walk over the series asking for each
   // count and writing each row back cost the import of an image a fifth of its time.
-  if (!Execute(QStringLiteral("UPDATE SerInfo SET InstanceCount = (SELECT COUNT(*) FROM ImgInfo "
-                              "WHERE ImgInfo.SerSeq = SerInfo.SerSeq) WHERE ") +
-                   filter.text(Dialect()),
-               filter.values())) {
-    return 0;
-  }
+  return Execute(QStringLiteral("UPDATE SerInfo SET InstanceCount = (SELECT COUNT(*) FROM ImgInfo "
+                                "WHERE ImgInfo.SerSeq = SerInfo.SerSeq) WHERE ") +
+                     filter.text(Dialect()),
+                 filter.values());
+}
+
+long CDRSerInfo::RecountWith(const CSqlFilter& filter) {
+  if (!RecountImages(filter)) return 0;
   return Aggregate(QStringLiteral("COALESCE(SUM(InstanceCount), 0)"), filter);
 }
 

@@ -38,6 +38,9 @@ class CDRSerInfo : public CGMDaoRecordset, public CDSerInfo {
   long RecountStudyImages(long stuSeq);
   // Rewrites InstanceCount of the series from its image rows.
   void RecountSeries(long serSeq);
+  // Rewrites InstanceCount of every series the filter selects, in one statement; false (after
+  // the message) on an engine error.
+  bool RecountImages(const CSqlFilter& filter);
 
  private:
   // Walks the series under the filter and rewrites their image counts; the sum.

@@ -77,28 +77,24 @@ void CDRStuInfo::DeleteByPatient(const QString& patID, const QString& stuID) {
 }
 
 void CDRStuInfo::UpdateTotals(long stuSeq) {
+  if (stuSeq > 0) UpdateTotals(std::set<long>{stuSeq});
+}
+
+void CDRStuInfo::UpdateTotals(const std::set<long>& stuSeqs) {
   Close();
-  CSqlFilter filter;
-  filter.addNumber(QStringLiteral("StuSeq"), stuSeq);
-  if (filter.isEmpty()) return;
-  SetFilter(filter);
-  if (!Open() || IsEOF()) {
-    Close();
-    return;
-  }
-  // A failed count is no total; a server also refuses every later statement of the transaction,
-  // whose errors would hide the cause.
-  const long errorsBefore = Database()->ErrorCount();
-  const auto failed = [&] { return Database()->ErrorCount() != errorsBefore; };
-  const long images = CDRSerInfo(Database()).RecountStudyImages(stuSeq);
-  const long series = failed() ? 0 : CDRSerInfo(Database()).CountSeries(stuSeq);
-  if (failed()) {
-    Close();
-    return;
-  }
-  Edit();
-  TotalInstance = images;
-  TotalSeries = series;
-  Update();
-  Close();
+  if (stuSeqs.empty() || Database() == nullptr) return;
+  QVariantList keys;
+  for (long stuSeq : stuSeqs) keys.append(qlonglong(stuSeq));
+  CSqlFilter studies;
+  studies.addOneOf(QStringLiteral("StuSeq"), keys);
+  // A failed recount is no total; a server also refuses every later statement of the
+  // transaction, whose errors would hide the cause.
+  if (!CDRSerInfo(Database()).RecountImages(studies)) return;
+  Execute(QStringLiteral("UPDATE StuInfo SET "
+                         "TotalSeries = (SELECT COUNT(*) FROM SerInfo "
+                         "WHERE SerInfo.StuSeq = StuInfo.StuSeq), "
+                         "TotalInstance = (SELECT COALESCE(SUM(InstanceCount), 0) FROM SerInfo "
+                         "WHERE SerInfo.StuSeq = StuInfo.StuSeq) WHERE ") +
+              studies.text(Dialect()),
+          studies.values());
 }

@@ -3,6 +3,8 @@
 #include "db/GMDaoRecordset.h"
 #include "db/ValueRecords.h"
 
+#include <set>
+
 // The study table. Its columns are the members of CDStuInfo (Spare is no column). Callers set
 // m_strSort themselves before a query (the browser lists "StuDateTime Desc").
 class CDRStuInfo : public CGMDaoRecordset, public CDStuInfo {
@@ -30,4 +32,6 @@ class CDRStuInfo : public CGMDaoRecordset, public CDStuInfo {
   // Recounts the study's series (TotalSeries) and images (TotalInstance, rewriting each
   // series' InstanceCount on the way). A missing study changes nothing.
   void UpdateTotals(long stuSeq);
+  // As UpdateTotals for each of the studies, in two statements for all of them.
+  void UpdateTotals(const std::set<long>& stuSeqs);
 };

@@ -121,16 +121,12 @@ class RowReader {
 // Appends rows to a table of the target, several a statement, each statement prepared once.
 class RowWriter {
  public:
-  RowWriter(QSqlDatabase& db, const TableShape& shape) : m_db(db), m_shape(shape) {
-    QStringList columns;
-    for (const QString& column : shape.columns) columns.append(SqlDialect::name(column));
-    m_insert = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
-                   .arg(shape.name, columns.join(QStringLiteral(", ")));
-    m_rowValues = QLatin1Char('(') +
-                  QStringList(shape.columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
-                  QLatin1Char(')');
-    m_rowsPerStatement = std::max<int>(
-        1, SqlDialect::forDriver(db.driverName()).valuesPerInsert / shape.columns.size());
+  RowWriter(QSqlDatabase& db, const TableShape& shape)
+      : m_db(db),
+        m_shape(shape),
+        m_rowsPerStatement(
+            SqlDialect::forDriver(db.driverName()).rowsPerInsert(shape.columns.size())) {
+    for (const QString& column : shape.columns) m_columns.append(SqlDialect::name(column));
   }
 
   bool write(const QList<QVariantList>& rows, QString* error) {
@@ -156,7 +152,7 @@ class RowWriter {
     auto found = m_statements.find(count);
     if (found != m_statements.end()) return &found->second;
     QSqlQuery query(m_db);
-    if (!query.prepare(m_insert + QStringList(count, m_rowValues).join(QLatin1Char(',')))) {
+    if (!query.prepare(SqlDialect::insertRows(m_shape.name, m_columns, count))) {
       *error = QStringLiteral("%1: %2").arg(m_shape.name, queryError(query));
       return nullptr;
     }
@@ -165,8 +161,7 @@ class RowWriter {
 
   QSqlDatabase& m_db;
   const TableShape& m_shape;
-  QString m_insert;
-  QString m_rowValues;
+  QStringList m_columns;  // as they go into SQL
   int m_rowsPerStatement = 1;
   std::map<int, QSqlQuery> m_statements;
 };

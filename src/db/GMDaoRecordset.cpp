@@ -12,12 +12,6 @@ namespace {
 const QString kCaption = QStringLiteral("DBException");
 const QVariant kNoValue;
 
-QString placeholders(qsizetype count) {
-  QStringList marks;
-  for (qsizetype i = 0; i < count; ++i) marks.append(QStringLiteral("?"));
-  return marks.join(QLatin1Char(','));
-}
-
 // Texts are bound as empty text, never as NULL: a null QString would reach the engine as NULL.
 QVariant text(const QString& value) { return value.isNull() ? QStringLiteral("") : value; }
 }  // namespace
@@ -183,8 +177,9 @@ const CGMDaoRecordset::TableShape& CGMDaoRecordset::Shape() {
     assignments.append(name + QStringLiteral(" = ?"));
   }
   shape->select = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), table);
+  shape->written = changed;
   shape->insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                      .arg(table, changed.join(QLatin1Char(',')), placeholders(changed.size()),
+                      .arg(table, changed.join(QLatin1Char(',')), SqlDialect::placeholders(changed.size()),
                            shape->identity);
   shape->update = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
                       .arg(table, assignments.join(QLatin1Char(',')), shape->identity);
@@ -547,6 +542,26 @@ long CGMDaoRecordset::AppendRow(const std::function<void()>& fill) {
   CFieldExchange load(&row, keyIndex >= 0 ? 0 : 1);
   DoFieldExchange(load);
   return static_cast<long>(row.at(keyIndex >= 0 ? keyIndex : 0).toLongLong());
+}
+
+bool CGMDaoRecordset::AppendRows(int count, const std::function<void(int)>& fill) {
+  if (!CanAppend()) return false;
+  const TableShape& shape = Shape();
+  const int perStatement = Dialect().rowsPerInsert(shape.written.size());
+  for (int first = 0; first < count; first += perStatement) {
+    const int rows = std::min(perStatement, count - first);
+    QVariantList values;
+    values.reserve(rows * shape.written.size());
+    for (int row = first; row < first + rows; ++row) {
+      ClearMembers();
+      fill(row);
+      values.append(WithoutKey(StoredValues()));
+    }
+    QSqlQuery* insert = Prepared(SqlDialect::insertRows(GetDefaultSQL(), shape.written, rows));
+    if (!Run(insert, values)) return false;
+    insert->finish();
+  }
+  return true;
 }
 
 void CGMDaoRecordset::Delete() {

@@ -141,6 +141,12 @@ class CGMDaoRecordset {
   // the key member. Returns the key (the engine's row id for a table without one), or -1 when
   // rows cannot be appended or the engine refused the row.
   long AppendRow(const std::function<void()>& fill);
+  // Appends count rows, row i from the members that fill(i) assigns (cleared before each), in
+  // as few statements as the engine takes (SqlDialect::valuesPerInsert): a server answers
+  // each statement once. The engine's keys are not read back, and the members are left as the
+  // last row's. False when rows cannot be appended or the engine refused a statement; on a
+  // server the refusal spoils the transaction, which the caller then rolls back.
+  bool AppendRows(int count, const std::function<void(int)>& fill);
 
   // With quiet on, engine errors are not shown; the last one is kept in LastError() for the
   // caller to report in its own words.
@@ -196,6 +202,7 @@ class CGMDaoRecordset {
     QString identity;   // what names one row: the key, or the engine's row address
     QStringList rowColumns;  // the columns of a row read by select, in order
     QString select;     // the SELECT of the class's columns, without WHERE and ORDER BY
+    QStringList written;  // the columns an insert writes (all but the key), as in SQL
     QString insert;
     QString update;
     QString remove;

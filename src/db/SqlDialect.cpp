@@ -1,5 +1,7 @@
 #include "db/SqlDialect.h"
 
+#include <algorithm>
+
 const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
   // WAL lets readers go on while an import writes; NORMAL synchronisation is safe under WAL
   // and spares an fsync per commit. A page cache of up to 32 MB keeps a search that visits
@@ -67,6 +69,20 @@ QString SqlDialect::name(const QString& identifier) {
     return QLatin1Char('"') + identifier + QLatin1Char('"');
   }
   return identifier;
+}
+
+int SqlDialect::rowsPerInsert(qsizetype columns) const {
+  return std::max(1, valuesPerInsert / static_cast<int>(std::max<qsizetype>(1, columns)));
+}
+
+QString SqlDialect::placeholders(qsizetype count) {
+  return QStringList(count, QStringLiteral("?")).join(QLatin1Char(','));
+}
+
+QString SqlDialect::insertRows(const QString& table, const QStringList& columns, int rows) {
+  const QString row = QLatin1Char('(') + placeholders(columns.size()) + QLatin1Char(')');
+  return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+      .arg(table, columns.join(QLatin1Char(',')), QStringList(rows, row).join(QLatin1Char(',')));
 }
 
 QString SqlDialect::likeCondition(const QString& column) const {

@@ -64,6 +64,13 @@ class SqlDialect {
   // An identifier as it goes into SQL: reserved words ("Index", "user", "default") quoted, the
   // rest as written.
   static QString name(const QString& identifier);
+  // Rows of `columns` values each that one INSERT carries, at least one.
+  int rowsPerInsert(qsizetype columns) const;
+  // "INSERT INTO table (columns) VALUES (?,...),(?,...)" for `rows` rows; the columns as they
+  // go into SQL.
+  static QString insertRows(const QString& table, const QStringList& columns, int rows);
+  // "?,?,?" for count values.
+  static QString placeholders(qsizetype count);
   // "column LIKE ? ESCAPE '\'" in this dialect.
   QString likeCondition(const QString& column) const;
   // "column = ?" without letter case (ASCII letters on SQLite). The schema declares the

@@ -60,6 +60,14 @@ void CSqlFilter::addKey(const QString& column, long key) {
   add(Form::Given, SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(key));
 }
 
+void CSqlFilter::addOneOf(const QString& column, const QVariantList& values) {
+  m_conditions.append({Form::Given, values.isEmpty() ? QStringLiteral("0 = 1")
+                                                     : SqlDialect::name(column) + QStringLiteral(" IN (") +
+                                                           SqlDialect::placeholders(values.size()) +
+                                                           QLatin1Char(')')});
+  m_values.append(values);
+}
+
 void CSqlFilter::addPrefix(const QString& column, const QString& text) {
   if (text.isEmpty()) return;
   add(Form::Like, column, escapeLike(text) + QLatin1Char('%'));
@@ -87,6 +95,13 @@ void CSqlFilter::addDateRange(const QString& column, int fromYear, int fromMonth
   } else if (fromValid) {
     add(Form::Given, name + QStringLiteral(" <= ?"), dayEnd(fromYear, fromMonth, fromDay));
   }
+}
+
+void CSqlFilter::addConfirmingDay(const QString& column, int year, int month, int day) {
+  if (!isValidSearchDate(year, month, day)) return;
+  // Stored date-times are "yyyy-MM-dd hh:mm:ss" text: the day is its first ten characters.
+  add(Form::Given, QStringLiteral("substr(%1, 1, 10) = ?").arg(SqlDialect::name(column)),
+      dayStart(year, month, day));
 }
 
 QString sortText(const QString& column, int direction) {

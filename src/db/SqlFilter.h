@@ -35,6 +35,9 @@ class CSqlFilter {
   // column = key, whatever the key: a key names its own rows, and 0 names none (the engine
   // numbers from 1), never every row.
   void addKey(const QString& column, long key);
+  // column equal to one of the values (keys or UIDs: compared as they are); no values name no
+  // rows.
+  void addOneOf(const QString& column, const QVariantList& values);
   // The text at the start (prefix) or anywhere (contains) of the column, without letter case;
   // the operator's '%' and '_' match only themselves. Nothing for an empty text.
   void addPrefix(const QString& column, const QString& text);
@@ -45,6 +48,12 @@ class CSqlFilter {
   // 1 to 31.
   void addDateRange(const QString& column, int fromYear, int fromMonth, int fromDay, int toYear,
                     int toMonth, int toDay);
+
+  // The date-time column on that day (a valid date, as above; else no condition), written so
+  // that the engine finds the rows through another criterion's index and only confirms the day
+  // on them: without statistics a server's planner takes a range of dates for as selective as
+  // an equal key, and walks every row of a busy day.
+  void addConfirmingDay(const QString& column, int year, int month, int day);
 
   static bool isValidSearchDate(int year, int month, int day);
 
