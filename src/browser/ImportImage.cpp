@@ -163,26 +163,31 @@ void CImageImport::ImportFiles(const QStringList& paths,
 }
 
 std::vector<CImageImport::FileOutcome> CImageImport::WriteBatch(std::vector<FileRead>& reads) {
-  // When the engine refuses the batch's image rows (a value out of its range in one file, say),
-  // the batch is written again with each file's row in the file's own savepoint, so that only
-  // that file fails.
+  // Files seldom fail once read, so the batch is first written without undo points: when a
+  // file does fail, or the engine refuses the batch's image rows (a value out of its range in
+  // one file, say), the batch is rolled back and written again with care, so that only the
+  // failing file is left out.
   std::vector<FileOutcome> outcomes;
-  if (!TryBatch(reads, true, outcomes)) TryBatch(reads, false, outcomes);
+  if (!TryBatch(reads, false, outcomes)) TryBatch(reads, true, outcomes);
   return outcomes;
 }
 
-bool CImageImport::TryBatch(std::vector<FileRead>& reads, bool deferImages,
+bool CImageImport::TryBatch(std::vector<FileRead>& reads, bool careful,
                             std::vector<FileOutcome>& outcomes) {
   outcomes.clear();
   outcomes.reserve(reads.size());
   m_batch = Batch{};
   // A batch that cannot begin falls back to a transaction per file, which says why it fails.
   m_batch.open = m_database.IsOpen() && m_database.BeginTrans();
-  m_batch.deferImages = deferImages;
+  m_batch.careful = careful;
   forgetLookups();
   for (FileRead& read : reads) {
     QString patID;
     const int code = ImportRead(read, patID);
+    if (m_batch.spoiled) {
+      m_database.Rollback();
+      return false;
+    }
     outcomes.push_back({read.path, code, code == kImportDone && m_duplicate, m_lastError});
   }
   if (!m_batch.open) return true;
@@ -359,7 +364,9 @@ int CImageImport::WriteRows(FileRows& rows) {
       return kImportDone;
     }
   }
-  if (m_batch.open) {
+  if (m_batch.open && !m_batch.careful) {
+    m_batch.spoiled = true;
+  } else if (m_batch.open) {
     if (m_fileSavepoint) m_database.RollbackToSavepoint(kFileSavepoint);
     forgetLookups();
   } else {
@@ -374,7 +381,7 @@ int CImageImport::WriteRows(FileRows& rows) {
 }
 
 bool CImageImport::FileWrites() {
-  if (!m_batch.open || m_fileSavepoint) return true;
+  if (!m_batch.open || !m_batch.careful || m_fileSavepoint) return true;
   m_fileSavepoint = m_database.Savepoint(kFileSavepoint);
   return m_fileSavepoint;
 }
@@ -485,7 +492,7 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
   }
   if (!m_duplicate) {
     img.ImageSeq = QString::asprintf("i%03ld", NextImgSeq());
-    if (m_batch.open && m_batch.deferImages) {
+    if (m_batch.open && !m_batch.careful) {
       m_imageWaits = true;
     } else if (!FileWrites() || m_images.InsertNew(img, rows.frames) < 0) {
       return kImportDatabaseError;

@@ -95,9 +95,10 @@ class CImageImport {
   // Writes the rows of a file read by ReadImageFile, as ImportImageFile does.
   int ImportRead(FileRead& read, QString& patID);
   // Imports many files, in order: the headers of the next batch are read on another thread
-  // while this one writes the current batch in one transaction, each file's patient, study and
-  // series rows in a savepoint of its own; the batch's image rows are appended together and
-  // the studies' totals recounted once, at the end of the batch. done hears of each
+  // while this one writes the current batch in one transaction, its image rows appended
+  // together and the studies' totals recounted once, at the end of the batch. Should a file
+  // fail once read, the batch is written again with each file in a savepoint of its own, so
+  // that it alone is left out. done hears of each
   // file once its batch is committed; a batch whose commit fails reports each of its files as
   // kImportDatabaseError, none of them written. A kill loses at most the batch in hand.
   void ImportFiles(const QStringList& paths, const std::function<void(const FileOutcome&)>& done);
@@ -118,9 +119,10 @@ class CImageImport {
   static void ReadRows(const imaging::DicomDataSet& dataSet, FileRows& rows);
   // One batch of ImportFiles; the outcomes in file order.
   std::vector<FileOutcome> WriteBatch(std::vector<FileRead>& reads);
-  // Writes the batch in one transaction, the image rows together at its end when deferImages
-  // is set. False when the engine refused those rows: the batch is rolled back.
-  bool TryBatch(std::vector<FileRead>& reads, bool deferImages,
+  // Writes the batch in one transaction. Carefully: each file's rows in a savepoint of its
+  // own, undone when the file fails. Else with no savepoints and the image rows together at the
+  // end, false (the batch rolled back) when a file fails or the engine refuses those rows.
+  bool TryBatch(std::vector<FileRead>& reads, bool careful,
                 std::vector<FileOutcome>& outcomes);
   // Steps after the file is read: the rows, in one transaction or savepoint.
   int WriteRows(FileRows& rows);
@@ -131,7 +133,7 @@ class CImageImport {
   // error.
   bool FindImage(const CDImgInfo& img);
   long NextImgSeq();
-  // Called before each row a file writes: in a batch, the first one takes the file's
+  // Called before each row a file writes: in a careful batch, the first one takes the file's
   // savepoint, so a file that only adds an image to known rows costs no statement of its own.
   bool FileWrites();
   bool DatabaseFailed() const { return m_database.ErrorCount() != m_errorsBefore; }
@@ -151,7 +153,8 @@ class CImageImport {
   // statement once, so the batch reads and writes what it can for all its files together.
   struct Batch {
     bool open = false;         // the batch's transaction is open: files take savepoints
-    bool deferImages = false;  // image rows wait for one insert at the batch's end
+    bool careful = false;      // files take savepoints, image rows are written at once
+    bool spoiled = false;      // a file failed where nothing could undo its rows
     std::set<long> studies;    // studies whose totals the batch recounts at its end
     // The files of the images the batch indexed, by SerSeq and SOP Instance UID.
     std::map<std::pair<long, QString>, QString> images;
