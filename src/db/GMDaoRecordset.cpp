@@ -547,16 +547,26 @@ long CGMDaoRecordset::AppendRow(const std::function<void()>& fill) {
 bool CGMDaoRecordset::AppendRows(int count, const std::function<void(int)>& fill) {
   if (!CanAppend()) return false;
   const TableShape& shape = Shape();
+  const auto rowValues = [&](int row) {
+    ClearMembers();
+    fill(row);
+    return WithoutKey(StoredValues());
+  };
+  if (const QString& fromJson = Dialect().rowsFromJson; !fromJson.isEmpty() && count > 0) {
+    JsonRows rows(shape.written);
+    for (int row = 0; row < count; ++row) rows.append(rowValues(row));
+    QSqlQuery* insert =
+        Prepared(fromJson.arg(GetDefaultSQL(), shape.written.join(QLatin1Char(','))));
+    if (!Run(insert, {rows.text()})) return false;
+    insert->finish();
+    return true;
+  }
   const int perStatement = Dialect().rowsPerInsert(shape.written.size());
   for (int first = 0; first < count; first += perStatement) {
     const int rows = std::min(perStatement, count - first);
     QVariantList values;
     values.reserve(rows * shape.written.size());
-    for (int row = first; row < first + rows; ++row) {
-      ClearMembers();
-      fill(row);
-      values.append(WithoutKey(StoredValues()));
-    }
+    for (int row = first; row < first + rows; ++row) values.append(rowValues(row));
     QSqlQuery* insert = Prepared(SqlDialect::insertRows(GetDefaultSQL(), shape.written, rows));
     if (!Run(insert, values)) return false;
     insert->finish();

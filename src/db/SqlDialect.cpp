@@ -1,6 +1,7 @@
 #include "db/SqlDialect.h"
 
 #include <algorithm>
+#include <cmath>
 
 const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
   // WAL lets readers go on while an import writes; NORMAL synchronisation is safe under WAL
@@ -49,7 +50,8 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
       QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), COALESCE(MAX(%3), 0) + 1, "
                      "false) FROM %1"),
       QStringLiteral("SELECT pg_advisory_lock(7406212)"),
-      QStringLiteral("SELECT pg_advisory_unlock(7406212)")};
+      QStringLiteral("SELECT pg_advisory_unlock(7406212)"),
+      QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM json_populate_recordset(NULL::%1, ?)")};
   return driverName == postgres.driverName ? postgres : sqlite;
 }
 
@@ -73,6 +75,11 @@ QString SqlDialect::name(const QString& identifier) {
 
 int SqlDialect::rowsPerInsert(qsizetype columns) const {
   return std::max(1, valuesPerInsert / static_cast<int>(std::max<qsizetype>(1, columns)));
+}
+
+QString SqlDialect::storedColumnName(const QString& column) {
+  if (column.startsWith(QLatin1Char('"'))) return column.mid(1, column.size() - 2);
+  return column.toLower();
 }
 
 QString SqlDialect::placeholders(qsizetype count) {
@@ -109,4 +116,80 @@ QString escapeLike(const QString& text) {
     escaped += c;
   }
   return escaped;
+}
+
+namespace {
+
+void appendJsonText(QString& out, const QString& text) {
+  out += QLatin1Char('"');
+  const auto plain = [](QChar c) { return c.unicode() >= 0x20 && c != u'"' && c != u'\\'; };
+  if (std::all_of(text.begin(), text.end(), plain)) {
+    out += text;
+  } else {
+    for (const QChar c : text) {
+      if (plain(c)) {
+        out += c;
+      } else if (c == u'"' || c == u'\\') {
+        out += QLatin1Char('\\');
+        out += c;
+      } else {
+        out += QString::asprintf("\\u%04x", c.unicode());
+      }
+    }
+  }
+  out += QLatin1Char('"');
+}
+
+void appendJsonValue(QString& out, const QVariant& value) {
+  if (value.isNull()) {
+    out += QLatin1String("null");
+    return;
+  }
+  switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+      out += QString::number(value.toLongLong());
+      return;
+    case QMetaType::Bool:
+      out += value.toBool() ? QLatin1Char('1') : QLatin1Char('0');
+      return;
+    case QMetaType::Double: {
+      const double number = value.toDouble();
+      if (std::isfinite(number)) {
+        out += QString::number(number, 'g', 17);
+      } else {
+        out += std::isnan(number) ? QLatin1String("\"NaN\"")
+                                  : number > 0 ? QLatin1String("\"Infinity\"")
+                                               : QLatin1String("\"-Infinity\"");
+      }
+      return;
+    }
+    default:
+      appendJsonText(out, value.toString());
+  }
+}
+
+}  // namespace
+
+JsonRows::JsonRows(const QStringList& columns) : m_text(QStringLiteral("[")) {
+  for (const QString& column : columns) {
+    QString key;
+    appendJsonText(key, SqlDialect::storedColumnName(column));
+    m_keys.append(key + QLatin1Char(':'));
+  }
+}
+
+void JsonRows::append(const QVariantList& row) {
+  if (m_text.size() > 1) m_text += QLatin1Char(',');
+  m_text += QLatin1Char('{');
+  for (qsizetype i = 0; i < row.size() && i < m_keys.size(); ++i) {
+    if (i > 0) m_text += QLatin1Char(',');
+    m_text += m_keys.at(i);
+    appendJsonValue(m_text, row.at(i));
+  }
+  m_text += QLatin1Char('}');
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 // What the image database's SQL needs to know about the engine behind a connection: SQLite for
 // the local archive, PostgreSQL for an archive shared by several workstations. Everything else
@@ -60,6 +61,11 @@ class SqlDialect {
   // Empty for a file engine: its users lock through the file system.
   QString sessionLock = QString();
   QString sessionUnlock = QString();
+  // An INSERT of many rows handed over as one JSON array of objects ("%1" the table, "%2" its
+  // columns, "?" the array): the server reads the values from the text by the table's own
+  // types. Binding thousands of values one by one cost the client more than the server's
+  // whole insert. Empty: rows go as bound values (insertRows).
+  QString rowsFromJson = QString();
 
   // An identifier as it goes into SQL: reserved words ("Index", "user", "default") quoted, the
   // rest as written.
@@ -69,6 +75,9 @@ class SqlDialect {
   // "INSERT INTO table (columns) VALUES (?,...),(?,...)" for `rows` rows; the columns as they
   // go into SQL.
   static QString insertRows(const QString& table, const QStringList& columns, int rows);
+  // The name of a column (as insertRows takes it) as the engine keeps it: quoted ones as
+  // written, the rest folded to small letters, as a server keeps unquoted names.
+  static QString storedColumnName(const QString& column);
   // "?,?,?" for count values.
   static QString placeholders(qsizetype count);
   // "column LIKE ? ESCAPE '\'" in this dialect.
@@ -83,6 +92,22 @@ class SqlDialect {
   // addresses from the searched column's own index (a fraction of the table) and fetching only
   // the matches is several times faster. Empty table: the plain LIKE condition.
   QString containsCondition(const QString& table, const QString& column) const;
+};
+
+// Rows as the JSON array SqlDialect::rowsFromJson reads: an object a row, each value under its
+// column's stored name. Texts are escaped as JSON requires, NULL is null, and a number that is
+// none (NaN, infinite) goes as the text the server reads for it.
+class JsonRows {
+ public:
+  // The columns as insertRows takes them.
+  explicit JsonRows(const QStringList& columns);
+  // A row's values, in the columns' order.
+  void append(const QVariantList& row);
+  QString text() const { return m_text + QLatin1Char(']'); }
+
+ private:
+  QStringList m_keys;  // "\"name\":" a column
+  QString m_text;
 };
 
 // The operator's own text inside a LIKE pattern: '%', '_' and the escape character itself

@@ -553,6 +553,28 @@ TEST_F(ImportTest, ManyFilesGoInBatchesAndAFailingFileLeavesOnlyItselfOut) {
   EXPECT_EQ(coreRows(), (std::vector<long>{1, 1, 1, 150}));
 }
 
+TEST_F(ImportTest, AFileThatFailsAfterWritingRowsLeavesTheRestOfItsBatchWritten) {
+  // Ten new patients in one batch; the fifth one's study is refused after its patient row was
+  // written, so the batch is written again, that file undone alone.
+  QStringList paths;
+  for (int i = 1; i <= 10; ++i) {
+    const std::string n = std::to_string(i);
+    paths << save(radiograph("1.2.3.7." + n).set(DCM_PatientID, "P" + n).set(DCM_StudyID, "S" + n),
+                  QString::number(i) + ".dcm");
+  }
+  ASSERT_TRUE(refuse("BEFORE INSERT ON StuInfo", "refused by the test", "NEW.PatID = 'P5'"));
+  std::vector<int> codes;
+  importer.ImportFiles(paths, [&](const CImageImport::FileOutcome& outcome) {
+    codes.push_back(outcome.code);
+  });
+  std::vector<int> expected(10, kImportDone);
+  expected[4] = kImportRefused;
+  EXPECT_EQ(codes, expected);
+  EXPECT_EQ(coreRows(), (std::vector<long>{9, 9, 9, 9}));
+  EXPECT_EQ(value("SELECT COUNT(*) AS n FROM PatInfo WHERE PatID = 'P5'", "n").toInt(), 0);
+  EXPECT_EQ(value("SELECT SUM(TotalInstance) AS n FROM StuInfo", "n").toInt(), 9);
+}
+
 TEST_F(ImportTest, AStudyThatCannotBeAppendedIsReportedAndNothingIsWritten) {
   ASSERT_TRUE(refuse("BEFORE INSERT ON StuInfo", "no studies today"));
   sink.clear();

@@ -1,12 +1,14 @@
 #include <QFile>
 #include <QSet>
 #include <functional>
+#include <limits>
 
 #include <atomic>
 #include <thread>
 
 #include "DbTestSupport.h"
 #include "app/AppSettings.h"
+#include "db/DRImgInfo.h"
 #include "db/ImageDatabase.h"
 #include "db/SqlDialect.h"
 #include "db/SqlFilter.h"
@@ -251,6 +253,48 @@ TEST_F(Recordset, AppendEditAndDeleteWriteThroughToTheTable) {
   EXPECT_TRUE(sink.isEmpty());
 }
 
+// Rows appended together (several a statement, or on a server as one JSON text) keep every
+// value as a row appended alone would: texts JSON or SQL must escape, numbers at their limits.
+TEST_F(Recordset, RowsAppendedTogetherKeepEveryValue) {
+  const QString texts[] = {QStringLiteral("O'Brien \"quoted\" back\\slash"),
+                           QStringLiteral("line\nbreak\ttab\x01" "control"),
+                           QString::fromUtf8("Gr\xc3\xbc\xc3\x9f \xe4\xb8\xad \xf0\x9f\x98\x80"), QString()};
+  std::vector<CDImgInfo> images(std::size(texts));
+  std::vector<CDRImgInfo::NewRow> rows;
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    CDImgInfo& image = images[i];
+    image.SerSeq = 1;
+    image.ImageNo = long(i) + 1;
+    image.SOPInstanceUID = QStringLiteral("1.2.3.%1").arg(i);
+    image.InstitutionName = texts[i];
+    image.KVP = i == 0 ? -1.5e-300 : i == 1 ? std::numeric_limits<double>::infinity() : 81.25;
+    image.Exposure = i == 0 ? 2147483647L : -7;
+    image.ImageDateTime = i == 0 ? CDateTime(2024, 2, 29, 23, 59, 59) : CDateTime::null();
+    rows.push_back({&image, long(i) * 10});
+  }
+  CDRImgInfo appended(path);
+  ASSERT_TRUE(appended.InsertNewRows(rows)) << appended.LastError().toStdString();
+
+  CDRImgInfo read(path);
+  read.m_strSort = QStringLiteral("ImageNo");
+  ASSERT_TRUE(read.Open());
+  for (const CDImgInfo& image : images) {
+    ASSERT_FALSE(read.IsEOF());
+    SCOPED_TRACE(image.ImageNo);
+    EXPECT_EQ(read.InstitutionName, image.InstitutionName.isNull() ? "" : image.InstitutionName);
+    EXPECT_EQ(read.SOPInstanceUID, image.SOPInstanceUID);
+    EXPECT_EQ(read.KVP, image.KVP);
+    EXPECT_EQ(read.Exposure, image.Exposure);
+    EXPECT_EQ(read.ImageDateTime, image.ImageDateTime);
+    EXPECT_EQ(read.PreviewDCMSize, (image.ImageNo - 1) * 10);
+    EXPECT_FALSE(read.SendToDICOM);
+    read.MoveNext();
+  }
+  EXPECT_TRUE(read.IsEOF());
+
+  EXPECT_TRUE(sink.isEmpty());
+}
+
 TEST_F(Recordset, RowsWithoutKeyColumnAreEditedAndDeletedOneByOne) {
   addPatients({{"P1", "Same", {}, {}}, {"P2", "Same", {}, {}}});
   CDRPatInfo patients(path);
@@ -380,6 +424,19 @@ TEST(SqlFilter, CriteriaThatAreNotGivenAddNothing) {
   EXPECT_EQ(filter.text(sqlite()),
             "PatID = ? COLLATE NOCASE AND SerSeq = ? AND PatName LIKE ? ESCAPE '\\'");
   EXPECT_EQ(filter.values(), QVariantList({"O'Brien", qlonglong(7), "%5\\%\\_\\\\%"}));
+}
+
+TEST(SqlFilter, OneOfAListAndADayThatOnlyConfirms) {
+  CSqlFilter filter;
+  filter.addOneOf("StuSeq", {qlonglong(3), qlonglong(5)});
+  filter.addConfirmingDay("StuDateTime", 2024, 2, 29);
+  filter.addConfirmingDay("StuDateTime", 2024, 13, 1);  // no date: no condition
+  EXPECT_EQ(filter.text(postgres()), "StuSeq IN (?,?) AND substr(StuDateTime, 1, 10) = ?");
+  EXPECT_EQ(filter.values(), QVariantList({qlonglong(3), qlonglong(5), "2024-02-29"}));
+
+  CSqlFilter none;
+  none.addOneOf("StuSeq", {});
+  EXPECT_EQ(none.text(sqlite()), "0 = 1");
 }
 
 // The server's caseless conditions compare lower(column), which its indexes hold.
