@@ -118,52 +118,58 @@ class RowReader {
   bool m_finished = false;
 };
 
-// Appends rows to a table of the target, several a statement, each statement prepared once.
+// Appends rows to a table of the target, several a statement (on a server all of a batch as
+// one JSON text), each statement prepared once.
 class RowWriter {
  public:
-  RowWriter(QSqlDatabase& db, const TableShape& shape)
-      : m_db(db),
-        m_shape(shape),
-        m_rowsPerStatement(
-            SqlDialect::forDriver(db.driverName()).rowsPerInsert(shape.columns.size())) {
+  RowWriter(QSqlDatabase& db, const TableShape& shape) : m_db(db), m_shape(shape) {
+    const SqlDialect& dialect = SqlDialect::forDriver(db.driverName());
     for (const QString& column : shape.columns) m_columns.append(SqlDialect::name(column));
+    m_rowsPerStatement = dialect.rowsPerInsert(shape.columns.size());
+    if (!dialect.rowsFromJson.isEmpty()) {
+      m_fromJson = dialect.rowsFromJson.arg(shape.name, m_columns.join(QLatin1Char(',')));
+    }
   }
 
   bool write(const QList<QVariantList>& rows, QString* error) {
+    if (!m_fromJson.isEmpty()) {
+      JsonRows json(m_columns);
+      for (const QVariantList& row : rows) json.append(row);
+      return rows.isEmpty() || run(m_fromJson, {json.text()}, error);
+    }
     for (qsizetype first = 0; first < rows.size(); first += m_rowsPerStatement) {
       const int count = static_cast<int>(std::min<qsizetype>(m_rowsPerStatement, rows.size() - first));
-      QSqlQuery* insert = statement(count, error);
-      if (!insert) return false;
-      int place = 0;
-      for (qsizetype r = first; r < first + count; ++r) {
-        for (const QVariant& value : rows.at(r)) insert->bindValue(place++, value);
-      }
-      if (!insert->exec()) {
-        *error = QStringLiteral("%1: %2").arg(m_shape.name, queryError(*insert));
-        return false;
-      }
+      QVariantList values;
+      for (qsizetype r = first; r < first + count; ++r) values.append(rows.at(r));
+      if (!run(SqlDialect::insertRows(m_shape.name, m_columns, count), values, error)) return false;
     }
     return true;
   }
 
  private:
-  // The statement for count rows; null after saying why when the engine refused it.
-  QSqlQuery* statement(int count, QString* error) {
-    auto found = m_statements.find(count);
-    if (found != m_statements.end()) return &found->second;
-    QSqlQuery query(m_db);
-    if (!query.prepare(SqlDialect::insertRows(m_shape.name, m_columns, count))) {
-      *error = QStringLiteral("%1: %2").arg(m_shape.name, queryError(query));
-      return nullptr;
+  bool run(const QString& sql, const QVariantList& values, QString* error) {
+    auto found = m_statements.find(sql);
+    if (found == m_statements.end()) {
+      QSqlQuery query(m_db);
+      if (!query.prepare(sql)) {
+        *error = QStringLiteral("%1: %2").arg(m_shape.name, queryError(query));
+        return false;
+      }
+      found = m_statements.emplace(sql, std::move(query)).first;
     }
-    return &m_statements.emplace(count, std::move(query)).first->second;
+    QSqlQuery& insert = found->second;
+    for (qsizetype i = 0; i < values.size(); ++i) insert.bindValue(int(i), values.at(i));
+    if (insert.exec()) return true;
+    *error = QStringLiteral("%1: %2").arg(m_shape.name, queryError(insert));
+    return false;
   }
 
   QSqlDatabase& m_db;
   const TableShape& m_shape;
   QStringList m_columns;  // as they go into SQL
   int m_rowsPerStatement = 1;
-  std::map<int, QSqlQuery> m_statements;
+  QString m_fromJson;     // the server's insert of a batch as JSON; empty on a file
+  std::map<QString, QSqlQuery> m_statements;
 };
 
 bool isNumber(const QVariant& value) {
