@@ -167,8 +167,18 @@ std::vector<CImageImport::FileOutcome> CImageImport::WriteBatch(std::vector<File
   // file does fail, or the engine refuses the batch's image rows (a value out of its range in
   // one file, say), the batch is rolled back and written again with care, so that only the
   // failing file is left out.
+  // What fails in the first attempt is told when the careful one meets it again.
+  const auto quiet = [this](bool on) {
+    m_patients.SetQuiet(on);
+    m_studies.SetQuiet(on);
+    m_series.SetQuiet(on);
+    m_images.SetQuiet(on);
+  };
   std::vector<FileOutcome> outcomes;
-  if (!TryBatch(reads, false, outcomes)) TryBatch(reads, true, outcomes);
+  quiet(true);
+  const bool written = TryBatch(reads, false, outcomes);
+  quiet(false);
+  if (!written) TryBatch(reads, true, outcomes);
   return outcomes;
 }
 
@@ -446,8 +456,10 @@ int CImageImport::WriteStudy(FileRows& rows) {
   stu.Print = 0;
   if (!FileWrites()) return kImportDatabaseError;
   if (m_studies.InsertNew(stu) <= 0) {
-    ShowMessage(QStringLiteral("New study generated error."), QStringLiteral("Browser"),
-                MB_OK | MB_ICONWARNING);
+    if (!m_batch.open || m_batch.careful) {
+      ShowMessage(QStringLiteral("New study generated error."), QStringLiteral("Browser"),
+                  MB_OK | MB_ICONWARNING);
+    }
     return Fail(kImportRefused, QStringLiteral("New study generated error."));
   }
   // The criteria now find the new row, and only it.

@@ -563,6 +563,7 @@ TEST_F(ImportTest, AFileThatFailsAfterWritingRowsLeavesTheRestOfItsBatchWritten)
                   QString::number(i) + ".dcm");
   }
   ASSERT_TRUE(refuse("BEFORE INSERT ON StuInfo", "refused by the test", "NEW.PatID = 'P5'"));
+  sink.clear();
   std::vector<int> codes;
   importer.ImportFiles(paths, [&](const CImageImport::FileOutcome& outcome) {
     codes.push_back(outcome.code);
@@ -573,6 +574,9 @@ TEST_F(ImportTest, AFileThatFailsAfterWritingRowsLeavesTheRestOfItsBatchWritten)
   EXPECT_EQ(coreRows(), (std::vector<long>{9, 9, 9, 9}));
   EXPECT_EQ(value("SELECT COUNT(*) AS n FROM PatInfo WHERE PatID = 'P5'", "n").toInt(), 0);
   EXPECT_EQ(value("SELECT SUM(TotalInstance) AS n FROM StuInfo", "n").toInt(), 9);
+  // The refusal is told once, by the attempt that leaves the file out.
+  EXPECT_EQ(sink.texts().filter("New study generated error.").size(), 1)
+      << sink.texts().join(" | ").toStdString();
 }
 
 TEST_F(ImportTest, AStudyThatCannotBeAppendedIsReportedAndNothingIsWritten) {
