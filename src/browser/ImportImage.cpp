@@ -474,9 +474,8 @@ int CImageImport::WriteSeriesAndImage(FileRows& rows) {
   ser.StuSeq = stu.StuSeq;
   ser.PatID = rows.pat.PatID;
   ser.StuID = stu.StuID;
-  const CSqlFilter seriesKey = CDRSerInfo::SeriesFilter(ser.PatID, ser.StuID, ser.SeriesNo,
-                                                        QString(), ser.BodyPart, QString(),
-                                                        ser.StuSeq);
+  const CSqlFilter seriesKey = CDRSerInfo::SeriesFilter(
+      ser.PatID, ser.StuID, ser.SeriesNo, QString(), ser.BodyPart, QString(), ser.StuSeq);
   if (m_batch.open && m_lastSeries.matches(seriesKey)) {
     ser.SerSeq = m_lastSeries.row;
   } else if (m_series.OpenWith(seriesKey) == 1) {

@@ -122,8 +122,7 @@ class CImageImport {
   // Writes the batch in one transaction. Carefully: each file's rows in a savepoint of its
   // own, undone when the file fails. Else with no savepoints and the image rows together at the
   // end, false (the batch rolled back) when a file fails or the engine refuses those rows.
-  bool TryBatch(std::vector<FileRead>& reads, bool careful,
-                std::vector<FileOutcome>& outcomes);
+  bool TryBatch(std::vector<FileRead>& reads, bool careful, std::vector<FileOutcome>& outcomes);
   // Steps after the file is read: the rows, in one transaction or savepoint.
   int WriteRows(FileRows& rows);
   int WritePatient(FileRows& rows);
@@ -152,15 +151,15 @@ class CImageImport {
   // What a batch of ImportFiles keeps while its transaction is open. A server answers each
   // statement once, so the batch reads and writes what it can for all its files together.
   struct Batch {
-    bool open = false;         // the batch's transaction is open: files take savepoints
-    bool careful = false;      // files take savepoints, image rows are written at once
-    bool spoiled = false;      // a file failed where nothing could undo its rows
-    std::set<long> studies;    // studies whose totals the batch recounts at its end
+    bool open = false;       // the batch's transaction is open: files take savepoints
+    bool careful = false;    // files take savepoints, image rows are written at once
+    bool spoiled = false;    // a file failed where nothing could undo its rows
+    std::set<long> studies;  // studies whose totals the batch recounts at its end
     // The files of the images the batch indexed, by SerSeq and SOP Instance UID.
     std::map<std::pair<long, QString>, QString> images;
-    std::set<long> newSeries;  // the series the batch created
+    std::set<long> newSeries;                   // the series the batch created
     std::vector<CDRImgInfo::NewRow> newImages;  // the rows waiting for the insert
-    long nextImgSeq = 0;                         // 0: not asked for yet
+    long nextImgSeq = 0;                        // 0: not asked for yet
   };
   Batch m_batch;
   bool m_fileSavepoint = false;  // the file in hand has taken its savepoint

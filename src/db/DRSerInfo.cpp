@@ -18,8 +18,8 @@ int CDRSerInfo::OpenSeries(const QString& patID, const QString& stuID, long seri
                            const QString& laterality, const QString& bodyPart,
                            const QString& patientPosition, long stuSeq) {
   Close();
-  return OpenWith(SeriesFilter(patID, stuID, seriesNo, laterality, bodyPart, patientPosition,
-                               stuSeq));
+  return OpenWith(
+      SeriesFilter(patID, stuID, seriesNo, laterality, bodyPart, patientPosition, stuSeq));
 }
 
 CSqlFilter CDRSerInfo::SeriesFilter(const QString& patID, const QString& stuID, long seriesNo,

@@ -59,7 +59,8 @@ class RowReader {
       const bool text = record.field(column).metaType().id() == QMetaType::QString;
       m_order.append(text ? dialect.byteOrder.arg(name) : name);
     }
-    m_select = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QStringLiteral(", ")), shape.name);
+    m_select =
+        QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QStringLiteral(", ")), shape.name);
   }
 
   // The next row; false at the end of the table, or after an error (then error is set).
@@ -138,7 +139,8 @@ class RowWriter {
       return rows.isEmpty() || run(m_fromJson, {json.text()}, error);
     }
     for (qsizetype first = 0; first < rows.size(); first += m_rowsPerStatement) {
-      const int count = static_cast<int>(std::min<qsizetype>(m_rowsPerStatement, rows.size() - first));
+      const int count =
+          static_cast<int>(std::min<qsizetype>(m_rowsPerStatement, rows.size() - first));
       QVariantList values;
       for (qsizetype r = first; r < first + count; ++r) values.append(rows.at(r));
       if (!run(SqlDialect::insertRows(m_shape.name, m_columns, count), values, error)) return false;
@@ -168,7 +170,7 @@ class RowWriter {
   const TableShape& m_shape;
   QStringList m_columns;  // as they go into SQL
   int m_rowsPerStatement = 1;
-  QString m_fromJson;     // the server's insert of a batch as JSON; empty on a file
+  QString m_fromJson;  // the server's insert of a batch as JSON; empty on a file
   std::map<QString, QSqlQuery> m_statements;
 };
 
@@ -193,9 +195,9 @@ bool isNumber(const QVariant& value) {
 bool sameValue(const QVariant& a, const QVariant& b) {
   if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
   if (isNumber(a) && isNumber(b)) {
-    const bool whole = a.metaType().id() != QMetaType::Double &&
-                       a.metaType().id() != QMetaType::Float &&
-                       b.metaType().id() != QMetaType::Double && b.metaType().id() != QMetaType::Float;
+    const bool whole =
+        a.metaType().id() != QMetaType::Double && a.metaType().id() != QMetaType::Float &&
+        b.metaType().id() != QMetaType::Double && b.metaType().id() != QMetaType::Float;
     return whole ? a.toLongLong() == b.toLongLong() : a.toDouble() == b.toDouble();
   }
   return a.toString() == b.toString();
@@ -218,15 +220,16 @@ qint64 rowCount(QSqlDatabase& db, const QString& table, QString* error) {
 }
 
 // The table's columns (the source's, each also in the target) and key; false with the reason.
-bool tableShape(QSqlDatabase& source, QSqlDatabase& target, const QString& table,
-                TableShape& shape, QString* error) {
+bool tableShape(QSqlDatabase& source, QSqlDatabase& target, const QString& table, TableShape& shape,
+                QString* error) {
   shape.table = table;
   shape.name = SqlDialect::name(table);
   const QString sourceTable = storedName(source, table);
   const QSqlRecord from = source.record(sourceTable);
   const QSqlRecord to = target.record(storedName(target, table));
   if (from.isEmpty() || to.isEmpty()) {
-    *error = QStringLiteral("%1: no such table in the %2").arg(table, from.isEmpty() ? QStringLiteral("source") : QStringLiteral("target"));
+    *error = QStringLiteral("%1: no such table in the %2")
+                 .arg(table, from.isEmpty() ? QStringLiteral("source") : QStringLiteral("target"));
     return false;
   }
   for (int i = 0; i < from.count(); ++i) {
@@ -322,8 +325,8 @@ QSqlDatabase openSource(const QString& location, const QString& schemaFile, QStr
 
 bool copyTables(QSqlDatabase& source, QSqlDatabase& target, const CopyRequest& request,
                 QList<TableCopy>* tables, QString* error) {
-  const QStringList names = schemaTables(schemaStatements(
-      schemaText(engineSchemaFile(SqlDialect::forDriver(source.driverName()), request.schemaFile))));
+  const QStringList names = schemaTables(schemaStatements(schemaText(
+      engineSchemaFile(SqlDialect::forDriver(source.driverName()), request.schemaFile))));
   if (names.isEmpty()) {
     *error = QStringLiteral("No database schema found");
     return false;
@@ -344,7 +347,8 @@ bool sameDatabase(const QString& a, const QString& b) {
   if (server != SqlDialect::isServerLocation(b)) return false;
   if (!server) {
     const QFileInfo fileA(a), fileB(b);
-    if (fileA.exists() && fileB.exists()) return fileA.canonicalFilePath() == fileB.canonicalFilePath();
+    if (fileA.exists() && fileB.exists())
+      return fileA.canonicalFilePath() == fileB.canonicalFilePath();
     return fileA.absoluteFilePath() == fileB.absoluteFilePath();
   }
   const auto where = [](const QString& location) {
@@ -367,7 +371,8 @@ bool copyDatabase(const CopyRequest& request, QList<TableCopy>* tables, QString*
   QSqlDatabase target;
   bool readOnly = false;
   if (source.isOpen()) target = openConnection(request.to, error, &readOnly, request.schemaFile);
-  if (target.isOpen() && readOnly) *error = QStringLiteral("%1: the database cannot be written").arg(request.to);
+  if (target.isOpen() && readOnly)
+    *error = QStringLiteral("%1: the database cannot be written").arg(request.to);
   const bool ok =
       target.isOpen() && !readOnly && copyTables(source, target, request, tables, error);
   releaseConnection(target);

@@ -158,8 +158,7 @@ const CGMDaoRecordset::TableShape& CGMDaoRecordset::Shape() {
   DoFieldExchange(names);
   shape->key = names.keyColumn();
   shape->keyIndex = shape->key.isEmpty() ? -1 : int(shape->columns.indexOf(shape->key));
-  shape->identity =
-      shape->key.isEmpty() ? Dialect().rowIdentity : SqlDialect::name(shape->key);
+  shape->identity = shape->key.isEmpty() ? Dialect().rowIdentity : SqlDialect::name(shape->key);
   const QString table = GetDefaultSQL();
   QStringList selected;
   if (shape->key.isEmpty()) {
@@ -179,8 +178,8 @@ const CGMDaoRecordset::TableShape& CGMDaoRecordset::Shape() {
   shape->select = QStringLiteral("SELECT %1 FROM %2").arg(selected.join(QLatin1Char(',')), table);
   shape->written = changed;
   shape->insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                      .arg(table, changed.join(QLatin1Char(',')), SqlDialect::placeholders(changed.size()),
-                           shape->identity);
+                      .arg(table, changed.join(QLatin1Char(',')),
+                           SqlDialect::placeholders(changed.size()), shape->identity);
   shape->update = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
                       .arg(table, assignments.join(QLatin1Char(',')), shape->identity);
   shape->remove = QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, shape->identity);
@@ -651,6 +650,7 @@ long CGMDaoRecordset::Aggregate(const QString& expression, const CSqlFilter& fil
 bool CGMDaoRecordset::DeleteWhere(const CSqlFilter& filter) {
   if (filter.isEmpty()) return false;
   Close();
-  return Execute(QStringLiteral("DELETE FROM %1 WHERE ").arg(GetDefaultSQL()) + filter.text(Dialect()),
-                 filter.values());
+  return Execute(
+      QStringLiteral("DELETE FROM %1 WHERE ").arg(GetDefaultSQL()) + filter.text(Dialect()),
+      filter.values());
 }

@@ -197,12 +197,12 @@ class CGMDaoRecordset {
   // The bound columns and the statements that change a row, worked out once per object.
   struct TableShape {
     QStringList columns;
-    QString key;        // the engine-assigned key column, empty when the table has none
-    int keyIndex = -1;  // its place among the columns
-    QString identity;   // what names one row: the key, or the engine's row address
+    QString key;             // the engine-assigned key column, empty when the table has none
+    int keyIndex = -1;       // its place among the columns
+    QString identity;        // what names one row: the key, or the engine's row address
     QStringList rowColumns;  // the columns of a row read by select, in order
-    QString select;     // the SELECT of the class's columns, without WHERE and ORDER BY
-    QStringList written;  // the columns an insert writes (all but the key), as in SQL
+    QString select;          // the SELECT of the class's columns, without WHERE and ORDER BY
+    QStringList written;     // the columns an insert writes (all but the key), as in SQL
     QString insert;
     QString update;
     QString remove;

@@ -61,7 +61,8 @@ bool SqlDialect::isServerLocation(const QString& location) {
 }
 
 const SqlDialect& SqlDialect::forLocation(const QString& location) {
-  return forDriver(isServerLocation(location) ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"));
+  return forDriver(isServerLocation(location) ? QStringLiteral("QPSQL")
+                                              : QStringLiteral("QSQLITE"));
 }
 
 QString SqlDialect::name(const QString& identifier) {
@@ -163,8 +164,8 @@ void appendJsonValue(QString& out, const QVariant& value) {
         out += QString::number(number, 'g', 17);
       } else {
         out += std::isnan(number) ? QLatin1String("\"NaN\"")
-                                  : number > 0 ? QLatin1String("\"Infinity\"")
-                                               : QLatin1String("\"-Infinity\"");
+               : number > 0       ? QLatin1String("\"Infinity\"")
+                                  : QLatin1String("\"-Infinity\"");
       }
       return;
     }

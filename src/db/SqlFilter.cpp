@@ -23,9 +23,15 @@ QString CSqlFilter::text(const SqlDialect& dialect) const {
   conditions.reserve(m_conditions.size());
   for (const Condition& condition : m_conditions) {
     switch (condition.form) {
-      case Form::Given: conditions.append(condition.text); break;
-      case Form::Equal: conditions.append(dialect.equalsCondition(condition.text)); break;
-      case Form::Like: conditions.append(dialect.likeCondition(condition.text)); break;
+      case Form::Given:
+        conditions.append(condition.text);
+        break;
+      case Form::Equal:
+        conditions.append(dialect.equalsCondition(condition.text));
+        break;
+      case Form::Like:
+        conditions.append(dialect.likeCondition(condition.text));
+        break;
       case Form::Contains:
         conditions.append(dialect.containsCondition(m_table, condition.text));
         break;
@@ -47,7 +53,8 @@ void CSqlFilter::addUid(const QString& column, const QString& uid) {
 }
 
 void CSqlFilter::addNumber(const QString& column, long value) {
-  if (value > 0) add(Form::Given, SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
+  if (value > 0)
+    add(Form::Given, SqlDialect::name(column) + QStringLiteral(" = ?"), qlonglong(value));
 }
 
 void CSqlFilter::addConfirmingNumber(const QString& column, long value) {
@@ -61,10 +68,11 @@ void CSqlFilter::addKey(const QString& column, long key) {
 }
 
 void CSqlFilter::addOneOf(const QString& column, const QVariantList& values) {
-  m_conditions.append({Form::Given, values.isEmpty() ? QStringLiteral("0 = 1")
-                                                     : SqlDialect::name(column) + QStringLiteral(" IN (") +
-                                                           SqlDialect::placeholders(values.size()) +
-                                                           QLatin1Char(')')});
+  m_conditions.append({Form::Given, values.isEmpty()
+                                        ? QStringLiteral("0 = 1")
+                                        : SqlDialect::name(column) + QStringLiteral(" IN (") +
+                                              SqlDialect::placeholders(values.size()) +
+                                              QLatin1Char(')')});
   m_values.append(values);
 }
 

@@ -502,8 +502,9 @@ TEST_F(ImportTest, ManyFilesGoInBatchesAndAFailingFileLeavesOnlyItselfOut) {
   // rows were written.
   QStringList paths;
   for (int i = 1; i <= 150; ++i) {
-    paths << save(radiograph("1.2.3.9." + std::to_string(i)).set(DCM_InstanceNumber, std::to_string(i)),
-                  QString::number(i) + ".dcm");
+    paths << save(
+        radiograph("1.2.3.9." + std::to_string(i)).set(DCM_InstanceNumber, std::to_string(i)),
+        QString::number(i) + ".dcm");
   }
   paths.insert(10, paths[3]);
   QFile broken(dir.filePath("broken.dcm"));
@@ -565,9 +566,8 @@ TEST_F(ImportTest, AFileThatFailsAfterWritingRowsLeavesTheRestOfItsBatchWritten)
   ASSERT_TRUE(refuse("BEFORE INSERT ON StuInfo", "refused by the test", "NEW.PatID = 'P5'"));
   sink.clear();
   std::vector<int> codes;
-  importer.ImportFiles(paths, [&](const CImageImport::FileOutcome& outcome) {
-    codes.push_back(outcome.code);
-  });
+  importer.ImportFiles(
+      paths, [&](const CImageImport::FileOutcome& outcome) { codes.push_back(outcome.code); });
   std::vector<int> expected(10, kImportDone);
   expected[4] = kImportRefused;
   EXPECT_EQ(codes, expected);

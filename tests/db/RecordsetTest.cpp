@@ -41,13 +41,13 @@ TEST_F(Recordset, MissingDatabaseIsCreatedWithEveryTable) {
     ASSERT_FALSE(QFile::exists(path));
   }
   CdbDatabase db(path);
-  ASSERT_TRUE(db.Open(
-      CGMDaoRecordset::dbOpenSnapshot,
-      TestDatabase::onServer()
-          ? QStringLiteral("SELECT table_name AS name FROM information_schema.tables "
-                           "WHERE table_schema = 'public'")
-          : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                           "name NOT LIKE 'sqlite%'")));
+  ASSERT_TRUE(
+      db.Open(CGMDaoRecordset::dbOpenSnapshot,
+              TestDatabase::onServer()
+                  ? QStringLiteral("SELECT table_name AS name FROM information_schema.tables "
+                                   "WHERE table_schema = 'public'")
+                  : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                   "name NOT LIKE 'sqlite%'")));
   QSet<QString> tables;
   for (; !db.IsEOF(); db.MoveNext()) tables.insert(db.GetFieldValue("name").toString().toLower());
   QSet<QString> expected;
@@ -205,8 +205,8 @@ TEST_F(Recordset, PagedReadOutlastsOtherQueriesOnItsConnectionAndSortTies) {
     EXPECT_EQ(other.OpenByIDName(QStringLiteral("N00002"), QString()), 1);
   });
   seen.sort();
-  EXPECT_EQ(seen, (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005", "N00006",
-                               "N00007"}));
+  EXPECT_EQ(seen,
+            (QStringList{"N00001", "N00002", "N00003", "N00004", "N00005", "N00006", "N00007"}));
   EXPECT_TRUE(sink.isEmpty());
 }
 
@@ -257,8 +257,10 @@ TEST_F(Recordset, AppendEditAndDeleteWriteThroughToTheTable) {
 // value as a row appended alone would: texts JSON or SQL must escape, numbers at their limits.
 TEST_F(Recordset, RowsAppendedTogetherKeepEveryValue) {
   const QString texts[] = {QStringLiteral("O'Brien \"quoted\" back\\slash"),
-                           QStringLiteral("line\nbreak\ttab\x01" "control"),
-                           QString::fromUtf8("Gr\xc3\xbc\xc3\x9f \xe4\xb8\xad \xf0\x9f\x98\x80"), QString()};
+                           QStringLiteral("line\nbreak\ttab\x01"
+                                          "control"),
+                           QString::fromUtf8("Gr\xc3\xbc\xc3\x9f \xe4\xb8\xad \xf0\x9f\x98\x80"),
+                           QString()};
   std::vector<CDImgInfo> images(std::size(texts));
   std::vector<CDRImgInfo::NewRow> rows;
   for (std::size_t i = 0; i < images.size(); ++i) {
