@@ -113,6 +113,18 @@ void BM_OpenImages_OfSeries(benchmark::State& state) {
   });
 }
 
+// An image of a series past the archive's, as the insert benchmarks append it.
+CDImgInfo benchImage() {
+  CDImgInfo image;
+  image.SerSeq = kStudies + 1;
+  image.SeriesNo = 1;
+  image.Rows = 3000;
+  image.Columns = 2500;
+  image.Modality = QStringLiteral("DX");
+  image.ImageDateTime = CDateTime(2024, 6, 1, 10, 0, 0);
+  return image;
+}
+
 // Image rows appended inside one transaction at archive scale; rolled back afterwards, so the
 // archive stays as filled.
 void BM_InsertNewImage_InOneTransaction(benchmark::State& state) {
@@ -122,13 +134,7 @@ void BM_InsertNewImage_InOneTransaction(benchmark::State& state) {
     return;
   }
   CDRImgInfo images(&database);
-  CDImgInfo image;
-  image.SerSeq = kStudies + 1;
-  image.SeriesNo = 1;
-  image.Rows = 3000;
-  image.Columns = 2500;
-  image.Modality = QStringLiteral("DX");
-  image.ImageDateTime = CDateTime(2024, 6, 1, 10, 0, 0);
+  CDImgInfo image = benchImage();
   for (auto _ : state) {
     ++image.ImageNo;
     image.FullPath = QStringLiteral("archive/20240601/bench_%1.dcm").arg(image.ImageNo);
@@ -152,17 +158,9 @@ void BM_InsertNewImages_InBatches(benchmark::State& state) {
     return;
   }
   CDRImgInfo images(&database);
-  std::vector<CDImgInfo> batch(kBatch);
+  std::vector<CDImgInfo> batch(kBatch, benchImage());
   std::vector<CDRImgInfo::NewRow> rows;
-  for (CDImgInfo& image : batch) {
-    image.SerSeq = kStudies + 1;
-    image.SeriesNo = 1;
-    image.Rows = 3000;
-    image.Columns = 2500;
-    image.Modality = QStringLiteral("DX");
-    image.ImageDateTime = CDateTime(2024, 6, 1, 10, 0, 0);
-    rows.push_back({&image, 0});
-  }
+  for (const CDImgInfo& image : batch) rows.push_back({&image, 0});
   long imageNo = 0;
   for (auto _ : state) {
     for (CDImgInfo& image : batch) {

@@ -178,6 +178,19 @@ void BM_ReadImageFile(benchmark::State& state) {
   }
 }
 
+// One timed pass of the batched import over the set into database; the images it indexed.
+long importPass(benchmark::State& state, const FileSet& set, CDaoDatabase& database) {
+  CImageImport import(database);
+  long indexed = 0;
+  QElapsedTimer pass;
+  pass.start();
+  import.ImportFiles(set.files, [&indexed](const CImageImport::FileOutcome& outcome) {
+    if (outcome.code == kImportDone && !outcome.duplicate) ++indexed;
+  });
+  report(state, set, pass);
+  return indexed;
+}
+
 // The batched import the command runs: headers read ahead on the second core, a transaction
 // per batch.
 void BM_ImportFiles(benchmark::State& state) {
@@ -189,20 +202,12 @@ void BM_ImportFiles(benchmark::State& state) {
       state.SkipWithError("cannot open a fresh database");
       return;
     }
-    CImageImport import(database);
-    long indexed = 0;
-    QElapsedTimer pass;
-    pass.start();
-    import.ImportFiles(set.files, [&indexed](const CImageImport::FileOutcome& outcome) {
-      if (outcome.code == kImportDone && !outcome.duplicate) ++indexed;
-  });
-  report(state, set, pass);
-  if (indexed != set.files.size()) {
-    state.SkipWithError("a file was not imported");
-    return;
+    if (importPass(state, set, database) != set.files.size()) {
+      state.SkipWithError("a file was not imported");
+      return;
+    }
   }
 }
-}  // namespace
 
 // The batched import into the shared archive of 1,000,000 images (BenchArchive.h): its tables
 // already large, their statistics gathered. After each pass the rows it added are deleted again
@@ -215,8 +220,7 @@ void BM_ImportFiles_IntoArchive(benchmark::State& state) {
     QSqlQuery query(db);
     const QString ours = QStringLiteral("PatID LIKE 'P%' AND length(PatID) <= 4");
     const bool removed =
-        query.exec(
-            QStringLiteral("DELETE FROM ImgInfo WHERE FullPath LIKE '%1/%'").arg(set.folder)) &&
+        query.exec(QStringLiteral("DELETE FROM ImgInfo WHERE FullPath LIKE '%1/%'").arg(set.folder)) &&
         query.exec(QStringLiteral("DELETE FROM SerInfo WHERE ") + ours) &&
         query.exec(QStringLiteral("DELETE FROM StuInfo WHERE ") + ours) &&
         query.exec(QStringLiteral("DELETE FROM PatInfo WHERE ") + ours);
@@ -233,19 +237,11 @@ void BM_ImportFiles_IntoArchive(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    CImageImport import(database);
-    long indexed = 0;
-    QElapsedTimer pass;
-    pass.start();
-    import.ImportFiles(set.files, [&indexed](const CImageImport::FileOutcome& outcome) {
-      if (outcome.code == kImportDone && !outcome.duplicate) ++indexed;
-  });
-  report(state, set, pass);
-  if (indexed != set.files.size() || !removeSet()) {
-    state.SkipWithError("a file was not imported");
-    return;
+    if (importPass(state, set, database) != set.files.size() || !removeSet()) {
+      state.SkipWithError("a file was not imported");
+      return;
+    }
   }
-}
 }
 
 void BM_ImportCli(benchmark::State& state) {
@@ -255,9 +251,9 @@ void BM_ImportCli(benchmark::State& state) {
     QProcess process;
     QElapsedTimer pass;
     pass.start();
-    process.start(
-        QStringLiteral(TORASCAN_PROGRAM_DIR "/torascan-cli"),
-        {QStringLiteral("import"), QStringLiteral("--db"), scratch.location(), set.folder});
+    process.start(QStringLiteral(TORASCAN_PROGRAM_DIR "/torascan-cli"),
+                  {QStringLiteral("import"), QStringLiteral("--db"), scratch.location(),
+                   set.folder});
     process.waitForFinished(-1);
     report(state, set, pass);
     const QJsonObject json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();

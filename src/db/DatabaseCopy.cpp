@@ -175,19 +175,8 @@ class RowWriter {
 };
 
 bool isNumber(const QVariant& value) {
-  switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-      return true;
-    default:
-      return false;
-  }
+  const int type = value.metaType().id();
+  return isWholeNumber(value) || type == QMetaType::Double || type == QMetaType::Float;
 }
 
 // The same value as each engine hands it back: a number as a number whatever its type there
@@ -195,10 +184,8 @@ bool isNumber(const QVariant& value) {
 bool sameValue(const QVariant& a, const QVariant& b) {
   if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
   if (isNumber(a) && isNumber(b)) {
-    const bool whole =
-        a.metaType().id() != QMetaType::Double && a.metaType().id() != QMetaType::Float &&
-        b.metaType().id() != QMetaType::Double && b.metaType().id() != QMetaType::Float;
-    return whole ? a.toLongLong() == b.toLongLong() : a.toDouble() == b.toDouble();
+    return isWholeNumber(a) && isWholeNumber(b) ? a.toLongLong() == b.toLongLong()
+                                                : a.toDouble() == b.toDouble();
   }
   return a.toString() == b.toString();
 }

@@ -119,6 +119,20 @@ QString escapeLike(const QString& text) {
   return escaped;
 }
 
+bool isWholeNumber(const QVariant& value) {
+  switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+      return true;
+    default:
+      return false;
+  }
+}
+
 namespace {
 
 void appendJsonText(QString& out, const QString& text) {
@@ -146,15 +160,11 @@ void appendJsonValue(QString& out, const QVariant& value) {
     out += QLatin1String("null");
     return;
   }
+  if (isWholeNumber(value)) {
+    out += QString::number(value.toLongLong());
+    return;
+  }
   switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-      out += QString::number(value.toLongLong());
-      return;
     case QMetaType::Bool:
       out += value.toBool() ? QLatin1Char('1') : QLatin1Char('0');
       return;

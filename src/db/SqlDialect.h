@@ -94,6 +94,9 @@ class SqlDialect {
   QString containsCondition(const QString& table, const QString& column) const;
 };
 
+// Whether a bound value is of an integer type (bool apart).
+bool isWholeNumber(const QVariant& value);
+
 // Rows as the JSON array SqlDialect::rowsFromJson reads: an object a row, each value under its
 // column's stored name. Texts are escaped as JSON requires, NULL is null, and a number that is
 // none (NaN, infinite) goes as the text the server reads for it.
