@@ -220,7 +220,8 @@ void BM_ImportFiles_IntoArchive(benchmark::State& state) {
     QSqlQuery query(db);
     const QString ours = QStringLiteral("PatID LIKE 'P%' AND length(PatID) <= 4");
     const bool removed =
-        query.exec(QStringLiteral("DELETE FROM ImgInfo WHERE FullPath LIKE '%1/%'").arg(set.folder)) &&
+        query.exec(
+            QStringLiteral("DELETE FROM ImgInfo WHERE FullPath LIKE '%1/%'").arg(set.folder)) &&
         query.exec(QStringLiteral("DELETE FROM SerInfo WHERE ") + ours) &&
         query.exec(QStringLiteral("DELETE FROM StuInfo WHERE ") + ours) &&
         query.exec(QStringLiteral("DELETE FROM PatInfo WHERE ") + ours);

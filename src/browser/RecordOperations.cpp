@@ -371,9 +371,12 @@ int CRecordOperations::cleanUpPatient(Context& context, const QString& patID) {
 }
 
 int CRecordOperations::cleanUpStudy(Context& context, long stuSeq) {
-  if (context.failed() ||
-      countRows(m_db, QStringLiteral("SerInfo"), QStringLiteral("StuSeq"), qlonglong(stuSeq)) != 0) {
-    if (!context.failed()) CDRStuInfo(&m_db).UpdateTotals(stuSeq);
+  if (context.failed()) return RecordChange::kImages;
+  // A count that failed (0 then) is no empty study.
+  const long series = CDRSerInfo(&m_db).CountSeries(stuSeq);
+  if (context.failed()) return RecordChange::kImages;
+  if (series != 0) {
+    CDRStuInfo(&m_db).UpdateTotals(stuSeq);
     return RecordChange::kImages;
   }
   CDStuInfo study;

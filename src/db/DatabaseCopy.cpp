@@ -133,10 +133,11 @@ class RowWriter {
   }
 
   bool write(const QList<QVariantList>& rows, QString* error) {
+    if (rows.isEmpty()) return true;
     if (!m_fromJson.isEmpty()) {
       JsonRows json(m_columns);
       for (const QVariantList& row : rows) json.append(row);
-      return rows.isEmpty() || run(m_fromJson, {json.text()}, error);
+      return run(m_fromJson, {json.text()}, error);
     }
     for (qsizetype first = 0; first < rows.size(); first += m_rowsPerStatement) {
       const int count =

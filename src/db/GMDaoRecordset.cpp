@@ -545,13 +545,14 @@ long CGMDaoRecordset::AppendRow(const std::function<void()>& fill) {
 
 bool CGMDaoRecordset::AppendRows(int count, const std::function<void(int)>& fill) {
   if (!CanAppend()) return false;
+  if (count <= 0) return true;
   const TableShape& shape = Shape();
   const auto rowValues = [&](int row) {
     ClearMembers();
     fill(row);
     return WithoutKey(StoredValues());
   };
-  if (const QString& fromJson = Dialect().rowsFromJson; !fromJson.isEmpty() && count > 0) {
+  if (const QString& fromJson = Dialect().rowsFromJson; !fromJson.isEmpty()) {
     JsonRows rows(shape.written);
     for (int row = 0; row < count; ++row) rows.append(rowValues(row));
     QSqlQuery* insert =

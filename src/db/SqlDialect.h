@@ -99,7 +99,9 @@ bool isWholeNumber(const QVariant& value);
 
 // Rows as the JSON array SqlDialect::rowsFromJson reads: an object a row, each value under its
 // column's stored name. Texts are escaped as JSON requires, NULL is null, and a number that is
-// none (NaN, infinite) goes as the text the server reads for it.
+// none (NaN, infinite) goes as the text the server reads for it. Written as text directly:
+// building the rows as QJsonObjects and QJsonDocument took 3.6 times the client's time and
+// doubled the wall time of an import batch's insert.
 class JsonRows {
  public:
   // The columns as insertRows takes them.
