@@ -157,7 +157,7 @@ QString ReportItemText(const QString& value, const ReportContent& content,
     const QString part = parts.part(page, section.text);
     text = part.isEmpty() ? QString() : value + QStringLiteral("\r\n") + part;
   }
-  return text.remove(QLatin1Char('&'));
+  return text;
 }
 
 int PrintReport(QPagedPaintDevice& device, const ReportContent& content, const ReportFonts& fonts,

@@ -52,8 +52,8 @@ inline constexpr int kReportDpi = 600;
 // The name of the print job and the title of a report's PDF file.
 inline constexpr const char* kReportJobName = "Print Exam";
 
-// What an item whose descriptor value is value prints on page (from 0) of pageCount, with every
-// "&" removed.
+// What an item whose descriptor value is value prints on page (from 0) of pageCount, every
+// character as typed.
 QString ReportItemText(const QString& value, const ReportContent& content,
                        const ReportPageParts& parts, int page);
 

@@ -244,6 +244,7 @@ TEST_F(ReportEditorTest, SaveAsPdfWritesThePagesAsTyped) {
   CDlgtoraScan editor(nullptr, "/images/a.dcm", info, query);
   QString finding;
   for (int i = 1; i <= 30; ++i) finding += QStringLiteral("finding line %1\n").arg(i);
+  finding += "R&D && co &";
   control<QPlainTextEdit>(editor, CDlgtoraScan::kFindingEdit)->setPlainText(finding);
   const QString pdf = dir.filePath("report.pdf");
   ASSERT_TRUE(editor.SavePdf(pdf));
@@ -254,7 +255,10 @@ TEST_F(ReportEditorTest, SaveAsPdfWritesThePagesAsTyped) {
   EXPECT_TRUE(first.contains("Page : 1 / 2"));
   EXPECT_TRUE(first.contains("Dr. Kim"));
   EXPECT_TRUE(first.contains("Study:CHEST"));
-  EXPECT_TRUE(testsupport::PdfText(pdf, 2).contains("finding line 30"));
+  const QString second = testsupport::PdfText(pdf, 2);
+  EXPECT_TRUE(second.contains("finding line 30"));
+  EXPECT_TRUE(second.contains("R&D && co &"))
+      << "every character as typed: " << second.toStdString();
 
   EXPECT_FALSE(editor.SavePdf(dir.filePath("no/such/folder/report.pdf")));
   ASSERT_EQ(sink.count(), 1);

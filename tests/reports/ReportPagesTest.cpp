@@ -100,12 +100,13 @@ TEST_F(ReportItems, FieldsPrintTheRecordsAndLiteralsThemselves) {
                {"DOB", "1970-03-09"},
                {"Sex", "M"},
                {"Study", "Study:CHEST PA"},
-               {"Hospital", "North  South Clinic"},
+               {"Hospital", "North & South Clinic"},
                {"Doctor", "Dr. Lee"},
                {"Page", "Page : 1 / 2"},
                {"Clinic", "Clinic"},
                {"print from toraScan", "print from toraScan"},
-               {"R&D", "RD"},
+               {"R&D", "R&D"},
+               {"&&Esc&", "&&Esc&"},
                {"", ""}};
   for (const auto& c : cases) {
     EXPECT_EQ(text(c.value), QString::fromUtf8(c.text)) << c.value;
@@ -127,7 +128,7 @@ TEST_F(ReportItems, SectionsPrintTheirHeadingAndThisPagesPart) {
   EXPECT_EQ(text("[Finding]", 1), "[Finding]\r\nf 30\r\n");
   EXPECT_EQ(text("[Conclusion]"), "") << "no part, no heading";
   EXPECT_EQ(text("[Recommend]", 0), "");
-  EXPECT_EQ(text("[Recommend]", 1), "[Recommend]\r\none  only");
+  EXPECT_EQ(text("[Recommend]", 1), "[Recommend]\r\none & only");
 }
 
 }  // namespace
