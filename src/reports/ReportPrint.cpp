@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextLayout>
+#include <memory>
+#include <vector>
 
 #include "app/IniFile.h"
 #include "ui/Fonts.h"
@@ -21,60 +24,137 @@ QFont reportFont(int pixelHeight, int widthPercent) {
   return WithScriptFallback(font);
 }
 
+// The headings of the three report texts; each is also the value of the item printing it.
+constexpr std::array<const char*, 3> kSectionHeadings{"[Finding]", "[Conclusion]", "[Recommend]"};
+
+// Calls visit(from, length, next) for every typed line of text: a line ends at its line feed
+// (and the carriage return before it, when there is one), which length leaves out and next
+// steps over; a final line break opens no further line.
+template <typename Visit>
+void forEachTypedLine(const QString& text, Visit visit) {
+  for (qsizetype from = 0; from < text.size();) {
+    const qsizetype feed = text.indexOf(QLatin1Char('\n'), from);
+    const qsizetype end = feed < 0 ? text.size() : feed;
+    const bool carriageReturn = end > from && feed >= 0 && text[feed - 1] == QLatin1Char('\r');
+    const qsizetype next = feed < 0 ? text.size() : feed + 1;
+    visit(from, end - from - (carriageReturn ? 1 : 0), next);
+    from = next;
+  }
+}
+
+// A text laid out as it prints within a width: each typed line broken between words, and inside
+// a word only where the word alone is wider than the line, so nothing runs past the edge; lines
+// one line spacing apart (the font's external leading included).
+class PrintedText {
+ public:
+  PrintedText(const QString& text, const QFont& font, const QPaintDevice* device, int width,
+              Qt::Alignment alignment) {
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    forEachTypedLine(text, [&](qsizetype from, qsizetype length, qsizetype) {
+      auto& layout = m_layouts.emplace_back(
+          std::make_unique<QTextLayout>(text.mid(from, length), font, device));
+      layout->setTextOption(option);
+      layout->beginLayout();
+      for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+        line.setLeadingIncluded(true);
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, m_height));
+        m_height += line.height();
+        m_lengths.append(line.textLength());
+      }
+      layout->endLayout();
+    });
+  }
+
+  // Characters of each printed line.
+  const QList<qsizetype>& lineLengths() const { return m_lengths; }
+  int height() const { return qCeil(m_height); }
+  void draw(QPainter& painter, const QPoint& topLeft) const {
+    for (const auto& layout : m_layouts) layout->draw(&painter, topLeft);
+  }
+
+ private:
+  std::vector<std::unique_ptr<QTextLayout>> m_layouts;
+  QList<qsizetype> m_lengths;
+  qreal m_height = 0;
+};
+
 class PagePainter {
  public:
-  PagePainter(QPainter& painter, QPagedPaintDevice& device, const ReportFonts& fonts)
-      : m_painter(painter),
-        m_device(device),
+  PagePainter(QPagedPaintDevice& device, const ReportFonts& fonts, const ReportLayout& layout)
+      : m_device(device),
+        m_layout(layout),
         m_fonts{reportFont(fonts.small, 38), reportFont(fonts.middle, 38),
                 reportFont(fonts.large, 48), QFont()} {}
 
+  // How a typed line of a report text wraps in the item that prints that text.
+  QList<qsizetype> typedLineBreaks(ReportPageParts::Text text, QStringView typedLine) const {
+    for (const LayoutItem& item : m_layout.items) {
+      if (item.descriptor.value != QLatin1String(kSectionHeadings[text])) continue;
+      const QFont& font = m_fonts[item.descriptor.font];
+      return PrintedText(typedLine.toString(), font, &m_device, textRect(item, font).width(),
+                         item.descriptor.alignment)
+          .lineLengths();
+    }
+    return {typedLine.size()};  // a layout without the item never prints the text
+  }
+
   void startPage() { m_flow = -1; }
 
-  void paintItem(const ReportLayout& layout, const LayoutItem& item, const QString& text) {
+  void paintItem(QPainter& painter, const LayoutItem& item, const QString& text) {
     const LayoutDescriptor& descriptor = item.descriptor;
-    QRect rect = layout.PageRect(item.rect, QSize(m_device.width(), m_device.height()));
     const QFont& font = m_fonts[descriptor.font];
-    m_painter.setFont(font);
-    const int h = QFontMetrics(font, &m_device).height();
+    painter.setFont(font);
     if (descriptor.frame) {
-      m_painter.setPen(QPen(Qt::black, 3));
-      m_painter.setBrush(Qt::NoBrush);
-      m_painter.drawRect(rect);
+      painter.setPen(QPen(Qt::black, 3));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(pageRect(item));
     }
-    rect.setLeft(rect.left() + h / 2);
-    rect.setTop(rect.top() + h / 16);
-    const int gap = descriptor.tight ? 0 : h;
+    const QRect rect = textRect(item, font);
+    const int gap = descriptor.tight ? 0 : lineHeight(font);
     if (descriptor.flowing) {
       const int top = m_flow == -1 ? rect.top() : m_flow;
       if (text.isEmpty()) {
         m_flow = top + gap;
         return;
       }
-      const int flags = int(descriptor.alignment) | Qt::TextWordWrap;
-      const QRect measured =
-          m_painter.boundingRect(QRect(rect.left(), top, rect.width(), 0), flags, text);
-      const QRect placed(rect.left(), top, rect.width(), measured.height());
-      m_painter.setPen(descriptor.colour);
-      m_painter.drawText(placed, flags, text);
-      m_flow = placed.top() + placed.height() + gap;
+      const PrintedText printed(text, font, &m_device, rect.width(), descriptor.alignment);
+      painter.setPen(descriptor.colour);
+      printed.draw(painter, QPoint(rect.left(), top));
+      m_flow = top + printed.height() + gap;
     } else if (!text.isEmpty()) {
       // What does not fit is cut off at the rectangle.
-      m_painter.setPen(descriptor.colour);
-      m_painter.drawText(rect, int(descriptor.alignment) | Qt::TextWordWrap, text);
+      painter.save();
+      painter.setClipRect(rect);
+      painter.setPen(descriptor.colour);
+      PrintedText(text, font, &m_device, rect.width(), descriptor.alignment)
+          .draw(painter, rect.topLeft());
+      painter.restore();
     }
   }
 
  private:
-  QPainter& m_painter;
+  int lineHeight(const QFont& font) const { return QFontMetrics(font, &m_device).height(); }
+  QRect pageRect(const LayoutItem& item) const {
+    return m_layout.PageRect(item.rect, QSize(m_device.width(), m_device.height()));
+  }
+  // The item's rectangle with the text's indent: half a line from the left, a sixteenth of a
+  // line from the top.
+  QRect textRect(const LayoutItem& item, const QFont& font) const {
+    const int h = lineHeight(font);
+    return pageRect(item).adjusted(h / 2, h / 16, 0, 0);
+  }
+
   QPagedPaintDevice& m_device;
+  const ReportLayout& m_layout;
   std::array<QFont, 4> m_fonts;
   int m_flow = -1;
 };
 
 }  // namespace
 
-ReportPageParts ReportPageParts::Split(const ReportTexts& texts) {
+ReportPageParts ReportPageParts::Split(const ReportTexts& texts, const LineBreaker& breaker) {
   ReportPageParts split;
   int lineCount = 0;
   int page = 0;
@@ -85,25 +165,19 @@ ReportPageParts ReportPageParts::Split(const ReportTexts& texts) {
   const std::array<const QString*, 3> all{&texts.finding, &texts.conclusion, &texts.recommend};
   for (int t = 0; t < 3; ++t) {
     const QString& text = *all[t];
-    QString chunk;
-    qsizetype from = 0;
-    // A line ends at its line feed (after its carriage return, when it has one).
-    for (qsizetype end = text.indexOf(QLatin1Char('\n')); end >= 0;
-         end = text.indexOf(QLatin1Char('\n'), from)) {
-      chunk += text.mid(from, end + 1 - from);
-      from = end + 1;
-      if (++lineCount % kLinesPerPage == 0) {
-        store(page++, t, chunk);
-        chunk.clear();
+    qsizetype chunkStart = 0;
+    forEachTypedLine(text, [&](qsizetype from, qsizetype length, qsizetype next) {
+      const QList<qsizetype> lengths = breaker(Text(t), QStringView(text).mid(from, length));
+      qsizetype lineEnd = from;
+      for (qsizetype i = 0; i < lengths.size(); ++i) {
+        // The last printed line takes the typed line's break with it.
+        lineEnd = i + 1 < lengths.size() ? lineEnd + lengths[i] : next;
+        if (++lineCount % kLinesPerPage != 0) continue;
+        store(page++, t, text.mid(chunkStart, lineEnd - chunkStart));
+        chunkStart = lineEnd;
       }
-    }
-    if (from < text.size()) {
-      chunk += text.mid(from);
-      store(page, t, chunk);
-      if (++lineCount % kLinesPerPage == 0) ++page;
-    } else {
-      store(page, t, chunk);
-    }
+    });
+    store(page, t, text.mid(chunkStart));
   }
   split.pageCount = (lineCount + kLinesPerPage - 1) / kLinesPerPage;
   return split;
@@ -128,12 +202,6 @@ QString ReportDoctor(const CIniFile& ini) {
 QString ReportItemText(const QString& value, const ReportContent& content,
                        const ReportPageParts& parts, int page) {
   const CDScanInfo& info = content.scanInfo;
-  const struct {
-    const char* heading;
-    ReportPageParts::Text text;
-  } sections[] = {{"[Finding]", ReportPageParts::Finding},
-                  {"[Conclusion]", ReportPageParts::Conclusion},
-                  {"[Recommend]", ReportPageParts::Recommend}};
   QString text = value;
   if (value == QLatin1String("Patient ID")) {
     text = info.Pat.PatID;
@@ -152,9 +220,9 @@ QString ReportItemText(const QString& value, const ReportContent& content,
   } else if (value == QLatin1String("Page")) {
     text = QStringLiteral("Page : %1 / %2").arg(page + 1).arg(parts.pageCount);
   }
-  for (const auto& section : sections) {
-    if (value != QLatin1String(section.heading)) continue;
-    const QString part = parts.part(page, section.text);
+  for (int section = 0; section < 3; ++section) {
+    if (value != QLatin1String(kSectionHeadings[section])) continue;
+    const QString part = parts.part(page, ReportPageParts::Text(section));
     text = part.isEmpty() ? QString() : value + QStringLiteral("\r\n") + part;
   }
   return text;
@@ -162,11 +230,14 @@ QString ReportItemText(const QString& value, const ReportContent& content,
 
 int PrintReport(QPagedPaintDevice& device, const ReportContent& content, const ReportFonts& fonts,
                 const ReportLayout& layout) {
-  const ReportPageParts parts = ReportPageParts::Split(content.texts);
-  if (parts.pageCount == 0) return 0;
+  if (content.texts.isEmpty()) return 0;
+  PagePainter pages(device, fonts, layout);
+  const ReportPageParts parts =
+      ReportPageParts::Split(content.texts, [&pages](ReportPageParts::Text text, QStringView line) {
+        return pages.typedLineBreaks(text, line);
+      });
   QPainter painter;
   if (!painter.begin(&device)) return -1;
-  PagePainter pages(painter, device, fonts);
   for (int page = 0; page < parts.pageCount; ++page) {
     if (page > 0 && !device.newPage()) {
       painter.end();
@@ -174,8 +245,7 @@ int PrintReport(QPagedPaintDevice& device, const ReportContent& content, const R
     }
     pages.startPage();
     for (const LayoutItem& item : layout.items) {
-      QString text = ReportItemText(item.descriptor.value, content, parts, page);
-      pages.paintItem(layout, item, text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+      pages.paintItem(painter, item, ReportItemText(item.descriptor.value, content, parts, page));
     }
   }
   return painter.end() ? parts.pageCount : -1;
@@ -183,7 +253,7 @@ int PrintReport(QPagedPaintDevice& device, const ReportContent& content, const R
 
 int SaveReportPdf(const QString& path, const ReportContent& content, const ReportFonts& fonts,
                   QString* error) {
-  if (ReportPageParts::Split(content.texts).pageCount == 0) {
+  if (content.texts.isEmpty()) {
     if (error) *error = QStringLiteral("The report has no text to print");
     return 0;
   }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <functional>
 
 #include "db/ValueRecords.h"
 #include "reports/ReportLayout.h"
@@ -11,18 +12,24 @@
 class CIniFile;
 class QPagedPaintDevice;
 
-// The report texts split into pages of 29 text lines. The line count runs on from Finding to
-// Conclusion to Recommend; a line is counted once however long it is. A report of any length
-// gets as many pages as it needs.
+// The report texts split into pages of 29 printed lines: a typed line takes as many as it wraps
+// into at its item's width. The line count runs on from Finding to Conclusion to Recommend. A
+// report of any length gets as many pages as it needs.
 struct ReportPageParts {
   static constexpr int kLinesPerPage = 29;
   enum Text { Finding, Conclusion, Recommend };
+
+  // The printed lines of one typed line of a text (without its line break): the number of
+  // characters of each, in order, adding up to the typed line's length; one line of no
+  // characters for an empty typed line.
+  using LineBreaker = std::function<QList<qsizetype>(Text text, QStringView typedLine)>;
 
   int pageCount = 0;
   // parts[page][text]
   QList<std::array<QString, 3>> parts;
 
-  static ReportPageParts Split(const ReportTexts& texts);
+  // A page break may fall inside a typed line, between two of its printed lines.
+  static ReportPageParts Split(const ReportTexts& texts, const LineBreaker& breaker);
   // The part of a text on a page (from 0); empty when the page holds none of it.
   QString part(int page, Text text) const;
 };

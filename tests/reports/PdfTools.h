@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QRectF>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -32,11 +33,53 @@ inline int PdfPages(const QString& path) {
   return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
-// The text of one page (from 1), or of every page when page is 0.
-inline QString PdfText(const QString& path, int page = 0) {
+// The text of one page (from 1), or of every page when page is 0; raw: in the order it was
+// drawn rather than as it reads on the page.
+inline QString PdfText(const QString& path, int page = 0, bool raw = false) {
   QStringList args;
+  if (raw) args << QStringLiteral("-raw");
   if (page > 0) args << "-f" << QString::number(page) << "-l" << QString::number(page);
   return runPoppler(QStringLiteral("pdftotext"), args << path << QStringLiteral("-"));
+}
+
+// A word pdftotext found, with its box in points from the page's top left corner.
+struct PdfWord {
+  QString text;
+  QRectF box;
+};
+
+struct PdfPage {
+  QSizeF size;  // points
+  QList<PdfWord> words;
+};
+
+// Every page with the words on it and where they are (pdftotext -bbox).
+inline QList<PdfPage> PdfLayout(const QString& path) {
+  static const QRegularExpression pageTag(
+      QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">"));
+  static const QRegularExpression wordTag(
+      QStringLiteral("<word xMin=\"([\\d.-]+)\" yMin=\"([\\d.-]+)\" xMax=\"([\\d.-]+)\" "
+                     "yMax=\"([\\d.-]+)\">(.*)</word>"));
+  QList<PdfPage> pages;
+  const QString html =
+      runPoppler(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+  for (const QString& line : html.split(QLatin1Char('\n'))) {
+    if (const QRegularExpressionMatch page = pageTag.match(line); page.hasMatch()) {
+      pages.append({QSizeF(page.captured(1).toDouble(), page.captured(2).toDouble()), {}});
+    } else if (const QRegularExpressionMatch word = wordTag.match(line);
+               word.hasMatch() && !pages.isEmpty()) {
+      QString text = word.captured(5);
+      text.replace(QLatin1String("&lt;"), QLatin1String("<"))
+          .replace(QLatin1String("&gt;"), QLatin1String(">"))
+          .replace(QLatin1String("&quot;"), QLatin1String("\""))
+          .replace(QLatin1String("&apos;"), QLatin1String("'"))
+          .replace(QLatin1String("&amp;"), QLatin1String("&"));
+      const QPointF from(word.captured(1).toDouble(), word.captured(2).toDouble());
+      const QPointF to(word.captured(3).toDouble(), word.captured(4).toDouble());
+      pages.last().words.append({text, QRectF(from, to)});
+    }
+  }
+  return pages;
 }
 
 }  // namespace testsupport

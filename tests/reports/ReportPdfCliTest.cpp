@@ -1,10 +1,13 @@
 // torascan-cli report-pdf: a stored report as its printed pages in a PDF file.
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 
 #include "PdfTools.h"
 #include "ReportTestSupport.h"
 #include "app/IniFile.h"
+#include "reports/ReportPrint.h"
 #include "reports/ReportStore.h"
 #include "support/DicomBuilder.h"
 
@@ -64,6 +67,89 @@ TEST_F(ReportPdfCliTest, ALongReportWithNamesInOtherScriptsPrintsEveryLine) {
     const qsizetype found = all.indexOf(QStringLiteral("finding %1 of 400").arg(i), at);
     ASSERT_GE(found, at) << "line " << i;
     at = found;
+  }
+}
+
+// Typed paragraphs never broken by a line feed wrap into many printed lines: the pages hold 29
+// of those each, every character is printed once in order, and nothing runs over the page
+// number, off the sheet or past the right edge (a word wider than the line breaks inside).
+TEST_F(ReportPdfCliTest, LongParagraphsGetThePagesTheyNeedAndKeepEveryCharacter) {
+  QString finding;
+  for (int p = 0; p < 10; ++p) {
+    // Fixed-width words, so no word is a prefix of a later one.
+    QString paragraph = p == 0   ? QStringLiteral("0123456789").repeated(20) + "abcde "
+                        : p == 3 ? QStringLiteral("R&D & co ")
+                                 : QString();
+    for (int w = 0; paragraph.size() < 700; ++w) {
+      paragraph += QStringLiteral("p%1w%2 ").arg(p).arg(w, 3, 10, QLatin1Char('0'));
+    }
+    finding += paragraph.left(700) + "\r\n";
+  }
+  QString conclusion;
+  for (int i = 1; i <= 30; ++i)
+    conclusion += QStringLiteral("conclusion c%1\r\n").arg(i, 2, 10, QLatin1Char('0'));
+  const ReportTexts texts{finding, conclusion, "follow-up & review"};
+  ASSERT_EQ(ReportStore(query).Save(
+                "1.2.3.10", "", {"P-1", "Kim", "M", "1970-01-01", "CHEST", "2024-01-02"}, texts),
+            "");
+  query.Disconnect();
+
+  const QString pdf = dir.filePath("long.pdf");
+  QString output;
+  ASSERT_EQ(run({"--db", databasePath(), "--uid", "1.2.3.10", "--out", pdf}, &output), 0)
+      << output.toStdString();
+  const QList<testsupport::PdfPage> pages = testsupport::PdfLayout(pdf);
+  const int n = int(pages.size());
+  EXPECT_GE(n, 3) << "ten paragraphs of 700 characters alone are over 60 printed lines";
+  EXPECT_TRUE(output.contains(QStringLiteral("\"pages\": %1").arg(n))) << output.toStdString();
+
+  // Every word typed, in order, whole (a word broken over lines joins up without the breaks).
+  QString printed = testsupport::PdfText(pdf, 0, true);
+  printed.remove(QRegularExpression(QStringLiteral("\\s")));
+  qsizetype at = 0;
+  for (const QString& word : (finding + conclusion + texts.recommend)
+                                 .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts)) {
+    const qsizetype found = printed.indexOf(word, at);
+    ASSERT_GE(found, at) << word.toStdString();
+    at = found + word.size();
+  }
+
+  const QStringList headings{"[Finding]", "[Conclusion]", "[Recommend]"};
+  for (int p = 0; p < n; ++p) {
+    const testsupport::PdfPage& page = pages[p];
+    EXPECT_TRUE(testsupport::PdfText(pdf, p + 1)
+                    .contains(QStringLiteral("Page : %1 / %2").arg(p + 1).arg(n)))
+        << "page " << p + 1;
+    const testsupport::PdfWord* footer = nullptr;
+    const testsupport::PdfWord* heading = nullptr;
+    for (const testsupport::PdfWord& word : page.words) {
+      // On the sheet, inside its printable area (margins of 18 points).
+      EXPECT_GE(word.box.left(), 17.0) << word.text.toStdString() << " on page " << p + 1;
+      EXPECT_LE(word.box.right(), page.size.width() - 17.0)
+          << word.text.toStdString() << " on page " << p + 1;
+      EXPECT_LE(word.box.bottom(), page.size.height() - 17.0)
+          << word.text.toStdString() << " on page " << p + 1;
+      if (word.text == "Page") footer = &word;
+      if (!heading && headings.contains(word.text)) heading = &word;
+    }
+    ASSERT_TRUE(footer && heading) << "page " << p + 1;
+    // The report's lines start at the headings' left edge, above the page number.
+    QSet<int> lines;
+    for (const testsupport::PdfWord& word : page.words) {
+      if (&word == footer || headings.contains(word.text) || word.box.top() <= heading->box.top() ||
+          qAbs(word.box.left() - heading->box.left()) > 0.5) {
+        continue;
+      }
+      EXPECT_LE(word.box.bottom(), footer->box.top())
+          << word.text.toStdString() << " on page " << p + 1;
+      lines.insert(qRound(word.box.top()));
+    }
+    if (p + 1 < n) {
+      EXPECT_EQ(lines.size(), ReportPageParts::kLinesPerPage) << "page " << p + 1;
+    } else {
+      EXPECT_GE(lines.size(), 1);
+      EXPECT_LE(lines.size(), ReportPageParts::kLinesPerPage);
+    }
   }
 }
 
