@@ -25,7 +25,8 @@ constexpr BuiltinLabelEntry kLabels[] = {
     {142, "File Export", "browser: caption of the File Export button"},
     {143, "MINIMIZE", "browser: caption of the MINIMIZE button"},
     {144, "Invert Sel.", "browser static; thumbnail strip (built-in text)"},
-    // The button shows "0 %s" with this label, i.e. "0 image(s)"; browser operations gives the text itself.
+    // The button shows "0 %s" with this label, i.e. "0 image(s)"; browser operations gives the text
+    // itself.
     {145, "image(s)", "browser operations patient delete question; browser image-count button"},
     {146, "Today", "browser period list entry 0"},
     {147, "Yesterday", "browser period list entry 1"},
@@ -86,6 +87,8 @@ constexpr BuiltinLabelEntry kLabels[] = {
      "study/series/image informations are deleted.",
      "browser operations"},
     {204, "Failed in patient information delete.", "browser operations"},
+    // A site whose workbook is Korean writes "프린터 설정이 되어있지 않습니다." here.
+    {205, "The printer is not set up.", "report printing: no default printer"},
 };
 
 }  // namespace

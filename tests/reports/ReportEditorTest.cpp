@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -12,6 +13,7 @@
 #include "PdfTools.h"
 #include "ReportTestSupport.h"
 #include "app/IniFile.h"
+#include "app/LanguageTable.h"
 #include "db/ValueRecords.h"
 #include "reports/widgets/DlgPreform.h"
 #include "reports/widgets/DlgPrtRpt.h"
@@ -232,12 +234,25 @@ TEST_F(PreformEditorTest, DefaultMarksTheFirstSelectedTemplate) {
   EXPECT_EQ(dialog.windowTitle(), "");
 }
 
-TEST_F(ReportEditorTest, WithoutADefaultPrinterPrintingIsToldAndNothingPrints) {
-  CDlgPrtRpt print({{"finding", "", ""}, info, "Dr. Kim"});
-  print.printerName.clear();
-  EXPECT_EQ(print.DoModal(), 0);
-  ASSERT_EQ(sink.count(), 1);
-  EXPECT_EQ(sink.messages()[0].text, "프린터 설정이 되어있지 않습니다.");
+TEST_F(ReportEditorTest, WithoutADefaultPrinterPrintingIsToldInTheLabelLanguage) {
+  const struct {
+    LanguageTable table;
+    const char* message;
+  } cases[] = {
+      {{}, "The printer is not set up."},
+      {{{"151", "Browser"}}, "The printer is not set up."},  // a workbook without the label
+      {{{"205", "프린터 설정이 되어있지 않습니다."}}, "프린터 설정이 되어있지 않습니다."},
+  };
+  const auto restore = qScopeGuard(&ClearLanguageTable);
+  for (const auto& c : cases) {
+    SetLanguageTable(c.table);
+    sink.clear();
+    CDlgPrtRpt print({{"finding", "", ""}, info, "Dr. Kim"});
+    print.printerName.clear();
+    EXPECT_EQ(print.DoModal(), 0);
+    ASSERT_EQ(sink.count(), 1);
+    EXPECT_EQ(sink.messages()[0].text, QString::fromUtf8(c.message));
+  }
 }
 
 TEST_F(ReportEditorTest, SaveAsPdfWritesThePagesAsTyped) {

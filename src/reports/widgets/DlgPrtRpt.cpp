@@ -4,6 +4,7 @@
 #include <QPrinterInfo>
 
 #include "app/IniFile.h"
+#include "app/LanguageTable.h"
 #include "ui/MessageSink.h"
 
 CDlgPrtRpt::CDlgPrtRpt(const ReportContent& content)
@@ -11,8 +12,7 @@ CDlgPrtRpt::CDlgPrtRpt(const ReportContent& content)
 
 int CDlgPrtRpt::DoModal() {
   if (printerName.isEmpty()) {
-    ShowMessage(QStringLiteral("프린터 설정이 되어있지 않습니다."), QStringLiteral("Report"),
-                MB_OK);
+    ShowMessage(GetLabel(kNoPrinterLabel), QStringLiteral("Report"), MB_OK);
     return 0;
   }
   QPrinter printer(QPrinterInfo::printerInfo(printerName), QPrinter::HighResolution);
