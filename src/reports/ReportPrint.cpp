@@ -6,6 +6,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextLayout>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -102,14 +103,20 @@ class PagePainter {
 
   void startPage() { m_flow = -1; }
 
-  void paintItem(QPainter& painter, const LayoutItem& item, const QString& text) {
+  // Paints an item's text, or only places it without a painter; returns where the text lies.
+  QRect paintItem(QPainter* painter, const LayoutItem& item, const QString& text) {
     const LayoutDescriptor& descriptor = item.descriptor;
     const QFont& font = m_fonts[descriptor.font];
-    painter.setFont(font);
-    if (descriptor.frame) {
-      painter.setPen(QPen(Qt::black, 3));
-      painter.setBrush(Qt::NoBrush);
-      painter.drawRect(pageRect(item));
+    if (painter) {
+      painter->setFont(font);
+      painter->setPen(descriptor.colour);
+    }
+    if (painter && descriptor.frame) {
+      painter->save();
+      painter->setPen(QPen(Qt::black, 3));
+      painter->setBrush(Qt::NoBrush);
+      painter->drawRect(pageRect(item));
+      painter->restore();
     }
     const QRect rect = textRect(item, font);
     const int gap = descriptor.tight ? 0 : lineHeight(font);
@@ -117,21 +124,42 @@ class PagePainter {
       const int top = m_flow == -1 ? rect.top() : m_flow;
       if (text.isEmpty()) {
         m_flow = top + gap;
-        return;
+        return {};
       }
       const PrintedText printed(text, font, &m_device, rect.width(), descriptor.alignment);
-      painter.setPen(descriptor.colour);
-      printed.draw(painter, QPoint(rect.left(), top));
-      m_flow = top + printed.height() + gap;
-    } else if (!text.isEmpty()) {
-      // What does not fit is cut off at the rectangle.
-      painter.save();
-      painter.setClipRect(rect);
-      painter.setPen(descriptor.colour);
-      PrintedText(text, font, &m_device, rect.width(), descriptor.alignment)
-          .draw(painter, rect.topLeft());
-      painter.restore();
+      const QRect placed(rect.left(), top, rect.width(), printed.height());
+      if (painter) printed.draw(*painter, placed.topLeft());
+      m_flow = placed.bottom() + 1 + gap;
+      return placed;
     }
+    if (text.isEmpty()) return {};
+    if (painter) {
+      // What does not fit is cut off at the rectangle.
+      painter->save();
+      painter->setClipRect(rect);
+      PrintedText(text, font, &m_device, rect.width(), descriptor.alignment)
+          .draw(*painter, rect.topLeft());
+      painter->restore();
+    }
+    return rect;
+  }
+
+  // Whether the first page of parts keeps its flowing items on the sheet and clear of the fixed
+  // items (the page number among them).
+  bool fits(const ReportContent& content, const ReportPageParts& parts) {
+    startPage();
+    const QRect sheet(0, 0, m_device.width(), m_device.height());
+    QList<QRect> fixed, flowing;
+    for (const LayoutItem& item : m_layout.items) {
+      const QRect placed =
+          paintItem(nullptr, item, ReportItemText(item.descriptor.value, content, parts, 0));
+      if (!placed.isEmpty()) (item.descriptor.flowing ? flowing : fixed).append(placed);
+    }
+    return std::all_of(flowing.begin(), flowing.end(), [&](const QRect& text) {
+      return sheet.contains(text) && std::none_of(fixed.begin(), fixed.end(), [&](const QRect& f) {
+               return f.intersects(text);
+             });
+    });
   }
 
  private:
@@ -152,9 +180,23 @@ class PagePainter {
   int m_flow = -1;
 };
 
+// The most printed lines a page takes: 29, or fewer where the report fonts are so large that 29
+// lines under all three headings would run over the page number or off the sheet.
+int LinesPerPage(PagePainter& pages, const ReportContent& content) {
+  for (int lines = ReportPageParts::kLinesPerPage; lines > 1; --lines) {
+    ReportPageParts page;
+    page.pageCount = 1;
+    page.parts = {{QStringLiteral("x\n").repeated(qMax(1, lines - 2)), QStringLiteral("x"),
+                   QStringLiteral("x")}};
+    if (pages.fits(content, page)) return lines;
+  }
+  return 1;
+}
+
 }  // namespace
 
-ReportPageParts ReportPageParts::Split(const ReportTexts& texts, const LineBreaker& breaker) {
+ReportPageParts ReportPageParts::Split(const ReportTexts& texts, const LineBreaker& breaker,
+                                       int linesPerPage) {
   ReportPageParts split;
   int lineCount = 0;
   int page = 0;
@@ -172,14 +214,14 @@ ReportPageParts ReportPageParts::Split(const ReportTexts& texts, const LineBreak
       for (qsizetype i = 0; i < lengths.size(); ++i) {
         // The last printed line takes the typed line's break with it.
         lineEnd = i + 1 < lengths.size() ? lineEnd + lengths[i] : next;
-        if (++lineCount % kLinesPerPage != 0) continue;
+        if (++lineCount % linesPerPage != 0) continue;
         store(page++, t, text.mid(chunkStart, lineEnd - chunkStart));
         chunkStart = lineEnd;
       }
     });
     store(page, t, text.mid(chunkStart));
   }
-  split.pageCount = (lineCount + kLinesPerPage - 1) / kLinesPerPage;
+  split.pageCount = (lineCount + linesPerPage - 1) / linesPerPage;
   return split;
 }
 
@@ -232,10 +274,12 @@ int PrintReport(QPagedPaintDevice& device, const ReportContent& content, const R
                 const ReportLayout& layout) {
   if (content.texts.isEmpty()) return 0;
   PagePainter pages(device, fonts, layout);
-  const ReportPageParts parts =
-      ReportPageParts::Split(content.texts, [&pages](ReportPageParts::Text text, QStringView line) {
+  const ReportPageParts parts = ReportPageParts::Split(
+      content.texts,
+      [&pages](ReportPageParts::Text text, QStringView line) {
         return pages.typedLineBreaks(text, line);
-      });
+      },
+      LinesPerPage(pages, content));
   QPainter painter;
   if (!painter.begin(&device)) return -1;
   for (int page = 0; page < parts.pageCount; ++page) {
@@ -245,7 +289,7 @@ int PrintReport(QPagedPaintDevice& device, const ReportContent& content, const R
     }
     pages.startPage();
     for (const LayoutItem& item : layout.items) {
-      pages.paintItem(painter, item, ReportItemText(item.descriptor.value, content, parts, page));
+      pages.paintItem(&painter, item, ReportItemText(item.descriptor.value, content, parts, page));
     }
   }
   return painter.end() ? parts.pageCount : -1;

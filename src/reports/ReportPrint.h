@@ -28,8 +28,10 @@ struct ReportPageParts {
   // parts[page][text]
   QList<std::array<QString, 3>> parts;
 
-  // A page break may fall inside a typed line, between two of its printed lines.
-  static ReportPageParts Split(const ReportTexts& texts, const LineBreaker& breaker);
+  // A page break may fall inside a typed line, between two of its printed lines. Printing asks
+  // for fewer lines a page where large report fonts leave no room for 29.
+  static ReportPageParts Split(const ReportTexts& texts, const LineBreaker& breaker,
+                               int linesPerPage = kLinesPerPage);
   // The part of a text on a page (from 0); empty when the page holds none of it.
   QString part(int page, Text text) const;
 };

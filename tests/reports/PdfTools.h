@@ -8,7 +8,9 @@
 #include <QProcess>
 #include <QRectF>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
+#include <string>
 
 namespace testsupport {
 
@@ -80,6 +82,48 @@ inline QList<PdfPage> PdfLayout(const QString& path) {
     }
   }
   return pages;
+}
+
+// The printed lines of the report texts on each page of a report's PDF file: the lines that
+// start at the headings' left edge below the page's first heading. On the way it checks that
+// every word lies inside the printable area (margins of 18 points) and that those lines end
+// above the page number.
+inline QList<int> ReportTextLines(const QString& pdf) {
+  const QStringList headings{"[Finding]", "[Conclusion]", "[Recommend]"};
+  static const QRegularExpression pageNumber(QStringLiteral("^([0-9]{1,4}|/|:)$"));
+  const QList<PdfPage> pages = PdfLayout(pdf);
+  QList<int> counts;
+  for (qsizetype p = 0; p < pages.size(); ++p) {
+    const PdfPage& page = pages[p];
+    const std::string where = " on page " + std::to_string(p + 1);
+    const PdfWord* footer = nullptr;
+    const PdfWord* heading = nullptr;
+    for (const PdfWord& word : page.words) {
+      EXPECT_GE(word.box.left(), 17.0) << word.text.toStdString() << where;
+      EXPECT_LE(word.box.right(), page.size.width() - 17.0) << word.text.toStdString() << where;
+      EXPECT_LE(word.box.bottom(), page.size.height() - 17.0) << word.text.toStdString() << where;
+      if (word.text == "Page") footer = &word;
+      if (!heading && headings.contains(word.text)) heading = &word;
+    }
+    if (!footer || !heading) {
+      ADD_FAILURE() << "no page number or heading" << where;
+      counts.append(0);
+      continue;
+    }
+    QSet<int> lines;
+    for (const PdfWord& word : page.words) {
+      // The page number may wrap in its narrow item: its "p / N" is none of the report's lines.
+      if (&word == footer || pageNumber.match(word.text).hasMatch() ||
+          headings.contains(word.text) || word.box.top() <= heading->box.top() ||
+          qAbs(word.box.left() - heading->box.left()) > 0.5) {
+        continue;
+      }
+      EXPECT_LE(word.box.bottom(), footer->box.top()) << word.text.toStdString() << where;
+      lines.insert(qRound(word.box.top()));
+    }
+    counts.append(int(lines.size()));
+  }
+  return counts;
 }
 
 }  // namespace testsupport

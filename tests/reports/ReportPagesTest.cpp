@@ -1,6 +1,9 @@
 // The report texts split into pages of 29 lines, and what each page's items print.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include "PdfTools.h"
 #include "reports/ReportPrint.h"
 
 namespace {
@@ -123,6 +126,26 @@ TEST(ReportPages, EveryCharacterLandsOnExactlyOnePage) {
       if (text->endsWith('\n')) --printed;  // a final break opens no line
     }
     EXPECT_EQ(parts.pageCount, (printed + 28) / 29) << "width " << width;
+  }
+}
+
+TEST(ReportPages, LargeFontsPutFewerLinesOnAPageRatherThanRunOverThePageNumber) {
+  QTemporaryDir dir;
+  const QString pdf = dir.filePath("large.pdf");
+  ReportContent content;
+  content.texts = {lines(40, "finding"), lines(5, "conclusion"), "recommend"};
+  content.doctor = "Dr. Lee";
+  content.scanInfo.Img.InstitutionName = "General Hospital";
+  // A small font over twice the usual height.
+  const int pages = SaveReportPdf(pdf, content, {200, 120, 200}, nullptr);
+  const QList<int> printed = testsupport::ReportTextLines(pdf);
+  EXPECT_EQ(pages, printed.size());
+  EXPECT_GT(pages, 2);
+  int total = 0;
+  for (const int n : printed) total += n;
+  EXPECT_EQ(total, 46);
+  for (const char* last : {"finding 40", "conclusion 5", "recommend", "General Hospital"}) {
+    EXPECT_TRUE(testsupport::PdfText(pdf).contains(last)) << last;
   }
 }
 
