@@ -147,6 +147,22 @@ TEST_F(LoginDialogsTest, PasswordButtonChangesThePasswordOfTheTypedUser) {
   EXPECT_EQ(UserAccounts(query).Login("abc", "new", theIniFile()), UserLogin::Accepted);
 }
 
+// Unlike the skinned login dialogs, the password change is a plain dialog: Enter is OK.
+TEST_F(LoginDialogsTest, EnterInThePasswordChangeIsOK) {
+  ASSERT_EQ(UserAccounts(query).Add("abc", "Dr. Kim", "old"), UserAdd::Added);
+  sink.clear();
+  CDlgChangePwd dialog(nullptr, query);
+  dialog.SetUserId("abc");
+  show(dialog);
+  type(dialog, CDlgChangePwd::kOldPasswordEdit, "old");
+  type(dialog, CDlgChangePwd::kNewPasswordEdit, "new");
+  type(dialog, CDlgChangePwd::kConfirmPasswordEdit, "new");
+  QTest::keyClick(control<QLineEdit>(dialog, CDlgChangePwd::kConfirmPasswordEdit), Qt::Key_Return);
+  EXPECT_EQ(sink.texts(), QStringList{"Success"});
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
 TEST_F(LoginDialogsTest, PasswordDialogForAnUnregisteredIdClosesAtOnce) {
   CDlgChangePwd dialog(nullptr, query);
   dialog.SetUserId("nobody");
