@@ -24,5 +24,6 @@ constexpr int ChangeUser = 32790;
 constexpr int Config = 32794;
 constexpr int Invert = 32795;
 constexpr int Layout1x2 = 32796;
+constexpr int Operators = 32797;
 constexpr int Exit = 57665;
 }  // namespace command

@@ -271,3 +271,56 @@ TEST_F(BrowserDialog, DroppingAThumbnailOnAnotherRenumbersTheSeries) {
 }
 
 }  // namespace
+
+namespace {
+
+// Enter in the patient ID and name fields searches as SEARCH does, Enter in the accession field
+// lists the selected patient's studies of that number; Escape still leaves the browser open.
+TEST_F(BrowserDialog, EnterInTheSearchFieldsSearches) {
+  addStudies({{"S9", "P1", "ACC9", CDateTime(2024, 3, 3, 9, 0, 0)}});
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(browser));
+  CBrowserLists& lists = browser->lists();
+  const auto field = [&](int id) {
+    return browser->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(id));
+  };
+  const auto studies = [&] {
+    QStringList numbers;
+    for (int row = 0; row < lists.studies().rowCount(); ++row)
+      numbers << lists.studies().text(row, 2);
+    return numbers;
+  };
+  const struct {
+    int edit;
+    const char* typed;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    QStringList patients;
+    QStringList studies;
+  } cases[] = {
+      {CDlgBrowser::kPatientIdEdit, "P1", Qt::Key_Return, Qt::NoModifier, {"P1"}, {"ACC9", "ACC1"}},
+      {CDlgBrowser::kAccessionEdit, "acc9", Qt::Key_Return, Qt::NoModifier, {"P1"}, {"ACC9"}},
+      {CDlgBrowser::kPatientNameEdit, "Jones", Qt::Key_Enter, Qt::KeypadModifier, {"P2"}, {"ACC2"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    QLineEdit* edit = field(c.edit);
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    QTest::keyClicks(edit, c.typed);
+    QTest::keyClick(edit, c.key, c.modifiers);
+    QStringList patients;
+    for (int row = 0; row < lists.patients().rowCount(); ++row)
+      patients << lists.patients().text(row, 0);
+    EXPECT_EQ(patients, c.patients);
+    EXPECT_EQ(studies(), c.studies);
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_TRUE(browser->isVisible());
+    edit->clear();
+  }
+}
+
+}  // namespace

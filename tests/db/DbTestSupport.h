@@ -38,11 +38,13 @@ struct CliRun {
   QByteArray err;
 };
 
-// torascan-cli with these arguments, to its end (ten minutes at most: the copies of the large
-// archives take a while on a busy machine).
-inline CliRun cli(const QStringList& args) {
+// torascan-cli with these arguments and that standard input, to its end (ten minutes at most:
+// the copies of the large archives take a while on a busy machine).
+inline CliRun cli(const QStringList& args, const QByteArray& input = QByteArray()) {
   QProcess process;
   process.start(QStringLiteral(TORASCAN_CLI), args);
+  process.write(input);
+  process.closeWriteChannel();
   process.waitForFinished(600000);
   return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
           process.readAllStandardOutput(), process.readAllStandardError()};

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -12,11 +14,14 @@
 
 #include "LoginTestSupport.h"
 #include "app/AppSettings.h"
+#include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
+#include "login/OperatorLogin.h"
 #include "login/UserAccounts.h"
 #include "login/widgets/DlgAddUser.h"
 #include "login/widgets/DlgChangePwd.h"
 #include "login/widgets/DlgChangeUser.h"
+#include "login/widgets/DlgOperators.h"
 #include "login/widgets/LoginDlg.h"
 
 namespace {
@@ -142,6 +147,22 @@ TEST_F(LoginDialogsTest, PasswordButtonChangesThePasswordOfTheTypedUser) {
   EXPECT_EQ(UserAccounts(query).Login("abc", "new", theIniFile()), UserLogin::Accepted);
 }
 
+// Unlike the skinned login dialogs, the password change is a plain dialog: Enter is OK.
+TEST_F(LoginDialogsTest, EnterInThePasswordChangeIsOK) {
+  ASSERT_EQ(UserAccounts(query).Add("abc", "Dr. Kim", "old"), UserAdd::Added);
+  sink.clear();
+  CDlgChangePwd dialog(nullptr, query);
+  dialog.SetUserId("abc");
+  show(dialog);
+  type(dialog, CDlgChangePwd::kOldPasswordEdit, "old");
+  type(dialog, CDlgChangePwd::kNewPasswordEdit, "new");
+  type(dialog, CDlgChangePwd::kConfirmPasswordEdit, "new");
+  QTest::keyClick(control<QLineEdit>(dialog, CDlgChangePwd::kConfirmPasswordEdit), Qt::Key_Return);
+  EXPECT_EQ(sink.texts(), QStringList{"Success"});
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
 TEST_F(LoginDialogsTest, PasswordDialogForAnUnregisteredIdClosesAtOnce) {
   CDlgChangePwd dialog(nullptr, query);
   dialog.SetUserId("nobody");
@@ -244,6 +265,125 @@ TEST_F(LoginDialogsTest, OperatorLoginCancelEndsWithoutLogin) {
   click(dialog, 2);
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_FALSE(dialog.accepted());
+}
+
+// A new archive has no operator: the login behind File > Operators... offers to make the first
+// one, who then logs in (Enter in the password is OK) and reaches the Operators dialog.
+TEST_F(LoginDialogsTest, FirstOperatorIsMadeFromTheLoginOfANewArchive) {
+  const QString savedDatabase = theAppSettings().imageDatabasePath;
+  theAppSettings().imageDatabasePath = imageDatabase;
+  CMainFrame frame;
+  QAction* command = frame.action(command::Operators);
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->text(), "Operators...");
+
+  // The operator's hands: each new modal window is handled once, by the step given for it.
+  QStringList seen;
+  QPointer<QWidget> handled;
+  std::function<void(QWidget*)> onOperators;
+  std::function<void(CLoginDlg*)> onLogin;
+  QTimer hands;
+  hands.setInterval(20);
+  QObject::connect(&hands, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == handled) return;
+    handled = modal;
+    if (auto* login = qobject_cast<CLoginDlg*>(modal)) {
+      seen << "login";
+      onLogin(login);
+    } else if (qobject_cast<CDlgOperators*>(modal)) {
+      seen << "operators";
+      onOperators(modal);
+    }
+  });
+  hands.start();
+
+  // Declining the offer leaves the plain login, which the operator cancels.
+  sink.queueAnswer(IDNO);
+  onLogin = [&](CLoginDlg* login) { click(*login, 2); };
+  command->trigger();
+  EXPECT_EQ(seen, QStringList{"login"});
+  EXPECT_EQ(sink.texts(),
+            QStringList({"No operator is registered yet.\r\nCreate the first operator?",
+                         "Login failed.\nCan't excute this function."}));
+
+  seen.clear();
+  sink.clear();
+  sink.queueAnswer(IDYES);
+  QStringList listed;
+  onOperators = [&](QWidget* dialog) {
+    auto* names = control<QListWidget>(*dialog, CDlgOperators::kOperatorList);
+    listed << QString::number(names->count());
+    type(*dialog, CDlgOperators::kNameEdit, listed.size() == 1 ? "Kim" : "Lee");
+    type(*dialog, CDlgOperators::kPasswordEdit, "pw");
+    type(*dialog, CDlgOperators::kConfirmEdit, "pw");
+    click(*dialog, CDlgOperators::kAddButton);
+    listed << names->item(names->count() - 1)->text();
+    click(*dialog, 2);
+  };
+  onLogin = [&](CLoginDlg* login) {
+    // The new operator is chosen already; only the password is typed.
+    auto* operators = control<QComboBox>(*login, CLoginDlg::kOperatorCombo);
+    auto* password = control<QLineEdit>(*login, CLoginDlg::kPasswordEdit);
+    listed << operators->currentText();
+    QTest::keyClicks(password, "pw");
+    QTest::keyClick(password, Qt::Key_Return);
+  };
+  command->trigger();
+  EXPECT_EQ(seen, QStringList({"operators", "login", "operators"}));
+  EXPECT_EQ(listed, QStringList({"0", "Kim", "Kim", "1", "Lee"}));
+  EXPECT_EQ(sink.texts(),
+            QStringList{"No operator is registered yet.\r\nCreate the first operator?"});
+  EXPECT_EQ(OperatorNames(imageDatabase), QStringList({"Kim", "Lee"}));
+  EXPECT_EQ(theAppSettings().session.GetString("LOGIN", "Operator"), "Kim");
+
+  // Logged in: the command opens the dialog at once.
+  seen.clear();
+  onOperators = [&](QWidget* dialog) { click(*dialog, 2); };
+  command->trigger();
+  EXPECT_EQ(seen, QStringList{"operators"});
+  hands.stop();
+  theAppSettings().imageDatabasePath = savedDatabase;
+  theAppSettings().session.Clear();
+}
+
+TEST_F(LoginDialogsTest, OperatorsDialogChangesAPasswordAndRemovesAfterYes) {
+  addOperator("Kim", "old");
+  addOperator("Lee", "x");
+  sink.clear();
+  CDlgOperators dialog(nullptr, imageDatabase);
+  show(dialog);
+  auto* names = control<QListWidget>(dialog, CDlgOperators::kOperatorList);
+  ASSERT_EQ(names->count(), 2);
+  names->setCurrentRow(0);
+  EXPECT_EQ(control<QLineEdit>(dialog, CDlgOperators::kNameEdit)->text(), "Kim");
+  for (int id : {CDlgOperators::kOldPasswordEdit, CDlgOperators::kPasswordEdit,
+                 CDlgOperators::kConfirmEdit}) {
+    EXPECT_EQ(control<QLineEdit>(dialog, id)->echoMode(), QLineEdit::Password) << id;
+  }
+
+  const auto changePassword = [&](const char* old) {
+    type(dialog, CDlgOperators::kOldPasswordEdit, old);
+    type(dialog, CDlgOperators::kPasswordEdit, "new");
+    type(dialog, CDlgOperators::kConfirmEdit, "new");
+    click(dialog, CDlgOperators::kPasswordButton);
+    // No password stays on the screen.
+    EXPECT_TRUE(control<QLineEdit>(dialog, CDlgOperators::kPasswordEdit)->text().isEmpty());
+  };
+  changePassword("wrong");
+  changePassword("old");
+  EXPECT_EQ(sink.texts(), QStringList({"Password is invalid!\r\nCheck password.", "Success"}));
+  EXPECT_TRUE(CheckOperatorLogin("Kim", "new", imageDatabase));
+
+  sink.clear();
+  sink.queueAnswers({IDNO, IDYES});
+  click(dialog, CDlgOperators::kRemoveButton);
+  EXPECT_EQ(names->count(), 2);
+  click(dialog, CDlgOperators::kRemoveButton);
+  EXPECT_EQ(sink.texts(), QStringList(2, "Do you remove the operator Kim?(Y/N)"));
+  ASSERT_EQ(names->count(), 1);
+  EXPECT_EQ(names->item(0)->text(), "Lee");
+  EXPECT_EQ(OperatorNames(imageDatabase), QStringList{"Lee"});
 }
 
 }  // namespace

@@ -57,6 +57,25 @@ TEST(BaseSkinDlg, PlainDialogWouldBeEndedByTheSameKeys) {
   EXPECT_FALSE(escape.dialog.isVisible());
 }
 
+// A search field of a skinned dialog acts on Enter; the key still presses no button, and
+// Escape there is swallowed as anywhere else.
+TEST(BaseSkinDlg, EnterReachesAFieldLetThroughButPressesNoButton) {
+  struct Searching : CBaseSkinDlg {
+    using CBaseSkinDlg::LetEnterThrough;
+  };
+  Fixture<Searching> f;
+  f.dialog.LetEnterThrough(f.edit);
+  int searches = 0;
+  QObject::connect(f.edit, &QLineEdit::returnPressed, [&] { ++searches; });
+  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    QTest::keyClick(f.edit, key);
+    QTest::keyClick(f.button, key);
+  }
+  EXPECT_EQ(searches, 2);
+  EXPECT_EQ(f.clicks, 0);
+  EXPECT_TRUE(f.dialog.isVisible());
+}
+
 TEST(BaseSkinDlg, OtherKeysAndOtherWindowsAreUntouched) {
   Fixture<CBaseSkinDlg> skinned;
   QTest::keyClicks(skinned.edit, "Lee");

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "app/AppSettings.h"
@@ -123,6 +124,44 @@ TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
   EXPECT_EQ(sink.messages()[0].caption, "Config");
   EXPECT_EQ(sink.messages()[0].style, MB_ICONEXCLAMATION);
   EXPECT_TRUE(QFile::exists(companionFile()));
+}
+
+// Config is a plain dialog: Escape in a field cancels, Enter in a field is OK, both through the
+// frame's command as the operator gives them.
+TEST_F(DlgConfigTest, EscapeInAFieldCancelsAndEnterIsOk) {
+  AppSettings& app = theAppSettings();
+  const QString savedFolder = app.programFolder;
+  const QString savedIni = app.ini.Path();
+  const int savedRunMode = app.RunMode;
+  const QString savedDropFolder = app.wholeSpinePath;
+  const QString savedDataRoot = app.dataRoot;
+  app.programFolder = settings.programFolder;
+  app.ini.SetPath(settings.iniPath);
+  app.RunMode = RunModeStation;
+  {
+    CMainFrame frame;
+    frame.show();
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+      QTimer::singleShot(0, [key] {
+        auto* dialog = qobject_cast<CDlgConfig*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        CColoredEdit* port = edit(*dialog, CDlgConfig::kPortEdit);
+        port->setFocus();
+        port->selectAll();
+        QTest::keyClicks(port, "104");
+        QTest::keyClick(port, key);
+      });
+      EXPECT_TRUE(frame.OnCommand(command::Config));
+      EXPECT_EQ(QFile::exists(companionFile()), key == Qt::Key_Return);
+    }
+  }
+  app.programFolder = savedFolder;
+  app.ini.SetPath(savedIni);
+  app.RunMode = savedRunMode;
+  app.wholeSpinePath = savedDropFolder;
+  app.dataRoot = savedDataRoot;
+  EXPECT_EQ(sink.texts(), QStringList{"Please restart this program!"});
+  EXPECT_EQ(CompanionSettings::Read(folder.path()).localPort, "104");
 }
 
 }  // namespace

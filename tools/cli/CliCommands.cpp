@@ -179,6 +179,10 @@ void printUsage() {
       "           --before B [--to-series SERSEQ] [--storage DIR]...\n"
       "           the operator's password is read from standard input; files are removed\n"
       "           only inside the storage folders (default: the database file's folder)\n"
+      "       torascan-cli operator add|passwd|remove --db DB NAME\n"
+      "       torascan-cli operator list --db DB\n"
+      "           the operators who may delete; add reads the password from standard input,\n"
+      "           passwd the old password and then the new one (one a line)\n"
       "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
       "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
       "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",

@@ -35,6 +35,9 @@ int runDelete(const QStringList& args);
 // renumber --db DB --operator NAME --series SERSEQ --move C --before B [--to-series SERSEQ]
 // [--storage DIR]: image C in front of image B, in the rows and the DICOM files.
 int runRenumber(const QStringList& args);
+// operator add|passwd|remove NAME --db DB, operator list --db DB: the operators who may delete.
+// add reads the password from standard input, passwd the old and then the new one.
+int runOperator(const QStringList& args);
 void printUsage();
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);

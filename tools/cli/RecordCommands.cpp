@@ -1,9 +1,12 @@
 // The record operations of torascan-cli: deleting and renumbering images of an archive from a
-// script, through the browser's own code and behind the same operator login.
+// script, through the browser's own code and behind the same operator login; and the operators
+// themselves.
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <cstdio>
 #include <optional>
@@ -12,6 +15,7 @@
 #include "browser/RecordOperations.h"
 #include "db/DaoDatabase.h"
 #include "db/SqlDialect.h"
+#include "login/OperatorAccounts.h"
 #include "login/OperatorLogin.h"
 
 namespace cli {
@@ -23,12 +27,32 @@ struct RecordSession {
   std::optional<CRecordOperations> operations;
 };
 
+// Nothing is created here: a wrong path is an error, not an empty archive. False after saying so.
+bool archiveExists(const QString& path) {
+  if (SqlDialect::isServerLocation(path) || QFileInfo::exists(path)) return true;
+  printError(QStringLiteral("%1: no such database").arg(path));
+  return false;
+}
+
+// The next line of standard input (a password), empty when there is none.
+QString readLine() {
+  static QTextStream input(stdin);
+  return input.readLine();
+}
+
+void printJson(const QJsonValue& value) {
+  const QJsonDocument document =
+      value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+  std::fputs(document.toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+}
+
 // Parses the options common to both commands, opens the archive and checks the operator's
 // password (one line on standard input). False after saying why.
 bool openSession(QCommandLineParser& parser, const QStringList& args, RecordSession& session,
                  int& status) {
   parser.addOption({QStringLiteral("db"), QStringLiteral("db"), QStringLiteral("value")});
-  parser.addOption({QStringLiteral("operator"), QStringLiteral("operator"), QStringLiteral("name")});
+  parser.addOption(
+      {QStringLiteral("operator"), QStringLiteral("operator"), QStringLiteral("name")});
   parser.addOption({QStringLiteral("storage"), QStringLiteral("storage"), QStringLiteral("dir")});
   status = kExitUsage;
   if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
@@ -42,11 +66,7 @@ bool openSession(QCommandLineParser& parser, const QStringList& args, RecordSess
   status = kExitFailure;
   const QString path = parser.value(QStringLiteral("db"));
   QString error;
-  // Nothing is created here: a wrong path is an error, not an empty archive.
-  if (!SqlDialect::isServerLocation(path) && !QFileInfo::exists(path)) {
-    printError(QStringLiteral("%1: no such database").arg(path));
-    return false;
-  }
+  if (!archiveExists(path)) return false;
   if (!session.database.Open(path, &error)) {
     printError(error);
     return false;
@@ -55,9 +75,7 @@ bool openSession(QCommandLineParser& parser, const QStringList& args, RecordSess
     printError(QStringLiteral("%1: the database cannot be written").arg(path));
     return false;
   }
-  QTextStream input(stdin);
-  const QString password = input.readLine();
-  if (!CheckOperatorLogin(parser.value(QStringLiteral("operator")), password, path)) {
+  if (!CheckOperatorLogin(parser.value(QStringLiteral("operator")), readLine(), path)) {
     printError(QStringLiteral("Login failed.\nCan't excute this function."));
     return false;
   }
@@ -71,8 +89,7 @@ bool openSession(QCommandLineParser& parser, const QStringList& args, RecordSess
 }
 
 int report(const RecordChange& change) {
-  std::fputs(QJsonDocument(change.toJson()).toJson(QJsonDocument::Compact).append('\n').constData(),
-             stdout);
+  printJson(change.toJson());
   if (change.ok) return kExitOk;
   printError(change.error);
   return kExitFailure;
@@ -164,6 +181,52 @@ int runRenumber(const QStringList& args) {
     return kExitUsage;
   }
   return report(session.operations->MoveToSeries(*serSeq, *moving, *toSerSeq, *before));
+}
+
+int runOperator(const QStringList& args) {
+  QCommandLineParser parser;
+  parser.addOption({QStringLiteral("db"), QStringLiteral("db"), QStringLiteral("value")});
+  parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("add|passwd|remove|list"));
+  parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("operator name"));
+  if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
+    printError(parser.errorText());
+    return kExitUsage;
+  }
+  const QStringList words = parser.positionalArguments();
+  const QString action = words.value(0);
+  const bool list = action == QLatin1String("list");
+  const QStringList named{QStringLiteral("add"), QStringLiteral("passwd"),
+                          QStringLiteral("remove")};
+  if (!parser.isSet(QStringLiteral("db")) || (list ? words.size() != 1 : words.size() != 2) ||
+      (!list && !named.contains(action))) {
+    printUsage();
+    return kExitUsage;
+  }
+  const QString path = parser.value(QStringLiteral("db"));
+  if (!archiveExists(path)) return kExitFailure;
+  OperatorAccounts operators(path);
+  if (list) {
+    // An unreadable table is told by the record set; an empty list is a new archive.
+    if (operators.Count() < 0) return kExitFailure;
+    printJson(QJsonArray::fromStringList(OperatorNames(path)));
+    return kExitOk;
+  }
+  const QString name = words[1];
+  OperatorChange result = OperatorChange::Done;
+  if (action == QLatin1String("add")) {
+    const QString password = readLine();
+    result = operators.Add(name, password, password);
+  } else if (action == QLatin1String("passwd")) {
+    const QString oldPassword = readLine();
+    const QString newPassword = readLine();
+    result = operators.ChangePassword(name, oldPassword, newPassword, newPassword);
+  } else {
+    result = operators.Remove(name);
+  }
+  if (result != OperatorChange::Done) return kExitFailure;
+  printJson(
+      QJsonObject{{QStringLiteral("operator"), name.trimmed()}, {QStringLiteral("done"), action}});
+  return kExitOk;
 }
 
 }  // namespace cli

@@ -33,6 +33,7 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("report-pdf")) return cli::runReportPdf(args);
   if (command == QLatin1String("delete")) return cli::runDelete(args);
   if (command == QLatin1String("renumber")) return cli::runRenumber(args);
+  if (command == QLatin1String("operator")) return cli::runOperator(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

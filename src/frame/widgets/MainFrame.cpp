@@ -17,6 +17,7 @@
 #include "image/RawGeometry.h"
 #include "login/widgets/DlgAddUser.h"
 #include "login/widgets/DlgChangeUser.h"
+#include "login/widgets/DlgOperators.h"
 #include "login/widgets/LoginDlg.h"
 #include "reports/widgets/DlgtoraScan.h"
 #include "ui/MessageSink.h"
@@ -88,6 +89,7 @@ void CMainFrame::createMenus() {
   file->addSeparator();
   addCommand(file, command::ChangeUser, QStringLiteral("User Login..."), QString());
   addCommand(file, command::CreateUser, QStringLiteral("Add User..."), QString());
+  addCommand(file, command::Operators, QStringLiteral("Operators..."), QString());
   file->addSeparator();
   addCommand(file, command::Exit, QStringLiteral("Exit"), QStringLiteral("Ctrl+Q"));
 
@@ -399,6 +401,10 @@ bool CMainFrame::OnCommand(int id) {
       return true;
     case command::Exit:
       close();
+      return true;
+    case command::Operators:
+      // Only an operator may change who may delete.
+      if (RequireOperatorLogin()) CDlgOperators(this).exec();
       return true;
     case command::Default:
     case command::Magnify:

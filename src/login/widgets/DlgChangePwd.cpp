@@ -33,8 +33,10 @@ CDlgChangePwd::CDlgChangePwd(QWidget* parent, CQuery& query) : QDialog(parent), 
     void (CDlgChangePwd::*run)();
   } buttons[] = {{1, 160, 16, &CDlgChangePwd::OnOK}, {2, 166, 52, &CDlgChangePwd::reject}};
   for (const auto& button : buttons) {
-    AddDialogButton<QPushButton>(this, button.id, GetLabel(button.label), {284, button.y, 100, 28},
-                                 button.run);
+    auto* control = AddDialogButton<QPushButton>(this, button.id, GetLabel(button.label),
+                                                 {284, button.y, 100, 28}, button.run);
+    // A plain dialog: Enter in a field is OK (Escape is Cancel).
+    control->setDefault(button.id == 1);
   }
 }
 

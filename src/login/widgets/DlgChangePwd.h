@@ -7,7 +7,7 @@ class QLineEdit;
 
 // The password change of a user: the old password must be the stored one, the new one typed
 // twice. The opener sets the user id before running it; an id that is not registered closes
-// the dialog at once (after "Unregistered User\r\nPlease register").
+// the dialog at once (after "Unregistered User\r\nPlease register"). Enter in a field is OK.
 class CDlgChangePwd : public QDialog {
   Q_OBJECT
 

@@ -5,6 +5,9 @@
 
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
+#include "login/OperatorAccounts.h"
+#include "login/widgets/DlgOperators.h"
+#include "ui/MessageSink.h"
 #include "ui/widgets/SkinControls.h"
 
 CLoginDlg::CLoginDlg(QWidget* parent, const QString& databasePath)
@@ -46,9 +49,30 @@ CLoginDlg::CLoginDlg(QWidget* parent, const QString& databasePath)
                      QStringLiteral("pBt_116_030_n"));
   }
 
+  loadOperators();
+}
+
+void CLoginDlg::loadOperators() {
+  m_operators->clear();
   m_operators->addItems(OperatorNames(m_databasePath));
   m_operators->setCurrentIndex(-1);
   m_operators->setEditText(QString());
+}
+
+// A new archive has no operator, and without one nothing could ever be deleted: the first one
+// is made here, by whoever is at the station first, and then logs in like any other.
+int CLoginDlg::exec() {
+  if (m_operators->count() == 0 && OperatorAccounts(m_databasePath).Count() == 0 &&
+      ShowMessage(QStringLiteral("No operator is registered yet.\r\nCreate the first operator?"),
+                  QStringLiteral("Operator"), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    CDlgOperators(nullptr, m_databasePath).exec();
+    loadOperators();
+    if (m_operators->count() == 1) {
+      m_operators->setCurrentIndex(0);
+      m_passwordEdit->setFocus();
+    }
+  }
+  return CBaseSkinDlg::exec();
 }
 
 OperatorLoginAttempt CLoginDlg::Run() {

@@ -11,7 +11,8 @@ class CColoredEdit;
 
 // The operator login ("Operator"): an operator name chosen from the operator list or typed,
 // and the password. OK always ends the dialog; accepted() tells whether the password was right.
-// Enter in the name box or the password edit is OK; Enter and Escape elsewhere do nothing.
+// Enter in the name box or the password edit is OK; Enter and Escape elsewhere do nothing. On an
+// archive without operators it offers to make the first one.
 class CLoginDlg : public CBaseSkinDlg {
   Q_OBJECT
 
@@ -30,6 +31,8 @@ class CLoginDlg : public CBaseSkinDlg {
 
   // One modal run without a parent, as the login gate asks for it.
   static OperatorLoginAttempt Run();
+  // With no operator at all, first offers to make one (the Operators dialog).
+  int exec() override;
 
   void OnOK();
 
@@ -37,6 +40,8 @@ class CLoginDlg : public CBaseSkinDlg {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void loadOperators();
+
   QString m_databasePath;
   QString m_operatorName;
   bool m_accepted = false;

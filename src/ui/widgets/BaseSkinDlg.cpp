@@ -34,6 +34,8 @@ QString AppFontFace() { return theAppSettings().fontFace; }
 
 CBaseSkinDlg::CBaseSkinDlg(QWidget* parent) : QDialog(parent) {}
 
+void CBaseSkinDlg::LetEnterThrough(QWidget* widget) { m_enterTargets.append(widget); }
+
 // Key presses reach the focused child first, so the dialog's own keyPressEvent would come too
 // late for a focused push button (which clicks itself on Enter). The filter sits on the
 // application only while the dialog is shown and drops the two keys for any widget inside it.
@@ -42,7 +44,9 @@ bool CBaseSkinDlg::eventFilter(QObject* watched, QEvent* event) {
     const auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this) {
       const int key = static_cast<QKeyEvent*>(event)->key();
-      if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) return true;
+      const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+      if (enter && m_enterTargets.contains(widget)) return QDialog::eventFilter(watched, event);
+      if (enter || key == Qt::Key_Escape) return true;
     }
   }
   return QDialog::eventFilter(watched, event);

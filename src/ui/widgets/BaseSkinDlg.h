@@ -9,6 +9,8 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QList>
+#include <QPointer>
 #include <QString>
 
 class QEvent;
@@ -37,7 +39,8 @@ QString AppFontFace();
 
 // The base of the skinned dialogs. Enter and Escape are swallowed wherever the focus is in the
 // dialog, so a dialog of this family closes only through its buttons or the window's close box:
-// an operator typing into a field cannot end it by accident.
+// an operator typing into a field cannot end it by accident. A dialog names the few fields
+// whose Enter does something (a search field) with LetEnterThrough.
 class CBaseSkinDlg : public QDialog {
   Q_OBJECT
 
@@ -45,7 +48,15 @@ class CBaseSkinDlg : public QDialog {
   explicit CBaseSkinDlg(QWidget* parent = nullptr);
 
  protected:
+  // Enter in widget reaches it (a line edit then emits returnPressed); it still goes no further,
+  // so it never presses a button of the dialog.
+  void LetEnterThrough(QWidget* widget);
+
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+
+ private:
+  // Guarded: a field destroyed before the dialog leaves no address for another to take.
+  QList<QPointer<QWidget>> m_enterTargets;
 };
