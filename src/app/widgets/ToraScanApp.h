@@ -43,5 +43,5 @@ class CtoraScanApp : public QObject {
   RawHandOverReceiver* m_handOver = nullptr;
   CompanionManager* m_companion = nullptr;
   bool m_exitRequested = false;  // a stop signal came
-  bool m_started = false;  // the main window came up (the exit clean-up runs only then)
+  bool m_started = false;        // the main window came up (the exit clean-up runs only then)
 };
