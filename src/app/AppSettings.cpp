@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "app/CompanionSettings.h"
 #include "app/TextNumbers.h"
@@ -17,6 +18,20 @@ const QString kSystem = QStringLiteral("SYSTEM");
 const QString kVa = QStringLiteral("VA");
 const QString kPrtRpt = QStringLiteral("PRTRPT");
 const QString kDatabase = QStringLiteral("DATABASE");
+
+QString previousPathKey(int n) { return QStringLiteral("PreviousWholeSpinePath%1").arg(n); }
+
+// Folders compared as the file system sees them ("a/b/" and "a//b" are one), without repeats
+// or empty entries, and without `except`.
+QStringList distinctFolders(const QStringList& folders, const QString& except) {
+  QStringList distinct;
+  const QString left = QDir::cleanPath(except);
+  for (const QString& folder : folders) {
+    const QString clean = QDir::cleanPath(folder);
+    if (!clean.isEmpty() && clean != left && !distinct.contains(clean)) distinct << clean;
+  }
+  return distinct;
+}
 
 }  // namespace
 
@@ -107,6 +122,13 @@ bool AppSettings::load(const QString& folder) {
   wholeSpinePath =
       ini.ReadString(kSystem, QStringLiteral("WholeSpinePath"), defaultWholeSpinePath());
   dataRoot = dataRootOf(wholeSpinePath);
+  startWholeSpinePath = wholeSpinePath;
+  previousWholeSpinePaths.clear();
+  for (int n = 1;; ++n) {
+    const QString folder = ini.ReadString(kSystem, previousPathKey(n));
+    if (folder.isEmpty()) break;
+    previousWholeSpinePaths << folder;
+  }
   skinType = ini.ReadString(kSystem, QStringLiteral("SkinType"), QStringLiteral("default.skf"));
   skinFilePath = programFolder + QStringLiteral("Skins/") + skinType;
 
@@ -180,14 +202,46 @@ QString AppSettings::SaveReceiverSettings(CompanionSettings receiver) {
   const auto cannotWrite = [](const QString& path) {
     return QStringLiteral("Can't write %1.").arg(QDir::toNativeSeparators(path));
   };
-  if (!receiver.Write(programFolder))
-    return cannotWrite(programFolder + QLatin1String(CompanionSettings::kFileName));
   const QString storagePath = receiver.wholeSpinePath();
-  if (!ini.WriteString(kSystem, QStringLiteral("WholeSpinePath"), storagePath))
-    return cannotWrite(iniPath);
+  // What reaches the folders used so far is drained after the change.
+  const QStringList previous = distinctFolders(
+      previousWholeSpinePaths + QStringList{startWholeSpinePath, wholeSpinePath}, storagePath);
+  QList<CIniFile::Entry> systemEntries{{kSystem, QStringLiteral("WholeSpinePath"), storagePath}};
+  systemEntries += previousPathEntries(previous);
+  // Both files or neither: the receiver and the watcher must agree on the drop folder.
+  QString failed;
+  if (!CIniFile::WriteTogether({receiver.Entries(programFolder), {ini.Path(), systemEntries}},
+                               &failed))
+    return cannotWrite(failed);
+  previousWholeSpinePaths = previous;
   wholeSpinePath = storagePath;
   dataRoot = dataRootOf(storagePath);
   return {};
+}
+
+QList<CIniFile::Entry> AppSettings::previousPathEntries(const QStringList& folders) const {
+  QList<CIniFile::Entry> entries;
+  // Keys beyond the list are emptied: the first empty one ends it.
+  const qsizetype count = std::max(folders.size(), previousWholeSpinePaths.size());
+  for (qsizetype i = 0; i < count; ++i) {
+    entries.append({kSystem, previousPathKey(int(i) + 1), i < folders.size() ? folders[i] : ""});
+  }
+  return entries;
+}
+
+QStringList AppSettings::drainFolders() const {
+  return distinctFolders(previousWholeSpinePaths + QStringList{startWholeSpinePath},
+                         wholeSpinePath);
+}
+
+bool AppSettings::ForgetDrainFolder(const QString& folder) {
+  const QString clean = QDir::cleanPath(folder);
+  if (clean == QDir::cleanPath(startWholeSpinePath)) return false;
+  const QStringList left = distinctFolders(previousWholeSpinePaths, clean);
+  // A failed write only means the folder is looked at once more at the next start.
+  ini.WriteStrings(previousPathEntries(left));
+  previousWholeSpinePaths = left;
+  return true;
 }
 
 QSettings& AppSettings::registry() const {

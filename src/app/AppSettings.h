@@ -80,9 +80,22 @@ class AppSettings {
   // nothing written, when a peer could not reach the receiver under them. Otherwise writes
   // them with their drop folder into the companion's Vantrel.ini, the drop folder as
   // "WholeSpinePath" into the settings file, and takes it as wholeSpinePath with its storage
-  // root as dataRoot. Each file is rewritten whole or not at all; a file that cannot be written
-  // gives its reason too. Empty on success.
+  // root as dataRoot. Both files change or neither does; a file that cannot be written gives
+  // its reason too. Empty on success.
   QString SaveReceiverSettings(CompanionSettings receiver);
+
+  // ---- drop folders left behind by a change of the receiver's folder
+  // The companion keeps filling the folder it was started with until it starts again, and a
+  // change takes effect at the next start, when the watcher moves to the new folder. So the
+  // folders of earlier configurations are remembered ("SYSTEM", "PreviousWholeSpinePath1", 2,
+  // ...) and drained beside WholeSpinePath until a later run finds them empty.
+  //
+  // The folders to drain besides wholeSpinePath: the remembered ones and the one this run
+  // started with (after a change in this run, its companion still fills that one).
+  QStringList drainFolders() const;
+  // A drain folder found empty: forgotten (true), unless the companion of this run may still
+  // fill it (the folder this run started with).
+  bool ForgetDrainFolder(const QString& folder);
 
   // ---- registry (the framework's profile functions, under the key "toraScan")
   QString GetProfileString(const QString& section, const QString& entry,
@@ -115,14 +128,16 @@ class AppSettings {
   // The report database: toraScan.db in the program folder, or a database on the image
   // database's server ([DATABASE] ReportName) when the archive is shared.
   QString reportDatabasePath;
-  QString iniPath;        // programFolder + "Pelmora.ini"
-  QString skinFilePath;   // programFolder + "Skins/" + SkinType
-  CIniFile ini;           // on iniPath (the global theIniFile() gets the same path)
+  QString iniPath;       // programFolder + "Pelmora.ini"
+  QString skinFilePath;  // programFolder + "Skins/" + SkinType
+  CIniFile ini;          // on iniPath (the global theIniFile() gets the same path)
 
   // ---- settings file, section "SYSTEM"
   int dispOrder = 0;
   int wholeSpineType = 0;
   QString wholeSpinePath;
+  QString startWholeSpinePath;          // WholeSpinePath as load() read it
+  QStringList previousWholeSpinePaths;  // the remembered drain folders
   QString skinType = QStringLiteral("default.skf");
   int istoraScan = 0;
   int windowX = 0;
@@ -169,6 +184,8 @@ class AppSettings {
 
  private:
   QSettings& registry() const;
+  // The settings-file entries that store `folders` as the remembered drain folders.
+  QList<CIniFile::Entry> previousPathEntries(const QStringList& folders) const;
 
   int m_screenWidth = 1920;
   int m_screenHeight = 1050;

@@ -73,11 +73,11 @@ quint16 CompanionSettings::port() const {
   return CheckPort(localPort).isEmpty() ? quint16(localPort.trimmed().toUInt()) : 0;
 }
 
-bool CompanionSettings::Write(const QString& programFolder) const {
+CIniFile::FileEntries CompanionSettings::Entries(const QString& programFolder) const {
   const QString system = QStringLiteral("SYSTEM");
-  return companionIni(programFolder)
-      .WriteStrings({{kReceiver, QStringLiteral("LocalAE"), localAE},
-                     {kReceiver, QStringLiteral("LocalPort"), localPort},
-                     {kReceiver, QStringLiteral("SavePath"), savePath},
-                     {system, QStringLiteral("WholeSpinePath"), wholeSpinePath()}});
+  return {companionIni(programFolder).Path(),
+          {{kReceiver, QStringLiteral("LocalAE"), localAE},
+           {kReceiver, QStringLiteral("LocalPort"), localPort},
+           {kReceiver, QStringLiteral("SavePath"), savePath},
+           {system, QStringLiteral("WholeSpinePath"), wholeSpinePath()}}};
 }

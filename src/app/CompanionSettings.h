@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/IniFile.h"
+
 struct CompanionSettings {
   static constexpr const char* kFileName = "Vantrel.ini";
 
@@ -31,11 +33,11 @@ struct CompanionSettings {
   // The port as a number (0 when CheckPort finds fault with it).
   quint16 port() const;
 
-  // Writes LocalAE, LocalPort and SavePath into section "RECEIVER" and the drop folder as
-  // "WholeSpinePath" into section "SYSTEM" of programFolder + "Vantrel.ini", in one rewrite of
-  // the file (the modality is the companion's own and never written). False when the file
-  // cannot be written; it is then as it was.
-  bool Write(const QString& programFolder) const;
+  // What the configuration writes into programFolder + "Vantrel.ini": LocalAE, LocalPort and
+  // SavePath in section "RECEIVER" and the drop folder as "WholeSpinePath" in section "SYSTEM"
+  // (the modality is the companion's own and never written). For CIniFile::WriteTogether, so
+  // the companion's file and the viewer's change together.
+  CIniFile::FileEntries Entries(const QString& programFolder) const;
 
   // Stored as text: the dialog writes what is typed, the companion checks it.
   QString localAE;

@@ -1,8 +1,11 @@
 #include "app/IniFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -269,23 +272,78 @@ bool CIniFile::WriteString(const QString& section, const QString& key, const QSt
 }
 
 bool CIniFile::WriteStrings(const QList<Entry>& entries) const {
-  if (m_path.isEmpty()) return false;
-  Document doc = loadDocument(m_path);
-  for (const Entry& entry : entries) {
-    if (!setValue(doc, entry.section, entry.key, entry.value)) return false;
-  }
+  return WriteTogether({{m_path, entries}});
+}
 
+namespace {
+
+// One file of WriteTogether: its text before and after.
+struct PendingFile {
+  QString path;
+  bool existed = false;
+  QByteArray before;
+  QByteArray after;
+};
+
+QByteArray documentBytes(const Document& doc) {
   QByteArray out;
   if (doc.bom) out.append("\xEF\xBB\xBF");
   for (const Line& line : doc.lines) out.append((line.text + line.eol).toUtf8());
+  return out;
+}
 
-  QSaveFile file(m_path);
+// Opens a temporary file beside the path and writes the text into it; committing replaces the
+// file.
+bool stage(QSaveFile& file, const QByteArray& text) {
   if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(out) != out.size()) {
-    file.cancelWriting();
-    return false;
+  if (file.write(text) == text.size() && file.flush()) return true;
+  file.cancelWriting();
+  return false;
+}
+
+// Puts a replaced file back as it was (or removes it when there was none).
+void restore(const PendingFile& pending) {
+  if (!pending.existed) {
+    QFile::remove(pending.path);
+    return;
   }
-  return file.commit();
+  QSaveFile file(pending.path);
+  if (stage(file, pending.before)) file.commit();
+}
+
+}  // namespace
+
+bool CIniFile::WriteTogether(const QList<FileEntries>& files, QString* failedPath) {
+  const auto fail = [failedPath](const QString& path) {
+    if (failedPath != nullptr) *failedPath = path;
+    return false;
+  };
+  std::vector<PendingFile> pending;
+  for (const FileEntries& target : files) {
+    const QString& path = target.path;
+    if (path.isEmpty()) return fail(path);
+    QFile original(path);
+    PendingFile file{path, QFileInfo::exists(path), {}, {}};
+    if (original.open(QIODevice::ReadOnly)) file.before = original.readAll();
+    Document doc = loadDocument(path);
+    for (const Entry& entry : target.entries) {
+      if (!setValue(doc, entry.section, entry.key, entry.value)) return fail(path);
+    }
+    file.after = documentBytes(doc);
+    pending.push_back(std::move(file));
+  }
+  // Every new text complete on disk first; nothing has changed while one of them fails.
+  std::vector<std::unique_ptr<QSaveFile>> staged;
+  for (const PendingFile& file : pending) {
+    staged.push_back(std::make_unique<QSaveFile>(file.path));
+    if (!stage(*staged.back(), file.after)) return fail(file.path);
+  }
+  for (std::size_t i = 0; i < staged.size(); ++i) {
+    if (staged[i]->commit()) continue;
+    for (std::size_t j = 0; j < i; ++j) restore(pending[j]);
+    return fail(pending[i].path);
+  }
+  return true;
 }
 
 CIniFile& theIniFile() {

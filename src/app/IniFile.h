@@ -49,6 +49,16 @@ class CIniFile {
   // none does, so a failure or a crash never leaves some of the keys written.
   bool WriteStrings(const QList<Entry>& entries) const;
 
+  // Entries for several files that belong together (settings two programs share): every file
+  // is written completely under a temporary name beside it before any replaces its original,
+  // and a file that cannot be replaced puts back those replaced before it. So either every
+  // file gets its entries or (false, with the path that failed in *failedPath) none changes.
+  struct FileEntries {
+    QString path;
+    QList<Entry> entries;
+  };
+  static bool WriteTogether(const QList<FileEntries>& files, QString* failedPath = nullptr);
+
   // Maximum number of characters a read returns.
   static constexpr int kMaxReadLength = 511;
 

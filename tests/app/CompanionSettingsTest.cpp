@@ -174,4 +174,64 @@ TEST_F(SaveReceiverSettings, RefusedValuesOrAnUnwritableFileChangeNothingAndSayW
   EXPECT_EQ(app.wholeSpinePath, dropFolderBefore);
 }
 
+TEST_F(SaveReceiverSettings, EitherFileThatCannotBeWrittenLeavesTheOtherAsItWas) {
+  // The receiver and the watcher must never disagree on the drop folder: whichever of the two
+  // files cannot be written (its place taken by a folder), the other keeps its old text.
+  writeCompanion("[RECEIVER]\nLocalAE=OLD\n");
+  const QString dropFolderBefore = app.wholeSpinePath;
+  for (const QString& blocked : {folder.companionFile(), folder.iniFile()}) {
+    SCOPED_TRACE(blocked.toStdString());
+    const QString other = blocked == folder.iniFile() ? folder.companionFile() : folder.iniFile();
+    const QByteArray otherBefore = ReadFile(other);
+    const QString aside = blocked + ".aside";
+    ASSERT_TRUE(QFile::rename(blocked, aside));
+    ASSERT_TRUE(QDir().mkdir(blocked));
+    CompanionSettings edited;
+    edited.localPort = "104";
+    EXPECT_EQ(app.SaveReceiverSettings(edited), "Can't write " + blocked + ".");
+    EXPECT_EQ(ReadFile(other), otherBefore);
+    EXPECT_EQ(app.wholeSpinePath, dropFolderBefore);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "no temporary file is left behind";
+    ASSERT_TRUE(QDir().rmdir(blocked));
+    ASSERT_TRUE(QFile::rename(aside, blocked));
+  }
+}
+
+TEST_F(SaveReceiverSettings, EarlierDropFoldersAreDrainedUntilALaterRunFindsThemEmpty) {
+  // This run's companion keeps filling the folder it started with until the next start.
+  const QString first = app.wholeSpinePath;
+  CompanionSettings edited;
+  edited.savePath = folder.filePath("second");
+  ASSERT_EQ(app.SaveReceiverSettings(edited), QString());
+  const QString second = app.wholeSpinePath;
+  edited.savePath = folder.filePath("third");
+  ASSERT_EQ(app.SaveReceiverSettings(edited), QString());
+  const QString third = app.wholeSpinePath;
+  EXPECT_EQ(app.drainFolders(), QStringList({first, second}));
+  EXPECT_FALSE(app.ForgetDrainFolder(first)) << "this run's companion may still fill it";
+  EXPECT_TRUE(app.ForgetDrainFolder(second));
+  EXPECT_EQ(app.drainFolders(), QStringList{first});
+
+  // The next run, from what the settings file says.
+  AppSettings next;
+  ASSERT_TRUE(next.load(folder.path()));
+  EXPECT_EQ(next.wholeSpinePath, third);
+  EXPECT_EQ(next.drainFolders(), QStringList{first});
+  // Back to the first folder: it is watched again, and the one this run started with drained.
+  edited = CompanionSettings();
+  ASSERT_EQ(next.SaveReceiverSettings(edited), QString());
+  ASSERT_EQ(next.wholeSpinePath, first);
+  EXPECT_EQ(next.drainFolders(), QStringList{third});
+
+  AppSettings later;
+  ASSERT_TRUE(later.load(folder.path()));
+  EXPECT_EQ(later.drainFolders(), QStringList{third});
+  EXPECT_TRUE(later.ForgetDrainFolder(third));
+  AppSettings last;
+  ASSERT_TRUE(last.load(folder.path()));
+  EXPECT_EQ(last.drainFolders(), QStringList());
+  EXPECT_EQ(CIniFile(folder.iniFile()).ReadString("SYSTEM", "PreviousWholeSpinePath1"), "");
+}
+
 }  // namespace

@@ -2,16 +2,19 @@
 // series, VIEW into two panes that carry the database's rows.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
+#include <memory>
 
 #include "app/AppSettings.h"
+#include "app/CompanionSettings.h"
+#include "app/IniFile.h"
 #include "browser/BrowserTestSupport.h"
 #include "browser/BrwsrImgElement.h"
 #include "browser/DropFolder.h"
@@ -25,6 +28,7 @@
 #include "frame/widgets/MainFrame.h"
 #include "login/Passwords.h"
 #include "login/widgets/LoginDlg.h"
+#include "support/StationFolder.h"
 #include "view/widgets/ToraScanView.h"
 
 namespace {
@@ -45,7 +49,8 @@ class BrowserDialog : public DbTest {
     for (const auto& [series, number] : {std::pair{p1Series, 1}, {p1Series, 2}, {p2Series, 1}}) {
       const QString file = dir.filePath(QStringLiteral("%1_%2.dcm").arg(series).arg(number));
       ASSERT_TRUE(browsertest::writeFlat(file, 64, 48, std::uint16_t(1000 * number)));
-      imageKeys << addImage(series, number, file, QStringLiteral("1.2.%1.%2").arg(series).arg(number));
+      imageKeys << addImage(series, number, file,
+                            QStringLiteral("1.2.%1.%2").arg(series).arg(number));
     }
   }
   void TearDown() override { theAppSettings().imageDatabasePath = savedDatabase; }
@@ -147,7 +152,8 @@ TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothin
   ASSERT_TRUE(dropImage("1.2.3.9.2"));
   browser->PollDropFolder();
   EXPECT_EQ(QDir(drop).entryList(QDir::Files), QStringList());
-  EXPECT_TRUE(QFileInfo::exists(CDropFolder::DefaultArchiveFolder(drop) + "/1.2.3.9/1.2.3.9.2.dcm"));
+  EXPECT_TRUE(
+      QFileInfo::exists(CDropFolder::DefaultArchiveFolder(drop) + "/1.2.3.9/1.2.3.9.2.dcm"));
   CBrowserLists& lists = browser->lists();
   ASSERT_EQ(lists.patients().rowCount(), 3);
   EXPECT_EQ(lists.patients().text(0, 0), "P3") << "newest schedule first";
@@ -155,6 +161,61 @@ TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothin
   EXPECT_EQ(lists.studies().rowCount(), 0);
   EXPECT_EQ(browser->strip()->ElementCount(), 0);
   EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "0 image(s)");
+}
+
+// The operator moved the receiver's folder in Config while images were still arriving: the
+// companion kept filling the old folder until the restart. The next run watches the new folder
+// and drains the old one into the archive beside it, then forgets it.
+TEST_F(BrowserDialog, ImagesLeftInTheDropFolderOfEarlierSettingsAreIndexedAfterTheChange) {
+  testsupport::StationFolder station;
+  ASSERT_TRUE(station.isValid());
+  const QString old = dir.filePath(QStringLiteral("old/CR_1205"));
+  ASSERT_TRUE(CIniFile(station.iniFile()).WriteString("SYSTEM", "WholeSpinePath", old));
+  ASSERT_TRUE(station.settings.load(station.path()));
+  CompanionSettings moved;
+  moved.savePath = dir.filePath(QStringLiteral("moved"));
+  ASSERT_EQ(station.settings.SaveReceiverSettings(moved), QString());
+  ASSERT_TRUE(QDir().mkpath(old));
+  testsupport::DicomBuilder late;
+  late.set(DCM_SOPInstanceUID, "1.2.3.8.1")
+      .set(DCM_PatientID, "P4")
+      .set(DCM_StudyInstanceUID, "1.2.3.8")
+      .set(DCM_StudyDate, "20240304");
+  ASSERT_TRUE(late.save(QDir(old).filePath("late.dcm")));
+
+  // The restart.
+  AppSettings next;
+  ASSERT_TRUE(next.load(station.path()));
+  AppSettings& app = theAppSettings();
+  const QString savedIni = app.ini.Path();
+  const int savedRunMode = app.RunMode;
+  const QString savedDrop = app.wholeSpinePath;
+  const QString savedStart = app.startWholeSpinePath;
+  const QStringList savedPrevious = app.previousWholeSpinePaths;
+  const std::shared_ptr<void> restore(nullptr, [&](void*) {
+    app.ini.SetPath(savedIni);
+    app.RunMode = savedRunMode;
+    app.wholeSpinePath = savedDrop;
+    app.startWholeSpinePath = savedStart;
+    app.previousWholeSpinePaths = savedPrevious;
+  });
+  app.ini.SetPath(next.iniPath);
+  app.RunMode = RunModeStation;
+  app.wholeSpinePath = next.wholeSpinePath;
+  app.startWholeSpinePath = next.startWholeSpinePath;
+  app.previousWholeSpinePaths = next.previousWholeSpinePaths;
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  browser->PollDropFolder();
+  EXPECT_EQ(QDir(old).entryList(QDir::Files), QStringList());
+  EXPECT_TRUE(QFileInfo::exists(CDropFolder::DefaultArchiveFolder(old) + "/1.2.3.8/1.2.3.8.1.dcm"));
+  ASSERT_GT(browser->lists().patients().rowCount(), 0);
+  EXPECT_EQ(browser->lists().patients().text(0, 0), "P4");
+  browser->PollDropFolder();
+  EXPECT_EQ(CIniFile(station.iniFile()).ReadString("SYSTEM", "PreviousWholeSpinePath1"), "")
+      << "drained, and the receiver now fills the new folder: forgotten";
 }
 
 // An operator logs in at the first delete and removes one image through the strip's menu: the
@@ -204,7 +265,8 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
       QTest::keyClick(menu, Qt::Key_Return);
     } else if (auto* login = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget())) {
       seen << login->windowTitle();
-      auto* name = login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
+      auto* name =
+          login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
       name->setCurrentIndex(name->findText(QStringLiteral("Kim")));
       auto* password =
           login->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CLoginDlg::kPasswordEdit));

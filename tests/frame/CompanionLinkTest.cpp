@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <climits>
@@ -19,6 +20,7 @@
 #include "frame/CompanionProtocol.h"
 #include "frame/widgets/CompanionLink.h"
 #include "support/CompanionFolder.h"
+#include "ui/MessageSink.h"
 
 namespace {
 
@@ -249,6 +251,25 @@ TEST_F(CompanionTest, SecondManagerOnTheSameNameRefusesToRun) {
   ASSERT_TRUE(second.waitForFinished(5000));
   EXPECT_EQ(second.exitCode(), 1);
   EXPECT_TRUE(answers()) << "the first one still serves";
+}
+
+TEST_F(CompanionTest, AReceiverThatCannotTakeItsPortIsToldWithTheReason) {
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress::Any, companionFolder.port()));
+  RecordingMessageSink sink;
+  ScopedMessageSink bound(&sink);
+  CompanionManager manager(managerName);
+  manager.LaunchManager(programFolder, 1);
+  EXPECT_FALSE(manager.isKnown());
+  ASSERT_EQ(sink.count(), 1);
+  const QString port = QString::number(companionFolder.port());
+  EXPECT_TRUE(sink.messages()[0].text.startsWith(
+      QStringLiteral("The companion program %1 could not start:\n").arg(companion::kProgramName)))
+      << sink.messages()[0].text.toStdString();
+  EXPECT_TRUE(sink.messages()[0].text.contains("port " + port))
+      << sink.messages()[0].text.toStdString();
+  EXPECT_EQ(sink.messages()[0].caption, "Main control");
+  EXPECT_EQ(sink.messages()[0].style, MB_ICONEXCLAMATION);
 }
 
 class VantrelSendTest : public HandOverTest {

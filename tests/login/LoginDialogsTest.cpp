@@ -1,7 +1,6 @@
 // The login and user dialogs driven offscreen as an operator would.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,7 +8,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 #include "LoginTestSupport.h"
@@ -23,14 +21,15 @@
 #include "login/widgets/DlgChangeUser.h"
 #include "login/widgets/DlgOperators.h"
 #include "login/widgets/LoginDlg.h"
+#include "support/ModalDialogs.h"
 
 namespace {
 
+using testsupport::AnswerModals;
+
 template <class Widget>
 Widget* control(const QWidget& dialog, int id) {
-  Widget* widget = dialog.findChild<Widget*>(QStringLiteral("ctl%1").arg(id));
-  EXPECT_NE(widget, nullptr) << id;
-  return widget;
+  return testsupport::Control<Widget>(dialog, id);
 }
 
 void type(const QWidget& dialog, int id, const QString& text) {
@@ -122,25 +121,26 @@ TEST_F(LoginDialogsTest, PasswordButtonChangesThePasswordOfTheTypedUser) {
   type(login, CDlgChangeUser::kUserIdCombo, "abc");
   QString prefilled;
   bool clearedAfterRefusal = false;
-  QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<CDlgChangePwd*>(QApplication::activeModalWidget());
-    ASSERT_NE(dialog, nullptr);
-    prefilled = control<QLineEdit>(*dialog, CDlgChangePwd::kUserIdEdit)->text();
-    type(*dialog, CDlgChangePwd::kOldPasswordEdit, "wrong");
-    type(*dialog, CDlgChangePwd::kNewPasswordEdit, "new");
-    type(*dialog, CDlgChangePwd::kConfirmPasswordEdit, "new");
-    click(*dialog, 1);
-    clearedAfterRefusal =
-        dialog->isVisible() &&
-        control<QLineEdit>(*dialog, CDlgChangePwd::kOldPasswordEdit)->text().isEmpty() &&
-        control<QLineEdit>(*dialog, CDlgChangePwd::kNewPasswordEdit)->text().isEmpty() &&
-        control<QLineEdit>(*dialog, CDlgChangePwd::kConfirmPasswordEdit)->text().isEmpty();
-    type(*dialog, CDlgChangePwd::kOldPasswordEdit, "old");
-    type(*dialog, CDlgChangePwd::kNewPasswordEdit, "new");
-    type(*dialog, CDlgChangePwd::kConfirmPasswordEdit, "new");
-    click(*dialog, 1);
-  });
-  click(login, CDlgChangeUser::kPasswordButton);
+  ASSERT_EQ(
+      AnswerModals<CDlgChangePwd>(
+          [&] { click(login, CDlgChangeUser::kPasswordButton); },
+          [&](CDlgChangePwd& dialog) {
+            prefilled = control<QLineEdit>(dialog, CDlgChangePwd::kUserIdEdit)->text();
+            type(dialog, CDlgChangePwd::kOldPasswordEdit, "wrong");
+            type(dialog, CDlgChangePwd::kNewPasswordEdit, "new");
+            type(dialog, CDlgChangePwd::kConfirmPasswordEdit, "new");
+            click(dialog, 1);
+            clearedAfterRefusal =
+                dialog.isVisible() &&
+                control<QLineEdit>(dialog, CDlgChangePwd::kOldPasswordEdit)->text().isEmpty() &&
+                control<QLineEdit>(dialog, CDlgChangePwd::kNewPasswordEdit)->text().isEmpty() &&
+                control<QLineEdit>(dialog, CDlgChangePwd::kConfirmPasswordEdit)->text().isEmpty();
+            type(dialog, CDlgChangePwd::kOldPasswordEdit, "old");
+            type(dialog, CDlgChangePwd::kNewPasswordEdit, "new");
+            type(dialog, CDlgChangePwd::kConfirmPasswordEdit, "new");
+            click(dialog, 1);
+          }),
+      1);
   EXPECT_EQ(prefilled, "abc");
   EXPECT_TRUE(clearedAfterRefusal);
   EXPECT_EQ(sink.texts(), QStringList({"Incorrect Password", "Success"}));
@@ -227,33 +227,28 @@ TEST_F(LoginDialogsTest, FrameGateAsksUntilAnOperatorLogsInThenNeverAgain) {
   CMainFrame frame;
   // Each answer: the password typed, or none for Cancel.
   QStringList answers{"wrong", "pw"};
-  int dialogs = 0;
-  std::function<void()> answer = [&] {
-    auto* dialog = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget());
-    if (dialog == nullptr) return;
-    ++dialogs;
+  const std::function<void(CLoginDlg&)> answer = [&](CLoginDlg& dialog) {
     if (answers.isEmpty()) {
-      click(*dialog, 2);
+      click(dialog, 2);
       return;
     }
-    QTimer::singleShot(0, answer);
-    type(*dialog, CLoginDlg::kOperatorCombo, "kim");
-    type(*dialog, CLoginDlg::kPasswordEdit, answers.takeFirst());
-    click(*dialog, 1);
+    type(dialog, CLoginDlg::kOperatorCombo, "kim");
+    type(dialog, CLoginDlg::kPasswordEdit, answers.takeFirst());
+    click(dialog, 1);
   };
-  QTimer::singleShot(0, answer);
-  EXPECT_TRUE(frame.RequireOperatorLogin());
-  EXPECT_EQ(dialogs, 2);
+  bool loggedIn = false;
+  EXPECT_EQ(AnswerModals<CLoginDlg>([&] { loggedIn = frame.RequireOperatorLogin(); }, answer), 2);
+  EXPECT_TRUE(loggedIn);
   EXPECT_EQ(sink.texts(), QStringList{"Password is invalid!\r\nCheck password."});
   EXPECT_EQ(theAppSettings().session.GetString("LOGIN", "Operator"), "kim");
-  EXPECT_TRUE(frame.RequireOperatorLogin());
-  EXPECT_EQ(dialogs, 2) << "no second login in one run";
+  EXPECT_EQ(AnswerModals<CLoginDlg>([&] { loggedIn = frame.RequireOperatorLogin(); }, answer), 0)
+      << "no second login in one run";
+  EXPECT_TRUE(loggedIn);
 
   CMainFrame another;
   sink.clear();
-  QTimer::singleShot(0, answer);
-  EXPECT_FALSE(another.RequireOperatorLogin());
-  EXPECT_EQ(dialogs, 3);
+  EXPECT_EQ(AnswerModals<CLoginDlg>([&] { loggedIn = another.RequireOperatorLogin(); }, answer), 1);
+  EXPECT_FALSE(loggedIn);
   EXPECT_EQ(sink.texts(), QStringList{"Login failed.\nCan't excute this function."});
   theAppSettings().imageDatabasePath = savedDatabase;
   theAppSettings().session.Clear();

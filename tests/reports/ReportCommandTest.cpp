@@ -1,12 +1,10 @@
 // Report > Create / Edit in the main window: a report written for the open image, saved, and
 // found again when the report is opened a second time.
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 
 #include "ReportTestSupport.h"
@@ -15,6 +13,7 @@
 #include "frame/widgets/MainFrame.h"
 #include "reports/widgets/DlgtoraScan.h"
 #include "support/DicomBuilder.h"
+#include "support/ModalDialogs.h"
 
 namespace {
 
@@ -33,16 +32,13 @@ class ReportCommandTest : public testsupport::ReportDatabaseTest {
 
   // Runs the report command from the menu; then, inside the editor, does what act says.
   static void runReport(CMainFrame& frame, const std::function<void(CDlgtoraScan&)>& act) {
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-      auto* editor = qobject_cast<CDlgtoraScan*>(QApplication::activeModalWidget());
-      ASSERT_NE(editor, nullptr);
-      opened = true;
-      act(*editor);
-      if (editor->isVisible()) editor->reject();
-    });
-    frame.action(command::Report)->trigger();
-    EXPECT_TRUE(opened);
+    EXPECT_EQ(
+        testsupport::AnswerModals<CDlgtoraScan>([&] { frame.action(command::Report)->trigger(); },
+                                                [&](CDlgtoraScan& editor) {
+                                                  act(editor);
+                                                  if (editor.isVisible()) editor.reject();
+                                                }),
+        1);
   }
   static QPlainTextEdit* edit(const CDlgtoraScan& editor, int id) {
     return editor.findChild<QPlainTextEdit*>(QStringLiteral("ctl%1").arg(id));

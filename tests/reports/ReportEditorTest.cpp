@@ -1,5 +1,4 @@
 // The report editor, the template editor and the report's PDF, offscreen.
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -7,7 +6,6 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "PdfTools.h"
@@ -18,12 +16,13 @@
 #include "reports/widgets/DlgPreform.h"
 #include "reports/widgets/DlgPrtRpt.h"
 #include "reports/widgets/DlgtoraScan.h"
+#include "support/ModalDialogs.h"
 
 namespace {
 
 template <class Widget>
 Widget* control(const QWidget& dialog, int id) {
-  return dialog.findChild<Widget*>(QStringLiteral("ctl%1").arg(id));
+  return testsupport::Control<Widget>(dialog, id);
 }
 
 void click(const QWidget& dialog, int id) { control<QPushButton>(dialog, id)->click(); }
@@ -145,15 +144,16 @@ TEST_F(ReportEditorTest, ChoosingATemplateReplacesTheTexts) {
 
 TEST_F(ReportEditorTest, EditPreformAddsATemplateTheListThenOffers) {
   CDlgtoraScan editor(nullptr, "/images/a.dcm", info, query);
-  QTimer::singleShot(0, [] {
-    auto* preform = qobject_cast<CDlgPreform*>(QApplication::activeModalWidget());
-    ASSERT_NE(preform, nullptr);
-    QTest::keyClicks(control<QLineEdit>(*preform, CDlgPreform::kTitleEdit), "Spine");
-    QTest::keyClicks(control<QPlainTextEdit>(*preform, CDlgPreform::kFindingEdit), "straight");
-    click(*preform, CDlgPreform::kAddButton);
-    click(*preform, 1);
-  });
-  click(editor, CDlgtoraScan::kEditPreformButton);
+  ASSERT_EQ(testsupport::AnswerModals<CDlgPreform>(
+                [&] { click(editor, CDlgtoraScan::kEditPreformButton); },
+                [](CDlgPreform& preform) {
+                  QTest::keyClicks(control<QLineEdit>(preform, CDlgPreform::kTitleEdit), "Spine");
+                  QTest::keyClicks(control<QPlainTextEdit>(preform, CDlgPreform::kFindingEdit),
+                                   "straight");
+                  click(preform, CDlgPreform::kAddButton);
+                  click(preform, 1);
+                }),
+            1);
   QComboBox* combo = control<QComboBox>(editor, CDlgtoraScan::kTemplateCombo);
   ASSERT_EQ(combo->count(), 1);
   EXPECT_EQ(combo->itemText(0), "Spine");

@@ -7,12 +7,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "app/AppSettings.h"
 #include "app/IniFile.h"
 #include "frame/Commands.h"
 #include "frame/widgets/MainFrame.h"
+#include "support/ModalDialogs.h"
 #include "support/StationFolder.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
@@ -27,7 +27,7 @@ class DlgConfigTest : public ::testing::Test {
   DlgConfigTest() : bind(&sink) {}
   void SetUp() override { ASSERT_TRUE(folder.isValid()); }
   static CColoredEdit* edit(const QDialog& dialog, int id) {
-    return dialog.findChild<CColoredEdit*>(QStringLiteral("ctl%1").arg(id));
+    return testsupport::Control<CColoredEdit>(dialog, id);
   }
   QString companionFile() const { return folder.companionFile(); }
 
@@ -79,15 +79,16 @@ TEST_F(DlgConfigTest, FolderButtonTakesTheChosenFolderAndKeepsWhatIsTypedElsewhe
   edit(dialog, CDlgConfig::kSavePathEdit)->setText(folder.filePath("received"));
   edit(dialog, CDlgConfig::kAETitleEdit)->setText("WARD3");
   QString initialFolder;
-  QTimer::singleShot(0, [&] {
-    auto* chooser = qobject_cast<CFileDialogEx*>(QApplication::activeModalWidget());
-    ASSERT_NE(chooser, nullptr);
-    initialFolder = chooser->GetFolderPath();
-    chooser->chooser().Open(0);  // "sub"
-    chooser->Refill();
-    chooser->findChild<QPushButton*>("ctl1")->click();
-  });
-  dialog.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(CDlgConfig::kBrowseButton))->click();
+  ASSERT_EQ(
+      testsupport::AnswerModals<CFileDialogEx>(
+          [&] { testsupport::Control<QPushButton>(dialog, CDlgConfig::kBrowseButton)->click(); },
+          [&](CFileDialogEx& chooser) {
+            initialFolder = chooser.GetFolderPath();
+            chooser.chooser().Open(0);  // "sub"
+            chooser.Refill();
+            testsupport::Control<QPushButton>(chooser, 1)->click();
+          }),
+      1);
   EXPECT_EQ(initialFolder, folder.filePath("received"));
   EXPECT_EQ(edit(dialog, CDlgConfig::kSavePathEdit)->text(), folder.filePath("received/sub"));
   EXPECT_EQ(edit(dialog, CDlgConfig::kAETitleEdit)->text(), "WARD3");
@@ -100,18 +101,21 @@ TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
   const int savedRunMode = app.RunMode;
   const QString savedDropFolder = app.wholeSpinePath;
   const QString savedDataRoot = app.dataRoot;
+  const QStringList savedDrainFolders = app.previousWholeSpinePaths;
   app.programFolder = settings.programFolder;
   app.ini.SetPath(settings.iniPath);
   app.RunMode = RunModeStation;
   {
     CMainFrame frame;
     for (const int button : {2, 1}) {
-      QTimer::singleShot(0, [button] {
-        auto* dialog = qobject_cast<CDlgConfig*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(button))->click();
-      });
-      EXPECT_TRUE(frame.OnCommand(command::Config));
+      bool handled = false;
+      EXPECT_EQ(testsupport::AnswerModals<CDlgConfig>(
+                    [&] { handled = frame.OnCommand(command::Config); },
+                    [button](CDlgConfig& dialog) {
+                      testsupport::Control<QPushButton>(dialog, button)->click();
+                    }),
+                1);
+      EXPECT_TRUE(handled);
     }
   }
   app.programFolder = savedFolder;
@@ -119,6 +123,7 @@ TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
   app.RunMode = savedRunMode;
   app.wholeSpinePath = savedDropFolder;
   app.dataRoot = savedDataRoot;
+  app.previousWholeSpinePaths = savedDrainFolders;
   ASSERT_EQ(sink.count(), 1) << "Cancel says nothing";
   EXPECT_EQ(sink.messages()[0].text, "Please restart this program!");
   EXPECT_EQ(sink.messages()[0].caption, "Config");
@@ -135,6 +140,7 @@ TEST_F(DlgConfigTest, EscapeInAFieldCancelsAndEnterIsOk) {
   const int savedRunMode = app.RunMode;
   const QString savedDropFolder = app.wholeSpinePath;
   const QString savedDataRoot = app.dataRoot;
+  const QStringList savedDrainFolders = app.previousWholeSpinePaths;
   app.programFolder = settings.programFolder;
   app.ini.SetPath(settings.iniPath);
   app.RunMode = RunModeStation;
@@ -142,16 +148,18 @@ TEST_F(DlgConfigTest, EscapeInAFieldCancelsAndEnterIsOk) {
     CMainFrame frame;
     frame.show();
     for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
-      QTimer::singleShot(0, [key] {
-        auto* dialog = qobject_cast<CDlgConfig*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        CColoredEdit* port = edit(*dialog, CDlgConfig::kPortEdit);
-        port->setFocus();
-        port->selectAll();
-        QTest::keyClicks(port, "104");
-        QTest::keyClick(port, key);
-      });
-      EXPECT_TRUE(frame.OnCommand(command::Config));
+      bool handled = false;
+      EXPECT_EQ(testsupport::AnswerModals<CDlgConfig>(
+                    [&] { handled = frame.OnCommand(command::Config); },
+                    [key](CDlgConfig& dialog) {
+                      CColoredEdit* port = edit(dialog, CDlgConfig::kPortEdit);
+                      port->setFocus();
+                      port->selectAll();
+                      QTest::keyClicks(port, "104");
+                      QTest::keyClick(port, key);
+                    }),
+                1);
+      EXPECT_TRUE(handled);
       EXPECT_EQ(QFile::exists(companionFile()), key == Qt::Key_Return);
     }
   }
@@ -160,6 +168,7 @@ TEST_F(DlgConfigTest, EscapeInAFieldCancelsAndEnterIsOk) {
   app.RunMode = savedRunMode;
   app.wholeSpinePath = savedDropFolder;
   app.dataRoot = savedDataRoot;
+  app.previousWholeSpinePaths = savedDrainFolders;
   EXPECT_EQ(sink.texts(), QStringList{"Please restart this program!"});
   EXPECT_EQ(CompanionSettings::Read(folder.path()).localPort, "104");
 }

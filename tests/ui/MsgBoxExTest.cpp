@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QTest>
-#include <QTimer>
 
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
+#include "support/ModalDialogs.h"
 #include "ui/widgets/MsgBoxEx.h"
 #include "ui/widgets/SkinControls.h"
 
@@ -209,14 +209,16 @@ TEST_F(MsgBoxExTest, BoundSinkShowsTheBoxModallyAndReturnsThePressedButton) {
   BindMsgBoxExSink();
   QString title;
   QString shownText;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<CMsgBoxEx*>(QApplication::activeModalWidget());
-    ASSERT_NE(box, nullptr);
-    title = box->windowTitle();
-    shownText = box->findChild<CStaticEx*>(CMsgBoxEx::kTextName)->text();
-    QTest::mouseClick(box->Button(IDNO), Qt::LeftButton);
-  });
-  EXPECT_EQ(ShowMessage("Delete this series?", "Browser", MB_YESNO), IDNO);
+  int pressed = 0;
+  EXPECT_EQ(testsupport::AnswerModals<CMsgBoxEx>(
+                [&] { pressed = ShowMessage("Delete this series?", "Browser", MB_YESNO); },
+                [&](CMsgBoxEx& box) {
+                  title = box.windowTitle();
+                  shownText = testsupport::Control<CStaticEx>(box, CMsgBoxEx::kTextName)->text();
+                  QTest::mouseClick(box.Button(IDNO), Qt::LeftButton);
+                }),
+            1);
+  EXPECT_EQ(pressed, IDNO);
   EXPECT_EQ(title, "Message");
   EXPECT_EQ(shownText, "Delete this series?");
   setMessageSink(previous);

@@ -3,45 +3,20 @@
 #include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <csignal>
-#include <memory>
 #include <thread>
 
 #include <pthread.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <dcmtk/oflog/oflog.h>
 
 #include "CStoreReceiver.h"
 #include "app/CompanionSettings.h"
+#include "app/StopSignals.h"
 #include "frame/CompanionProtocol.h"
 
 namespace {
-
-int g_signalFds[2] = {-1, -1};
-
-void onTerminate(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(g_signalFds[0], &byte, 1);
-}
-
-// SIGTERM (how the viewer stops a companion it started) leaves the event loop like a close
-// request, so the server's socket file is removed on the way out.
-std::unique_ptr<QSocketNotifier> quitOnTerminate() {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0) return nullptr;
-  struct sigaction action {};
-  action.sa_handler = onTerminate;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  auto notifier = std::make_unique<QSocketNotifier>(g_signalFds[1], QSocketNotifier::Read);
-  QObject::connect(notifier.get(), &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
-  return notifier;
-}
 
 bool anotherManagerRuns(const QString& serverName) {
   QLocalSocket probe;
@@ -85,7 +60,9 @@ int RunManager(const QString& serverName) {
     err << "Vantrel: " << problem << '\n';
     return 1;
   }
-  const auto notifier = quitOnTerminate();
+  // SIGTERM (how the viewer stops a companion it started) leaves the event loop like a close
+  // request, so the server's socket file is removed on the way out.
+  const StopSignals stopSignals([] { QCoreApplication::quit(); });
   QLocalServer server;
   QLocalServer::removeServer(serverName);  // left behind by a manager that was killed
   if (!server.listen(serverName)) {

@@ -10,11 +10,14 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWidget>
 
 #include "app/AppSettings.h"
 #include "app/LanguageTable.h"
+#include "app/StopSignals.h"
 #include "app/WorkingFolder.h"
 #include "db/Query.h"
+#include "frame/Commands.h"
 #include "frame/widgets/CompanionLink.h"
 #include "frame/widgets/MainFrame.h"
 #include "image/PipelineSettings.h"
@@ -26,7 +29,6 @@
 namespace {
 
 constexpr int kConnectTimeoutMs = 1000;
-
 
 QString instanceLockPath() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -87,8 +89,21 @@ bool CtoraScanApp::RegisterInstance() {
   return true;
 }
 
+void CtoraScanApp::ExitOnSignal() {
+  // As the Exit command, with whatever dialog is open given up first.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible() && window->isModal()) window->close();
+  }
+  if (m_mainFrame) m_mainFrame->OnCommand(command::Exit);
+  // Start-up may still be under way (in a message box, say): the end of it quits then.
+  m_exitRequested = true;
+  QCoreApplication::quit();
+}
+
 bool CtoraScanApp::StartUp(const QStringList& arguments) {
   if (!RegisterInstance()) return false;
+  // Killed by SIGTERM or SIGINT, the viewer still stops the companion it started.
+  new StopSignals([this] { ExitOnSignal(); }, this);
   // File names on the command line are relative to where the user started us, not to the
   // program folder start-up moves into.
   QStringList absoluteArguments;
@@ -139,9 +154,8 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   m_started = true;
   m_mainFrame->OpenCommandLine(absoluteArguments);
   // For timing the start: end as soon as the window is up.
-  if (arguments.contains(QStringLiteral("--exit-when-shown"))) {
+  if (m_exitRequested || arguments.contains(QStringLiteral("--exit-when-shown"))) {
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
   }
   return true;
 }
-

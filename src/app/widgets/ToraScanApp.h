@@ -29,6 +29,10 @@ class CtoraScanApp : public QObject {
   // server a second copy asks to raise the first window.
   static QString instanceServerName();
 
+  // SIGTERM and SIGINT: open dialogs closed, then the Exit command, and the event loop left;
+  // the companion stops with the main window as at every exit.
+  void ExitOnSignal();
+
  private:
   bool RegisterInstance();
   // Opens the files of the command line: FILE ... and --raw WxHxBITS FILE.
@@ -38,5 +42,6 @@ class CtoraScanApp : public QObject {
   std::unique_ptr<CMainFrame> m_mainFrame;
   RawHandOverReceiver* m_handOver = nullptr;
   CompanionManager* m_companion = nullptr;
-  bool m_started = false;  // the main window came up (the exit clean-up runs only then)
+  bool m_exitRequested = false;  // a stop signal came
+  bool m_started = false;        // the main window came up (the exit clean-up runs only then)
 };

@@ -73,23 +73,38 @@ bool CDlgBrowser::OpenDatabase(const QString& path) {
   return false;
 }
 
-void CDlgBrowser::StartDropFolder(const QString& dropFolder, const QString& archiveFolder) {
+void CDlgBrowser::StartDropFolder(const QString& dropFolder, const QString& archiveFolder,
+                                  const QStringList& drainFolders) {
   constexpr int kFirstPollMs = 5000;
   QDir().mkpath(dropFolder);
   m_dropFolder = std::make_unique<CDropFolder>(m_lists.database(), dropFolder, archiveFolder);
+  m_drainFolders.clear();
+  for (const QString& folder : drainFolders) {
+    m_drainFolders.push_back(std::make_unique<CDropFolder>(
+        m_lists.database(), folder, CDropFolder::DefaultArchiveFolder(folder)));
+  }
   m_dropFolderTimer.start(kFirstPollMs);
 }
 
 void CDlgBrowser::PollDropFolder() {
   constexpr int kPollMs = 1000;
-  if (isVisible() && !m_dropFolder->WaitingFiles().isEmpty()) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const DropBatch batch = m_dropFolder->PollDropFolder();
-    if (batch.indexedAny()) {
+  if (isVisible()) {
+    bool indexed = false;
+    const auto pass = [&indexed](CDropFolder& folder) {
+      if (folder.WaitingFiles().isEmpty()) return false;
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      indexed = folder.PollDropFolder().indexedAny() || indexed;
+      QApplication::restoreOverrideCursor();
+      return true;
+    };
+    pass(*m_dropFolder);
+    std::erase_if(m_drainFolders, [&pass](const std::unique_ptr<CDropFolder>& folder) {
+      return !pass(*folder) && theAppSettings().ForgetDrainFolder(folder->dropFolder());
+    });
+    if (indexed) {
       m_lists.ListPatientsAfterImport();
       showImages();
     }
-    QApplication::restoreOverrideCursor();
   }
   m_dropFolderTimer.start(kPollMs);
 }
@@ -170,8 +185,8 @@ void CDlgBrowser::createControls() {
   m_invert->setChecked(theAppSettings().GetProfileInt(QStringLiteral("PROCESSING"),
                                                       QStringLiteral("INVERTSEL"), 0) == 1);
   connect(m_invert, &QCheckBox::toggled, this, &CDlgBrowser::OnInvertSelection);
-  m_imageCount = named(new QPushButton(QStringLiteral("0 %1").arg(GetLabel(145)), this),
-                       kImageCount);
+  m_imageCount =
+      named(new QPushButton(QStringLiteral("0 %1").arg(GetLabel(145)), this), kImageCount);
 
   const QPixmap logo(theAppSettings().programFolder + QStringLiteral("Skins/VIEW_LOGO.bmp"));
   if (!logo.isNull()) {
@@ -404,7 +419,9 @@ void CDlgBrowser::MoveImageToSeries(long fromSerSeq, long imageNo, long toSerSeq
   if (change.ok) m_lists.Refresh(std::max<int>(change.refresh, RecordChange::kSeriesList));
 }
 
-bool CDlgBrowser::requireOperator() { return m_frame != nullptr && m_frame->RequireOperatorLogin(); }
+bool CDlgBrowser::requireOperator() {
+  return m_frame != nullptr && m_frame->RequireOperatorLogin();
+}
 
 bool CDlgBrowser::confirmed(const QString& question) {
   return ShowMessage(question, kBrowser, MB_YESNO | MB_ICONQUESTION) != IDNO;
@@ -414,6 +431,7 @@ RecordChange CDlgBrowser::runOperation(
     const std::function<RecordChange(CRecordOperations&)>& operation) {
   QStringList storage{theAppSettings().programFolder};
   if (m_dropFolder) storage.append(m_dropFolder->archiveFolder());
+  for (const auto& folder : m_drainFolders) storage.append(folder->archiveFolder());
   CRecordOperations operations(m_lists.database(), storage);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const RecordChange change = operation(operations);
@@ -462,7 +480,8 @@ void CDlgBrowser::OnDeleteStudies() {
                 QStringLiteral("Brrowser"));
     return;
   }
-  if (!confirmed(QStringLiteral("%1\r\n%2 image(s)").arg(GetLabel(330)).arg(m_strip->ElementCount()))) {
+  if (!confirmed(
+          QStringLiteral("%1\r\n%2 image(s)").arg(GetLabel(330)).arg(m_strip->ElementCount()))) {
     return;
   }
   const RecordChange change = runOperation(
@@ -483,8 +502,8 @@ void CDlgBrowser::DeleteSeries(const QList<long>& serSeqs) {
                      .arg(m_strip->ElementCount()))) {
     return;
   }
-  const RecordChange change = runOperation(
-      [&](CRecordOperations& operations) { return operations.DeleteSeries(serSeqs); });
+  const RecordChange change =
+      runOperation([&](CRecordOperations& operations) { return operations.DeleteSeries(serSeqs); });
   if (change.ok) m_lists.Refresh(change.refresh);
 }
 
@@ -494,16 +513,16 @@ void CDlgBrowser::DeleteImages(const QList<const CBrwsrImgElement*>& images) {
     ShowMessage(QStringLiteral("Selected image does not exist."), kBrowser);
     return;
   }
-  if (!confirmed(QStringLiteral("Do you delete selected image?(Y/N)\r\n%1 image(s)")
-                     .arg(images.size()))) {
+  if (!confirmed(
+          QStringLiteral("Do you delete selected image?(Y/N)\r\n%1 image(s)").arg(images.size()))) {
     return;
   }
   QList<std::pair<long, long>> keys;
   for (const CBrwsrImgElement* image : images) {
     keys.append({image->imageInfo.SerSeq, image->imageInfo.ImageNo});
   }
-  const RecordChange change = runOperation(
-      [&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
+  const RecordChange change =
+      runOperation([&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
   if (change.ok) m_lists.Refresh(change.refresh);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 #include "browser/BrowserLists.h"
 #include "browser/RecordOperations.h"
@@ -58,11 +59,14 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   bool OpenDatabase(const QString& path);
   // The station mode: creates the drop folder (with its parents) and watches it, moving what it
   // indexes into archiveFolder; the first pass after 5 s, then one a second while the browser
-  // lives. After OpenDatabase.
-  void StartDropFolder(const QString& dropFolder, const QString& archiveFolder);
-  // Timer 1002: while the browser is shown, one pass over the drop folder (wait cursor while
-  // files are there), then, when any image came in, the lists emptied and the patients listed
-  // again, none selected, "0 image(s)".
+  // lives. After OpenDatabase. The drop folders of earlier receiver settings (drainFolders)
+  // are drained by the same passes, each into the archive beside it, until one is found empty
+  // and AppSettings::ForgetDrainFolder lets it go.
+  void StartDropFolder(const QString& dropFolder, const QString& archiveFolder,
+                       const QStringList& drainFolders = {});
+  // Timer 1002: while the browser is shown, one pass over the drop folder and those drained
+  // (wait cursor while files are there), then, when any image came in, the lists emptied and
+  // the patients listed again, none selected, "0 image(s)".
   void PollDropFolder();
 
   CBrowserLists& lists() { return m_lists; }
@@ -105,8 +109,7 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   // CStripOwner: the strip's drop of one thumbnail on another.
   int SelectedStudyCount() const override;
   void MoveImageInSeries(long serSeq, long imageNo, long beforeImageNo) override;
-  void MoveImageToSeries(long fromSerSeq, long imageNo, long toSerSeq,
-                         long beforeImageNo) override;
+  void MoveImageToSeries(long fromSerSeq, long imageNo, long toSerSeq, long beforeImageNo) override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -151,5 +154,6 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   QLabel* m_logo = nullptr;
   bool m_stripLaidOut = false;
   std::unique_ptr<CDropFolder> m_dropFolder;
+  std::vector<std::unique_ptr<CDropFolder>> m_drainFolders;
   QTimer m_dropFolderTimer;
 };

@@ -8,7 +8,10 @@
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
+
+#include "ui/MessageSink.h"
 
 namespace {
 
@@ -112,16 +115,39 @@ void CompanionManager::LaunchManager(const QString& programFolder, int wholeSpin
   // The companion serves the well-known name unless told another (tests run beside a viewer).
   if (m_serverName != QLatin1String(companion::kManagerServerName))
     arguments << QStringLiteral("--manager-name") << m_serverName;
+  // Its error channel tells why it could not start; what it says later goes on to ours.
+  process->setStandardOutputFile(QProcess::nullDevice());
   process->start(path, arguments);
-  if (!process->waitForStarted()) return;
+  if (!process->waitForStarted()) {
+    reportNotStarted(process->errorString());
+    return;
+  }
   QElapsedTimer waited;
   waited.start();
   while (!companionAnswers() && waited.elapsed() < startTimeoutMs) {
-    if (process->waitForFinished(20)) return;  // it went away again: nothing to remember
+    if (process->waitForFinished(20)) {  // it went away again: nothing to remember
+      const QString said = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+      reportNotStarted(said.isEmpty()
+                           ? QStringLiteral("it ended with exit code %1").arg(process->exitCode())
+                           : said);
+      return;
+    }
   }
+  QProcess* started = process.get();
+  connect(started, &QProcess::readyReadStandardError, this,
+          [started] { std::fputs(started->readAllStandardError().constData(), stderr); });
   QThread::msleep(50);
   m_process = process.release();
   m_known = true;
+}
+
+void CompanionManager::reportNotStarted(QString reason) const {
+  // The companion's own lines begin with its name; the message names it once.
+  const QString prefix = QString::fromLatin1(companion::kProgramName) + QStringLiteral(": ");
+  reason.replace(prefix, QString());
+  ShowMessage(QStringLiteral("The companion program %1 could not start:\n%2")
+                  .arg(QString::fromLatin1(companion::kProgramName), reason),
+              QStringLiteral("Main control"), MB_ICONEXCLAMATION);
 }
 
 void CompanionManager::Stop() {

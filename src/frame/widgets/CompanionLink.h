@@ -57,7 +57,8 @@ class CompanionManager : public QObject {
 
   // Only when wholeSpineType is non-zero and the program exists in programFolder: finds a
   // running companion by its server, or starts one and waits (up to startTimeoutMs) until it
-  // answers.
+  // answers. A companion that cannot be started, or ends before it answers (its port taken,
+  // say), is told under the caption "Main control" with the reason it gives.
   void LaunchManager(const QString& programFolder, int wholeSpineType);
   // Terminates a companion we started, asks one we found to close; then forgets it.
   void Stop();
@@ -71,6 +72,7 @@ class CompanionManager : public QObject {
  private:
   bool companionAnswers() const;
   void sendCloseRequest() const;
+  void reportNotStarted(QString reason) const;
 
   QString m_serverName;
   QProcess* m_process = nullptr;

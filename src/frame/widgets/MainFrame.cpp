@@ -189,7 +189,8 @@ void CMainFrame::ShowBrowser() {
       m_browser->ImportProgramFolder();
       if (settings.RunMode == RunModeStation) {
         m_browser->StartDropFolder(settings.wholeSpinePath,
-                                   CDropFolder::DefaultArchiveFolder(settings.wholeSpinePath));
+                                   CDropFolder::DefaultArchiveFolder(settings.wholeSpinePath),
+                                   settings.drainFolders());
       }
     }
   }
