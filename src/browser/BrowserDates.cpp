@@ -37,7 +37,7 @@ PeriodRange ApplyPeriod(int period, const QDateTime& now, const QDateTime& from,
 }
 
 QString DateText(const CDateTime& value, int dateOrder, const QString& separator, bool withTime) {
-  if (!value.isValid()) return {};
+  if (!value.isGiven()) return {};
   // Formatted by hand: a search of 100,000 patients writes 200,000 of these. Month names are
   // English whatever the desktop's language, as the labels are.
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -61,9 +61,13 @@ TEST(BrowserDateText, EveryOrderAndSeparatorWithAndWithoutTime) {
     EXPECT_EQ(browser::DateText(when, c.order, separator, false), QLatin1String(c.date));
     EXPECT_EQ(browser::DateText(when, c.order, separator, true), QLatin1String(c.dateTime));
   }
-  EXPECT_EQ(browser::DateText(CDateTime::null(), 0, ".", true), QString());
-  EXPECT_EQ(browser::DateText(CDateTime(), 0, ".", false), QStringLiteral("1899.12.30"))
-      << "the zero date is a valid date";
+  // No date: null, and the zero value a row without a date holds; a day after it is a date.
+  for (bool withTime : {false, true}) {
+    EXPECT_EQ(browser::DateText(CDateTime::null(), 0, ".", withTime), QString());
+    EXPECT_EQ(browser::DateText(CDateTime::zero(), 0, ".", withTime), QString());
+  }
+  EXPECT_EQ(browser::DateText(CDateTime(1899, 12, 30, 0, 0, 1), 0, ".", true),
+            QStringLiteral("1899.12.30 00:00:01"));
 }
 
 TEST(BrowserDateText, PickerFormatFollowsOrderAndSeparator) {

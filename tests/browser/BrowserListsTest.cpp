@@ -78,6 +78,19 @@ TEST_F(BrowserListsTest, SearchForAnIdSelectsTheExactMatchAndRowZero) {
   EXPECT_EQ(imagePaths(), (QStringList{"/a/2.dcm", "/a/3.dcm", "/a/4.dcm", "/a/1.dcm"}));
 }
 
+TEST_F(BrowserListsTest, MissingDatesListAsEmptyCells) {
+  // Rows appended without dates hold the zero value (30 December 1899 00:00:00).
+  addPatients({{"Q1", "Dee", {}, {}}});
+  addStudies({{"S9", "Q1", "ACC9", {}}});
+  lists.searchPatID = "Q1";
+  lists.PatientSearch();
+  ASSERT_EQ(column(lists.patients(), 0), QStringList{"Q1"});
+  EXPECT_EQ(lists.patients().text(0, CBrowserLists::kPatBirthDate), "");
+  EXPECT_EQ(lists.patients().text(0, CBrowserLists::kPatSchedule), "");
+  ASSERT_EQ(lists.studies().rowCount(), 1);
+  EXPECT_EQ(lists.studies().text(0, 3), "") << "the study date";
+}
+
 TEST_F(BrowserListsTest, StudiesOfTwoSelectedPatientsAccumulate) {
   lists.PatientSearch();
   lists.patientSelection().clearSelection();
