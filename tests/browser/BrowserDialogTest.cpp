@@ -2,14 +2,15 @@
 // series, VIEW into two panes that carry the database's rows.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "app/AppSettings.h"
 #include "browser/BrowserTestSupport.h"
@@ -237,6 +238,27 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   browser->DeleteImages({strip->Element(0)});
   EXPECT_EQ(sink.count(), 1);
   EXPECT_EQ(strip->ElementCount(), 1);
+}
+
+// Each edit of the search row has the label that names it.
+TEST_F(BrowserDialog, TheSearchEditsAreLabelledWithWhatTheyTake) {
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  const struct {
+    int id;
+    const char* text;
+  } labels[] = {{CDlgBrowser::kIdLabel, "ID"},
+                {CDlgBrowser::kNameLabel, "NAME"},
+                {CDlgBrowser::kAccessionLabel, "ACC.NO."}};
+  for (const auto& label : labels) {
+    auto* widget = browser->findChild<QLabel*>(QStringLiteral("ctl%1").arg(label.id));
+    ASSERT_NE(widget, nullptr) << label.id;
+    EXPECT_EQ(widget->text(), label.text);
+    EXPECT_TRUE(widget->isVisible());
+  }
 }
 
 // A thumbnail dropped on another of its series: asked first, then the strip shows the new order.

@@ -111,9 +111,9 @@ void CDlgBrowser::createControls() {
   connect(m_studyList, &QAbstractItemView::clicked, this,
           [this](const QModelIndex& index) { m_lists.StudyClicked(index.row()); });
 
-  m_idLabel = new QLabel(GetLabel(129), this);
-  m_nameLabel = new QLabel(GetLabel(160), this);
-  m_accessionLabel = new QLabel(GetLabel(131), this);
+  m_idLabel = named(new QLabel(GetLabel(129), this), kIdLabel);
+  m_nameLabel = named(new QLabel(GetLabel(130), this), kNameLabel);
+  m_accessionLabel = named(new QLabel(GetLabel(131), this), kAccessionLabel);
   m_patientId = named(new QLineEdit(this), kPatientIdEdit);
   m_patientName = named(new QLineEdit(this), kPatientNameEdit);
   m_accession = named(new QLineEdit(this), kAccessionEdit);
