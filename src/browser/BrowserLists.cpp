@@ -248,6 +248,7 @@ void CBrowserLists::Refresh(int level) {
 void CBrowserLists::fillStudies(const QString& patID) {
   m_series.Clear();
   m_seriesItems.clear();
+  if (m_readFields) m_readFields();
   if (patID.isEmpty()) return;
   const QDateTime now = QDateTime::currentDateTime();
   if (fromDate.isValid() && fromDate > now) fromDate = now;

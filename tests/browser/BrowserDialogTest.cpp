@@ -261,6 +261,37 @@ TEST_F(BrowserDialog, TheSearchEditsAreLabelledWithWhatTheyTake) {
   }
 }
 
+// The accession number edit is read afresh at each study fill: once emptied, a click on the
+// patient lists all of its studies again.
+TEST_F(BrowserDialog, AccessionEditFiltersTheStudiesOnlyWhileItHoldsANumber) {
+  addStudies({{"S3", "P1", "ACC3", CDateTime(2024, 3, 3, 9, 0, 0)}});
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  CBrowserLists& lists = browser->lists();
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);  // P1
+  ASSERT_EQ(lists.studies().rowCount(), 2);
+  auto* accession =
+      browser->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CDlgBrowser::kAccessionEdit));
+  QTest::keyClicks(accession, QStringLiteral("ACC1"));
+  browser->OnAccessionEntered();  // what Enter in the edit runs
+  ASSERT_EQ(lists.studies().rowCount(), 1);
+  EXPECT_EQ(lists.studies().text(0, 1), "S1");
+
+  accession->selectAll();
+  QTest::keyClick(accession, Qt::Key_Backspace);
+  ASSERT_TRUE(accession->text().isEmpty());
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);
+  EXPECT_EQ(lists.studies().rowCount(), 2);
+  QTest::keyClicks(accession, QStringLiteral("ACC3"));  // typed, no Enter
+  clickRow(browser->patientList(), 1);
+  ASSERT_EQ(lists.studies().rowCount(), 1);
+  EXPECT_EQ(lists.studies().text(0, 1), "S3");
+}
+
 // A thumbnail dropped on another of its series: asked first, then the strip shows the new order.
 TEST_F(BrowserDialog, DroppingAThumbnailOnAnotherRenumbersTheSeries) {
   CMainFrame frame;

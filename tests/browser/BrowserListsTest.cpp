@@ -91,6 +91,27 @@ TEST_F(BrowserListsTest, MissingDatesListAsEmptyCells) {
   EXPECT_EQ(lists.studies().text(0, 3), "") << "the study date";
 }
 
+// The window's reader runs before every study fill: the accession number filters by what the
+// edit holds at the click, not by what it held at the last search.
+TEST_F(BrowserListsTest, EveryStudyFillReadsTheAccessionEdit) {
+  QString edit;
+  lists.SetFieldReader([&] { lists.searchAccessNo = edit; });
+  lists.searchPatID = "P1";
+  lists.PatientSearch();
+  ASSERT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  edit = "acc2";  // Enter in the accession edit
+  lists.StudySearch();
+  EXPECT_EQ(column(lists.studies(), 1), QStringList{"S2"});
+  edit.clear();  // emptied, then a click on the patient
+  const QList<int> selected = CBrowserLists::SelectedRows(lists.patientSelection());
+  ASSERT_FALSE(selected.isEmpty());
+  lists.PatientClicked(selected.last());
+  EXPECT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  edit = "ACC3";  // another patient's number: none of P1's
+  lists.PatientClicked(selected.last());
+  EXPECT_EQ(lists.studies().rowCount(), 0);
+}
+
 TEST_F(BrowserListsTest, StudiesOfTwoSelectedPatientsAccumulate) {
   lists.PatientSearch();
   lists.patientSelection().clearSelection();

@@ -120,6 +120,7 @@ void CDlgBrowser::createControls() {
   connect(m_patientId, &QLineEdit::returnPressed, this, &CDlgBrowser::OnSearch);
   connect(m_patientName, &QLineEdit::returnPressed, this, &CDlgBrowser::OnSearch);
   connect(m_accession, &QLineEdit::returnPressed, this, &CDlgBrowser::OnAccessionEntered);
+  m_lists.SetFieldReader([this] { readFields(); });
 
   m_period = named(new QComboBox(this), kPeriodList);
   for (int label = 146; label <= 150; ++label) m_period->addItem(GetLabel(label));
