@@ -109,6 +109,11 @@ class CBrowserLists : public QObject {
   void relistStudies();
   // Appends the studies of one patient (the period's dates, newest first).
   void fillStudies(const QString& patID);
+  // The studies of one patient, all selected, and their series.
+  void listStudiesOf(const QString& patID);
+  // Whether the patient search, its rows not all listed yet, holds a patient of exactly the
+  // searched ID.
+  bool exactMatchPending();
   void clearStudies();
   // The patient list of the search fields (its first page, the rest pending), the exact ID
   // selected.

@@ -182,4 +182,48 @@ TEST_F(BrowserListsTest, LongPatientListComesPageByPage) {
   EXPECT_TRUE(sink.isEmpty());
 }
 
+// An exact ID match on a later page: its studies are listed at once, not those of row 0.
+TEST_F(BrowserListsTest, ExactMatchPastTheFirstPageListsItsStudies) {
+  addNumberedPatients(600);
+  addPatients({{"N0", "Zed", {}, CDateTime(2019, 1, 1, 0, 0, 0)}});  // the last of all
+  addStudies({{"SZ", "N0", "ACCZ", CDateTime(2019, 1, 1, 0, 0, 0)},
+              {"SN", "N00600", "ACCN", CDateTime(2020, 1, 1, 10, 0, 0)}});
+  const QDate all;
+  const struct {
+    const char* id;
+    const char* name;
+    QDate scheduled;  // the period's one day, or none for "ALL"
+    QStringList studies;
+  } cases[] = {
+      {"N0", "", all, {"SZ"}},
+      {"N0", "ze", all, {"SZ"}},              // alone on the first page
+      {"n0", "", all, {"SN"}},                // no ID is "n0" as typed: row 0's
+      {"N0", "Name", all, {"SN"}},            // N0 is not among the names searched
+      {"N0", "", QDate(2020, 1, 1), {"SN"}},  // nor scheduled in the period
+      {"N00001", "", all, {}},                // found, but without studies
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.id << " " << c.name << " " << c.scheduled.toString().toStdString());
+    lists.period = c.scheduled.isValid() ? browser::kToday : browser::kAll;
+    lists.fromDate = QDateTime(c.scheduled, QTime(0, 0, 0));
+    lists.toDate = QDateTime(c.scheduled, QTime(23, 59, 59));
+    lists.searchPatID = c.id;
+    lists.searchPatName = c.name;
+    lists.PatientSearch();
+    EXPECT_EQ(column(lists.studies(), 1), c.studies);
+    EXPECT_EQ(CBrowserLists::SelectedRows(lists.studySelection()).size(), c.studies.size());
+  }
+  // The match is selected when its page comes, with row 0.
+  lists.period = browser::kAll;
+  lists.searchPatID = "N0";
+  lists.PatientSearch();
+  for (int turn = 0; turn < 100 && lists.patients().canFetchMore(); ++turn) {
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0),
+            (QStringList{"N00600", "N0"}));
+  EXPECT_EQ(column(lists.studies(), 1), QStringList{"SZ"});
+}
+
 }  // namespace
