@@ -49,6 +49,8 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // deleted, for a caller whose transaction decides whether they go. False (after the message)
   // on an engine error.
   bool DeleteImageRows(long serSeq, long imageNo, std::vector<CDImgInfo>& deleted);
+  // As DeleteImageRows, the one image of the key: nothing is appended when no row has it.
+  bool DeleteImageRow(long imgSeq, std::vector<CDImgInfo>& deleted);
   // Removes the four files of an image (missing ones skipped, the stored spelling found as
   // DeleteImages finds it).
   static void RemoveImageFiles(const QString& dicomPath);
@@ -69,4 +71,5 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
  private:
   // The members of a new row: the image, SendToDICOM false, PreviewDCMSize as given.
   void AssignNew(const CDImgInfo& image, long previewDCMSize);
+  bool deleteRowsWhere(const CSqlFilter& filter, std::vector<CDImgInfo>& deleted);
 };

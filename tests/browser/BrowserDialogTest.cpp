@@ -56,6 +56,26 @@ class BrowserDialog : public DbTest {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
   }
 
+  // Kim, password "secret", may delete.
+  void addOperator() {
+    ASSERT_TRUE(CdbDatabase(path).Execute(
+        QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES ('Kim', ?)"),
+        {HashPassword(QStringLiteral("secret"))}));
+  }
+  // Logs Kim in when the login dialog is up; its title, or nothing when it is not.
+  static QString answerLogin() {
+    auto* login = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget());
+    if (login == nullptr) return {};
+    auto* name =
+        login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
+    name->setCurrentIndex(name->findText(QStringLiteral("Kim")));
+    auto* password =
+        login->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CLoginDlg::kPasswordEdit));
+    password->setText(QStringLiteral("secret"));
+    QTest::keyClick(password, Qt::Key_Return);
+    return login->windowTitle();
+  }
+
   QString savedDatabase;
   QList<long> imageKeys;
 };
@@ -161,9 +181,7 @@ TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothin
 // An operator logs in at the first delete and removes one image through the strip's menu: the
 // strip, the image count and the series' count follow, and the image's file is gone.
 TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
-  ASSERT_TRUE(CdbDatabase(path).Execute(
-      QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES ('Kim', ?)"),
-      {HashPassword(QStringLiteral("secret"))}));
+  addOperator();
   const QString savedProgramFolder = theAppSettings().programFolder;
   theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
   CMainFrame frame;
@@ -203,14 +221,8 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
       seen << menu->actions().first()->text();
       QTest::keyClick(menu, Qt::Key_Down);
       QTest::keyClick(menu, Qt::Key_Return);
-    } else if (auto* login = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget())) {
-      seen << login->windowTitle();
-      auto* name = login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
-      name->setCurrentIndex(name->findText(QStringLiteral("Kim")));
-      auto* password =
-          login->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CLoginDlg::kPasswordEdit));
-      password->setText(QStringLiteral("secret"));
-      QTest::keyClick(password, Qt::Key_Return);
+    } else if (const QString title = answerLogin(); !title.isEmpty()) {
+      seen << title;
     }
   });
   operatorHands.start();
@@ -238,6 +250,63 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   browser->DeleteImages({strip->Element(0)});
   EXPECT_EQ(sink.count(), 1);
   EXPECT_EQ(strip->ElementCount(), 1);
+}
+
+// Delete Image takes the chosen image by its key: one numbered 0, and one of two that share a
+// number, each go alone with their file.
+TEST_F(BrowserDialog, DeleteImageTakesExactlyTheChosenImage) {
+  addOperator();
+  const long series =
+      scalar(QStringLiteral("SELECT SerSeq AS n FROM ImgInfo WHERE ImgSeq = %1").arg(imageKeys[0]));
+  const QString twinFile = dir.filePath(QStringLiteral("twin.dcm"));
+  ASSERT_TRUE(browsertest::writeFlat(twinFile, 64, 48, 3000));
+  addImage(series, 2, twinFile, QStringLiteral("1.2.99"));
+  ASSERT_TRUE(CdbDatabase(path).Execute(
+      QStringLiteral("UPDATE ImgInfo SET ImageNo = 0 WHERE ImgSeq = %1").arg(imageKeys[0])));
+  const QString savedProgramFolder = theAppSettings().programFolder;
+  theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);  // P1: images numbered 0, 2 and 2
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 3);
+  QTimer operatorHands;
+  operatorHands.setInterval(20);
+  QObject::connect(&operatorHands, &QTimer::timeout, [] { answerLogin(); });
+  operatorHands.start();
+
+  const struct {
+    long imageNo;
+    QString file;  // the element's file, gone afterwards
+    QString kept;  // another image's file, still there
+  } deletes[] = {
+      {0, strip->Element(0)->imageInfo.FullPath, strip->Element(1)->imageInfo.FullPath},
+      {2, twinFile,
+       strip->Element(1)->imageInfo.FullPath == twinFile ? strip->Element(2)->imageInfo.FullPath
+                                                         : strip->Element(1)->imageInfo.FullPath}};
+  long images = 4;  // with P2's
+  for (const auto& d : deletes) {
+    SCOPED_TRACE(d.file.toStdString());
+    const CBrwsrImgElement* chosen = nullptr;
+    for (int i = 0; i < strip->ElementCount(); ++i) {
+      if (strip->Element(i)->imageInfo.FullPath == d.file) chosen = strip->Element(i);
+    }
+    ASSERT_NE(chosen, nullptr);
+    ASSERT_EQ(chosen->imageInfo.ImageNo, d.imageNo);
+    sink.queueAnswer(IDYES);
+    browser->DeleteImages({chosen});
+    --images;
+    EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM ImgInfo"), images);
+    EXPECT_EQ(strip->ElementCount(), int(images) - 1) << "P2's image is not in the strip";
+    EXPECT_FALSE(QFileInfo::exists(d.file));
+    EXPECT_TRUE(QFileInfo::exists(d.kept));
+  }
+  operatorHands.stop();
+  theAppSettings().programFolder = savedProgramFolder;
+  EXPECT_EQ(sink.count(), 2) << sink.texts().join(" | ").toStdString();
 }
 
 // Each edit of the search row has the label that names it.

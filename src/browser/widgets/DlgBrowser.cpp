@@ -498,10 +498,8 @@ void CDlgBrowser::DeleteImages(const QList<const CBrwsrImgElement*>& images) {
                      .arg(images.size()))) {
     return;
   }
-  QList<std::pair<long, long>> keys;
-  for (const CBrwsrImgElement* image : images) {
-    keys.append({image->imageInfo.SerSeq, image->imageInfo.ImageNo});
-  }
+  QList<long> keys;
+  for (const CBrwsrImgElement* image : images) keys.append(image->imageInfo.ImgSeq);
   const RecordChange change = runOperation(
       [&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
   if (change.ok) m_lists.Refresh(change.refresh);
