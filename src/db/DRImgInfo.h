@@ -57,8 +57,12 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // The folder of a removed image's file, and then its parent, when they are left empty; a
   // protected folder never is.
   static void RemoveEmptiedFolders(const QString& dicomPath);
-  // The current row into the value record (the fields that are no columns come along empty).
-  void CopyTo(CDImgInfo& image) const { image = static_cast<const CDImgInfo&>(*this); }
+  // The current row into the value record; of the fields that are no columns, the number of
+  // frames comes from PreviewDCMSize, where the import keeps it, and the rest come along empty.
+  void CopyTo(CDImgInfo& image) const {
+    image = static_cast<const CDImgInfo&>(*this);
+    image.NumberOfFrames = PreviewDCMSize;
+  }
 
   long PreviewRAWSize = 0;
   long PreviewDCMSize = 0;

@@ -16,6 +16,7 @@
 #include "browser/BrowserTestSupport.h"
 #include "browser/BrwsrImgElement.h"
 #include "browser/DropFolder.h"
+#include "browser/ImportImage.h"
 #include "browser/widgets/DlgBrowser.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
@@ -359,6 +360,52 @@ TEST_F(BrowserDialog, AccessionEditFiltersTheStudiesOnlyWhileItHoldsANumber) {
   clickRow(browser->patientList(), 1);
   ASSERT_EQ(lists.studies().rowCount(), 1);
   EXPECT_EQ(lists.studies().text(0, 1), "S3");
+}
+
+// Files of three frames and of one, indexed by the import: the browser's strip marks the
+// multi-frame image for cine and only that one.
+TEST_F(BrowserDialog, AnImportedMultiFrameImageShowsTheCineMark) {
+  QTemporaryDir program;
+  ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("Skins")));
+  QImage mark(30, 24, QImage::Format_ARGB32);
+  mark.fill(qRgb(255, 0, 255));
+  ASSERT_TRUE(mark.save(program.path() + QStringLiteral("/Skins/cine.png")));
+  CDaoDatabase database;
+  ASSERT_TRUE(database.Open(path));
+  CImageImport importer(database);
+  for (const int frames : {3, 1}) {
+    testsupport::DicomBuilder file = browsertest::greyImage(
+        32, 32, [](int x, int) { return std::uint16_t(x * 100); }, frames);
+    file.set(DCM_SOPInstanceUID, "1.2.5." + std::to_string(frames))
+        .set(DCM_Modality, "CR")
+        .set(DCM_PatientID, "P5")
+        .set(DCM_StudyInstanceUID, "1.2.5")
+        .set(DCM_StudyDate, "20240305")
+        .set(DCM_SeriesNumber, "1")
+        .set(DCM_InstanceNumber, std::to_string(frames));
+    const QString image = dir.filePath(QStringLiteral("frames%1.dcm").arg(frames));
+    ASSERT_TRUE(file.save(image));
+    QString patID;
+    ASSERT_EQ(importer.ImportImageFile(image, patID), kImportDone);
+  }
+  const QString savedFolder = theAppSettings().programFolder;
+  theAppSettings().programFolder = program.path() + QLatin1Char('/');
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_EQ(browser->lists().patients().text(0, 0), "P5") << "newest schedule first";
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  for (int slot = 0; slot < 2; ++slot) {
+    SCOPED_TRACE(slot);
+    const CWndBrowserImg* window = strip->Window(slot);
+    ASSERT_NE(window->Element(), nullptr);
+    const long frames = window->Element()->imageInfo.ImageNo == 1 ? 1 : 3;
+    EXPECT_EQ(window->Element()->imageInfo.NumberOfFrames, frames);
+    EXPECT_EQ(window->HasCineMark(), frames == 3);
+  }
+  theAppSettings().programFolder = savedFolder;
 }
 
 // A thumbnail dropped on another of its series: asked first, then the strip shows the new order.
