@@ -23,21 +23,15 @@ PeriodRange ApplyPeriod(int period, const QDateTime& now, const QDateTime& from,
     default:
       return range;
   }
-  // Back (N - 1) days and then past midnight by the hours and minutes of now plus a minute:
-  // always inside the wanted day, whatever the time of day.
-  QDateTime day = now;
-  if (daysBack > 0) {
-    const qint64 seconds = qint64(daysBack - 1) * 86400 + now.time().hour() * 3600 +
-                           now.time().minute() * 60 + 60;
-    day = now.addSecs(-seconds);
-  }
-  range.from = QDateTime(day.date(), QTime(0, 0, 0));
+  // Calendar days, not spans of seconds: a day with a daylight-saving change lasts 23 or 25
+  // hours, and a span would land in the wrong day.
+  range.from = QDateTime(now.date().addDays(-daysBack), QTime(0, 0, 0));
   range.to = endOfToday;
   return range;
 }
 
 QString DateText(const CDateTime& value, int dateOrder, const QString& separator, bool withTime) {
-  if (!value.isValid()) return {};
+  if (!value.isGiven()) return {};
   // Formatted by hand: a search of 100,000 patients writes 200,000 of these. Month names are
   // English whatever the desktop's language, as the labels are.
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -26,7 +26,7 @@ PeriodRange ApplyPeriod(int period, const QDateTime& now, const QDateTime& from,
 
 // A date (withTime false) or date and time in the date order (0 year first, 1 month name
 // first, 2 month number first, any other value as 0), every "." replaced by separator. Empty
-// for a value that is not valid.
+// for a value that is not valid and for the zero value (no date given).
 QString DateText(const CDateTime& value, int dateOrder, const QString& separator, bool withTime);
 
 // The date pickers' display format for the date order and separator; empty (keep the

@@ -110,9 +110,27 @@ void CBrowserLists::PatientSearch() {
     m_patientSelection.select(m_patients.index(0, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
-  StudySearch();
+  // The exact match is the last selected row once every row is listed; one still pending on a
+  // later page is selected when its page comes, and its studies are the ones listed now.
+  const QList<int> selected = SelectedRows(m_patientSelection);
+  const bool exactListed =
+      !selected.isEmpty() && m_patients.text(selected.last(), kPatID) == m_exactPatID;
+  if (!m_exactPatID.isEmpty() && !exactListed && exactMatchPending()) {
+    listStudiesOf(m_exactPatID);
+  } else {
+    StudySearch();
+  }
   searchPatID.clear();
   searchPatName.clear();
+}
+
+bool CBrowserLists::exactMatchPending() {
+  if (!m_patients.canFetchMore()) return false;
+  CDRPatInfo rows(&m_db);
+  const SplitDate from = period == browser::kAll ? SplitDate{} : split(fromDate);
+  const SplitDate to = period == browser::kAll ? SplitDate{} : split(toDate);
+  return rows.HoldsExactID(m_exactPatID, searchPatName, from.year, from.month, from.day, to.year,
+                           to.month, to.day);
 }
 
 void CBrowserLists::ListPatientsAfterImport() {
@@ -189,9 +207,16 @@ void CBrowserLists::endPatientSearch() {
 
 void CBrowserLists::StudySearch() {
   const QList<int> selected = SelectedRows(m_patientSelection);
+  if (selected.isEmpty()) {
+    clearStudies();
+    return;
+  }
+  listStudiesOf(m_patients.text(selected.last(), kPatID));
+}
+
+void CBrowserLists::listStudiesOf(const QString& patID) {
   clearStudies();
-  if (selected.isEmpty()) return;
-  fillStudies(m_patients.text(selected.last(), kPatID));
+  fillStudies(patID);
   selectAll(m_studySelection);
   listSeries(false);
 }
@@ -248,6 +273,7 @@ void CBrowserLists::Refresh(int level) {
 void CBrowserLists::fillStudies(const QString& patID) {
   m_series.Clear();
   m_seriesItems.clear();
+  if (m_readFields) m_readFields();
   if (patID.isEmpty()) return;
   const QDateTime now = QDateTime::currentDateTime();
   if (fromDate.isValid() && fromDate > now) fromDate = now;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,9 @@ class CBrowserLists : public QObject {
   QDateTime fromDate;
   QDateTime toDate;
   int period = 4;  // "ALL"
+  // Reads the window's edits into the fields above. Every study fill calls it first, so the
+  // accession number filters by what the edit holds now, not by what it held at a search.
+  void SetFieldReader(std::function<void()> reader) { m_readFields = std::move(reader); }
 
   // Patient search: the patients by ID and name (anywhere in them), or scheduled in the period;
   // the exactly matching ID and the first row selected, the studies of the last selected row
@@ -105,6 +109,11 @@ class CBrowserLists : public QObject {
   void relistStudies();
   // Appends the studies of one patient (the period's dates, newest first).
   void fillStudies(const QString& patID);
+  // The studies of one patient, all selected, and their series.
+  void listStudiesOf(const QString& patID);
+  // Whether the patient search, its rows not all listed yet, holds a patient of exactly the
+  // searched ID.
+  bool exactMatchPending();
   void clearStudies();
   // The patient list of the search fields (its first page, the rest pending), the exact ID
   // selected.
@@ -128,4 +137,5 @@ class CBrowserLists : public QObject {
   std::vector<CDStuInfo> m_studyItems;
   std::vector<CDSerInfo> m_seriesItems;
   std::vector<CDImgInfo> m_imageItems;
+  std::function<void()> m_readFields;
 };

@@ -289,9 +289,12 @@ RecordChange CRecordOperations::transact(const std::function<void(Context&)>& wo
   return context.change;
 }
 
-void CRecordOperations::deleteSeriesImages(Context& context, long serSeq, long imageNo) {
+void CRecordOperations::deleteSeriesImages(Context& context, long serSeq) {
   std::vector<CDImgInfo> deleted;
-  if (!CDRImgInfo(&m_db).DeleteImageRows(serSeq, imageNo, deleted)) return;
+  if (CDRImgInfo(&m_db).DeleteImageRows(serSeq, 0, deleted)) imagesDeleted(context, deleted);
+}
+
+void CRecordOperations::imagesDeleted(Context& context, const std::vector<CDImgInfo>& deleted) {
   for (const CDImgInfo& image : deleted) {
     context.change.images.append(image.ImgSeq);
     if (image.FullPath.isEmpty()) continue;
@@ -418,7 +421,7 @@ void CRecordOperations::deleteStudyRows(Context& context, const CDStuInfo& study
   }
   for (long serSeq : series) {
     context.change.series.append(serSeq);
-    deleteSeriesImages(context, serSeq, 0);
+    deleteSeriesImages(context, serSeq);
   }
 }
 
@@ -453,7 +456,7 @@ RecordChange CRecordOperations::DeletePatients(const QStringList& patIDs,
       for (long serSeq : seriesKeys(m_db, QStringLiteral("PatID"), patID)) {
         CDRSerInfo(&m_db).DeleteBySerSeq(serSeq);
         context.change.series.append(serSeq);
-        deleteSeriesImages(context, serSeq, 0);
+        deleteSeriesImages(context, serSeq);
       }
       if (context.failed()) return;
     }
@@ -486,23 +489,40 @@ RecordChange CRecordOperations::DeleteSeries(const QList<long>& serSeqs) {
         return;
       }
       context.change.series.append(serSeq);
-      deleteSeriesImages(context, serSeq, 0);
+      deleteSeriesImages(context, serSeq);
       context.change.raise(cleanUpStudy(context, series.StuSeq));
       if (context.failed()) return;
     }
   });
 }
 
-RecordChange CRecordOperations::DeleteImages(const QList<std::pair<long, long>>& images) {
+RecordChange CRecordOperations::DeleteImages(const QList<long>& imgSeqs) {
   return transact([&](Context& context) {
-    for (const auto& [serSeq, imageNo] : images) {
-      // Image number 0 would name every image of the series.
-      if (imageNo <= 0) continue;
-      deleteSeriesImages(context, serSeq, imageNo);
-      context.change.raise(cleanUpSeries(context, serSeq));
+    for (long imgSeq : imgSeqs) {
+      if (context.change.images.contains(imgSeq)) continue;  // named twice
+      std::vector<CDImgInfo> deleted;
+      if (!CDRImgInfo(&m_db).DeleteImageRow(imgSeq, deleted)) return;
+      // Gone meanwhile (deleted from another station): nothing is deleted rather than less
+      // than was asked, and the caller hears why.
+      if (deleted.empty()) {
+        context.fail(QStringLiteral("Image dose not exist."));
+        return;
+      }
+      imagesDeleted(context, deleted);
+      context.change.raise(cleanUpSeries(context, deleted.front().SerSeq));
       if (context.failed()) return;
     }
   });
+}
+
+QList<long> CRecordOperations::ImageKeys(long serSeq, long imageNo) {
+  QList<long> keys;
+  CDRImgInfo rows(&m_db);
+  for (int found = rows.OpenImages(serSeq, imageNo); found == 1 && !rows.IsEOF(); rows.MoveNext()) {
+    // Number 0 would open every image of the series.
+    if (rows.ImageNo == imageNo) keys.append(rows.ImgSeq);
+  }
+  return keys;
 }
 
 RecordChange CRecordOperations::DeleteAll(const QDateTime& from, const QDateTime& to) {

@@ -66,8 +66,11 @@ class CRecordOperations {
   RecordChange DeleteStudies(const QList<long>& stuSeqs);
   // The series (by SerSeq) with their images; an emptied study goes, and so on upwards.
   RecordChange DeleteSeries(const QList<long>& serSeqs);
-  // Images by series and image number; an emptied series goes, and so on upwards.
-  RecordChange DeleteImages(const QList<std::pair<long, long>>& images);
+  // Images by their keys (ImgSeq); an emptied series goes, and so on upwards. A key that
+  // names no image fails the operation and nothing is deleted.
+  RecordChange DeleteImages(const QList<long>& imgSeqs);
+  // The keys of the images numbered imageNo in the series (none for a number below 1).
+  QList<long> ImageKeys(long serSeq, long imageNo);
   // Every study dated in the period (null dates: all), newest first, with everything below and
   // the patients left without studies.
   RecordChange DeleteAll(const QDateTime& from, const QDateTime& to);
@@ -89,7 +92,10 @@ class CRecordOperations {
   // Runs work in one transaction; on success the journaled file work is done after the
   // commit. change.error set means work failed: everything is rolled back.
   RecordChange transact(const std::function<void(Context&)>& work);
-  void deleteSeriesImages(Context& context, long serSeq, long imageNo);
+  void deleteSeriesImages(Context& context, long serSeq);
+  // The deleted images' files into the journal (or kept, outside storage) and their keys into
+  // the change.
+  void imagesDeleted(Context& context, const std::vector<CDImgInfo>& deleted);
   void deleteStudyRows(Context& context, const CDStuInfo& study);
   int cleanUpPatient(Context& context, const QString& patID);
   int cleanUpStudy(Context& context, long stuSeq);

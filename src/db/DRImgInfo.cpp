@@ -222,6 +222,17 @@ bool CDRImgInfo::DeleteImageRows(long serSeq, long imageNo, std::vector<CDImgInf
   filter.addNumber(QStringLiteral("SerSeq"), serSeq);
   if (filter.isEmpty()) return true;
   filter.addNumber(QStringLiteral("ImageNo"), imageNo);
+  return deleteRowsWhere(filter, deleted);
+}
+
+bool CDRImgInfo::DeleteImageRow(long imgSeq, std::vector<CDImgInfo>& deleted) {
+  Close();
+  CSqlFilter filter;
+  filter.addKey(QStringLiteral("ImgSeq"), imgSeq);
+  return deleteRowsWhere(filter, deleted);
+}
+
+bool CDRImgInfo::deleteRowsWhere(const CSqlFilter& filter, std::vector<CDImgInfo>& deleted) {
   const long errorsBefore = Database() ? Database()->ErrorCount() : 0;
   for (OpenWith(filter); !IsEOF(); MoveNext()) deleted.push_back(*this);
   Close();

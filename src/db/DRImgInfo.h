@@ -49,14 +49,20 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
   // deleted, for a caller whose transaction decides whether they go. False (after the message)
   // on an engine error.
   bool DeleteImageRows(long serSeq, long imageNo, std::vector<CDImgInfo>& deleted);
+  // As DeleteImageRows, the one image of the key: nothing is appended when no row has it.
+  bool DeleteImageRow(long imgSeq, std::vector<CDImgInfo>& deleted);
   // Removes the four files of an image (missing ones skipped, the stored spelling found as
   // DeleteImages finds it).
   static void RemoveImageFiles(const QString& dicomPath);
   // The folder of a removed image's file, and then its parent, when they are left empty; a
   // protected folder never is.
   static void RemoveEmptiedFolders(const QString& dicomPath);
-  // The current row into the value record (the fields that are no columns come along empty).
-  void CopyTo(CDImgInfo& image) const { image = static_cast<const CDImgInfo&>(*this); }
+  // The current row into the value record; of the fields that are no columns, the number of
+  // frames comes from PreviewDCMSize, where the import keeps it, and the rest come along empty.
+  void CopyTo(CDImgInfo& image) const {
+    image = static_cast<const CDImgInfo&>(*this);
+    image.NumberOfFrames = PreviewDCMSize;
+  }
 
   long PreviewRAWSize = 0;
   long PreviewDCMSize = 0;
@@ -69,4 +75,5 @@ class CDRImgInfo : public CGMDaoRecordset, public CDImgInfo {
  private:
   // The members of a new row: the image, SendToDICOM false, PreviewDCMSize as given.
   void AssignNew(const CDImgInfo& image, long previewDCMSize);
+  bool deleteRowsWhere(const CSqlFilter& filter, std::vector<CDImgInfo>& deleted);
 };

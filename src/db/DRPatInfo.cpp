@@ -58,6 +58,24 @@ int CDRPatInfo::SearchBySchedule(const QString& patID, const QString& patName, i
   return OpenWith(filter);
 }
 
+bool CDRPatInfo::HoldsExactID(const QString& patID, const QString& patName, int fromYear,
+                              int fromMonth, int fromDay, int toYear, int toMonth, int toDay) {
+  Close();
+  if (patID.isEmpty()) return false;
+  CSqlFilter filter(GetDefaultSQL());
+  filter.addText(QStringLiteral("PatID"), patID);
+  filter.addContains(QStringLiteral("PatName"), patName);
+  filter.addDateRange(QStringLiteral("PatSchedule"), fromYear, fromMonth, fromDay, toYear, toMonth,
+                      toDay);
+  bool found = false;
+  // The filter ignores letter case; the list selects by the ID as typed.
+  for (int open = OpenWith(filter); open == 1 && !IsEOF() && !found; MoveNext()) {
+    found = PatID == patID;
+  }
+  Close();
+  return found;
+}
+
 int CDRPatInfo::InsertNew(const QString& patID, const QString& patName, int birthYear,
                           int birthMonth, int birthDay, const QString& sex, long weight,
                           long height, const QString& occupation, const QString& remark,

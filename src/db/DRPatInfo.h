@@ -25,6 +25,10 @@ class CDRPatInfo : public CGMDaoRecordset, public CDPatInfo {
   // keeps the sort text as it is.
   int SearchBySchedule(const QString& patID, const QString& patName, int fromYear, int fromMonth,
                        int fromDay, int toYear, int toMonth, int toDay);
+  // Whether SearchBySchedule's rows for these criteria (dates of -1: none, as SearchByIDName)
+  // hold a patient whose ID is exactly patID, letter case included. The row set stays closed.
+  bool HoldsExactID(const QString& patID, const QString& patName, int fromYear, int fromMonth,
+                    int fromDay, int toYear, int toMonth, int toDay);
   // Appends one patient (birth date at 00:00:00, status 0); no check for an existing ID.
   // 0, or -1 when the row cannot be appended.
   int InsertNew(const QString& patID, const QString& patName, int birthYear, int birthMonth,

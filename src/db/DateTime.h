@@ -22,6 +22,10 @@ class CDateTime {
   Status status() const { return m_status; }
   bool isValid() const { return m_status == Valid; }
   bool isZero() const;
+  // Valid and not the zero value. A date that was never given (a file without it, a row
+  // appended without it) holds the zero value, so this is what shows as a date: the zero
+  // value shows as an empty text, never as 30 December 1899.
+  bool isGiven() const { return isValid() && !isZero(); }
 
   // Both make the value Valid on success; out of range they set Invalid and keep the old half.
   bool setDate(int year, int month, int day);

@@ -42,7 +42,7 @@ QFont PointFont(Face face, int tenths) {
 }
 
 QString FormatDate(const CDateTime& value) {
-  if (!value.isValid() || value.isZero()) return {};
+  if (!value.isGiven()) return {};
   return value.date().toString(QStringLiteral("yyyy.MM.dd"));
 }
 
@@ -126,7 +126,7 @@ Layout Compute(const CImageEach& record, const OverlaySwitches& switches, const 
   }
 
   const CDateTime& content = info.Img.AcquisitionDateTime;
-  if (switches.acquisitionInfo && content.isValid() && !content.isZero()) {
+  if (switches.acquisitionInfo && content.isGiven()) {
     add(FormatDate(content), kLeft, h - 50);
     add(content.time().toString(QStringLiteral("hh:mm:ss")), kLeft, h - 30);
   }

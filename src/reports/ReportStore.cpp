@@ -23,7 +23,7 @@ QString TypedText(const QString& stored) {
 }
 
 QString ReportDate(const CDateTime& date) {
-  return date.isValid() ? date.date().toString(QStringLiteral("yyyy-MM-dd")) : QString();
+  return date.isGiven() ? date.date().toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
 QString ReportStudyName(const CDScanInfo& scanInfo) {

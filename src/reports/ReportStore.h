@@ -22,7 +22,8 @@ struct ReportTexts {
 QString StoredText(const QString& typed);
 QString TypedText(const QString& stored);
 
-// A date as the report shows it, "yyyy-MM-dd"; empty when the date is null or invalid.
+// A date as the report shows it, "yyyy-MM-dd"; empty when the date is null, invalid or the
+// zero value (no date given).
 QString ReportDate(const CDateTime& date);
 // The study's description, or the series' body part when the description is empty.
 QString ReportStudyName(const CDScanInfo& scanInfo);

@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimeZone>
+
 namespace {
 
 using browser::ApplyPeriod;
 
 QDateTime at(int y, int mo, int d, int h, int mi, int s) {
   return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+// A moment on a Berlin clock, which goes back an hour on 2024-10-27 and on an hour on
+// 2024-03-31, whatever zone the machine runs in.
+QDateTime berlin(int y, int mo, int d, int h, int mi, int s) {
+  return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone("Europe/Berlin"));
 }
 
 TEST(BrowserPeriod, PresetsGiveWholeDaysUpToTheEndOfToday) {
@@ -20,12 +28,32 @@ TEST(BrowserPeriod, PresetsGiveWholeDaysUpToTheEndOfToday) {
     QDateTime to;
     bool pickers;
   } cases[] = {
-      {browser::kToday, at(2024, 3, 5, 14, 3, 9), at(2024, 3, 5, 0, 0, 0), at(2024, 3, 5, 23, 59, 59), false},
-      {browser::kYesterday, at(2024, 3, 5, 0, 0, 30), at(2024, 3, 4, 0, 0, 0), at(2024, 3, 5, 23, 59, 59), false},
-      {browser::kYesterday, at(2024, 3, 5, 23, 59, 59), at(2024, 3, 4, 0, 0, 0), at(2024, 3, 5, 23, 59, 59), false},
-      {browser::kTwoDaysAgo, at(2024, 3, 1, 12, 0, 0), at(2024, 2, 28, 0, 0, 0), at(2024, 3, 1, 23, 59, 59), false},
-      {browser::kThreeDaysAgo, at(2024, 1, 2, 0, 0, 0), at(2023, 12, 30, 0, 0, 0), at(2024, 1, 2, 23, 59, 59), false},
-      {browser::kWeek, at(2024, 3, 5, 8, 30, 0), at(2024, 2, 27, 0, 0, 0), at(2024, 3, 5, 23, 59, 59), true},
+      {browser::kToday, at(2024, 3, 5, 14, 3, 9), at(2024, 3, 5, 0, 0, 0),
+       at(2024, 3, 5, 23, 59, 59), false},
+      {browser::kYesterday, at(2024, 3, 5, 0, 0, 30), at(2024, 3, 4, 0, 0, 0),
+       at(2024, 3, 5, 23, 59, 59), false},
+      {browser::kYesterday, at(2024, 3, 5, 23, 59, 59), at(2024, 3, 4, 0, 0, 0),
+       at(2024, 3, 5, 23, 59, 59), false},
+      {browser::kTwoDaysAgo, at(2024, 3, 1, 12, 0, 0), at(2024, 2, 28, 0, 0, 0),
+       at(2024, 3, 1, 23, 59, 59), false},
+      {browser::kThreeDaysAgo, at(2024, 1, 2, 0, 0, 0), at(2023, 12, 30, 0, 0, 0),
+       at(2024, 1, 2, 23, 59, 59), false},
+      {browser::kWeek, at(2024, 3, 5, 8, 30, 0), at(2024, 2, 27, 0, 0, 0),
+       at(2024, 3, 5, 23, 59, 59), true},
+      // Across a daylight-saving change the days are calendar days: a 25-hour Sunday ...
+      {browser::kYesterday, berlin(2024, 10, 27, 12, 0, 0), at(2024, 10, 26, 0, 0, 0),
+       at(2024, 10, 27, 23, 59, 59), false},
+      {browser::kTwoDaysAgo, berlin(2024, 10, 28, 12, 0, 0), at(2024, 10, 26, 0, 0, 0),
+       at(2024, 10, 28, 23, 59, 59), false},
+      {browser::kThreeDaysAgo, berlin(2024, 10, 29, 0, 0, 30), at(2024, 10, 26, 0, 0, 0),
+       at(2024, 10, 29, 23, 59, 59), false},
+      {browser::kWeek, berlin(2024, 11, 3, 0, 0, 30), at(2024, 10, 27, 0, 0, 0),
+       at(2024, 11, 3, 23, 59, 59), true},
+      // ... and a 23-hour one.
+      {browser::kYesterday, berlin(2024, 3, 31, 23, 59, 59), at(2024, 3, 30, 0, 0, 0),
+       at(2024, 3, 31, 23, 59, 59), false},
+      {browser::kTwoDaysAgo, berlin(2024, 4, 1, 0, 30, 0), at(2024, 3, 30, 0, 0, 0),
+       at(2024, 4, 1, 23, 59, 59), false},
       {browser::kAll, at(2024, 3, 5, 8, 30, 0), kept1, kept2, false},
       {9, at(2024, 3, 5, 8, 30, 0), kept1, kept2, false},
   };
@@ -61,9 +89,13 @@ TEST(BrowserDateText, EveryOrderAndSeparatorWithAndWithoutTime) {
     EXPECT_EQ(browser::DateText(when, c.order, separator, false), QLatin1String(c.date));
     EXPECT_EQ(browser::DateText(when, c.order, separator, true), QLatin1String(c.dateTime));
   }
-  EXPECT_EQ(browser::DateText(CDateTime::null(), 0, ".", true), QString());
-  EXPECT_EQ(browser::DateText(CDateTime(), 0, ".", false), QStringLiteral("1899.12.30"))
-      << "the zero date is a valid date";
+  // No date: null, and the zero value a row without a date holds; a day after it is a date.
+  for (bool withTime : {false, true}) {
+    EXPECT_EQ(browser::DateText(CDateTime::null(), 0, ".", withTime), QString());
+    EXPECT_EQ(browser::DateText(CDateTime::zero(), 0, ".", withTime), QString());
+  }
+  EXPECT_EQ(browser::DateText(CDateTime(1899, 12, 30, 0, 0, 1), 0, ".", true),
+            QStringLiteral("1899.12.30 00:00:01"));
 }
 
 TEST(BrowserDateText, PickerFormatFollowsOrderAndSeparator) {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "browser/BrowserTestSupport.h"
 #include "browser/BrwsrImgElement.h"
 #include "browser/DropFolder.h"
+#include "browser/ImportImage.h"
 #include "browser/widgets/DlgBrowser.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
@@ -58,6 +60,26 @@ class BrowserDialog : public DbTest {
   static void clickRow(CMyListCtrl* list, int row) {
     const QRect cell = list->visualRect(list->model()->index(row, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+  }
+
+  // Kim, password "secret", may delete.
+  void addOperator() {
+    ASSERT_TRUE(CdbDatabase(path).Execute(
+        QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES ('Kim', ?)"),
+        {HashPassword(QStringLiteral("secret"))}));
+  }
+  // Logs Kim in when the login dialog is up; its title, or nothing when it is not.
+  static QString answerLogin() {
+    auto* login = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget());
+    if (login == nullptr) return {};
+    auto* name =
+        login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
+    name->setCurrentIndex(name->findText(QStringLiteral("Kim")));
+    auto* password =
+        login->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CLoginDlg::kPasswordEdit));
+    password->setText(QStringLiteral("secret"));
+    QTest::keyClick(password, Qt::Key_Return);
+    return login->windowTitle();
   }
 
   QString savedDatabase;
@@ -221,9 +243,7 @@ TEST_F(BrowserDialog, ImagesLeftInTheDropFolderOfEarlierSettingsAreIndexedAfterT
 // An operator logs in at the first delete and removes one image through the strip's menu: the
 // strip, the image count and the series' count follow, and the image's file is gone.
 TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
-  ASSERT_TRUE(CdbDatabase(path).Execute(
-      QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES ('Kim', ?)"),
-      {HashPassword(QStringLiteral("secret"))}));
+  addOperator();
   const QString savedProgramFolder = theAppSettings().programFolder;
   theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
   CMainFrame frame;
@@ -263,15 +283,8 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
       seen << menu->actions().first()->text();
       QTest::keyClick(menu, Qt::Key_Down);
       QTest::keyClick(menu, Qt::Key_Return);
-    } else if (auto* login = qobject_cast<CLoginDlg*>(QApplication::activeModalWidget())) {
-      seen << login->windowTitle();
-      auto* name =
-          login->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(CLoginDlg::kOperatorCombo));
-      name->setCurrentIndex(name->findText(QStringLiteral("Kim")));
-      auto* password =
-          login->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CLoginDlg::kPasswordEdit));
-      password->setText(QStringLiteral("secret"));
-      QTest::keyClick(password, Qt::Key_Return);
+    } else if (const QString title = answerLogin(); !title.isEmpty()) {
+      seen << title;
     }
   });
   operatorHands.start();
@@ -299,6 +312,161 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   browser->DeleteImages({strip->Element(0)});
   EXPECT_EQ(sink.count(), 1);
   EXPECT_EQ(strip->ElementCount(), 1);
+}
+
+// Delete Image takes the chosen image by its key: one numbered 0, and one of two that share a
+// number, each go alone with their file.
+TEST_F(BrowserDialog, DeleteImageTakesExactlyTheChosenImage) {
+  addOperator();
+  const long series =
+      scalar(QStringLiteral("SELECT SerSeq AS n FROM ImgInfo WHERE ImgSeq = %1").arg(imageKeys[0]));
+  const QString twinFile = dir.filePath(QStringLiteral("twin.dcm"));
+  ASSERT_TRUE(browsertest::writeFlat(twinFile, 64, 48, 3000));
+  addImage(series, 2, twinFile, QStringLiteral("1.2.99"));
+  ASSERT_TRUE(CdbDatabase(path).Execute(
+      QStringLiteral("UPDATE ImgInfo SET ImageNo = 0 WHERE ImgSeq = %1").arg(imageKeys[0])));
+  const QString savedProgramFolder = theAppSettings().programFolder;
+  theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);  // P1: images numbered 0, 2 and 2
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 3);
+  QTimer operatorHands;
+  operatorHands.setInterval(20);
+  QObject::connect(&operatorHands, &QTimer::timeout, [] { answerLogin(); });
+  operatorHands.start();
+
+  const struct {
+    long imageNo;
+    QString file;  // the element's file, gone afterwards
+    QString kept;  // another image's file, still there
+  } deletes[] = {
+      {0, strip->Element(0)->imageInfo.FullPath, strip->Element(1)->imageInfo.FullPath},
+      {2, twinFile,
+       strip->Element(1)->imageInfo.FullPath == twinFile ? strip->Element(2)->imageInfo.FullPath
+                                                         : strip->Element(1)->imageInfo.FullPath}};
+  long images = 4;  // with P2's
+  for (const auto& d : deletes) {
+    SCOPED_TRACE(d.file.toStdString());
+    const CBrwsrImgElement* chosen = nullptr;
+    for (int i = 0; i < strip->ElementCount(); ++i) {
+      if (strip->Element(i)->imageInfo.FullPath == d.file) chosen = strip->Element(i);
+    }
+    ASSERT_NE(chosen, nullptr);
+    ASSERT_EQ(chosen->imageInfo.ImageNo, d.imageNo);
+    sink.queueAnswer(IDYES);
+    browser->DeleteImages({chosen});
+    --images;
+    EXPECT_EQ(scalar("SELECT COUNT(*) AS n FROM ImgInfo"), images);
+    EXPECT_EQ(strip->ElementCount(), int(images) - 1) << "P2's image is not in the strip";
+    EXPECT_FALSE(QFileInfo::exists(d.file));
+    EXPECT_TRUE(QFileInfo::exists(d.kept));
+  }
+  operatorHands.stop();
+  theAppSettings().programFolder = savedProgramFolder;
+  EXPECT_EQ(sink.count(), 2) << sink.texts().join(" | ").toStdString();
+}
+
+// Each edit of the search row has the label that names it.
+TEST_F(BrowserDialog, TheSearchEditsAreLabelledWithWhatTheyTake) {
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  const struct {
+    int id;
+    const char* text;
+  } labels[] = {{CDlgBrowser::kIdLabel, "ID"},
+                {CDlgBrowser::kNameLabel, "NAME"},
+                {CDlgBrowser::kAccessionLabel, "ACC.NO."}};
+  for (const auto& label : labels) {
+    auto* widget = browser->findChild<QLabel*>(QStringLiteral("ctl%1").arg(label.id));
+    ASSERT_NE(widget, nullptr) << label.id;
+    EXPECT_EQ(widget->text(), label.text);
+    EXPECT_TRUE(widget->isVisible());
+  }
+}
+
+// The accession number edit is read afresh at each study fill: once emptied, a click on the
+// patient lists all of its studies again.
+TEST_F(BrowserDialog, AccessionEditFiltersTheStudiesOnlyWhileItHoldsANumber) {
+  addStudies({{"S3", "P1", "ACC3", CDateTime(2024, 3, 3, 9, 0, 0)}});
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  CBrowserLists& lists = browser->lists();
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);  // P1
+  ASSERT_EQ(lists.studies().rowCount(), 2);
+  auto* accession =
+      browser->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(CDlgBrowser::kAccessionEdit));
+  QTest::keyClicks(accession, QStringLiteral("ACC1"));
+  browser->OnAccessionEntered();  // what Enter in the edit runs
+  ASSERT_EQ(lists.studies().rowCount(), 1);
+  EXPECT_EQ(lists.studies().text(0, 1), "S1");
+
+  accession->selectAll();
+  QTest::keyClick(accession, Qt::Key_Backspace);
+  ASSERT_TRUE(accession->text().isEmpty());
+  browser->patientList()->clearSelection();
+  clickRow(browser->patientList(), 1);
+  EXPECT_EQ(lists.studies().rowCount(), 2);
+  QTest::keyClicks(accession, QStringLiteral("ACC3"));  // typed, no Enter
+  clickRow(browser->patientList(), 1);
+  ASSERT_EQ(lists.studies().rowCount(), 1);
+  EXPECT_EQ(lists.studies().text(0, 1), "S3");
+}
+
+// Files of three frames and of one, indexed by the import: the browser's strip marks the
+// multi-frame image for cine and only that one.
+TEST_F(BrowserDialog, AnImportedMultiFrameImageShowsTheCineMark) {
+  QTemporaryDir program;
+  ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("Skins")));
+  QImage mark(30, 24, QImage::Format_ARGB32);
+  mark.fill(qRgb(255, 0, 255));
+  ASSERT_TRUE(mark.save(program.path() + QStringLiteral("/Skins/cine.png")));
+  CDaoDatabase database;
+  ASSERT_TRUE(database.Open(path));
+  CImageImport importer(database);
+  for (const int frames : {3, 1}) {
+    testsupport::DicomBuilder file = browsertest::greyImage(
+        32, 32, [](int x, int) { return std::uint16_t(x * 100); }, frames);
+    file.set(DCM_SOPInstanceUID, "1.2.5." + std::to_string(frames))
+        .set(DCM_Modality, "CR")
+        .set(DCM_PatientID, "P5")
+        .set(DCM_StudyInstanceUID, "1.2.5")
+        .set(DCM_StudyDate, "20240305")
+        .set(DCM_SeriesNumber, "1")
+        .set(DCM_InstanceNumber, std::to_string(frames));
+    const QString image = dir.filePath(QStringLiteral("frames%1.dcm").arg(frames));
+    ASSERT_TRUE(file.save(image));
+    QString patID;
+    ASSERT_EQ(importer.ImportImageFile(image, patID), kImportDone);
+  }
+  const QString savedFolder = theAppSettings().programFolder;
+  theAppSettings().programFolder = program.path() + QLatin1Char('/');
+  CMainFrame frame;
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_EQ(browser->lists().patients().text(0, 0), "P5") << "newest schedule first";
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  for (int slot = 0; slot < 2; ++slot) {
+    SCOPED_TRACE(slot);
+    const CWndBrowserImg* window = strip->Window(slot);
+    ASSERT_NE(window->Element(), nullptr);
+    const long frames = window->Element()->imageInfo.ImageNo == 1 ? 1 : 3;
+    EXPECT_EQ(window->Element()->imageInfo.NumberOfFrames, frames);
+    EXPECT_EQ(window->HasCineMark(), frames == 3);
+  }
+  theAppSettings().programFolder = savedFolder;
 }
 
 // A thumbnail dropped on another of its series: asked first, then the strip shows the new order.

@@ -78,6 +78,40 @@ TEST_F(BrowserListsTest, SearchForAnIdSelectsTheExactMatchAndRowZero) {
   EXPECT_EQ(imagePaths(), (QStringList{"/a/2.dcm", "/a/3.dcm", "/a/4.dcm", "/a/1.dcm"}));
 }
 
+TEST_F(BrowserListsTest, MissingDatesListAsEmptyCells) {
+  // Rows appended without dates hold the zero value (30 December 1899 00:00:00).
+  addPatients({{"Q1", "Dee", {}, {}}});
+  addStudies({{"S9", "Q1", "ACC9", {}}});
+  lists.searchPatID = "Q1";
+  lists.PatientSearch();
+  ASSERT_EQ(column(lists.patients(), 0), QStringList{"Q1"});
+  EXPECT_EQ(lists.patients().text(0, CBrowserLists::kPatBirthDate), "");
+  EXPECT_EQ(lists.patients().text(0, CBrowserLists::kPatSchedule), "");
+  ASSERT_EQ(lists.studies().rowCount(), 1);
+  EXPECT_EQ(lists.studies().text(0, 3), "") << "the study date";
+}
+
+// The window's reader runs before every study fill: the accession number filters by what the
+// edit holds at the click, not by what it held at the last search.
+TEST_F(BrowserListsTest, EveryStudyFillReadsTheAccessionEdit) {
+  QString edit;
+  lists.SetFieldReader([&] { lists.searchAccessNo = edit; });
+  lists.searchPatID = "P1";
+  lists.PatientSearch();
+  ASSERT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  edit = "acc2";  // Enter in the accession edit
+  lists.StudySearch();
+  EXPECT_EQ(column(lists.studies(), 1), QStringList{"S2"});
+  edit.clear();  // emptied, then a click on the patient
+  const QList<int> selected = CBrowserLists::SelectedRows(lists.patientSelection());
+  ASSERT_FALSE(selected.isEmpty());
+  lists.PatientClicked(selected.last());
+  EXPECT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  edit = "ACC3";  // another patient's number: none of P1's
+  lists.PatientClicked(selected.last());
+  EXPECT_EQ(lists.studies().rowCount(), 0);
+}
+
 TEST_F(BrowserListsTest, StudiesOfTwoSelectedPatientsAccumulate) {
   lists.PatientSearch();
   lists.patientSelection().clearSelection();
@@ -146,6 +180,50 @@ TEST_F(BrowserListsTest, LongPatientListComesPageByPage) {
   EXPECT_EQ(lists.patients().text(0, 0), "N0");
   EXPECT_EQ(lists.patients().text(1203, 0), "P2");
   EXPECT_TRUE(sink.isEmpty());
+}
+
+// An exact ID match on a later page: its studies are listed at once, not those of row 0.
+TEST_F(BrowserListsTest, ExactMatchPastTheFirstPageListsItsStudies) {
+  addNumberedPatients(600);
+  addPatients({{"N0", "Zed", {}, CDateTime(2019, 1, 1, 0, 0, 0)}});  // the last of all
+  addStudies({{"SZ", "N0", "ACCZ", CDateTime(2019, 1, 1, 0, 0, 0)},
+              {"SN", "N00600", "ACCN", CDateTime(2020, 1, 1, 10, 0, 0)}});
+  const QDate all;
+  const struct {
+    const char* id;
+    const char* name;
+    QDate scheduled;  // the period's one day, or none for "ALL"
+    QStringList studies;
+  } cases[] = {
+      {"N0", "", all, {"SZ"}},
+      {"N0", "ze", all, {"SZ"}},              // alone on the first page
+      {"n0", "", all, {"SN"}},                // no ID is "n0" as typed: row 0's
+      {"N0", "Name", all, {"SN"}},            // N0 is not among the names searched
+      {"N0", "", QDate(2020, 1, 1), {"SN"}},  // nor scheduled in the period
+      {"N00001", "", all, {}},                // found, but without studies
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.id << " " << c.name << " " << c.scheduled.toString().toStdString());
+    lists.period = c.scheduled.isValid() ? browser::kToday : browser::kAll;
+    lists.fromDate = QDateTime(c.scheduled, QTime(0, 0, 0));
+    lists.toDate = QDateTime(c.scheduled, QTime(23, 59, 59));
+    lists.searchPatID = c.id;
+    lists.searchPatName = c.name;
+    lists.PatientSearch();
+    EXPECT_EQ(column(lists.studies(), 1), c.studies);
+    EXPECT_EQ(CBrowserLists::SelectedRows(lists.studySelection()).size(), c.studies.size());
+  }
+  // The match is selected when its page comes, with row 0.
+  lists.period = browser::kAll;
+  lists.searchPatID = "N0";
+  lists.PatientSearch();
+  for (int turn = 0; turn < 100 && lists.patients().canFetchMore(); ++turn) {
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0),
+            (QStringList{"N00600", "N0"}));
+  EXPECT_EQ(column(lists.studies(), 1), QStringList{"SZ"});
 }
 
 }  // namespace

@@ -64,6 +64,16 @@ class RecordOperations : public ImportTest {
                    .arg(seriesNo)
                    .arg(stuID));
   }
+  long imgSeq(long serSeq, long imageNo) {
+    return key(QStringLiteral("SELECT ImgSeq AS k FROM ImgInfo WHERE SerSeq = %1 AND ImageNo = %2")
+                   .arg(serSeq)
+                   .arg(imageNo));
+  }
+  QString fullPath(long imgSeq) {
+    return value(QStringLiteral("SELECT FullPath FROM ImgInfo WHERE ImgSeq = %1").arg(imgSeq),
+                 "FullPath")
+        .toString();
+  }
   long stuSeq(const QString& stuID) {
     return key(QStringLiteral("SELECT StuSeq AS k FROM StuInfo WHERE StuID = '%1'").arg(stuID));
   }
@@ -140,12 +150,12 @@ TEST_F(RecordOperations, DeletesCascadeUpAndDownTheTree) {
   };
   const Case cases[] = {
       {"one of two images of a series",
-       [](RecordOperations& t) { return t.operations.DeleteImages({{t.serSeq(1), 2}}); },
+       [](RecordOperations& t) { return t.operations.DeleteImages({t.imgSeq(t.serSeq(1), 2)}); },
        {2, 3, 4, 4},
        RecordChange::kImages,
        4},
       {"the last image of a series: the series goes, the study stays",
-       [](RecordOperations& t) { return t.operations.DeleteImages({{t.serSeq(2), 1}}); },
+       [](RecordOperations& t) { return t.operations.DeleteImages({t.imgSeq(t.serSeq(2), 1)}); },
        {2, 3, 3, 4},
        RecordChange::kSeriesList,
        4},
@@ -177,7 +187,9 @@ TEST_F(RecordOperations, DeletesCascadeUpAndDownTheTree) {
        RecordChange::kPatientSearch,
        3},
       {"the last image of a patient: everything of that patient goes",
-       [](RecordOperations& t) { return t.operations.DeleteImages({{t.serSeq(1, "S3"), 1}}); },
+       [](RecordOperations& t) {
+         return t.operations.DeleteImages({t.imgSeq(t.serSeq(1, "S3"), 1)});
+       },
        {1, 2, 3, 4},
        RecordChange::kPatientSearch,
        4},
@@ -186,8 +198,11 @@ TEST_F(RecordOperations, DeletesCascadeUpAndDownTheTree) {
        {1, 1, 1, 1},
        RecordChange::kPatientSearch,
        1},
-      {"all", [](RecordOperations& t) { return t.operations.DeleteAll({}, {}); }, {0, 0, 0, 0},
-       RecordChange::kPatientSearch, 0},
+      {"all",
+       [](RecordOperations& t) { return t.operations.DeleteAll({}, {}); },
+       {0, 0, 0, 0},
+       RecordChange::kPatientSearch,
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -217,6 +232,41 @@ TEST_F(RecordOperations, DeletesCascadeUpAndDownTheTree) {
               0);
     EXPECT_EQ(rows("PendingFile"), 0);
   }
+  EXPECT_TRUE(sink.isEmpty());
+}
+
+// Images are deleted by their keys: one numbered 0, or one of two sharing a number, goes alone
+// with its file; a key that names no image any more fails and changes nothing.
+TEST_F(RecordOperations, DeletingImagesTakesExactlyTheChosenOnes) {
+  archive({{"P1", "S1", 1, 1}, {"P1", "S1", 1, 2}, {"P1", "S1", 1, 3}, {"P1", "S1", 1, 4}});
+  const long series = serSeq(1);
+  const long zero = imgSeq(series, 1);
+  const long twin = imgSeq(series, 3);
+  const long other = imgSeq(series, 2);
+  ASSERT_TRUE(
+      execute(QStringLiteral("UPDATE ImgInfo SET ImageNo = 0 WHERE ImgSeq = %1").arg(zero)));
+  ASSERT_TRUE(
+      execute(QStringLiteral("UPDATE ImgInfo SET ImageNo = 2 WHERE ImgSeq = %1").arg(twin)));
+  const QString zeroFile = fullPath(zero);
+  const QString twinFile = fullPath(twin);
+  const QString otherFile = fullPath(other);
+
+  RecordChange change = operations.DeleteImages({zero, twin, zero});  // zero named twice
+  ASSERT_TRUE(change.ok) << change.error.toStdString();
+  EXPECT_EQ(change.images, (QList<long>{zero, twin}));
+  EXPECT_EQ(change.refresh, RecordChange::kImages);
+  EXPECT_EQ(coreRows(), (std::vector<long>{1, 1, 1, 2}));
+  EXPECT_FALSE(QFile::exists(zeroFile));
+  EXPECT_FALSE(QFile::exists(twinFile));
+  EXPECT_TRUE(QFile::exists(otherFile)) << "the image sharing the number stays";
+  EXPECT_EQ(value("SELECT InstanceCount AS n FROM SerInfo", "n").toLongLong(), 2);
+
+  change = operations.DeleteImages({other, twin});  // twin went above
+  EXPECT_FALSE(change.ok);
+  EXPECT_EQ(change.error, "Image dose not exist.");
+  EXPECT_EQ(coreRows(), (std::vector<long>{1, 1, 1, 2}));
+  EXPECT_TRUE(QFile::exists(otherFile));
+  EXPECT_EQ(rows("PendingFile"), 0);
   EXPECT_TRUE(sink.isEmpty());
 }
 
@@ -451,6 +501,43 @@ TEST_F(RecordOperations, CommandLineAsksForTheOperatorsPassword) {
     }
   }
   EXPECT_TRUE(storedFiles().isEmpty());
+}
+
+// --image SERSEQ:IMAGENO deletes the image of that number, and nothing when the number names
+// no image or two.
+TEST_F(RecordOperations, CommandLineDeletesTheImageItsNumberNamesAlone) {
+  archive({{"P1", "S1", 1, 1}, {"P1", "S1", 1, 2}, {"P1", "S1", 1, 3}});
+  ASSERT_TRUE(execute(QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES "
+                                     "('Kim', '%1')")
+                          .arg(HashPassword("secret"))));
+  const long series = serSeq(1);
+  ASSERT_TRUE(execute(
+      QStringLiteral("UPDATE ImgInfo SET ImageNo = 2 WHERE ImgSeq = %1").arg(imgSeq(series, 3))));
+  const struct {
+    QString image;
+    int exitCode;
+    long imagesAfter;
+    const char* error;
+  } runs[] = {
+      {QStringLiteral("%1:2").arg(series), 1, 3, "2 images carry that number"},
+      {QStringLiteral("%1:7").arg(series), 1, 3, "no such image"},
+      {QStringLiteral("%1:1").arg(series), 0, 2, ""},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.image.toStdString());
+    const QStringList storage =
+        TestDatabase::onServer() ? QStringList{"--storage", store} : QStringList{};
+    QProcess cli;
+    cli.start(QStringLiteral(TORASCAN_CLI), QStringList{"delete", "--image", run.image} + storage +
+                                                QStringList{"--db", dbPath, "--operator", "Kim"});
+    cli.write("secret\n");
+    cli.closeWriteChannel();
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), run.exitCode);
+    EXPECT_TRUE(cli.readAllStandardError().contains(run.error));
+    EXPECT_EQ(rows("ImgInfo"), run.imagesAfter);
+  }
+  EXPECT_EQ(storedFiles().size(), 2);
 }
 
 }  // namespace

@@ -192,11 +192,14 @@ TEST_F(ReportItems, FieldsPrintTheRecordsAndLiteralsThemselves) {
   EXPECT_EQ(text("Page", 1), "Page : 2 / 2");
 }
 
-TEST_F(ReportItems, StudyFallsBackToTheBodyPartAndANullBirthDatePrintsNothing) {
+TEST_F(ReportItems, StudyFallsBackToTheBodyPartAndAMissingBirthDatePrintsNothing) {
   content.scanInfo.Stu.StuDesc.clear();
-  content.scanInfo.Pat.PatBirthDate = CDateTime::null();
   EXPECT_EQ(text("Study"), "Study:CHEST");
-  EXPECT_EQ(text("DOB"), "");
+  // Null, and the zero value a file without a birth date leaves.
+  for (const CDateTime& missing : {CDateTime::null(), CDateTime::zero()}) {
+    content.scanInfo.Pat.PatBirthDate = missing;
+    EXPECT_EQ(text("DOB"), "") << missing.toString().toStdString();
+  }
   content.scanInfo.Ser.BodyPart.clear();
   EXPECT_EQ(text("Study"), "Study:");
 }

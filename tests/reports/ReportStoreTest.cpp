@@ -46,6 +46,8 @@ TEST_F(ReportStoreTest, HeaderComesFromTheRecordsWithEmptyNullDates) {
   const ReportHeader header = ReportHeader::FromScanInfo(info);
   EXPECT_EQ(header.dob, "");
   EXPECT_EQ(header.studyDate, "2023-11-02");
+  info.Pat.PatBirthDate = CDateTime::zero();  // the file gave no birth date
+  EXPECT_EQ(ReportHeader::FromScanInfo(info).dob, "");
   EXPECT_EQ(header.studyName, "HAND") << "body part when the study has no description";
   info.Stu.StuDesc = "HAND PA";
   EXPECT_EQ(ReportHeader::FromScanInfo(info).studyName, "HAND PA");

@@ -139,7 +139,7 @@ int runDelete(const QStringList& args) {
     const auto series = keys(QStringLiteral("series"));
     return series ? report(operations.DeleteSeries(*series)) : kExitUsage;
   }
-  QList<std::pair<long, long>> images;
+  QList<long> images;
   for (const QString& text : parser.values(QStringLiteral("image"))) {
     const QStringList parts = text.split(QLatin1Char(':'));
     const auto serSeq = parts.size() == 2 ? number(parts[0]) : std::nullopt;
@@ -148,7 +148,17 @@ int runDelete(const QStringList& args) {
       printError(QStringLiteral("--image takes SERSEQ:IMAGENO, not \"%1\"").arg(text));
       return kExitUsage;
     }
-    images.append({*serSeq, *imageNo});
+    // A number carried by two images names neither for certain: nothing is deleted.
+    const QList<long> keys = operations.ImageKeys(*serSeq, *imageNo);
+    if (keys.size() != 1) {
+      printError(keys.isEmpty()
+                     ? QStringLiteral("--image %1: no such image").arg(text)
+                     : QStringLiteral("--image %1: %2 images carry that number; nothing deleted")
+                           .arg(text)
+                           .arg(keys.size()));
+      return kExitFailure;
+    }
+    images.append(keys.first());
   }
   if (images.isEmpty()) {
     printUsage();

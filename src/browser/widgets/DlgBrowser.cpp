@@ -126,9 +126,9 @@ void CDlgBrowser::createControls() {
   connect(m_studyList, &QAbstractItemView::clicked, this,
           [this](const QModelIndex& index) { m_lists.StudyClicked(index.row()); });
 
-  m_idLabel = new QLabel(GetLabel(129), this);
-  m_nameLabel = new QLabel(GetLabel(160), this);
-  m_accessionLabel = new QLabel(GetLabel(131), this);
+  m_idLabel = named(new QLabel(GetLabel(129), this), kIdLabel);
+  m_nameLabel = named(new QLabel(GetLabel(130), this), kNameLabel);
+  m_accessionLabel = named(new QLabel(GetLabel(131), this), kAccessionLabel);
   m_patientId = named(new QLineEdit(this), kPatientIdEdit);
   m_patientName = named(new QLineEdit(this), kPatientNameEdit);
   m_accession = named(new QLineEdit(this), kAccessionEdit);
@@ -136,6 +136,7 @@ void CDlgBrowser::createControls() {
   connect(m_patientName, &QLineEdit::returnPressed, this, &CDlgBrowser::OnSearch);
   connect(m_accession, &QLineEdit::returnPressed, this, &CDlgBrowser::OnAccessionEntered);
   for (QWidget* edit : {m_patientId, m_patientName, m_accession}) LetEnterThrough(edit);
+  m_lists.SetFieldReader([this] { readFields(); });
 
   m_period = named(new QComboBox(this), kPeriodList);
   for (int label = 146; label <= 150; ++label) m_period->addItem(GetLabel(label));
@@ -517,12 +518,10 @@ void CDlgBrowser::DeleteImages(const QList<const CBrwsrImgElement*>& images) {
           QStringLiteral("Do you delete selected image?(Y/N)\r\n%1 image(s)").arg(images.size()))) {
     return;
   }
-  QList<std::pair<long, long>> keys;
-  for (const CBrwsrImgElement* image : images) {
-    keys.append({image->imageInfo.SerSeq, image->imageInfo.ImageNo});
-  }
-  const RecordChange change =
-      runOperation([&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
+  QList<long> keys;
+  for (const CBrwsrImgElement* image : images) keys.append(image->imageInfo.ImgSeq);
+  const RecordChange change = runOperation(
+      [&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
   if (change.ok) m_lists.Refresh(change.refresh);
 }
 

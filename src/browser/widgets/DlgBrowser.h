@@ -39,6 +39,9 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   static constexpr int kPatientIdEdit = 1270;
   static constexpr int kPatientNameEdit = 1271;
   static constexpr int kAccessionEdit = 1261;
+  static constexpr int kIdLabel = 1406;
+  static constexpr int kNameLabel = 1408;
+  static constexpr int kAccessionLabel = 1000;
   static constexpr int kPeriodList = 1566;
   static constexpr int kInvertSelection = 2061;
   static constexpr int kImageCount = 2206;
