@@ -2,14 +2,15 @@
 // series, VIEW into two panes that carry the database's rows.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "app/AppSettings.h"
 #include "browser/BrowserTestSupport.h"
@@ -268,6 +269,47 @@ TEST_F(BrowserDialog, DroppingAThumbnailOnAnotherRenumbersTheSeries) {
                        .arg(series)
                        .arg(first)),
             2);
+}
+
+// A real click on a heading sorts the patients by that column (as text), a second click turns
+// the order round, and the next search keeps the order.
+TEST_F(BrowserDialog, AClickOnAHeadingSortsThePatientsAndASecondClickTurnsThemRound) {
+  addPatients({{"P10", "Cid^Brown", CDateTime(1990, 7, 8), CDateTime(2024, 3, 3, 9, 0, 0)}});
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CMyListCtrl* list = browser->patientList();
+  CMyListModel& patients = browser->lists().patients();
+  const auto ids = [&] {
+    QStringList texts;
+    for (int row = 0; row < patients.rowCount(); ++row) texts << patients.text(row, 0);
+    return texts;
+  };
+  ASSERT_EQ(ids(), (QStringList{"P10", "P2", "P1"}));
+  const struct {
+    int column;
+    QStringList ascending;
+  } cases[] = {
+      {CBrowserLists::kPatID, {"P1", "P10", "P2"}},
+      {CBrowserLists::kPatName, {"P1", "P2", "P10"}},
+      {CBrowserLists::kPatSchedule, {"P1", "P2", "P10"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.column);
+    QHeaderView* heading = list->header();
+    const QPoint centre(
+        heading->sectionViewportPosition(c.column) + heading->sectionSize(c.column) / 2,
+        heading->height() / 2);
+    QTest::mouseClick(heading->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(ids(), c.ascending);
+    QTest::mouseClick(heading->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(ids(), QStringList(c.ascending.rbegin(), c.ascending.rend()));
+  }
+  browser->OnSearch();
+  EXPECT_EQ(ids(), (QStringList{"P10", "P2", "P1"})) << "schedule, newest first, as last clicked";
 }
 
 }  // namespace
