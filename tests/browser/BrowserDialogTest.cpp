@@ -16,6 +16,7 @@
 #include "browser/BrowserTestSupport.h"
 #include "browser/BrwsrImgElement.h"
 #include "browser/DropFolder.h"
+#include "browser/StripGeometry.h"
 #include "browser/widgets/DlgBrowser.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
@@ -310,6 +311,50 @@ TEST_F(BrowserDialog, AClickOnAHeadingSortsThePatientsAndASecondClickTurnsThemRo
   }
   browser->OnSearch();
   EXPECT_EQ(ids(), (QStringList{"P10", "P2", "P1"})) << "schedule, newest first, as last clicked";
+}
+
+// However the browser is sized, its visible controls lie inside it without overlapping, and the
+// strip holds as many thumbnails as its width has room for.
+TEST_F(BrowserDialog, ResizingLaysTheControlsOutWithoutOverlapAndTheStripFollows) {
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CDlgWndBrowser* strip = browser->strip();
+  const QSize sizes[] = {{1280, 900}, {1000, 700}, {2100, 1200}, {400, 300}, {1280, 900}};
+  for (const QSize& size : sizes) {
+    SCOPED_TRACE(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+    browser->resize(size);
+    QCoreApplication::processEvents();
+    const QRect inside = browser->rect();
+    EXPECT_EQ(browser->width(), std::max(size.width(), browser->minimumWidth()));
+    QList<QWidget*> controls;
+    for (QWidget* child : browser->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (child->isVisibleTo(browser) && !child->isWindow()) controls << child;
+    }
+    ASSERT_GE(controls.size(), 15);
+    const auto name = [](const QWidget* control) {
+      return QStringLiteral("%1 %2")
+          .arg(control->metaObject()->className(), control->objectName())
+          .toStdString();
+    };
+    for (int a = 0; a < controls.size(); ++a) {
+      const QRect rect = controls[a]->geometry();
+      EXPECT_FALSE(rect.isEmpty()) << name(controls[a]);
+      EXPECT_TRUE(inside.contains(rect)) << name(controls[a]);
+      for (int b = a + 1; b < controls.size(); ++b) {
+        EXPECT_FALSE(rect.intersects(controls[b]->geometry()))
+            << name(controls[a]) << " and " << name(controls[b]);
+      }
+    }
+    EXPECT_EQ(browser->patientList()->y(), 128);
+    EXPECT_EQ(strip->WindowCount(), strip::RowCount(strip->width(), strip->ThumbnailSize()));
+    ASSERT_NE(strip->Window(strip->WindowCount() - 1), nullptr);
+    EXPECT_EQ(strip->Window(strip->WindowCount()), nullptr);
+    EXPECT_TRUE(strip->rect().contains(strip->Window(strip->WindowCount() - 1)->geometry()));
+  }
 }
 
 }  // namespace

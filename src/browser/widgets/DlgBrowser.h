@@ -110,12 +110,12 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
   void createControls();
-  void layOutControls();
+  // Qt layouts place the controls, so nothing overlaps at any size the window allows.
+  void createLayout();
   // The strip and the image count follow the lists' images.
   void showImages();
   // Reads the edits into the search fields.
@@ -149,7 +149,6 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   QCheckBox* m_invert = nullptr;
   QPushButton* m_imageCount = nullptr;
   QLabel* m_logo = nullptr;
-  bool m_stripLaidOut = false;
   std::unique_ptr<CDropFolder> m_dropFolder;
   QTimer m_dropFolderTimer;
 };

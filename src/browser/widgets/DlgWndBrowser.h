@@ -43,8 +43,8 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   // and one row of thumbnails of thumbnailRect's size between them. owner (not owned; may be
   // null) is asked to renumber on a drop.
   void InitStrip(const QRect& stripRect, const QRect& thumbnailRect, CStripOwner* owner);
-  // The row again after the browser was resized; windows that no longer fit are destroyed,
-  // none is created.
+  // The row again after the browser was resized: as many windows as the new width holds. A
+  // resize of the strip in the row layout does the same by itself.
   void LayoutRow(const QRect& stripRect);
   // columns × rows windows filling stripRect (the browser's expanded mode), from the first
   // element.
@@ -83,6 +83,9 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   // A right click on element's thumbnail: the owner offers its commands.
   void ContextMenuOn(const CBrwsrImgElement& element, const QPoint& globalPos);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void placeScrollButtons();
   CWndBrowserImg* createWindow(int slot);
@@ -103,6 +106,7 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   int m_loadedCount = 0;
   int m_thumbnailSize = kInitialThumbnailSize;
   bool m_dragInProgress = false;
+  bool m_rowLayout = false;  // false in the grid, whose size the browser sets
   CButtonSTEx2* m_scrollLeft = nullptr;
   CButtonSTEx2* m_scrollRight = nullptr;
   QStringList m_unreadable;
