@@ -115,47 +115,81 @@ TEST_F(BrowserDialog, ViewWithNothingSelectedLeavesTheBrowserOpenAndOpensNothing
   EXPECT_EQ(frame.openImages().count(), 0);
 }
 
-// The station mode: a pass over the drop folder lists the patients again, nothing selected.
-TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothingSelected) {
+// The station mode: a pass over the drop folder lists the patients again and leaves the
+// operator's patient, its study and its thumbnails as they were chosen; new images join.
+TEST_F(BrowserDialog, ADropFolderPassKeepsTheChosenPatientStudyAndThumbnails) {
   const QString drop = dir.filePath(QStringLiteral("save/CR_1205"));
   const QString savedDrop = theAppSettings().wholeSpinePath;
   const int savedRunMode = theAppSettings().RunMode;
   theAppSettings().wholeSpinePath = drop;
   theAppSettings().RunMode = RunModeStation;
   CMainFrame frame;
+  frame.resize(1280, 900);
   frame.show();
   frame.ShowBrowser();
   theAppSettings().wholeSpinePath = savedDrop;
   theAppSettings().RunMode = savedRunMode;
   CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
   ASSERT_TRUE(QFileInfo(drop).isDir()) << "the browser makes the drop folder";
-  ASSERT_GT(browser->strip()->ElementCount(), 0);
 
-  const auto dropImage = [&](const char* uid) {
+  const auto dropImage = [&](const char* uid, const char* patient, const char* study) {
     testsupport::DicomBuilder file;
     file.set(DCM_SOPInstanceUID, uid)
-        .set(DCM_PatientID, "P3")
-        .set(DCM_PatientName, "New^Arrival")
+        .set(DCM_PatientID, patient)
+        .set(DCM_StudyID, study)
         .set(DCM_StudyInstanceUID, "1.2.3.9")
-        .set(DCM_StudyDate, "20240303");
+        .set(DCM_StudyDate, "20240303")
+        .set(DCM_SeriesNumber, "7");
     return file.save(QDir(drop).filePath(QString::fromLatin1(uid) + ".dcm"));
   };
   browser->hide();
-  ASSERT_TRUE(dropImage("1.2.3.9.1"));
+  ASSERT_TRUE(dropImage("1.2.3.9.1", "P3", "S3"));
   browser->PollDropFolder();
   EXPECT_EQ(QDir(drop).entryList(QDir::Files).size(), 1) << "nothing while the browser is hidden";
 
+  // The operator picks P1, unpicks its first thumbnail and scrolls one image on.
   browser->show();
-  ASSERT_TRUE(dropImage("1.2.3.9.2"));
+  CMyListCtrl* patients = browser->patientList();
+  patients->clearSelection();
+  clickRow(patients, 1);  // P1
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  QTest::mouseClick(strip->Window(0), Qt::LeftButton, {}, QPoint(45, 45));
+  strip->ScrollRight();
+  ASSERT_EQ(strip->SelectedElements().size(), 1);
+  const long kept = strip->SelectedElements()[0]->imageInfo.ImgSeq;
+
+  // A new patient and a new study of P1 come in.
+  ASSERT_TRUE(dropImage("1.2.3.9.2", "P1", "S9"));
   browser->PollDropFolder();
   EXPECT_EQ(QDir(drop).entryList(QDir::Files), QStringList());
   EXPECT_TRUE(QFileInfo::exists(CDropFolder::DefaultArchiveFolder(drop) + "/1.2.3.9/1.2.3.9.2.dcm"));
   CBrowserLists& lists = browser->lists();
   ASSERT_EQ(lists.patients().rowCount(), 3);
-  EXPECT_EQ(lists.patients().text(0, 0), "P3") << "newest schedule first";
+  const auto selectedTexts = [](CMyListModel& model, QItemSelectionModel& selection, int column) {
+    QStringList texts;
+    for (int row : CBrowserLists::SelectedRows(selection)) texts << model.text(row, column);
+    return texts;
+  };
+  EXPECT_EQ(selectedTexts(lists.patients(), lists.patientSelection(), 0), QStringList{"P1"});
+  EXPECT_EQ(selectedTexts(lists.studies(), lists.studySelection(), 1), QStringList{"S1"})
+      << "P1's new study is listed, not chosen";
+  EXPECT_EQ(lists.studies().rowCount(), 2);
+  ASSERT_EQ(strip->ElementCount(), 2);
+  ASSERT_EQ(strip->SelectedElements().size(), 1);
+  EXPECT_EQ(strip->SelectedElements()[0]->imageInfo.ImgSeq, kept);
+  EXPECT_EQ(strip->FirstIndex(), 1);
+  EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "2 image(s)");
+
+  // With nothing chosen a pass chooses nothing.
+  patients->clearSelection();
+  ASSERT_TRUE(dropImage("1.2.3.9.3", "P4", "S4"));
+  browser->PollDropFolder();
+  EXPECT_EQ(lists.patients().rowCount(), 4);
   EXPECT_TRUE(lists.patientSelection().selectedRows().isEmpty());
   EXPECT_EQ(lists.studies().rowCount(), 0);
-  EXPECT_EQ(browser->strip()->ElementCount(), 0);
+  EXPECT_EQ(strip->ElementCount(), 0);
   EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "0 image(s)");
 }
 

@@ -95,8 +95,10 @@ void CDlgBrowser::PollDropFolder() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const DropBatch batch = m_dropFolder->PollDropFolder();
     if (batch.indexedAny()) {
+      // The lists keep the operator's patients and studies; the strip its picks and place.
+      const CDlgWndBrowser::Choice choice = m_strip->CurrentChoice();
       m_lists.ListPatientsAfterImport();
-      showImages();
+      m_strip->RestoreChoice(choice);
     }
     QApplication::restoreOverrideCursor();
   }

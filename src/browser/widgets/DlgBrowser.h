@@ -61,8 +61,8 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   // lives. After OpenDatabase.
   void StartDropFolder(const QString& dropFolder, const QString& archiveFolder);
   // Timer 1002: while the browser is shown, one pass over the drop folder (wait cursor while
-  // files are there), then, when any image came in, the lists emptied and the patients listed
-  // again, none selected, "0 image(s)".
+  // files are there), then, when any image came in, the patients listed again; the selected
+  // patients, studies and thumbnails that still exist stay selected.
   void PollDropFolder();
 
   CBrowserLists& lists() { return m_lists; }

@@ -120,6 +120,23 @@ void CDlgWndBrowser::InvertSelection(bool refreshNow) {
   if (refreshNow) refresh();
 }
 
+CDlgWndBrowser::Choice CDlgWndBrowser::CurrentChoice() const {
+  Choice choice;
+  for (const auto& element : m_elements) {
+    choice.selected.insert(element->imageInfo.ImgSeq, element->selected);
+  }
+  choice.firstIndex = m_firstIndex;
+  return choice;
+}
+
+void CDlgWndBrowser::RestoreChoice(const Choice& choice) {
+  for (const auto& element : m_elements) {
+    element->selected = choice.selected.value(element->imageInfo.ImgSeq, element->selected);
+  }
+  m_firstIndex = std::clamp(choice.firstIndex, 0, std::max(0, ElementCount() - 1));
+  refresh();
+}
+
 void CDlgWndBrowser::ScrollLeft() {
   if (m_firstIndex <= 0) return;
   --m_firstIndex;

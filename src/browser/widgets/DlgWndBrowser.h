@@ -8,6 +8,7 @@
 // Thumbnails are made off the user-interface thread and kept (ThumbnailCache): a window shows
 // black until its picture is ready, then repaints alone.
 
+#include <QHash>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -54,6 +55,15 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   void ClearImages();
   // Flips the selection of every element.
   void InvertSelection(bool refresh);
+  // The operator's choice in the strip: which images (by ImgSeq) are selected and the first one
+  // shown. Given back after the strip was filled again, it holds for the images still listed;
+  // new images keep the selection they were added with.
+  struct Choice {
+    QHash<long, int> selected;
+    int firstIndex = 0;
+  };
+  Choice CurrentChoice() const;
+  void RestoreChoice(const Choice& choice);
   // One image back or on; the first shown element stays within the list.
   void ScrollLeft();
   void ScrollRight();
