@@ -347,6 +347,40 @@ TEST_F(BrowserDialog, AClickOnAHeadingSortsThePatientsAndASecondClickTurnsThemRo
   EXPECT_EQ(ids(), (QStringList{"P10", "P2", "P1"})) << "schedule, newest first, as last clicked";
 }
 
+// Restoring the browser from the minimised state finds it and the view as they were; the
+// Browser command shows it afresh: the view emptied and the patients searched again.
+TEST_F(BrowserDialog, RestoringFromMinimisedKeepsTheBrowserButTheBrowserCommandStartsAfresh) {
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.OnCommand(command::Browser);
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CMyListCtrl* patients = browser->patientList();
+  patients->clearSelection();
+  clickRow(patients, 1);  // P1
+  ASSERT_GE(frame.OpenImage(browser->strip()->Element(0)->imageInfo.FullPath, true, nullptr), 0);
+  const auto selectedIds = [&] {
+    QStringList ids;
+    for (int row : CBrowserLists::SelectedRows(browser->lists().patientSelection())) {
+      ids << browser->lists().patients().text(row, 0);
+    }
+    return ids;
+  };
+
+  browser->showMinimized();
+  browser->showNormal();
+  EXPECT_EQ(selectedIds(), QStringList{"P1"});
+  EXPECT_EQ(browser->strip()->ElementCount(), 2);
+  EXPECT_EQ(frame.openImages().count(), 1);
+
+  browser->hide();
+  frame.OnCommand(command::Browser);
+  EXPECT_TRUE(browser->isVisible());
+  EXPECT_EQ(selectedIds(), QStringList{"P2"});
+  EXPECT_EQ(frame.openImages().count(), 0);
+}
+
 // However the browser is sized, its visible controls lie inside it without overlapping, and the
 // strip holds as many thumbnails as its width has room for.
 TEST_F(BrowserDialog, ResizingLaysTheControlsOutWithoutOverlapAndTheStripFollows) {

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -256,6 +257,9 @@ void CDlgBrowser::createLayout() {
 
 void CDlgBrowser::showEvent(QShowEvent* event) {
   CBaseSkinDlg::showEvent(event);
+  // A restore from the minimised state is spontaneous and finds the browser as the operator
+  // left it; only the program's own show (the Browser command) starts afresh.
+  if (event->spontaneous()) return;
   if (m_frame != nullptr) m_frame->ClearImages();
   OnSearch();
 }
