@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/AppSettings.h"
 #include "browser/BrowserTestSupport.h"
@@ -379,6 +380,35 @@ TEST_F(BrowserDialog, RestoringFromMinimisedKeepsTheBrowserButTheBrowserCommandS
   EXPECT_TRUE(browser->isVisible());
   EXPECT_EQ(selectedIds(), QStringList{"P2"});
   EXPECT_EQ(frame.openImages().count(), 0);
+}
+
+// The window manager's close button and Escape leave the browser; the main window stays as it
+// is, and the Browser command brings the browser back.
+TEST_F(BrowserDialog, TheCloseButtonAndEscapeHideOnlyTheBrowser) {
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  EXPECT_TRUE(browser->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_TRUE(browser->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  const std::function<void()> leave[] = {
+      [&] { browser->windowHandle()->close(); },  // what the close button sends
+      [&] { QTest::keyClick(browser->patientList(), Qt::Key_Escape); },
+      [&] {
+        QTest::keyClick(browser->findChild<QLineEdit*>(QStringLiteral("ctl1270")), Qt::Key_Escape);
+      },
+  };
+  for (std::size_t way = 0; way < std::size(leave); ++way) {
+    SCOPED_TRACE(way);
+    leave[way]();
+    EXPECT_FALSE(browser->isVisible());
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_FALSE(frame.isMinimized());
+    frame.OnCommand(command::Browser);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  }
 }
 
 // However the browser is sized, its visible controls lie inside it without overlapping, and the

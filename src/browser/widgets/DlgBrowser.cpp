@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -262,6 +263,20 @@ void CDlgBrowser::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   if (m_frame != nullptr) m_frame->ClearImages();
   OnSearch();
+}
+
+bool CDlgBrowser::eventFilter(QObject* watched, QEvent* event) {
+  // Escape anywhere in the browser leaves it as the window's close button does (the skinned
+  // base would swallow it); the main window stays.
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && widget->window() == this) {
+      close();
+      return true;
+    }
+  }
+  return CBaseSkinDlg::eventFilter(watched, event);
 }
 
 void CDlgBrowser::changeEvent(QEvent* event) {
