@@ -53,6 +53,14 @@ class BrowserDialog : public DbTest {
   }
   void TearDown() override { theAppSettings().imageDatabasePath = savedDatabase; }
 
+  // The main window at a usual size with the browser shown over it.
+  static CDlgBrowser* showBrowser(CMainFrame& frame) {
+    frame.resize(1280, 900);
+    frame.show();
+    frame.ShowBrowser();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.browser()));
+    return frame.browser();
+  }
   static void clickRow(CMyListCtrl* list, int row) {
     const QRect cell = list->visualRect(list->model()->index(row, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
@@ -125,13 +133,9 @@ TEST_F(BrowserDialog, ADropFolderPassKeepsTheChosenPatientStudyAndThumbnails) {
   theAppSettings().wholeSpinePath = drop;
   theAppSettings().RunMode = RunModeStation;
   CMainFrame frame;
-  frame.resize(1280, 900);
-  frame.show();
-  frame.ShowBrowser();
+  CDlgBrowser* browser = showBrowser(frame);
   theAppSettings().wholeSpinePath = savedDrop;
   theAppSettings().RunMode = savedRunMode;
-  CDlgBrowser* browser = frame.browser();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
   ASSERT_TRUE(QFileInfo(drop).isDir()) << "the browser makes the drop folder";
 
   const auto dropImage = [&](const char* uid, const char* patient, const char* study) {
@@ -203,11 +207,7 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   const QString savedProgramFolder = theAppSettings().programFolder;
   theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
   CMainFrame frame;
-  frame.resize(1280, 900);
-  frame.show();
-  frame.ShowBrowser();
-  CDlgBrowser* browser = frame.browser();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CDlgBrowser* browser = showBrowser(frame);
   // DEL. and File Export are shown beside VIEW and MINIMIZE, overlapping nothing; the other
   // deletes are kept hidden and reached through the menus.
   QList<QRect> bottomRow;
@@ -312,11 +312,7 @@ TEST_F(BrowserDialog, DroppingAThumbnailOnAnotherRenumbersTheSeries) {
 TEST_F(BrowserDialog, AClickOnAHeadingSortsThePatientsAndASecondClickTurnsThemRound) {
   addPatients({{"P10", "Cid^Brown", CDateTime(1990, 7, 8), CDateTime(2024, 3, 3, 9, 0, 0)}});
   CMainFrame frame;
-  frame.resize(1280, 900);
-  frame.show();
-  frame.ShowBrowser();
-  CDlgBrowser* browser = frame.browser();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CDlgBrowser* browser = showBrowser(frame);
   CMyListCtrl* list = browser->patientList();
   CMyListModel& patients = browser->lists().patients();
   const auto ids = [&] {
@@ -386,11 +382,7 @@ TEST_F(BrowserDialog, RestoringFromMinimisedKeepsTheBrowserButTheBrowserCommandS
 // is, and the Browser command brings the browser back.
 TEST_F(BrowserDialog, TheCloseButtonAndEscapeHideOnlyTheBrowser) {
   CMainFrame frame;
-  frame.resize(1280, 900);
-  frame.show();
-  frame.ShowBrowser();
-  CDlgBrowser* browser = frame.browser();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CDlgBrowser* browser = showBrowser(frame);
   EXPECT_TRUE(browser->windowFlags().testFlag(Qt::WindowCloseButtonHint));
   EXPECT_TRUE(browser->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   const std::function<void()> leave[] = {
@@ -415,11 +407,7 @@ TEST_F(BrowserDialog, TheCloseButtonAndEscapeHideOnlyTheBrowser) {
 // strip holds as many thumbnails as its width has room for.
 TEST_F(BrowserDialog, ResizingLaysTheControlsOutWithoutOverlapAndTheStripFollows) {
   CMainFrame frame;
-  frame.resize(1280, 900);
-  frame.show();
-  frame.ShowBrowser();
-  CDlgBrowser* browser = frame.browser();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CDlgBrowser* browser = showBrowser(frame);
   CDlgWndBrowser* strip = browser->strip();
   const QSize sizes[] = {{1280, 900}, {1000, 700}, {2100, 1200}, {400, 300}, {1280, 900}};
   for (const QSize& size : sizes) {
