@@ -214,6 +214,7 @@ void CDlgBrowser::createLayout() {
 
   // The search row: edits with their labels and the period list, SEARCH at its right end.
   auto* searchRow = new QHBoxLayout;
+  searchRow->setSpacing(kSpacing);
   for (auto [label, edit] : {std::pair<QLabel*, QWidget*>{m_idLabel, m_patientId},
                              {m_nameLabel, m_patientName},
                              {m_accessionLabel, m_accession}}) {
