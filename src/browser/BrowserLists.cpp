@@ -105,7 +105,7 @@ void CBrowserLists::clearStudies() {
 }
 
 void CBrowserLists::PatientSearch() {
-  fillPatients();
+  fillPatients(searchPatID.isEmpty() ? QStringList() : QStringList{searchPatID});
   if (m_patients.rowCount() > 0) {
     m_patientSelection.select(m_patients.index(0, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -134,13 +134,31 @@ bool CBrowserLists::exactMatchPending() {
 }
 
 void CBrowserLists::ListPatientsAfterImport() {
+  QStringList keptPatients;
+  for (int row : SelectedRows(m_patientSelection)) keptPatients << m_patients.text(row, kPatID);
+  QSet<long> keptStudies;
+  for (int row : SelectedRows(m_studySelection)) {
+    if (const CDStuInfo* study = studyOf(row)) keptStudies.insert(study->StuSeq);
+  }
   ClearAll();
   searchPatID.clear();
   searchPatName.clear();
-  fillPatients();
+  // Images arrive every second in the station mode while the operator works: the patients and
+  // studies the operator chose stay chosen as long as they exist. A patient beyond the first
+  // page is selected when its page is listed; its studies are listed at once.
+  fillPatients(keptPatients);
+  if (keptPatients.isEmpty()) return;
+  for (const QString& patID : keptPatients) fillStudies(patID);
+  for (int row = 0; row < m_studies.rowCount(); ++row) {
+    if (keptStudies.contains(studyOf(row)->StuSeq)) {
+      m_studySelection.select(m_studies.index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+  }
+  listSeries(false);
 }
 
-void CBrowserLists::fillPatients() {
+void CBrowserLists::fillPatients(const QStringList& selectPatIDs) {
   endPatientSearch();
   m_patients.Clear();
   m_patientItems.clear();
@@ -162,7 +180,7 @@ void CBrowserLists::fillPatients() {
     found = rows.SearchBySchedule(searchPatID, searchPatName, from.year, from.month, from.day,
                                   to.year, to.month, to.day);
   }
-  m_exactPatID = searchPatID;
+  m_selectPatIDs = QSet<QString>(selectPatIDs.begin(), selectPatIDs.end());
   if (found == 1 && listPatientPage()) {
     m_patients.SetPendingRows([this] { return listPatientPage(); });
     m_patientFill.start();
@@ -177,21 +195,19 @@ bool CBrowserLists::listPatientPage() {
     return false;
   }
   std::vector<CMyListModel::RowData> listed;
-  QList<int> exact;
+  QList<int> chosen;
   const int first = m_patients.rowCount();
   for (; !rows.IsEOF(); rows.MoveNext()) {
     CDPatInfo patient;
     rows.CopyTo(patient);
-    if (!m_exactPatID.isEmpty() && patient.PatID == m_exactPatID) {
-      exact << first + static_cast<int>(listed.size());
-    }
+    if (m_selectPatIDs.contains(patient.PatID)) chosen << first + static_cast<int>(listed.size());
     listed.push_back({{patient.PatID, patient.PatName, patient.PatSex,
                        dateText(patient.PatBirthDate, false), dateText(patient.PatSchedule, true)},
                       static_cast<int>(m_patientItems.size())});
     m_patientItems.push_back(std::move(patient));
   }
   m_patients.AppendRows(std::move(listed));
-  for (int row : exact) {
+  for (int row : chosen) {
     m_patientSelection.select(m_patients.index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }

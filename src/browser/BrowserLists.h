@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QItemSelectionModel>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -54,8 +55,9 @@ class CBrowserLists : public QObject {
   // scrolled), so that "ALL" over an archive of 100,000 patients never holds the window up.
   void PatientSearch();
   static constexpr int kPatientPage = 500;
-  // After images came in from the drop folder: every list and the images emptied, then the
-  // patients of empty ID and name listed (steps 1 to 4 of the search), none selected.
+  // After images came in from the drop folder: the patients of empty ID and name listed again;
+  // the patients and studies that were selected and still exist stay selected, with their
+  // series and images (nothing is selected when nothing was).
   void ListPatientsAfterImport();
   // The studies of the last selected patient, all selected, and their series.
   void StudySearch();
@@ -115,9 +117,9 @@ class CBrowserLists : public QObject {
   // searched ID.
   bool exactMatchPending();
   void clearStudies();
-  // The patient list of the search fields (its first page, the rest pending), the exact ID
-  // selected.
-  void fillPatients();
+  // The patient list of the search fields (its first page, the rest pending), the rows of
+  // selectPatIDs selected as they are listed.
+  void fillPatients(const QStringList& selectPatIDs);
   // Lists the next page of the patient search; whether rows are still pending.
   bool listPatientPage();
   void endPatientSearch();
@@ -132,7 +134,7 @@ class CBrowserLists : public QObject {
   QItemSelectionModel m_seriesSelection{&m_series};
   std::vector<CDPatInfo> m_patientItems;
   std::unique_ptr<CDRPatInfo> m_patientRows;  // the patient search while rows are pending
-  QString m_exactPatID;                       // the ID its rows are selected for
+  QSet<QString> m_selectPatIDs;               // the IDs its rows are selected for
   QTimer m_patientFill;                       // lists pending patients while idle
   std::vector<CDStuInfo> m_studyItems;
   std::vector<CDSerInfo> m_seriesItems;

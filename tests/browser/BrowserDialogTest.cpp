@@ -5,12 +5,14 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <memory>
 
 #include "app/AppSettings.h"
@@ -20,6 +22,7 @@
 #include "browser/BrwsrImgElement.h"
 #include "browser/DropFolder.h"
 #include "browser/ImportImage.h"
+#include "browser/StripGeometry.h"
 #include "browser/widgets/DlgBrowser.h"
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
@@ -57,6 +60,14 @@ class BrowserDialog : public DbTest {
   }
   void TearDown() override { theAppSettings().imageDatabasePath = savedDatabase; }
 
+  // The main window at a usual size with the browser shown over it.
+  static CDlgBrowser* showBrowser(CMainFrame& frame) {
+    frame.resize(1280, 900);
+    frame.show();
+    frame.ShowBrowser();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.browser()));
+    return frame.browser();
+  }
   static void clickRow(CMyListCtrl* list, int row) {
     const QRect cell = list->visualRect(list->model()->index(row, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
@@ -140,48 +151,78 @@ TEST_F(BrowserDialog, ViewWithNothingSelectedLeavesTheBrowserOpenAndOpensNothing
   EXPECT_EQ(frame.openImages().count(), 0);
 }
 
-// The station mode: a pass over the drop folder lists the patients again, nothing selected.
-TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothingSelected) {
+// The station mode: a pass over the drop folder lists the patients again and leaves the
+// operator's patient, its study and its thumbnails as they were chosen; new images join.
+TEST_F(BrowserDialog, ADropFolderPassKeepsTheChosenPatientStudyAndThumbnails) {
   const QString drop = dir.filePath(QStringLiteral("save/CR_1205"));
   const QString savedDrop = theAppSettings().wholeSpinePath;
   const int savedRunMode = theAppSettings().RunMode;
   theAppSettings().wholeSpinePath = drop;
   theAppSettings().RunMode = RunModeStation;
   CMainFrame frame;
-  frame.show();
-  frame.ShowBrowser();
+  CDlgBrowser* browser = showBrowser(frame);
   theAppSettings().wholeSpinePath = savedDrop;
   theAppSettings().RunMode = savedRunMode;
-  CDlgBrowser* browser = frame.browser();
   ASSERT_TRUE(QFileInfo(drop).isDir()) << "the browser makes the drop folder";
-  ASSERT_GT(browser->strip()->ElementCount(), 0);
 
-  const auto dropImage = [&](const char* uid) {
+  const auto dropImage = [&](const char* uid, const char* patient, const char* study) {
     testsupport::DicomBuilder file;
     file.set(DCM_SOPInstanceUID, uid)
-        .set(DCM_PatientID, "P3")
-        .set(DCM_PatientName, "New^Arrival")
+        .set(DCM_PatientID, patient)
+        .set(DCM_StudyID, study)
         .set(DCM_StudyInstanceUID, "1.2.3.9")
-        .set(DCM_StudyDate, "20240303");
+        .set(DCM_StudyDate, "20240303")
+        .set(DCM_SeriesNumber, "7");
     return file.save(QDir(drop).filePath(QString::fromLatin1(uid) + ".dcm"));
   };
   browser->hide();
-  ASSERT_TRUE(dropImage("1.2.3.9.1"));
+  ASSERT_TRUE(dropImage("1.2.3.9.1", "P3", "S3"));
   browser->PollDropFolder();
   EXPECT_EQ(QDir(drop).entryList(QDir::Files).size(), 1) << "nothing while the browser is hidden";
 
+  // The operator picks P1, unpicks its first thumbnail and scrolls one image on.
   browser->show();
-  ASSERT_TRUE(dropImage("1.2.3.9.2"));
+  CMyListCtrl* patients = browser->patientList();
+  patients->clearSelection();
+  clickRow(patients, 1);  // P1
+  CDlgWndBrowser* strip = browser->strip();
+  ASSERT_EQ(strip->ElementCount(), 2);
+  QTest::mouseClick(strip->Window(0), Qt::LeftButton, {}, QPoint(45, 45));
+  strip->ScrollRight();
+  ASSERT_EQ(strip->SelectedElements().size(), 1);
+  const long kept = strip->SelectedElements()[0]->imageInfo.ImgSeq;
+
+  // A new patient and a new study of P1 come in.
+  ASSERT_TRUE(dropImage("1.2.3.9.2", "P1", "S9"));
   browser->PollDropFolder();
   EXPECT_EQ(QDir(drop).entryList(QDir::Files), QStringList());
   EXPECT_TRUE(
       QFileInfo::exists(CDropFolder::DefaultArchiveFolder(drop) + "/1.2.3.9/1.2.3.9.2.dcm"));
   CBrowserLists& lists = browser->lists();
   ASSERT_EQ(lists.patients().rowCount(), 3);
-  EXPECT_EQ(lists.patients().text(0, 0), "P3") << "newest schedule first";
+  const auto selectedTexts = [](CMyListModel& model, QItemSelectionModel& selection, int column) {
+    QStringList texts;
+    for (int row : CBrowserLists::SelectedRows(selection)) texts << model.text(row, column);
+    return texts;
+  };
+  EXPECT_EQ(selectedTexts(lists.patients(), lists.patientSelection(), 0), QStringList{"P1"});
+  EXPECT_EQ(selectedTexts(lists.studies(), lists.studySelection(), 1), QStringList{"S1"})
+      << "P1's new study is listed, not chosen";
+  EXPECT_EQ(lists.studies().rowCount(), 2);
+  ASSERT_EQ(strip->ElementCount(), 2);
+  ASSERT_EQ(strip->SelectedElements().size(), 1);
+  EXPECT_EQ(strip->SelectedElements()[0]->imageInfo.ImgSeq, kept);
+  EXPECT_EQ(strip->FirstIndex(), 1);
+  EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "2 image(s)");
+
+  // With nothing chosen a pass chooses nothing.
+  patients->clearSelection();
+  ASSERT_TRUE(dropImage("1.2.3.9.3", "P4", "S4"));
+  browser->PollDropFolder();
+  EXPECT_EQ(lists.patients().rowCount(), 4);
   EXPECT_TRUE(lists.patientSelection().selectedRows().isEmpty());
   EXPECT_EQ(lists.studies().rowCount(), 0);
-  EXPECT_EQ(browser->strip()->ElementCount(), 0);
+  EXPECT_EQ(strip->ElementCount(), 0);
   EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "0 image(s)");
 }
 
@@ -247,11 +288,7 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   const QString savedProgramFolder = theAppSettings().programFolder;
   theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
   CMainFrame frame;
-  frame.resize(1280, 900);
-  frame.show();
-  frame.ShowBrowser();
-  CDlgBrowser* browser = frame.browser();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CDlgBrowser* browser = showBrowser(frame);
   // DEL. and File Export are shown beside VIEW and MINIMIZE, overlapping nothing; the other
   // deletes are kept hidden and reached through the menus.
   QList<QRect> bottomRow;
@@ -498,6 +535,142 @@ TEST_F(BrowserDialog, DroppingAThumbnailOnAnotherRenumbersTheSeries) {
                        .arg(series)
                        .arg(first)),
             2);
+}
+
+// A real click on a heading sorts the patients by that column (as text), a second click turns
+// the order round, and the next search keeps the order.
+TEST_F(BrowserDialog, AClickOnAHeadingSortsThePatientsAndASecondClickTurnsThemRound) {
+  addPatients({{"P10", "Cid^Brown", CDateTime(1990, 7, 8), CDateTime(2024, 3, 3, 9, 0, 0)}});
+  CMainFrame frame;
+  CDlgBrowser* browser = showBrowser(frame);
+  CMyListCtrl* list = browser->patientList();
+  CMyListModel& patients = browser->lists().patients();
+  const auto ids = [&] {
+    QStringList texts;
+    for (int row = 0; row < patients.rowCount(); ++row) texts << patients.text(row, 0);
+    return texts;
+  };
+  ASSERT_EQ(ids(), (QStringList{"P10", "P2", "P1"}));
+  const struct {
+    int column;
+    QStringList ascending;
+  } cases[] = {
+      {CBrowserLists::kPatID, {"P1", "P10", "P2"}},
+      {CBrowserLists::kPatName, {"P1", "P2", "P10"}},
+      {CBrowserLists::kPatSchedule, {"P1", "P2", "P10"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.column);
+    QHeaderView* heading = list->header();
+    const QPoint centre(
+        heading->sectionViewportPosition(c.column) + heading->sectionSize(c.column) / 2,
+        heading->height() / 2);
+    QTest::mouseClick(heading->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(ids(), c.ascending);
+    QTest::mouseClick(heading->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(ids(), QStringList(c.ascending.rbegin(), c.ascending.rend()));
+  }
+  browser->OnSearch();
+  EXPECT_EQ(ids(), (QStringList{"P10", "P2", "P1"})) << "schedule, newest first, as last clicked";
+}
+
+// Restoring the browser from the minimised state finds it and the view as they were; the
+// Browser command shows it afresh: the view emptied and the patients searched again.
+TEST_F(BrowserDialog, RestoringFromMinimisedKeepsTheBrowserButTheBrowserCommandStartsAfresh) {
+  CMainFrame frame;
+  frame.resize(1280, 900);
+  frame.show();
+  frame.OnCommand(command::Browser);
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  CMyListCtrl* patients = browser->patientList();
+  patients->clearSelection();
+  clickRow(patients, 1);  // P1
+  ASSERT_GE(frame.OpenImage(browser->strip()->Element(0)->imageInfo.FullPath, true, nullptr), 0);
+  const auto selectedIds = [&] {
+    QStringList ids;
+    for (int row : CBrowserLists::SelectedRows(browser->lists().patientSelection())) {
+      ids << browser->lists().patients().text(row, 0);
+    }
+    return ids;
+  };
+
+  browser->showMinimized();
+  browser->showNormal();
+  EXPECT_EQ(selectedIds(), QStringList{"P1"});
+  EXPECT_EQ(browser->strip()->ElementCount(), 2);
+  EXPECT_EQ(frame.openImages().count(), 1);
+
+  browser->hide();
+  frame.OnCommand(command::Browser);
+  EXPECT_TRUE(browser->isVisible());
+  EXPECT_EQ(selectedIds(), QStringList{"P2"});
+  EXPECT_EQ(frame.openImages().count(), 0);
+}
+
+// The window manager's close button and Escape leave the browser; the main window stays as it
+// is, and the Browser command brings the browser back.
+TEST_F(BrowserDialog, TheCloseButtonAndEscapeHideOnlyTheBrowser) {
+  CMainFrame frame;
+  CDlgBrowser* browser = showBrowser(frame);
+  EXPECT_TRUE(browser->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_TRUE(browser->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  const std::function<void()> leave[] = {
+      [&] { browser->windowHandle()->close(); },  // what the close button sends
+      [&] { QTest::keyClick(browser->patientList(), Qt::Key_Escape); },
+      [&] {
+        QTest::keyClick(browser->findChild<QLineEdit*>(QStringLiteral("ctl1270")), Qt::Key_Escape);
+      },
+  };
+  for (std::size_t way = 0; way < std::size(leave); ++way) {
+    SCOPED_TRACE(way);
+    leave[way]();
+    EXPECT_FALSE(browser->isVisible());
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_FALSE(frame.isMinimized());
+    frame.OnCommand(command::Browser);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  }
+}
+
+// However the browser is sized, its visible controls lie inside it without overlapping, and the
+// strip holds as many thumbnails as its width has room for.
+TEST_F(BrowserDialog, ResizingLaysTheControlsOutWithoutOverlapAndTheStripFollows) {
+  CMainFrame frame;
+  CDlgBrowser* browser = showBrowser(frame);
+  CDlgWndBrowser* strip = browser->strip();
+  const QSize sizes[] = {{1280, 900}, {1000, 700}, {2100, 1200}, {400, 300}, {1280, 900}};
+  for (const QSize& size : sizes) {
+    SCOPED_TRACE(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+    browser->resize(size);
+    QCoreApplication::processEvents();
+    const QRect inside = browser->rect();
+    EXPECT_EQ(browser->width(), std::max(size.width(), browser->minimumWidth()));
+    QList<QWidget*> controls;
+    for (QWidget* child : browser->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (child->isVisibleTo(browser) && !child->isWindow()) controls << child;
+    }
+    ASSERT_GE(controls.size(), 15);
+    const auto name = [](const QWidget* control) {
+      return QStringLiteral("%1 %2")
+          .arg(control->metaObject()->className(), control->objectName())
+          .toStdString();
+    };
+    for (int a = 0; a < controls.size(); ++a) {
+      const QRect rect = controls[a]->geometry();
+      EXPECT_FALSE(rect.isEmpty()) << name(controls[a]);
+      EXPECT_TRUE(inside.contains(rect)) << name(controls[a]);
+      for (int b = a + 1; b < controls.size(); ++b) {
+        EXPECT_FALSE(rect.intersects(controls[b]->geometry()))
+            << name(controls[a]) << " and " << name(controls[b]);
+      }
+    }
+    EXPECT_EQ(browser->patientList()->y(), 128);
+    EXPECT_EQ(strip->WindowCount(), strip::RowCount(strip->width(), strip->ThumbnailSize()));
+    ASSERT_NE(strip->Window(strip->WindowCount() - 1), nullptr);
+    EXPECT_EQ(strip->Window(strip->WindowCount()), nullptr);
+    EXPECT_TRUE(strip->rect().contains(strip->Window(strip->WindowCount() - 1)->geometry()));
+  }
 }
 
 }  // namespace

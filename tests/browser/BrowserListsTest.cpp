@@ -66,8 +66,7 @@ TEST_F(BrowserListsTest, SearchForAnIdSelectsTheExactMatchAndRowZero) {
   lists.searchPatID = "P1";  // contained in P1 and P10
   lists.PatientSearch();
   EXPECT_EQ(column(lists.patients(), 0), (QStringList{"P10", "P1"}));
-  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0),
-            (QStringList{"P10", "P1"}));
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0), (QStringList{"P10", "P1"}));
   EXPECT_TRUE(lists.searchPatID.isEmpty()) << "the search fields are emptied";
   // The studies are those of the last selected row: P1's, newest first, all selected.
   EXPECT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
@@ -224,6 +223,34 @@ TEST_F(BrowserListsTest, ExactMatchPastTheFirstPageListsItsStudies) {
   EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0),
             (QStringList{"N00600", "N0"}));
   EXPECT_EQ(column(lists.studies(), 1), QStringList{"SZ"});
+}
+
+// Images came in: the patients are listed again and the operator's patient and study stay
+// chosen, the patient's studies at once and its row when its page comes.
+TEST_F(BrowserListsTest, ARefreshAfterImportKeepsTheChosenPatientAndStudyOnALaterPage) {
+  addNumberedPatients(1200);
+  lists.PatientSearch();
+  lists.patients().HeadingClicked(CBrowserLists::kPatID);  // N00001 ... N01200, P1, P10, P2
+  const int p1 = column(lists.patients(), 0).indexOf("P1");
+  ASSERT_GE(p1, CBrowserLists::kPatientPage);
+  lists.patientSelection().select(lists.patients().index(p1, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  lists.PatientClicked(p1);
+  ASSERT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  lists.studySelection().select(lists.studies().index(0, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  lists.StudyClicked(0);
+
+  lists.ListPatientsAfterImport();
+  EXPECT_EQ(lists.patients().rowCount(), CBrowserLists::kPatientPage);
+  EXPECT_EQ(column(lists.studies(), 1), (QStringList{"S2", "S1"}));
+  EXPECT_EQ(selectedIn(lists.studies(), lists.studySelection(), 1), QStringList{"S2"});
+  EXPECT_EQ(imagePaths(), (QStringList{"/a/2.dcm", "/a/3.dcm", "/a/4.dcm"}));
+  for (int turn = 0; turn < 100 && lists.patients().canFetchMore(); ++turn) {
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(selectedIn(lists.patients(), lists.patientSelection(), 0), QStringList{"P1"});
+  EXPECT_TRUE(sink.isEmpty());
 }
 
 }  // namespace

@@ -181,17 +181,28 @@ TEST_F(Strip, GridFillsTheStripFromTheFirstImage) {
   }
 }
 
-// Back from the grid the row keeps the windows that fit; a wider browser gets no more.
-TEST_F(Strip, RowAfterResizeOnlyDropsWindows) {
+// Back from the grid the row keeps the windows that fit; a wider strip gets as many as it holds,
+// each showing its image, and a resize of the strip alone does the same.
+TEST_F(Strip, RowFollowsTheStripsWidth) {
+  strip->AddImages(images(30));
   strip->LayoutGrid(QRect(0, 0, 1246, 600), 6, 6);
   strip->LayoutRow(kRowStrip);
   ASSERT_EQ(strip->WindowCount(), 9);
   EXPECT_EQ(strip->Window(9), nullptr);
   EXPECT_EQ(strip->Window(8)->geometry(), strip::RowWindowRect(8, 9, 100, 90, 90));
   strip->LayoutRow(QRect(0, 300, 2000, 100));
-  EXPECT_EQ(strip->WindowCount(), 9);
-  EXPECT_EQ(strip->Window(0)->geometry(), strip::RowWindowRect(0, 20, 100, 90, 90));
+  ASSERT_EQ(strip->WindowCount(), 20);
+  for (int slot = 0; slot < 20; ++slot) {
+    ASSERT_NE(strip->Window(slot), nullptr) << slot;
+    EXPECT_EQ(strip->Window(slot)->geometry(), strip::RowWindowRect(slot, 20, 100, 90, 90));
+    EXPECT_EQ(strip->Window(slot)->Element(), strip->Element(slot)) << slot;
+  }
+  EXPECT_EQ(strip->LoadedCount(), 20);
   EXPECT_EQ(strip->ScrollRightButton()->geometry(), QRect(1978, 0, 22, 100));
+  strip->resize(500, 100);
+  EXPECT_EQ(strip->WindowCount(), 4);
+  EXPECT_EQ(strip->Window(4), nullptr);
+  EXPECT_EQ(strip->ScrollRightButton()->geometry(), QRect(478, 0, 22, 100));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
 namespace {
 
 struct Step {
@@ -50,6 +54,42 @@ TEST(ProgressDialog, StepItAdvancesByTheStepAndADestroyedWindowOnlyKeepsThePosit
   EXPECT_EQ(dialog.position(), 4);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("x [40%]"));
+}
+
+// Escape typed into another window of the program while a batch runs closes the progress
+// window and still reaches that window; the batch goes on and its next step shows the window.
+TEST(ProgressDialog, EscapeClosesTheWindowUntilTheNextStepAndTheBatchGoesOn) {
+  QLineEdit elsewhere;
+  elsewhere.show();
+  int escapesSeen = 0;
+  struct KeyCounter : QObject {
+    explicit KeyCounter(int& count) : count(count) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::KeyPress) ++count;
+      return false;
+    }
+    int& count;
+  } counter(escapesSeen);
+  elsewhere.installEventFilter(&counter);
+
+  CExposureProgressDlg dialog;
+  dialog.StartBatch(QStringLiteral("Image Loading..."), 4);
+  ASSERT_TRUE(dialog.isVisible());
+  QCoreApplication::postEvent(&elsewhere,
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  dialog.StepBatch();
+  EXPECT_FALSE(dialog.isVisible()) << "Escape cancels the window";
+  EXPECT_EQ(escapesSeen, 1);
+  EXPECT_EQ(dialog.position(), 2) << "the batch itself is not stopped";
+  dialog.StepBatch();
+  EXPECT_TRUE(dialog.isVisible()) << "the next step shows it again";
+  // Other keys leave it alone.
+  QCoreApplication::postEvent(&elsewhere,
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+  dialog.StepBatch();
+  EXPECT_TRUE(dialog.isVisible());
+  dialog.EndBatch();
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Image Loading... [100%]"));
 }
 
 }  // namespace

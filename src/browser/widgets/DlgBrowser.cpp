@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
-#include <QResizeEvent>
+#include <QShowEvent>
+#include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
 #include "app/AppSettings.h"
@@ -34,8 +37,15 @@ const QString kBrowser = QStringLiteral("Browser");
 const QString kImageLoading = QStringLiteral("Image Loading...");
 
 constexpr int kMargin = 20;
-constexpr int kListsTop = 128;
+constexpr int kTopMargin = 8;
+constexpr int kSpacing = 8;
+// With the top margin, the search row and the spacings the lists start 128 pixels down.
+constexpr int kLogoBand = 68;
+constexpr int kEditWidth = 180;
+constexpr int kEditMinWidth = 100;
+constexpr int kPeriodWidth = 160;
 constexpr int kStripHeight = 100;
+constexpr int kStripMinWidth = 200;
 constexpr int kThumbnailSide = 90;
 constexpr int kButtonWidth = 130;
 constexpr int kButtonHeight = 36;
@@ -59,6 +69,7 @@ CDlgBrowser::CDlgBrowser(CMainFrame* frame) : CBaseSkinDlg(frame), m_frame(frame
   // Over the main window's work area.
   if (frame != nullptr) setGeometry(frame->geometry());
   createControls();
+  createLayout();
   connect(&m_lists, &CBrowserLists::imagesChanged, this, &CDlgBrowser::showImages);
   m_dropFolderTimer.setSingleShot(true);
   connect(&m_dropFolderTimer, &QTimer::timeout, this, &CDlgBrowser::PollDropFolder);
@@ -102,8 +113,10 @@ void CDlgBrowser::PollDropFolder() {
       return !pass(*folder) && theAppSettings().ForgetDrainFolder(folder->dropFolder());
     });
     if (indexed) {
+      // The lists keep the operator's patients and studies; the strip its picks and place.
+      const CDlgWndBrowser::Choice choice = m_strip->CurrentChoice();
       m_lists.ListPatientsAfterImport();
-      showImages();
+      m_strip->RestoreChoice(choice);
     }
   }
   m_dropFolderTimer.start(kPollMs);
@@ -192,62 +205,96 @@ void CDlgBrowser::createControls() {
   const QPixmap logo(theAppSettings().programFolder + QStringLiteral("Skins/VIEW_LOGO.bmp"));
   if (!logo.isNull()) {
     m_logo = new QLabel(this);
-    m_logo->setPixmap(logo);
-    m_logo->resize(logo.size());
+    m_logo->setPixmap(logo.height() > kLogoBand
+                          ? logo.scaledToHeight(kLogoBand, Qt::SmoothTransformation)
+                          : logo);
   }
   m_strip = new CDlgWndBrowser(this);
+  // The layout gives the strip its place; the strip lays its row out again at every width.
+  m_strip->InitStrip(QRect(0, 0, std::max(kStripMinWidth, width() - 2 * kMargin), kStripHeight),
+                     QRect(0, 0, kThumbnailSide, kThumbnailSide), this);
 }
 
-void CDlgBrowser::layOutControls() {
-  const int w = width();
-  const int h = height();
-  if (m_logo != nullptr) m_logo->move(w - kMargin - m_logo->width(), 8);
+void CDlgBrowser::createLayout() {
+  // Spaced explicitly: a layout leaves out its spacing next to the empty band of a missing logo.
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(kMargin, kTopMargin, kMargin, kMargin);
+  root->setSpacing(0);
+
+  // The logo's band at the top right; a taller logo is scaled down into it.
+  auto* logoBand = new QHBoxLayout;
+  logoBand->addStrut(kLogoBand);
+  logoBand->addStretch(1);
+  if (m_logo != nullptr) logoBand->addWidget(m_logo, 0, Qt::AlignRight | Qt::AlignVCenter);
+  root->addLayout(logoBand);
+  root->addSpacing(kSpacing);
+
   // The search row: edits with their labels and the period list, SEARCH at its right end.
-  const int rowY = 80;
-  m_search->setGeometry(w - kMargin - kButtonWidth, rowY - 4, kButtonWidth, kButtonHeight);
-  int x = kMargin;
+  auto* searchRow = new QHBoxLayout;
+  searchRow->setSpacing(kSpacing);
   for (auto [label, edit] : {std::pair<QLabel*, QWidget*>{m_idLabel, m_patientId},
                              {m_nameLabel, m_patientName},
                              {m_accessionLabel, m_accession}}) {
-    label->setGeometry(x, rowY, 80, 28);
-    edit->setGeometry(x + 84, rowY, 180, 28);
-    x += 84 + 180 + 16;
+    edit->setMinimumWidth(kEditMinWidth);
+    edit->setMaximumWidth(kEditWidth);
+    searchRow->addWidget(label);
+    searchRow->addWidget(edit, 1);
+    searchRow->addSpacing(kSpacing);
   }
-  m_period->setGeometry(x, rowY, 160, 28);
+  m_period->setMinimumWidth(kEditMinWidth);
+  m_period->setMaximumWidth(kPeriodWidth);
+  searchRow->addWidget(m_period, 1);
+  searchRow->addStretch(1);
+  m_search->setFixedSize(kButtonWidth, kButtonHeight);
+  searchRow->addWidget(m_search);
+  root->addLayout(searchRow);
+  root->addSpacing(kSpacing);
 
-  const int bottomBar = h - kMargin - kButtonHeight;
-  const QRect strip(kMargin, bottomBar - 8 - kStripHeight, w - 2 * kMargin, kStripHeight);
-  const int listsHeight = std::max(0, strip.top() - 8 - kListsTop);
-  m_patientList->setGeometry(kMargin, kListsTop, w - 40, listsHeight / 2);
-  m_studyList->setGeometry(kMargin, kListsTop + listsHeight / 2, w - 40, listsHeight / 2);
-  if (!m_stripLaidOut) {
-    m_strip->InitStrip(strip, QRect(0, 0, kThumbnailSide, kThumbnailSide), this);
-    m_stripLaidOut = true;
-  } else {
-    m_strip->LayoutRow(strip);
+  // The two lists share what the strip and the bottom bar leave of the height.
+  root->addWidget(m_patientList, 1);
+  root->addWidget(m_studyList, 1);
+  m_strip->setFixedHeight(kStripHeight);
+  m_strip->setMinimumWidth(kStripMinWidth);
+  root->addSpacing(kSpacing);
+  root->addWidget(m_strip);
+  root->addSpacing(kSpacing);
+
+  auto* bottomBar = new QHBoxLayout;
+  bottomBar->setSpacing(kButtonPitch - kButtonWidth);
+  m_invert->setFixedHeight(kButtonHeight);
+  m_imageCount->setFixedHeight(kButtonHeight);
+  bottomBar->addWidget(m_invert);
+  bottomBar->addSpacing(kSpacing);
+  bottomBar->addWidget(m_imageCount);
+  bottomBar->addStretch(1);
+  for (QPushButton* button : {m_deletePatients, m_fileExport, m_view, m_minimize}) {
+    button->setFixedSize(kButtonWidth, kButtonHeight);
+    bottomBar->addWidget(button);
   }
-
-  m_view->setGeometry(w - kMargin - kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
-                      kButtonHeight);
-  m_minimize->setGeometry(w - kMargin - kButtonWidth, bottomBar, kButtonWidth, kButtonHeight);
-  m_fileExport->setGeometry(w - kMargin - 2 * kButtonPitch - kButtonWidth, bottomBar, kButtonWidth,
-                            kButtonHeight);
-  m_deletePatients->setGeometry(w - kMargin - 3 * kButtonPitch - kButtonWidth, bottomBar,
-                                kButtonWidth, kButtonHeight);
-  m_invert->setGeometry(kMargin, bottomBar, 140, kButtonHeight);
-  m_imageCount->setGeometry(kMargin + 150, bottomBar, 160, kButtonHeight);
-}
-
-void CDlgBrowser::resizeEvent(QResizeEvent* event) {
-  CBaseSkinDlg::resizeEvent(event);
-  layOutControls();
+  root->addLayout(bottomBar);
 }
 
 void CDlgBrowser::showEvent(QShowEvent* event) {
   CBaseSkinDlg::showEvent(event);
-  if (!m_stripLaidOut) layOutControls();
+  // A restore from the minimised state is spontaneous and finds the browser as the operator
+  // left it; only the program's own show (the Browser command) starts afresh.
+  if (event->spontaneous()) return;
   if (m_frame != nullptr) m_frame->ClearImages();
   OnSearch();
+}
+
+bool CDlgBrowser::eventFilter(QObject* watched, QEvent* event) {
+  // Escape anywhere in the browser leaves it as the window's close button does (the skinned
+  // base would swallow it); the main window stays.
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && widget->window() == this) {
+      close();
+      return true;
+    }
+  }
+  return CBaseSkinDlg::eventFilter(watched, event);
 }
 
 void CDlgBrowser::changeEvent(QEvent* event) {
@@ -520,8 +567,8 @@ void CDlgBrowser::DeleteImages(const QList<const CBrwsrImgElement*>& images) {
   }
   QList<long> keys;
   for (const CBrwsrImgElement* image : images) keys.append(image->imageInfo.ImgSeq);
-  const RecordChange change = runOperation(
-      [&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
+  const RecordChange change =
+      runOperation([&](CRecordOperations& operations) { return operations.DeleteImages(keys); });
   if (change.ok) m_lists.Refresh(change.refresh);
 }
 

@@ -68,8 +68,8 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void StartDropFolder(const QString& dropFolder, const QString& archiveFolder,
                        const QStringList& drainFolders = {});
   // Timer 1002: while the browser is shown, one pass over the drop folder and those drained
-  // (wait cursor while files are there), then, when any image came in, the lists emptied and
-  // the patients listed again, none selected, "0 image(s)".
+  // (wait cursor while files are there), then, when any image came in, the patients listed
+  // again; the selected patients, studies and thumbnails that still exist stay selected.
   void PollDropFolder();
 
   CBrowserLists& lists() { return m_lists; }
@@ -116,12 +116,13 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void createControls();
-  void layOutControls();
+  // Qt layouts place the controls, so nothing overlaps at any size the window allows.
+  void createLayout();
   // The strip and the image count follow the lists' images.
   void showImages();
   // Reads the edits into the search fields.
@@ -155,7 +156,6 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   QCheckBox* m_invert = nullptr;
   QPushButton* m_imageCount = nullptr;
   QLabel* m_logo = nullptr;
-  bool m_stripLaidOut = false;
   std::unique_ptr<CDropFolder> m_dropFolder;
   std::vector<std::unique_ptr<CDropFolder>> m_drainFolders;
   QTimer m_dropFolderTimer;

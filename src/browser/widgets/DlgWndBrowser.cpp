@@ -1,6 +1,7 @@
 #include "browser/widgets/DlgWndBrowser.h"
 
 #include <QGuiApplication>
+#include <QResizeEvent>
 #include <algorithm>
 
 #include "browser/StripOwner.h"
@@ -37,6 +38,7 @@ CDlgWndBrowser::~CDlgWndBrowser() = default;
 void CDlgWndBrowser::InitStrip(const QRect& stripRect, const QRect& thumbnailRect,
                                CStripOwner* owner) {
   m_owner = owner;
+  m_rowLayout = false;
   setGeometry(stripRect);
   m_thumbnailSize = thumbnailRect.height();
   placeScrollButtons();
@@ -46,28 +48,40 @@ void CDlgWndBrowser::InitStrip(const QRect& stripRect, const QRect& thumbnailRec
     createWindow(slot)->setGeometry(strip::RowWindowRect(
         slot, m_windowCount, stripRect.height(), thumbnailRect.width(), thumbnailRect.height()));
   }
+  m_rowLayout = true;
   refresh();
 }
 
 void CDlgWndBrowser::LayoutRow(const QRect& stripRect) {
+  m_rowLayout = false;  // the resize below is this layout's own
   setGeometry(stripRect);
+  m_rowLayout = true;
   const int side = m_thumbnailSize;
   const int count = strip::RowCount(stripRect.width(), side);
   placeScrollButtons();
-  for (int slot = 0; slot < m_windowCount; ++slot) {
-    if (slot < count) {
-      if (CWndBrowserImg* window = m_windows[std::size_t(slot)]) {
-        window->setGeometry(strip::RowWindowRect(slot, count, stripRect.height(), side, side));
-      }
-    } else {
+  // A wider strip gets the windows it now has room for, so the row always fills it.
+  const int previousCount = m_windowCount;
+  for (int slot = 0; slot < strip::kMaxWindows; ++slot) {
+    if (slot >= count) {
       destroyWindow(slot);
+      continue;
     }
+    CWndBrowserImg* window = m_windows[std::size_t(slot)];
+    if (window == nullptr) window = createWindow(slot);
+    window->setGeometry(strip::RowWindowRect(slot, count, stripRect.height(), side, side));
   }
-  m_windowCount = std::min(m_windowCount, count);
+  m_windowCount = count;
+  if (count != previousCount) refresh();
+}
+
+void CDlgWndBrowser::resizeEvent(QResizeEvent* event) {
+  CBaseSkinDlg::resizeEvent(event);
+  if (m_rowLayout) LayoutRow(geometry());
 }
 
 void CDlgWndBrowser::LayoutGrid(const QRect& stripRect, int columns, int rows) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  m_rowLayout = false;
   setGeometry(stripRect);
   const QList<QRect> cells = strip::GridWindowRects(stripRect.size(), columns, rows);
   const int count = static_cast<int>(cells.size());
@@ -104,6 +118,23 @@ void CDlgWndBrowser::ClearImages() {
 void CDlgWndBrowser::InvertSelection(bool refreshNow) {
   for (const auto& element : m_elements) element->selected = element->selected ? 0 : 1;
   if (refreshNow) refresh();
+}
+
+CDlgWndBrowser::Choice CDlgWndBrowser::CurrentChoice() const {
+  Choice choice;
+  for (const auto& element : m_elements) {
+    choice.selected.insert(element->imageInfo.ImgSeq, element->selected);
+  }
+  choice.firstIndex = m_firstIndex;
+  return choice;
+}
+
+void CDlgWndBrowser::RestoreChoice(const Choice& choice) {
+  for (const auto& element : m_elements) {
+    element->selected = choice.selected.value(element->imageInfo.ImgSeq, element->selected);
+  }
+  m_firstIndex = std::clamp(choice.firstIndex, 0, std::max(0, ElementCount() - 1));
+  refresh();
 }
 
 void CDlgWndBrowser::ScrollLeft() {

@@ -8,6 +8,7 @@
 // Thumbnails are made off the user-interface thread and kept (ThumbnailCache): a window shows
 // black until its picture is ready, then repaints alone.
 
+#include <QHash>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -43,8 +44,8 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   // and one row of thumbnails of thumbnailRect's size between them. owner (not owned; may be
   // null) is asked to renumber on a drop.
   void InitStrip(const QRect& stripRect, const QRect& thumbnailRect, CStripOwner* owner);
-  // The row again after the browser was resized; windows that no longer fit are destroyed,
-  // none is created.
+  // The row again after the browser was resized: as many windows as the new width holds. A
+  // resize of the strip in the row layout does the same by itself.
   void LayoutRow(const QRect& stripRect);
   // columns × rows windows filling stripRect (the browser's expanded mode), from the first
   // element.
@@ -54,6 +55,15 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   void ClearImages();
   // Flips the selection of every element.
   void InvertSelection(bool refresh);
+  // The operator's choice in the strip: which images (by ImgSeq) are selected and the first one
+  // shown. Given back after the strip was filled again, it holds for the images still listed;
+  // new images keep the selection they were added with.
+  struct Choice {
+    QHash<long, int> selected;
+    int firstIndex = 0;
+  };
+  Choice CurrentChoice() const;
+  void RestoreChoice(const Choice& choice);
   // One image back or on; the first shown element stays within the list.
   void ScrollLeft();
   void ScrollRight();
@@ -83,6 +93,9 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   // A right click on element's thumbnail: the owner offers its commands.
   void ContextMenuOn(const CBrwsrImgElement& element, const QPoint& globalPos);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void placeScrollButtons();
   CWndBrowserImg* createWindow(int slot);
@@ -103,6 +116,7 @@ class CDlgWndBrowser : public CBaseSkinDlg {
   int m_loadedCount = 0;
   int m_thumbnailSize = kInitialThumbnailSize;
   bool m_dragInProgress = false;
+  bool m_rowLayout = false;  // false in the grid, whose size the browser sets
   CButtonSTEx2* m_scrollLeft = nullptr;
   CButtonSTEx2* m_scrollRight = nullptr;
   QStringList m_unreadable;

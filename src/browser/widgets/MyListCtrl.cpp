@@ -25,7 +25,6 @@ class GreyCellDelegate : public QStyledItemDelegate {
 }  // namespace
 
 CSortHeaderCtrl::CSortHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
-  setSectionsClickable(true);
   setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   setStretchLastSection(false);
 }
@@ -98,6 +97,9 @@ void CSortHeaderCtrl::mouseReleaseEvent(QMouseEvent* event) {
 CMyListCtrl::CMyListCtrl(QWidget* parent) : QTreeView(parent) {
   m_heading = new CSortHeaderCtrl(this);
   setHeader(m_heading);
+  // setHeader makes the sections unclickable again (the view's own sorting is off): the list
+  // sorts by itself on a heading click.
+  m_heading->setSectionsClickable(true);
   setRootIsDecorated(false);
   setItemsExpandable(false);
   setUniformRowHeights(true);

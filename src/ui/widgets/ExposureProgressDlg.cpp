@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFont>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -76,7 +77,35 @@ int CExposureProgressDlg::SetPos(int position) {
 
 int CExposureProgressDlg::StepIt() { return SetPos(m_position + m_step); }
 
+namespace {
+
+// Sees every key the application handles while a batch lets the window system run; Escape
+// cancels the progress window. The key still goes on to the window it was typed into.
+class EscapeWatch : public QObject {
+ public:
+  explicit EscapeWatch(QDialog* dialog) : m_dialog(dialog) { qApp->installEventFilter(this); }
+  ~EscapeWatch() override { qApp->removeEventFilter(this); }
+  EscapeWatch(const EscapeWatch&) = delete;
+  EscapeWatch& operator=(const EscapeWatch&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_dialog->isVisible()) {
+      m_dialog->reject();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QDialog* m_dialog;
+};
+
+}  // namespace
+
 void CExposureProgressDlg::PumpMessages() {
+  // Cancelling only hides the window: the batch goes on and its next step shows it again.
+  const EscapeWatch watch(this);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

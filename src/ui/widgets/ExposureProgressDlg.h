@@ -29,7 +29,9 @@ class CExposureProgressDlg : public CBaseSkinDlg {
   // position x 100 / (upper - lower) changes (0 for an empty range).
   int SetPos(int position);
   int StepIt();
-  // Lets the window system handle what is waiting (paints, clicks, keys), then returns.
+  // Lets the window system handle what is waiting (paints, clicks, keys), then returns. An
+  // Escape typed meanwhile into any window of the program closes this window; the batch goes
+  // on, and its next position change shows the window again.
   void PumpMessages();
 
   // A batch as every caller runs it: Create, SetAutoShow(true), SetText, show, the range 0 to
