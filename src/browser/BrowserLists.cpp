@@ -39,8 +39,8 @@ QString printMark(long print) { return print != 0 ? GetLabel(138) : QString(); }
 CBrowserLists::CBrowserLists(QObject* parent) : QObject(parent) {
   m_patients.SetHeadings({GetLabel(129), GetLabel(130), GetLabel(132), GetLabel(133),
                           QStringLiteral("Pat.Schedule"), QString()});
-  m_studies.SetHeadings({GetLabel(129), GetLabel(135), GetLabel(131), GetLabel(136),
-                         GetLabel(137), GetLabel(138), QString()});
+  m_studies.SetHeadings({GetLabel(129), GetLabel(135), GetLabel(131), GetLabel(136), GetLabel(137),
+                         GetLabel(138), QString()});
   m_series.SetHeadings({GetLabel(135), QStringLiteral("NO"), QStringLiteral("IMAGE COUNT"),
                         QStringLiteral("BODY PART"), GetLabel(138)});
   m_patientFill.setInterval(0);
@@ -114,9 +114,9 @@ void CBrowserLists::PatientSearch() {
   // later page is selected when its page comes, and its studies are the ones listed now.
   const QList<int> selected = SelectedRows(m_patientSelection);
   const bool exactListed =
-      !selected.isEmpty() && m_patients.text(selected.last(), kPatID) == m_exactPatID;
-  if (!m_exactPatID.isEmpty() && !exactListed && exactMatchPending()) {
-    listStudiesOf(m_exactPatID);
+      !selected.isEmpty() && m_patients.text(selected.last(), kPatID) == searchPatID;
+  if (!searchPatID.isEmpty() && !exactListed && exactMatchPending()) {
+    listStudiesOf(searchPatID);
   } else {
     StudySearch();
   }
@@ -129,7 +129,7 @@ bool CBrowserLists::exactMatchPending() {
   CDRPatInfo rows(&m_db);
   const SplitDate from = period == browser::kAll ? SplitDate{} : split(fromDate);
   const SplitDate to = period == browser::kAll ? SplitDate{} : split(toDate);
-  return rows.HoldsExactID(m_exactPatID, searchPatName, from.year, from.month, from.day, to.year,
+  return rows.HoldsExactID(searchPatID, searchPatName, from.year, from.month, from.day, to.year,
                            to.month, to.day);
 }
 
@@ -309,10 +309,10 @@ void CBrowserLists::fillStudies(const QString& patID) {
   for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
     CDStuInfo study;
     rows.CopyTo(study);
-    listed.push_back({{study.PatID, study.StuID, study.StuAccessNo,
-                       dateText(study.StuDateTime, true), study.StuDesc, printMark(study.Print),
-                       QString()},
-                      static_cast<int>(m_studyItems.size())});
+    listed.push_back(
+        {{study.PatID, study.StuID, study.StuAccessNo, dateText(study.StuDateTime, true),
+          study.StuDesc, printMark(study.Print), QString()},
+         static_cast<int>(m_studyItems.size())});
     m_studyItems.push_back(std::move(study));
   }
   m_studies.AppendRows(std::move(listed));
@@ -326,9 +326,8 @@ void CBrowserLists::listSeries(bool stopOnEmpty) {
     if (study == nullptr) continue;
     CDRSerInfo rows(&m_db);
     rows.m_strSort = QStringLiteral("SeriesNo");
-    const int found =
-        rows.OpenSeries(study->PatID, study->StuID, 0, QString(), searchBodyPart, QString(),
-                        study->StuSeq);
+    const int found = rows.OpenSeries(study->PatID, study->StuID, 0, QString(), searchBodyPart,
+                                      QString(), study->StuSeq);
     if (found != 1 && stopOnEmpty) {
       ShowMessage(QStringLiteral("Series dose not exist."), kBrowser, MB_ICONSTOP);
       break;
@@ -336,10 +335,10 @@ void CBrowserLists::listSeries(bool stopOnEmpty) {
     for (; found == 1 && !rows.IsEOF(); rows.MoveNext()) {
       const CDSerInfo series = rows;
       m_seriesItems.push_back(series);
-      m_series.AddRow({series.StuID, QString::number(series.SeriesNo),
-                       QString::number(series.InstanceCount), series.BodyPart,
-                       printMark(series.Print)},
-                      static_cast<int>(m_seriesItems.size()) - 1);
+      m_series.AddRow(
+          {series.StuID, QString::number(series.SeriesNo), QString::number(series.InstanceCount),
+           series.BodyPart, printMark(series.Print)},
+          static_cast<int>(m_seriesItems.size()) - 1);
     }
   }
   loadImages();
