@@ -360,8 +360,9 @@ void CMainFrame::turnActiveImage(int id) {
     // The same picture turned over in place: the operator's zoom and pan stay, and so does the
     // smoothed copy where the zoom uses one.
     pixels.RebuildDisplayBitmap();
-    if (pane != nullptr) pane->update();
   }
+  // A repaint of the view does not reach the pane over it: the pane is asked itself.
+  if (pane != nullptr) pane->update();
   m_view->update();
 }
 
