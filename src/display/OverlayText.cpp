@@ -109,7 +109,8 @@ Layout Compute(const CImageEach& record, const OverlaySwitches& switches, const 
       stack(QString::asprintf("Dose  : %ld mGcm2", info.Img.DoseAreaProduct));
     }
     if (info.Img.MAS != 0) stack(QString::asprintf("mAs  : %3.0f", info.Img.MAS));
-    if (info.Img.TIME != 0) stack(QString::asprintf("Time : %3.3f", info.Img.TIME / 1000.0));
+    // The row keeps the exposure time in seconds.
+    if (info.Img.TIME != 0) stack(QString::asprintf("Time : %3.3f", info.Img.TIME));
     if (info.Img.MA != 0) stack(QString::asprintf("mA    : %3.2f", info.Img.MA));
     stack(QString::asprintf("kV     : %3d", static_cast<int>(kv)));
   }

@@ -48,7 +48,7 @@ class OverlayLayout : public ::testing::Test {
     s.Img.ExposureIndex = 250;
     s.Img.DoseAreaProduct = 123;
     s.Img.MAS = 8;
-    s.Img.TIME = 25;
+    s.Img.TIME = 0.008;  // seconds, as the import stores it
     s.Img.MA = 320;
     s.Img.KVP = 81.7;
     s.Ser.SeriesNo = 3;
@@ -85,7 +85,7 @@ TEST_F(OverlayLayout, EveryGroupAtItsCornerWithItsTextsAndFonts) {
       {"EI      : 250", {w - 100, h - 90}, false, Face::Arials},
       {"Dose  : 123 mGcm2", {w - 100, h - 110}, false, Face::Arials},
       {"mAs  :   8", {w - 100, h - 130}, false, Face::Arials},
-      {"Time : 0.025", {w - 100, h - 150}, false, Face::Arials},
+      {"Time : 0.008", {w - 100, h - 150}, false, Face::Arials},
       {"mA    : 320.00", {w - 100, h - 170}, false, Face::Arials},
       {"kV     :  81", {w - 100, h - 190}, false, Face::Arials},
       {"Srs : 3", {w - 100, 10}, false, Face::Arials},
