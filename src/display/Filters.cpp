@@ -1,5 +1,6 @@
 #include "display/Filters.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -249,10 +250,18 @@ void CFilterWindowLevel::Apply() {
   }
 }
 
+QRect CFilterWindowLevel::TextCell(const QFontMetrics& metrics, const QString& text,
+                                   const QRect& shown, const QRect& client) {
+  const QRect cell = ::TextCell(metrics, shown.x() + shown.width() - 10,
+                                shown.y() + shown.height() - 10, text, TA_RIGHT | TA_BOTTOM);
+  // Inside the pane's one-pixel border.
+  return MovedInside(cell, client.adjusted(1, 1, -1, -1));
+}
+
 void CFilterWindowLevel::paintText(QPainter& painter) const {
-  const QRect shown = m_work.displayRect();
-  DrawOutlinedText(painter, shown.x() + shown.width() - 10, shown.y() + shown.height() - 10, m_text,
-                   Qt::black, TA_RIGHT | TA_BOTTOM, Qt::white);
+  const QRect cell =
+      TextCell(QFontMetrics(painter.font()), m_text, m_work.displayRect(), m_pane->clientRect());
+  DrawOutlinedText(painter, cell.x(), cell.y(), m_text, Qt::black, TA_LEFT | TA_TOP, Qt::white);
 }
 
 // ---- CFilterGlass
