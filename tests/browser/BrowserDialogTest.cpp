@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QTest>
 
@@ -159,6 +160,27 @@ TEST_F(BrowserDialog, ImagesDroppedInTheStationModeAreListedAfterAPassWithNothin
 
 // An operator logs in at the first delete and removes one image through the strip's menu: the
 // strip, the image count and the series' count follow, and the image's file is gone.
+// The program asks for the main window at the screen's size, and the browser takes the main
+// window's place: with the window manager's frame around them both stay on the screen, their
+// bottom rows included.
+TEST_F(BrowserDialog, MainWindowAndBrowserAtTheScreensSizeStayOnTheScreen) {
+  CMainFrame frame;
+  const QRect available = frame.screen()->availableGeometry();
+  frame.move(available.topLeft());
+  frame.resize(available.size());
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  QCoreApplication::processEvents();
+  for (const QWidget* window : {static_cast<QWidget*>(&frame), static_cast<QWidget*>(browser)}) {
+    SCOPED_TRACE(window->metaObject()->className());
+    ASSERT_GT(window->frameGeometry().height(), window->height()) << "a frame around the window";
+    EXPECT_TRUE(available.contains(window->frameGeometry()));
+  }
+}
+
 TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   ASSERT_TRUE(CdbDatabase(path).Execute(
       QStringLiteral("INSERT INTO Operator (OperatorName, Password) VALUES ('Kim', ?)"),

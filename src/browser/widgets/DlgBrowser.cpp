@@ -27,6 +27,7 @@
 #include "ui/MessageSink.h"
 #include "ui/widgets/ExposureProgressDlg.h"
 #include "ui/widgets/FileDialogEx.h"
+#include "ui/widgets/ScreenFit.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ CDlgBrowser::CDlgBrowser(CMainFrame* frame) : CBaseSkinDlg(frame), m_frame(frame
                                                          : GetLabel(151));
   // Over the main window's work area.
   if (frame != nullptr) setGeometry(frame->geometry());
+  new CScreenFit(this);
   createControls();
   connect(&m_lists, &CBrowserLists::imagesChanged, this, &CDlgBrowser::showImages);
   m_dropFolderTimer.setSingleShot(true);

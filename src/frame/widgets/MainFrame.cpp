@@ -21,6 +21,7 @@
 #include "reports/widgets/DlgtoraScan.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
+#include "ui/widgets/ScreenFit.h"
 #include "view/widgets/ToraScanView.h"
 
 namespace {
@@ -37,6 +38,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(AppSettings::title());
   resize(settings.frameDefaultWidth > 0 ? settings.frameDefaultWidth : 1280,
          settings.frameDefaultHeight > 0 ? settings.frameDefaultHeight : 900);
+  new CScreenFit(this);
   m_view = new CtoraScanView(this, this);
   setCentralWidget(m_view);
   connect(m_view, &CtoraScanView::commandPosted, this, [this](int id) { OnCommand(id); });
