@@ -122,6 +122,10 @@ class CFilterZoom : public CFilter, public CFilterSlot<CFilterZoom> {
   float factor() const { return m_factor; }
   // "%.1lf%%" of 100 / factor: 100.0% at factor 1, 200.0% at 0.5.
   const QString& text() const { return m_text; }
+  // The box the text is centred in beside the mouse at point, moved so that the text and its
+  // lighter copy (3 right, 2 down) lie inside the pane's client rectangle.
+  static QRect TextBox(const QFontMetrics& metrics, const QString& text, const QPoint& point,
+                       const QRect& client);
 
  private:
   void paintText(QPainter& painter) const override;

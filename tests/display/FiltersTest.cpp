@@ -293,6 +293,26 @@ TEST_F(Filters, WindowLevelTextLiesWhollyInsideThePane) {
   EXPECT_GE(white.height(), metrics.height());
 }
 
+// The zoom's percentage beside the mouse stays in the pane near every edge, and keeps its
+// place beside the mouse in the middle.
+TEST_F(Filters, ZoomTextLiesWhollyInsideThePane) {
+  const QFontMetrics metrics(QGuiApplication::font());
+  const QString text = QStringLiteral("200.0%");
+  const QRect client(0, 0, 500, 500);
+  const QSize size(metrics.horizontalAdvance(text), metrics.height());
+  for (const QPoint mouse : {QPoint(2, 250), QPoint(498, 250), QPoint(250, 1), QPoint(250, 499),
+                             QPoint(0, 0), QPoint(250, 250)}) {
+    SCOPED_TRACE(testing::Message() << mouse.x() << "," << mouse.y());
+    const QRect box = CFilterZoom::TextBox(metrics, text, mouse, client);
+    const QRect cell(box.x() + (box.width() - size.width()) / 2,
+                     box.y() + (box.height() - size.height()) / 2, size.width(), size.height());
+    EXPECT_TRUE(client.adjusted(1, 1, -1, -1).contains(cell.adjusted(0, 0, 3, 2)));
+    if (mouse == QPoint(250, 250)) {
+      EXPECT_EQ(box, QRect(QPoint(125, 240), QPoint(325, 260)));
+    }
+  }
+}
+
 // ---- magnifying glass
 
 class Glass : public Filters {
