@@ -1,5 +1,6 @@
 #include "display/Filters.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -93,11 +94,25 @@ int CFilterZoom::OnButtonUp(unsigned, int, int y) {
 
 void CFilterZoom::Apply() { m_source->SetZoom(m_factor); }
 
-void CFilterZoom::paintText(QPainter& painter) const {
-  const int x = m_textPoint.x();
-  const int y = m_textPoint.y();
-  // A dark copy first, then the light one 3 right and 2 down: the text reads as embossed.
+QRect CFilterZoom::TextBox(const QFontMetrics& metrics, const QString& text, const QPoint& point,
+                           const QRect& client) {
+  const int x = point.x();
+  const int y = point.y();
   const QRect box = Edges(x - 125, y - 10, x + 76, y + 11);
+  const QSize size(metrics.horizontalAdvance(text), metrics.height());
+  const QRect cell(box.x() + (box.width() - size.width()) / 2,
+                   box.y() + (box.height() - size.height()) / 2, size.width(), size.height());
+  // Both copies together inside the pane's one-pixel border (the outline margin of MovedInside
+  // is taken off first: these copies have none).
+  const QRect inked = cell.adjusted(1, 1, 3 - 1, 2 - 1);
+  const QRect moved = MovedInside(inked, client.adjusted(1, 1, -1, -1));
+  return box.translated(moved.topLeft() - inked.topLeft());
+}
+
+void CFilterZoom::paintText(QPainter& painter) const {
+  // A dark copy first, then the light one 3 right and 2 down: the text reads as embossed.
+  const QRect box =
+      TextBox(QFontMetrics(painter.font()), m_text, m_textPoint, m_pane->clientRect());
   painter.setPen(kZoomShadowColour);
   painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, m_text);
   painter.setPen(kLabelColour);
@@ -249,10 +264,18 @@ void CFilterWindowLevel::Apply() {
   }
 }
 
+QRect CFilterWindowLevel::TextCell(const QFontMetrics& metrics, const QString& text,
+                                   const QRect& shown, const QRect& client) {
+  const QRect cell = ::TextCell(metrics, shown.x() + shown.width() - 10,
+                                shown.y() + shown.height() - 10, text, TA_RIGHT | TA_BOTTOM);
+  // Inside the pane's one-pixel border.
+  return MovedInside(cell, client.adjusted(1, 1, -1, -1));
+}
+
 void CFilterWindowLevel::paintText(QPainter& painter) const {
-  const QRect shown = m_work.displayRect();
-  DrawOutlinedText(painter, shown.x() + shown.width() - 10, shown.y() + shown.height() - 10, m_text,
-                   Qt::black, TA_RIGHT | TA_BOTTOM, Qt::white);
+  const QRect cell =
+      TextCell(QFontMetrics(painter.font()), m_text, m_work.displayRect(), m_pane->clientRect());
+  DrawOutlinedText(painter, cell.x(), cell.y(), m_text, Qt::black, TA_LEFT | TA_TOP, Qt::white);
 }
 
 // ---- CFilterGlass

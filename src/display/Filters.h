@@ -9,6 +9,7 @@
 #include "image/BaseImage.h"
 
 class CPaneWindow;
+class QFontMetrics;
 class QPainter;
 
 // An interaction filter turns one mouse drag in a pane into a change of the pane's image. It
@@ -121,6 +122,10 @@ class CFilterZoom : public CFilter, public CFilterSlot<CFilterZoom> {
   float factor() const { return m_factor; }
   // "%.1lf%%" of 100 / factor: 100.0% at factor 1, 200.0% at 0.5.
   const QString& text() const { return m_text; }
+  // The box the text is centred in beside the mouse at point, moved so that the text and its
+  // lighter copy (3 right, 2 down) lie inside the pane's client rectangle.
+  static QRect TextBox(const QFontMetrics& metrics, const QString& text, const QPoint& point,
+                       const QRect& client);
 
  private:
   void paintText(QPainter& painter) const override;
@@ -181,6 +186,11 @@ class CFilterWindowLevel : public CFilter, public CFilterSlot<CFilterWindowLevel
   double verticalSensitivity() const { return m_vertical; }
   // "W: %d,  L: %d" of the last step, before a negative width was taken as 0.
   const QString& text() const { return m_text; }
+  // Where that text is drawn in a pane of client rectangle: bottom-right at the displayed
+  // image's bottom-right corner, 10 pixels in, and moved inside the pane where the image
+  // reaches beyond it.
+  static QRect TextCell(const QFontMetrics& metrics, const QString& text, const QRect& shown,
+                        const QRect& client);
 
  private:
   void initialise();

@@ -5,7 +5,10 @@
 #include <array>
 
 QRect TextCell(const QPainter& painter, int x, int y, const QString& text, int align) {
-  const QFontMetrics metrics(painter.font());
+  return TextCell(QFontMetrics(painter.font()), x, y, text, align);
+}
+
+QRect TextCell(const QFontMetrics& metrics, int x, int y, const QString& text, int align) {
   const int width = metrics.horizontalAdvance(text);
   int left = x;
   if ((align & TA_CENTER) == TA_CENTER) {
@@ -20,6 +23,19 @@ QRect TextCell(const QPainter& painter, int x, int y, const QString& text, int a
     top = y - metrics.height();
   }
   return QRect(left, top, width, metrics.height());
+}
+
+QRect OutlinedExtent(const QRect& cell) { return cell.adjusted(-1, -1, 1, 1); }
+
+QRect MovedInside(const QRect& cell, const QRect& area) {
+  const QRect extent = OutlinedExtent(cell);
+  int dx = 0;
+  int dy = 0;
+  if (extent.right() > area.right()) dx = area.right() - extent.right();
+  if (extent.left() + dx < area.left()) dx = area.left() - extent.left();
+  if (extent.bottom() > area.bottom()) dy = area.bottom() - extent.bottom();
+  if (extent.top() + dy < area.top()) dy = area.top() - extent.top();
+  return cell.translated(dx, dy);
 }
 
 void DrawOutlinedText(QPainter& painter, int x, int y, const QString& text, const QColor& colour,

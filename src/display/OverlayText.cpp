@@ -1,5 +1,6 @@
 #include "display/OverlayText.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <utility>
@@ -28,6 +29,26 @@ bool hasNonBlank(const QString& text) {
 QString trimmedRight(QString text) {
   while (text.endsWith(QLatin1Char(' '))) text.chop(1);
   return text;
+}
+
+// Long names and values in a small pane would run over its edges: each line keeps its place
+// where it fits and is moved in, or cut short, where it does not.
+void keepInside(std::vector<Line>& lines, const QSize& client) {
+  const QFontMetrics large(PointFont(Face::System, kLargeTenths));
+  const QFontMetrics small(PointFont(Face::Arials, kSmallTenths));
+  // Inside the pane's one-pixel border.
+  const QRect room = QRect(QPoint(0, 0), client).adjusted(1, 1, -1, -1);
+  const int widest = room.width() - 2;  // the outline takes a pixel on either side
+  for (Line& line : lines) {
+    const QFontMetrics& metrics = line.face == Face::System ? large : small;
+    if (metrics.horizontalAdvance(line.text) > widest) {
+      line.text = metrics.elidedText(line.text, Qt::ElideRight, widest);
+    }
+    const QRect cell = TextCell(metrics, line.anchor.x(), line.anchor.y(), line.text,
+                                line.rightAligned ? TA_RIGHT | TA_TOP : TA_LEFT | TA_TOP);
+    line.cell = MovedInside(cell, room);
+    line.anchor += line.cell.topLeft() - cell.topLeft();
+  }
 }
 
 }  // namespace
@@ -67,7 +88,7 @@ Layout Compute(const CImageEach& record, const OverlaySwitches& switches, const 
   const CDScanInfo& info = record.scanInfo;
   const auto add = [&](const QString& text, int x, int y, bool right = false,
                        Face face = Face::Arials) {
-    layout.lines.push_back({text, QPoint(x, y), right, face});
+    layout.lines.push_back({text, QPoint(x, y), right, face, QRect()});
   };
 
   if (switches.patientInfo) {
@@ -109,7 +130,8 @@ Layout Compute(const CImageEach& record, const OverlaySwitches& switches, const 
       stack(QString::asprintf("Dose  : %ld mGcm2", info.Img.DoseAreaProduct));
     }
     if (info.Img.MAS != 0) stack(QString::asprintf("mAs  : %3.0f", info.Img.MAS));
-    if (info.Img.TIME != 0) stack(QString::asprintf("Time : %3.3f", info.Img.TIME / 1000.0));
+    // The row keeps the exposure time in seconds.
+    if (info.Img.TIME != 0) stack(QString::asprintf("Time : %3.3f", info.Img.TIME));
     if (info.Img.MA != 0) stack(QString::asprintf("mA    : %3.2f", info.Img.MA));
     stack(QString::asprintf("kV     : %3d", static_cast<int>(kv)));
   }
@@ -137,6 +159,7 @@ Layout Compute(const CImageEach& record, const OverlaySwitches& switches, const 
     if (position.startsWith(bodyPart)) position.remove(0, bodyPart.size());
     add(bodyPart + QLatin1Char(' ') + position, kLeft, h - 70);
   }
+  keepInside(layout.lines, client);
   return layout;
 }
 

@@ -33,6 +33,8 @@ struct Line {
   QPoint anchor;  // top-left corner, or top-right when rightAligned
   bool rightAligned = false;
   Face face = Face::Arials;
+  // Where the text is drawn; its outline reaches one pixel further, still inside the pane.
+  QRect cell;
 };
 
 struct Layout {
@@ -49,7 +51,8 @@ QString FormatDate(const CDateTime& value);
 QString BirthText(const CDateTime& birth, int ageCode);
 
 // The lines of record for a pane of client size; none when cmPerPixel is not above 0 or the
-// pane is 10 pixels high or less.
+// pane is 10 pixels high or less. A line that would reach over the pane's border is moved in
+// (and cut short with an ellipsis when wider than the pane).
 Layout Compute(const CImageEach& record, const OverlaySwitches& switches, const QSize& client,
                double cmPerPixel);
 

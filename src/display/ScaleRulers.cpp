@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 #include "display/OutlinedText.h"
 #include "display/OverlayText.h"
@@ -88,8 +89,26 @@ Ruler Layout(Orientation orientation, const QSize& client, double cmPerPixel, fl
   return ruler;
 }
 
+QRect LabelCell(const Ruler& ruler, const QSize& client, const QFontMetrics& metrics,
+                const std::vector<QRect>& taken) {
+  const int right = client.width() - 6;
+  const QRect room = QRect(QPoint(0, 0), client).adjusted(1, 1, -1, -1);
+  const auto clear = [&](const QRect& cell) {
+    const QRect extent = OutlinedExtent(cell);
+    if (!room.contains(extent)) return false;
+    return std::none_of(taken.begin(), taken.end(),
+                        [&](const QRect& text) { return OutlinedExtent(text).intersects(extent); });
+  };
+  const QRect below = TextCell(metrics, right, ruler.farEnd + 4, ruler.label, TA_RIGHT | TA_TOP);
+  if (clear(below)) return below;
+  const QRect above =
+      TextCell(metrics, right, ruler.nearEnd - 4, ruler.label, TA_RIGHT | TA_BOTTOM);
+  if (clear(above)) return above;
+  return MovedInside(below, room);
+}
+
 void Paint(QPainter& painter, const QSize& client, double cmPerPixelX, double cmPerPixelY,
-           float zoom, int displayHeight) {
+           float zoom, int displayHeight, const std::vector<QRect>& taken) {
   painter.save();
   painter.setFont(overlay::PointFont(overlay::Face::Arials, LabelFontTenths(displayHeight)));
   const Ruler both[] = {Layout(Orientation::Vertical, client, cmPerPixelX, zoom),
@@ -99,8 +118,8 @@ void Paint(QPainter& painter, const QSize& client, double cmPerPixelX, double cm
     for (const QRect& shadow : ruler.shadows) painter.fillRect(shadow, Qt::black);
     for (const Segment& line : ruler.lines) painter.fillRect(line.pixels(), kGrey);
     if (!ruler.label.isEmpty()) {
-      const int width = QFontMetrics(painter.font()).horizontalAdvance(ruler.label);
-      DrawOutlinedText(painter, client.width() - 6 - width, ruler.farEnd + 4, ruler.label, kGrey);
+      const QRect cell = LabelCell(ruler, client, QFontMetrics(painter.font()), taken);
+      DrawOutlinedText(painter, cell.x(), cell.y(), ruler.label, kGrey);
     }
   }
   painter.restore();

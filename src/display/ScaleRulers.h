@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+class QFontMetrics;
 class QPainter;
 
 // The two calibrated rulers over a pane: a vertical one near the right edge, labelled with its
@@ -49,8 +50,15 @@ int LabelFontTenths(int displayHeight);
 // the zoom not above 0 or the extent along the ruler is 10 pixels or less.
 Ruler Layout(Orientation orientation, const QSize& client, double cmPerPixel, float zoom);
 
-// Paints both rulers: shadows in black, lines and the label in light grey (outlined).
+// Where the vertical ruler's label is drawn: right-aligned to the ruler, 4 pixels below its
+// bottom end, or 4 pixels above its top end where below it would reach over the pane's border
+// or into one of the texts in `taken` (the overlay's cells); inside the pane either way.
+QRect LabelCell(const Ruler& ruler, const QSize& client, const QFontMetrics& metrics,
+                const std::vector<QRect>& taken);
+
+// Paints both rulers: shadows in black, lines and the label in light grey (outlined), the
+// label clear of the texts in `taken`.
 void Paint(QPainter& painter, const QSize& client, double cmPerPixelX, double cmPerPixelY,
-           float zoom, int displayHeight);
+           float zoom, int displayHeight, const std::vector<QRect>& taken = {});
 
 }  // namespace rulers

@@ -235,7 +235,12 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
   read.integer(tag::InstanceNumber, img.ImageNo);
   read.integer(tag::AcquisitionNumber, img.AcqNo);
   read.real(tag::Kvp, img.KVP);
-  read.integer(tag::ExposureTime, img.ExposureTime);
+  // Exposure Time is in milliseconds; the row's TIME, which the overlay shows, in seconds. A
+  // file opened without a database row has only its own attribute.
+  if (read.has(tag::ExposureTime)) {
+    read.integer(tag::ExposureTime, img.ExposureTime);
+    img.TIME = img.ExposureTime / 1000.0;
+  }
   if (auto current = read.text(tag::XRayTubeCurrent)) {
     img.X_RayTubeCurrent = attribute::toInteger(*current);
     img.MA = static_cast<double>(img.X_RayTubeCurrent);

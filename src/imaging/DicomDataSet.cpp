@@ -29,6 +29,7 @@
 #include <zlib.h>
 
 #include "imaging/ImagingError.h"
+#include "imaging/JapaneseText.h"
 #include "imaging/Jpeg2000Decoder.h"
 
 namespace imaging {
@@ -133,13 +134,23 @@ std::string elementText(DcmElement* element) {
   OFString value;
   if (element->getOFStringArray(value).bad()) return std::string();
   std::string raw(value.c_str(), value.length());
-  const bool ascii = std::all_of(raw.begin(), raw.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  // Escape sequences switch 7-bit text to other sets (JIS X 0208 in ISO 2022 IR 87).
+  const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x80 && c != '\x1b';
+  });
   if (ascii || !isCharsetDependent(element->ident())) return sanitizeUtf8(raw);
+  const OFString delimiters = element->ident() == EVR_PN ? "\\^=" : "\\";
+  const OFString charset = characterSetOf(element);
+  const std::string_view terms(charset.c_str(), charset.length());
+  if (IsJapaneseCodeExtension(terms)) {
+    const bool katakana = terms.find("ISO 2022 IR 13") != std::string_view::npos;
+    if (auto decoded = DecodeJapanese(raw, katakana, delimiters.c_str()))
+      return sanitizeUtf8(*decoded);
+    return sanitizeUtf8(raw);
+  }
   DcmSpecificCharacterSet converter;
   OFString converted;
-  const OFString delimiters = element->ident() == EVR_PN ? "\\^=" : "\\";
-  if (converter.selectCharacterSet(characterSetOf(element)).good() &&
+  if (converter.selectCharacterSet(charset).good() &&
       converter.convertString(value, converted, delimiters).good())
     return sanitizeUtf8(std::string(converted.c_str(), converted.length()));
   return sanitizeUtf8(raw);

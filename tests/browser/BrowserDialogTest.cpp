@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -279,6 +280,27 @@ TEST_F(BrowserDialog, ImagesLeftInTheDropFolderOfEarlierSettingsAreIndexedAfterT
   browser->PollDropFolder();
   EXPECT_EQ(CIniFile(station.iniFile()).ReadString("SYSTEM", "PreviousWholeSpinePath1"), "")
       << "drained, and the receiver now fills the new folder: forgotten";
+}
+
+// The program asks for the main window at the screen's size, and the browser takes the main
+// window's place: with the window manager's frame around them both stay on the screen, their
+// bottom rows included.
+TEST_F(BrowserDialog, MainWindowAndBrowserAtTheScreensSizeStayOnTheScreen) {
+  CMainFrame frame;
+  const QRect available = frame.screen()->availableGeometry();
+  frame.move(available.topLeft());
+  frame.resize(available.size());
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  frame.ShowBrowser();
+  CDlgBrowser* browser = frame.browser();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
+  QCoreApplication::processEvents();
+  for (const QWidget* window : {static_cast<QWidget*>(&frame), static_cast<QWidget*>(browser)}) {
+    SCOPED_TRACE(window->metaObject()->className());
+    ASSERT_GT(window->frameGeometry().height(), window->height()) << "a frame around the window";
+    EXPECT_TRUE(available.contains(window->frameGeometry()));
+  }
 }
 
 // An operator logs in at the first delete and removes one image through the strip's menu: the

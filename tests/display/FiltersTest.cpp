@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <cstdint>
 #include <vector>
 
+#include "display/OutlinedText.h"
 #include "display/PaneTestSupport.h"
 #include "display/PaneWindow.h"
 
@@ -240,6 +243,74 @@ TEST_F(Filters, LivePictureShowsTheWorkingCopyAndTheFilterText) {
   canvas.fill(Qt::blue);
   LiveImageFilter(&pane)->PaintLive(canvas);
   EXPECT_EQ(canvas.pixel(10, 10), qRgb(0, 0, 0));
+}
+
+// The "W: L:" text keeps its place 10 pixels inside the displayed image's bottom-right corner
+// where that lies in the pane, and is moved inside the pane's border where the image reaches
+// beyond it (zoomed in, or panned away): in the pane sizes of 1 x 1 and 2 x 2.
+TEST_F(Filters, WindowLevelTextLiesWhollyInsideThePane) {
+  const QFontMetrics metrics(QGuiApplication::font());
+  const QString text = QStringLiteral("W: 40950,  L: -20480");
+  for (const QRect client : {QRect(0, 0, 1918, 1000), QRect(0, 0, 958, 499)}) {
+    const struct {
+      const char* what;
+      QRect shown;
+      bool kept;
+    } cases[] = {
+        {"fitted", client.adjusted(1, 1, -1, -1), true},
+        {"zoomed in", QRect(-1000, -800, 4000, 3000), false},
+        {"panned up and left", QRect(-3000, -3000, 3010, 3010), false},
+        {"panned down and right", QRect(client.width() - 10, client.height() - 10, 2000, 2000),
+         false},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << client.width() << " " << c.what);
+      const QRect cell = CFilterWindowLevel::TextCell(metrics, text, c.shown, client);
+      EXPECT_TRUE(client.adjusted(1, 1, -1, -1).contains(OutlinedExtent(cell)));
+      const QRect placed =
+          TextCell(metrics, c.shown.x() + c.shown.width() - 10, c.shown.y() + c.shown.height() - 10,
+                   text, TA_RIGHT | TA_BOTTOM);
+      EXPECT_EQ(cell == placed, c.kept);
+    }
+  }
+  // On the painted picture of a zoomed-in drag: the white text box is whole inside the pane.
+  MakeRamp(image, pane, 256, 256, 12, 0, 4095);
+  image.SetZoom(0.1f);  // 2560 pixels wide around the pane's centre
+  ASSERT_TRUE(CFilterWindowLevel::Start(&pane, &image));
+  CFilterWindowLevel::Event(CFilter::kButtonDown, MK_RBUTTON, {100, 100});
+  CFilterWindowLevel::Event(CFilter::kMouseMove, MK_RBUTTON, {110, 100});
+  QImage canvas(500, 500, QImage::Format_RGB32);
+  canvas.fill(Qt::blue);
+  LiveImageFilter(&pane)->PaintLive(canvas);
+  QRect white;
+  for (int y = 0; y < canvas.height(); ++y) {
+    for (int x = 0; x < canvas.width(); ++x) {
+      if (canvas.pixel(x, y) == qRgb(255, 255, 255)) white |= QRect(x, y, 1, 1);
+    }
+  }
+  ASSERT_FALSE(white.isEmpty()) << "no text box painted in the pane";
+  EXPECT_TRUE(QRect(1, 1, 498, 498).contains(white));
+  EXPECT_GE(white.height(), metrics.height());
+}
+
+// The zoom's percentage beside the mouse stays in the pane near every edge, and keeps its
+// place beside the mouse in the middle.
+TEST_F(Filters, ZoomTextLiesWhollyInsideThePane) {
+  const QFontMetrics metrics(QGuiApplication::font());
+  const QString text = QStringLiteral("200.0%");
+  const QRect client(0, 0, 500, 500);
+  const QSize size(metrics.horizontalAdvance(text), metrics.height());
+  for (const QPoint mouse : {QPoint(2, 250), QPoint(498, 250), QPoint(250, 1), QPoint(250, 499),
+                             QPoint(0, 0), QPoint(250, 250)}) {
+    SCOPED_TRACE(testing::Message() << mouse.x() << "," << mouse.y());
+    const QRect box = CFilterZoom::TextBox(metrics, text, mouse, client);
+    const QRect cell(box.x() + (box.width() - size.width()) / 2,
+                     box.y() + (box.height() - size.height()) / 2, size.width(), size.height());
+    EXPECT_TRUE(client.adjusted(1, 1, -1, -1).contains(cell.adjusted(0, 0, 3, 2)));
+    if (mouse == QPoint(250, 250)) {
+      EXPECT_EQ(box, QRect(QPoint(125, 240), QPoint(325, 260)));
+    }
+  }
 }
 
 // ---- magnifying glass

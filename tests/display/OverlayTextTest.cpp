@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <optional>
 #include <vector>
 
 #include "db/DateTime.h"
+#include "display/OutlinedText.h"
 #include "image/ImageEach.h"
 
 namespace {
@@ -24,6 +26,11 @@ std::optional<Line> lineStarting(const overlay::Layout& layout, const QString& p
     if (line.text.startsWith(prefix)) return line;
   }
   return std::nullopt;
+}
+
+int smallWidth(const QString& text) {
+  return QFontMetrics(overlay::PointFont(Face::Arials, overlay::kSmallTenths))
+      .horizontalAdvance(text);
 }
 
 std::optional<QPoint> anchorOf(const overlay::Layout& layout, const QString& prefix) {
@@ -48,7 +55,7 @@ class OverlayLayout : public ::testing::Test {
     s.Img.ExposureIndex = 250;
     s.Img.DoseAreaProduct = 123;
     s.Img.MAS = 8;
-    s.Img.TIME = 25;
+    s.Img.TIME = 0.008;  // seconds, as the import stores it
     s.Img.MA = 320;
     s.Img.KVP = 81.7;
     s.Ser.SeriesNo = 3;
@@ -83,9 +90,13 @@ TEST_F(OverlayLayout, EveryGroupAtItsCornerWithItsTextsAndFonts) {
       {"Ref:Dr^Who", {w - 20, h - 50}, true, Face::Arials},
       {"Op:Tech", {w - 20, h - 70}, true, Face::Arials},
       {"EI      : 250", {w - 100, h - 90}, false, Face::Arials},
-      {"Dose  : 123 mGcm2", {w - 100, h - 110}, false, Face::Arials},
+      // Wider than the 100 pixels to the edge: moved in just far enough.
+      {"Dose  : 123 mGcm2",
+       {w - 2 - smallWidth("Dose  : 123 mGcm2"), h - 110},
+       false,
+       Face::Arials},
       {"mAs  :   8", {w - 100, h - 130}, false, Face::Arials},
-      {"Time : 0.025", {w - 100, h - 150}, false, Face::Arials},
+      {"Time : 0.008", {w - 100, h - 150}, false, Face::Arials},
       {"mA    : 320.00", {w - 100, h - 170}, false, Face::Arials},
       {"kV     :  81", {w - 100, h - 190}, false, Face::Arials},
       {"Srs : 3", {w - 100, 10}, false, Face::Arials},
@@ -184,6 +195,39 @@ TEST_F(OverlayLayout, NothingWithoutSpacingOrOnAFlatPane) {
 TEST_F(OverlayLayout, AnatomyPrintsAPositionThatDoesNotStartWithTheBodyPartWhole) {
   record.scanInfo.Ser.PatientPosition = "PA";
   EXPECT_EQ(lineStarting(layout(), "CHEST")->text, "CHEST PA");
+}
+
+// Long names and values in the pane sizes of 1 x 1, 2 x 2 and smaller: every line's outlined
+// text lies inside the pane's border, each is drawn where its cell says, and a line that fits
+// keeps its place.
+TEST_F(OverlayLayout, EveryLineLiesWhollyInsideThePane) {
+  CDScanInfo& s = record.scanInfo;
+  s.Pat.PatName = "WOLFESCHLEGELSTEINHAUSENBERGERDORFF^HUBERT BLAINE";
+  s.Img.InstitutionName = "Klinikum der Universitaet fuer Radiologie und Nuklearmedizin";
+  s.Img.DoseAreaProduct = 1234567;
+  s.Img.MA = 1250.5;
+  s.Ser.BodyPart = "LOWER EXTREMITY";
+  s.Ser.PatientPosition = "ANTERIOR POSTERIOR OBLIQUE";
+  record.frameCount = 30;
+  const QFontMetrics large(overlay::PointFont(Face::System, overlay::kLargeTenths));
+  const QFontMetrics small(overlay::PointFont(Face::Arials, overlay::kSmallTenths));
+  for (const QSize pane : {QSize(1918, 1000), QSize(958, 499), QSize(300, 220), QSize(120, 80)}) {
+    SCOPED_TRACE(testing::Message() << pane.width() << " x " << pane.height());
+    const QRect room = QRect(QPoint(0, 0), pane).adjusted(1, 1, -1, -1);
+    const overlay::Layout result = overlay::Compute(record, switches, pane, kSpacing);
+    ASSERT_EQ(result.lines.size(), 19u);
+    for (const Line& line : result.lines) {
+      SCOPED_TRACE(line.text.toStdString());
+      EXPECT_TRUE(room.contains(OutlinedExtent(line.cell)));
+      const QFontMetrics& metrics = line.face == Face::System ? large : small;
+      EXPECT_EQ(line.cell, TextCell(metrics, line.anchor.x(), line.anchor.y(), line.text,
+                                    line.rightAligned ? TA_RIGHT : TA_LEFT));
+    }
+    if (pane.width() >= 958) {
+      EXPECT_EQ(anchorOf(result, "kV"), QPoint(pane.width() - 100, pane.height() - 190));
+      EXPECT_EQ(anchorOf(result, "WOLF"), QPoint(10, 30));
+    }
+  }
 }
 
 struct BirthCase {

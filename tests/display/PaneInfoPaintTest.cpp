@@ -161,6 +161,30 @@ TEST_F(PaneInfoPaint, ShorterRulersWhenTenCentimetresDoNotFit) {
   }
 }
 
+// In a pane of the 2 x 2 layout the top exposure line can stand where the ruler's label
+// would: the label moves over the ruler, and both read whole on the painted pane.
+TEST_F(PaneInfoPaint, RulerLabelKeepsClearOfTheExposureLines) {
+  show(1992);  // fitted into 498 x 498: zoom 4, a 10 cm ruler from y = 163 to 337
+  CDScanInfo& s = record().scanInfo;
+  s.Img.InstitutionName = "General";
+  s.Stu.StuPhysicianRef = "Dr^Who";
+  s.Stu.StuOperator = "Tech";
+  s.Img.ExposureIndex = 250;
+  s.Img.DoseAreaProduct = 12;
+  s.Img.MAS = 8;
+  s.Img.KVP = 81;  // the top line, at H - 150 = 350: under the ruler's bottom end
+  const QImage picture = grab();
+  const QFont small = overlay::PointFont(overlay::Face::Arials, overlay::kSmallTenths);
+  const TextMatch kv = matchText(picture, small, QPoint(400, 350), TA_LEFT, "kV     :  81");
+  EXPECT_GT(kv.inked, 20);
+  EXPECT_EQ(kv.differing, 0);
+  const QFont font = overlay::PointFont(overlay::Face::Arials, rulers::LabelFontTenths(498));
+  const TextMatch label =
+      matchText(picture, font, QPoint(500 - 6, 163 - 4), TA_RIGHT | TA_BOTTOM, "10Cm");
+  EXPECT_GT(label.inked, 20);
+  EXPECT_EQ(label.differing, 0);
+}
+
 struct ExposureCase {
   bool hospital;
   int eiOffset;  // EI at H - eiOffset

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 
 #include "anno/AnnoAngle.h"
 #include "anno/AnnoLine.h"
@@ -395,6 +396,87 @@ TEST_F(PaneInteraction, ImageWithoutPixelsIgnoresEveryDragAndPaintsBlackWithItsO
   const QImage shown = picture();
   EXPECT_EQ(shown.pixel(101, 101), qRgb(0, 0, 0));
   EXPECT_TRUE(hasLight(shown, QRect(2, 2, 100, 40))) << "the patient's name in its corner";
+}
+
+}  // namespace
+
+namespace {
+
+// The glass shows the pane's own picture enlarged, through the same window: around its centre
+// each glass pixel at offset d shows what the pane shows at d / factor from the same point, on
+// real radiographs with the window of their file and after a window drag.
+TEST(GlassOverPane, ShowsThePanesPixelsEnlargedThroughTheSameWindow) {
+  const struct {
+    const char* file;
+    bool windowDrag;
+  } cases[] = {{"cr_hip_1760x2140_unc.dcm", false},
+               {"cr_hip_1760x2140_unc.dcm", true},
+               {"cr_mono1_440_nopreamble.dcm", false},
+               {"mg_2394x3062_3win_voilut_jpll.dcm", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.file << (c.windowDrag ? " after a window drag" : ""));
+    FakePaneHost host;
+    CtoraScanView view{&host};
+    CImgDisp pane;
+    view.resize(600, 600);
+    view.show();
+    auto record = std::make_unique<CImageEach>();
+    ASSERT_EQ(record->OpenDicom(QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/") + c.file, 0, 1), 0);
+    record->loaded = true;
+    host.images.append(std::move(record));
+    view.ShowImage(0);
+    ASSERT_TRUE(pane.CreatePane(QRect(0, 0, 402, 402), &view, 5001, 0));
+    pane.show();
+    ASSERT_TRUE(pane.Attach());
+    pane.setActive(false);
+    const auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButton button,
+                          Qt::MouseButtons held) {
+      QMouseEvent event(type, QPointF(at), pane.mapToGlobal(QPointF(at)), button, held,
+                        Qt::NoModifier);
+      QCoreApplication::sendEvent(&pane, &event);
+    };
+    if (c.windowDrag) {  // a narrower window: more contrast
+      send(QEvent::MouseButtonPress, {100, 100}, Qt::RightButton, Qt::RightButton);
+      send(QEvent::MouseMove, {100, 250}, Qt::NoButton, Qt::RightButton);
+      send(QEvent::MouseButtonRelease, {100, 250}, Qt::RightButton, Qt::NoButton);
+    }
+    pane.SetMode(CImgDisp::kModeMagnify);
+    CFilterGlass::settings().halfWidth = CFilterGlass::settings().halfHeight = 60;
+    CFilterGlass::settings().lastRect = QRect(0, 0, 120, 120);
+    const QImage shown = pane.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QPoint centre(200, 200);
+    send(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
+    const QImage magnified = pane.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect glass = CFilterGlass::Live()->glassRect().adjusted(2, 2, -2, -2);
+    const float factor = CFilterGlass::settings().factor;
+    // The same grey levels, spread the same way: equal mean and contrast, small differences
+    // where the enlargement smooths single pixels.
+    double sumGlass = 0, sumPane = 0, squaresGlass = 0, squaresPane = 0, differences = 0;
+    int count = 0;
+    for (int y = glass.top(); y <= glass.bottom(); ++y) {
+      for (int x = glass.left(); x <= glass.right(); ++x) {
+        const QPointF offset = QPointF(x - centre.x(), y - centre.y()) / factor;
+        const int inGlass = qGray(magnified.pixel(x, y));
+        const int inPane = qGray(shown.pixel((QPointF(centre) + offset).toPoint()));
+        sumGlass += inGlass;
+        sumPane += inPane;
+        squaresGlass += inGlass * inGlass;
+        squaresPane += inPane * inPane;
+        differences += std::abs(inGlass - inPane);
+        ++count;
+      }
+    }
+    const double meanGlass = sumGlass / count;
+    const double meanPane = sumPane / count;
+    const double spreadGlass = std::sqrt(squaresGlass / count - meanGlass * meanGlass);
+    const double spreadPane = std::sqrt(squaresPane / count - meanPane * meanPane);
+    EXPECT_NEAR(meanGlass, meanPane, 2.0);
+    EXPECT_GT(spreadPane, 5.0) << "a region with detail";
+    EXPECT_NEAR(spreadGlass / spreadPane, 1.0, 0.1);
+    EXPECT_LT(differences / count, 10.0);
+    send(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);
+    panetest::endAllFilters();
+  }
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <vector>
+
+#include "display/OutlinedText.h"
+#include "display/OverlayText.h"
 
 namespace {
 
@@ -89,6 +93,41 @@ TEST(ScaleRulers, LabelFontGrowsWithTheDisplayedHeight) {
   for (const auto& [height, tenths] : cases) {
     EXPECT_EQ(rulers::LabelFontTenths(height), tenths) << height;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The label stands 4 pixels below the ruler where that is free, above it where the overlay's
+// texts or the pane's edge are in the way, and inside the pane in any case.
+TEST(ScaleRulers, LabelBelowTheRulerAboveItWhereTextIsInTheWayAndAlwaysInsideThePane) {
+  const QFontMetrics metrics(overlay::PointFont(overlay::Face::Arials, 120));
+  const QSize pane(500, 500);
+  const rulers::Ruler ruler = rulers::Layout(Orientation::Vertical, pane, kSpacing, 4);
+  const QRect below = TextCell(metrics, 494, ruler.farEnd + 4, ruler.label, TA_RIGHT);
+  const QRect above = TextCell(metrics, 494, ruler.nearEnd - 4, ruler.label, TA_RIGHT | TA_BOTTOM);
+  const QRect kvLine(400, 346, 70, 16);  // the top exposure line of a 2 x 2 pane
+  const QRect seriesLine(400, 150, 60, 16);
+  const struct {
+    const char* what;
+    std::vector<QRect> taken;
+    QRect cell;
+  } cases[] = {
+      {"free", {}, below},
+      {"a line of text under the ruler", {kvLine}, above},
+      {"text both under and over it", {kvLine, seriesLine}, below},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(rulers::LabelCell(ruler, pane, metrics, c.taken), c.cell);
+  }
+  // A pane too low for the label under or over its 1 cm ruler: moved in from below.
+  const QSize low(500, 40);
+  const rulers::Ruler short1 = rulers::Layout(Orientation::Vertical, low, kSpacing, 1);
+  ASSERT_EQ(short1.count, 1);
+  const QRect cell = rulers::LabelCell(short1, low, metrics, {});
+  EXPECT_TRUE(QRect(1, 1, 498, 38).contains(OutlinedExtent(cell)));
 }
 
 }  // namespace

@@ -188,6 +188,7 @@ TEST_F(OpenDicomTest, ReadsEveryAttributeOfTheRecordTable) {
   EXPECT_EQ(img.AcqNo, 2);
   EXPECT_DOUBLE_EQ(img.KVP, 80.5);
   EXPECT_EQ(img.ExposureTime, 20);
+  EXPECT_DOUBLE_EQ(img.TIME, 0.020) << "in seconds, as an imported row keeps it";
   EXPECT_EQ(img.X_RayTubeCurrent, 250);
   EXPECT_DOUBLE_EQ(img.MA, 250.0);
   EXPECT_DOUBLE_EQ(img.MAS, 5.0);
@@ -233,12 +234,14 @@ TEST_F(OpenDicomTest, AbsentElementsLeaveFieldsAsTheyWere) {
   record.scanInfo.Pat.PatSex = QStringLiteral("F");
   record.scanInfo.Stu.StuID = QStringLiteral("kept");
   record.scanInfo.Img.KVP = 70.0;
+  record.scanInfo.Img.TIME = 0.008;
   record.scanInfo.Img.DoseAreaProduct = 55;
   record.patientAge = 1003;
   ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
   EXPECT_EQ(record.scanInfo.Pat.PatSex, QStringLiteral("F"));
   EXPECT_EQ(record.scanInfo.Stu.StuID, QStringLiteral("kept"));
   EXPECT_DOUBLE_EQ(record.scanInfo.Img.KVP, 70.0);
+  EXPECT_DOUBLE_EQ(record.scanInfo.Img.TIME, 0.008);
   EXPECT_EQ(record.scanInfo.Img.DoseAreaProduct, 55);
   EXPECT_EQ(record.patientAge, 1003);
 }

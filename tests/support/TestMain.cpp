@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #ifdef TORASCAN_GUI_TEST
@@ -44,6 +45,19 @@ void isolateHome(const QTemporaryDir& home) {
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+#ifdef TORASCAN_GUI_TEST
+// The offscreen platform's screen is 800 x 800 unless told otherwise; windows are kept inside
+// the screen, and the tests show them at the sizes of a desktop.
+void useDesktopSizedScreen(const QTemporaryDir& home) {
+  const QString path = home.filePath(QStringLiteral("offscreen.json"));
+  QFile config(path);
+  if (!config.open(QIODevice::WriteOnly)) return;
+  config.write(R"({"screens": [{"name": "", "x": 0, "y": 0, "width": 1920, "height": 1200}]})");
+  config.close();
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -53,6 +67,9 @@ int main(int argc, char* argv[]) {
   QTemporaryDir home(QDir::tempPath() + QStringLiteral("/torascan-test-home-XXXXXX"));
   if (!home.isValid()) return 1;
   isolateHome(home);
+#ifdef TORASCAN_GUI_TEST
+  if (qgetenv("QT_QPA_PLATFORM") == "offscreen") useDesktopSizedScreen(home);
+#endif
   TestApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

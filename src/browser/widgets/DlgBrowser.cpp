@@ -30,6 +30,7 @@
 #include "ui/MessageSink.h"
 #include "ui/widgets/ExposureProgressDlg.h"
 #include "ui/widgets/FileDialogEx.h"
+#include "ui/widgets/ScreenFit.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ CDlgBrowser::CDlgBrowser(CMainFrame* frame) : CBaseSkinDlg(frame), m_frame(frame
                                                          : GetLabel(151));
   // Over the main window's work area.
   if (frame != nullptr) setGeometry(frame->geometry());
+  new CScreenFit(this);
   createControls();
   createLayout();
   connect(&m_lists, &CBrowserLists::imagesChanged, this, &CDlgBrowser::showImages);

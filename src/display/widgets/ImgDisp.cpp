@@ -213,8 +213,9 @@ void CImgDisp::paintPane(QPainter& painter, CImageEach* shown) {
   paintBorder(painter);
   if (shown != nullptr) {
     paintAnnotations(painter, *shown);
-    if (theAppSettings().RunMode != RunModeEmbedded) paintOverlay(painter, *shown);
-    paintRulers(painter, *shown);
+    std::vector<QRect> texts;
+    if (theAppSettings().RunMode != RunModeEmbedded) texts = paintOverlay(painter, *shown);
+    paintRulers(painter, *shown, texts);
   }
   paintActiveFrame(painter);
 }
@@ -590,18 +591,21 @@ void CImgDisp::paintAnnotations(QPainter& painter, CImageEach&) {
   if (CAnnoObjectManager* annotations = manager(Container::First)) annotations->Draw(painter);
 }
 
-void CImgDisp::paintOverlay(QPainter& painter, CImageEach& shown) {
+std::vector<QRect> CImgDisp::paintOverlay(QPainter& painter, CImageEach& shown) {
   CPaneHost* frame = host();
-  if (frame == nullptr) return;
+  if (frame == nullptr) return {};
   const overlay::Layout layout =
       overlay::Compute(shown, frame->overlaySwitches(), size(), m_pixelSpacingX);
   m_frameNumberRect = layout.frameNumberRect;
   overlay::Paint(painter, layout);
+  std::vector<QRect> cells;
+  for (const overlay::Line& line : layout.lines) cells.push_back(line.cell);
+  return cells;
 }
 
-void CImgDisp::paintRulers(QPainter& painter, CImageEach& shown) {
+void CImgDisp::paintRulers(QPainter& painter, CImageEach& shown, const std::vector<QRect>& texts) {
   rulers::Paint(painter, size(), m_pixelSpacingX, m_pixelSpacingY, shown.image.zoom().value(),
-                shown.image.displayRect().height());
+                shown.image.displayRect().height(), texts);
 }
 
 void CImgDisp::updateCineBar(bool visible) {

@@ -130,8 +130,9 @@ class CImgDisp : public QWidget, public CPaneWindow {
   virtual void annotationAttach(CImageEach* image);
   // Drawing steps after the image, in this order.
   virtual void paintAnnotations(QPainter& painter, CImageEach& image);
-  virtual void paintOverlay(QPainter& painter, CImageEach& image);
-  virtual void paintRulers(QPainter& painter, CImageEach& image);
+  // The overlay gives the cells of its texts, which the ruler's label keeps clear of.
+  virtual std::vector<QRect> paintOverlay(QPainter& painter, CImageEach& image);
+  virtual void paintRulers(QPainter& painter, CImageEach& image, const std::vector<QRect>& texts);
   // The cine bar: shown centred near the bottom of the pane while cine is available.
   virtual void updateCineBar(bool visible);
 

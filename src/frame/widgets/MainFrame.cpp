@@ -22,6 +22,7 @@
 #include "reports/widgets/DlgtoraScan.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
+#include "ui/widgets/ScreenFit.h"
 #include "view/widgets/ToraScanView.h"
 
 namespace {
@@ -38,6 +39,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(AppSettings::title());
   resize(settings.frameDefaultWidth > 0 ? settings.frameDefaultWidth : 1280,
          settings.frameDefaultHeight > 0 ? settings.frameDefaultHeight : 900);
+  new CScreenFit(this);
   m_view = new CtoraScanView(this, this);
   setCentralWidget(m_view);
   connect(m_view, &CtoraScanView::commandPosted, this, [this](int id) { OnCommand(id); });
@@ -363,8 +365,9 @@ void CMainFrame::turnActiveImage(int id) {
     // The same picture turned over in place: the operator's zoom and pan stay, and so does the
     // smoothed copy where the zoom uses one.
     pixels.RebuildDisplayBitmap();
-    if (pane != nullptr) pane->update();
   }
+  // A repaint of the view does not reach the pane over it: the pane is asked itself.
+  if (pane != nullptr) pane->update();
   m_view->update();
 }
 
