@@ -21,6 +21,41 @@
 
 namespace {
 
+// The program's own settings point at the station folder while this lives (the frame reads
+// them), and are as they were afterwards.
+class ProgramSettingsOfTheStation {
+ public:
+  explicit ProgramSettingsOfTheStation(const AppSettings& station)
+      : m_app(theAppSettings()),
+        m_folder(m_app.programFolder),
+        m_ini(m_app.ini.Path()),
+        m_runMode(m_app.RunMode),
+        m_dropFolder(m_app.wholeSpinePath),
+        m_dataRoot(m_app.dataRoot),
+        m_drainFolders(m_app.previousWholeSpinePaths) {
+    m_app.programFolder = station.programFolder;
+    m_app.ini.SetPath(station.iniPath);
+    m_app.RunMode = RunModeStation;
+  }
+  ~ProgramSettingsOfTheStation() {
+    m_app.programFolder = m_folder;
+    m_app.ini.SetPath(m_ini);
+    m_app.RunMode = m_runMode;
+    m_app.wholeSpinePath = m_dropFolder;
+    m_app.dataRoot = m_dataRoot;
+    m_app.previousWholeSpinePaths = m_drainFolders;
+  }
+
+ private:
+  AppSettings& m_app;
+  const QString m_folder;
+  const QString m_ini;
+  const int m_runMode;
+  const QString m_dropFolder;
+  const QString m_dataRoot;
+  const QStringList m_drainFolders;
+};
+
 // A station-mode program folder of its own with no companion file.
 class DlgConfigTest : public ::testing::Test {
  protected:
@@ -95,17 +130,8 @@ TEST_F(DlgConfigTest, FolderButtonTakesTheChosenFolderAndKeepsWhatIsTypedElsewhe
 }
 
 TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
-  AppSettings& app = theAppSettings();
-  const QString savedFolder = app.programFolder;
-  const QString savedIni = app.ini.Path();
-  const int savedRunMode = app.RunMode;
-  const QString savedDropFolder = app.wholeSpinePath;
-  const QString savedDataRoot = app.dataRoot;
-  const QStringList savedDrainFolders = app.previousWholeSpinePaths;
-  app.programFolder = settings.programFolder;
-  app.ini.SetPath(settings.iniPath);
-  app.RunMode = RunModeStation;
   {
+    const ProgramSettingsOfTheStation station(settings);
     CMainFrame frame;
     for (const int button : {2, 1}) {
       bool handled = false;
@@ -118,12 +144,6 @@ TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
       EXPECT_TRUE(handled);
     }
   }
-  app.programFolder = savedFolder;
-  app.ini.SetPath(savedIni);
-  app.RunMode = savedRunMode;
-  app.wholeSpinePath = savedDropFolder;
-  app.dataRoot = savedDataRoot;
-  app.previousWholeSpinePaths = savedDrainFolders;
   ASSERT_EQ(sink.count(), 1) << "Cancel says nothing";
   EXPECT_EQ(sink.messages()[0].text, "Please restart this program!");
   EXPECT_EQ(sink.messages()[0].caption, "Config");
@@ -134,17 +154,8 @@ TEST_F(DlgConfigTest, ConfigCommandAsksForARestartAfterOkOnly) {
 // Config is a plain dialog: Escape in a field cancels, Enter in a field is OK, both through the
 // frame's command as the operator gives them.
 TEST_F(DlgConfigTest, EscapeInAFieldCancelsAndEnterIsOk) {
-  AppSettings& app = theAppSettings();
-  const QString savedFolder = app.programFolder;
-  const QString savedIni = app.ini.Path();
-  const int savedRunMode = app.RunMode;
-  const QString savedDropFolder = app.wholeSpinePath;
-  const QString savedDataRoot = app.dataRoot;
-  const QStringList savedDrainFolders = app.previousWholeSpinePaths;
-  app.programFolder = settings.programFolder;
-  app.ini.SetPath(settings.iniPath);
-  app.RunMode = RunModeStation;
   {
+    const ProgramSettingsOfTheStation station(settings);
     CMainFrame frame;
     frame.show();
     for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
@@ -163,12 +174,6 @@ TEST_F(DlgConfigTest, EscapeInAFieldCancelsAndEnterIsOk) {
       EXPECT_EQ(QFile::exists(companionFile()), key == Qt::Key_Return);
     }
   }
-  app.programFolder = savedFolder;
-  app.ini.SetPath(savedIni);
-  app.RunMode = savedRunMode;
-  app.wholeSpinePath = savedDropFolder;
-  app.dataRoot = savedDataRoot;
-  app.previousWholeSpinePaths = savedDrainFolders;
   EXPECT_EQ(sink.texts(), QStringList{"Please restart this program!"});
   EXPECT_EQ(CompanionSettings::Read(folder.path()).localPort, "104");
 }
