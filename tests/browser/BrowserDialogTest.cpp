@@ -296,6 +296,8 @@ TEST_F(BrowserDialog, MainWindowAndBrowserAtTheScreensSizeStayOnTheScreen) {
   CDlgBrowser* browser = frame.browser();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(browser));
   QCoreApplication::processEvents();
+  // An X server without a window manager draws no frame: nothing to push the rows off there.
+  if (frame.frameGeometry() == frame.geometry()) GTEST_SKIP() << "no window frame on this display";
   for (const QWidget* window : {static_cast<QWidget*>(&frame), static_cast<QWidget*>(browser)}) {
     SCOPED_TRACE(window->metaObject()->className());
     ASSERT_GT(window->frameGeometry().height(), window->height()) << "a frame around the window";
