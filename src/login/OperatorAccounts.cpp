@@ -13,10 +13,24 @@ OperatorChange refuse(OperatorChange result, const char* text) {
   return result;
 }
 
-// The checks of a password being set, in the order they are made; Done when it may be stored.
-OperatorChange checkNewPassword(const QString& password, const QString& confirm) {
+// The name trimmed (blanks around a name would make one that cannot be told apart in the list)
+// and, when a password is being set, its checks and its hash, in the order they are made; Done
+// when the change may be tried.
+OperatorChange prepare(const QString& name, QString& trimmed) {
+  trimmed = name.trimmed();
+  if (trimmed.isEmpty()) return refuse(OperatorChange::NoName, "Please input Operator Name");
+  return OperatorChange::Done;
+}
+
+OperatorChange prepare(const QString& name, const QString& password, const QString& confirm,
+                       QString& trimmed, QString& hash) {
+  if (const OperatorChange named = prepare(name, trimmed); named != OperatorChange::Done) {
+    return named;
+  }
   if (password.isEmpty()) return refuse(OperatorChange::NoPassword, "Please input Password");
   if (password != confirm) return refuse(OperatorChange::NotSame, "Passwords are not same");
+  hash = HashPassword(password);
+  if (hash.isEmpty()) return refuse(OperatorChange::NotStored, "The password could not be hashed");
   return OperatorChange::Done;
 }
 
@@ -42,10 +56,6 @@ OperatorChange changeRows(const QString& databasePath, const QString& name,
   return result == OperatorChange::Done ? OperatorChange::NotStored : result;
 }
 
-OperatorChange hashFailed() {
-  return refuse(OperatorChange::NotStored, "The password could not be hashed");
-}
-
 }  // namespace
 
 long OperatorAccounts::Count() {
@@ -59,15 +69,12 @@ long OperatorAccounts::Count() {
 
 OperatorChange OperatorAccounts::Add(const QString& name, const QString& password,
                                      const QString& confirm) {
-  // Blanks around a name would make it one that cannot be told apart in the list.
-  const QString trimmed = name.trimmed();
-  if (trimmed.isEmpty()) return refuse(OperatorChange::NoName, "Please input Operator Name");
-  if (const OperatorChange check = checkNewPassword(password, confirm);
-      check != OperatorChange::Done) {
-    return check;
+  QString trimmed;
+  QString hash;
+  if (const OperatorChange ready = prepare(name, password, confirm, trimmed, hash);
+      ready != OperatorChange::Done) {
+    return ready;
   }
-  const QString hash = HashPassword(password);
-  if (hash.isEmpty()) return hashFailed();
   return changeRows(m_databasePath, trimmed, [&](CTblOperator& operators) {
     if (!operators.IsEOF()) {
       return refuse(OperatorChange::Taken, "This operator is registered already");
@@ -82,14 +89,12 @@ OperatorChange OperatorAccounts::Add(const QString& name, const QString& passwor
 OperatorChange OperatorAccounts::ChangePassword(const QString& name, const QString& oldPassword,
                                                 const QString& newPassword,
                                                 const QString& confirm) {
-  const QString trimmed = name.trimmed();
-  if (trimmed.isEmpty()) return refuse(OperatorChange::NoName, "Please input Operator Name");
-  if (const OperatorChange check = checkNewPassword(newPassword, confirm);
-      check != OperatorChange::Done) {
-    return check;
+  QString trimmed;
+  QString hash;
+  if (const OperatorChange ready = prepare(name, newPassword, confirm, trimmed, hash);
+      ready != OperatorChange::Done) {
+    return ready;
   }
-  const QString hash = HashPassword(newPassword);
-  if (hash.isEmpty()) return hashFailed();
   return changeRows(m_databasePath, trimmed, [&](CTblOperator& operators) {
     if (operators.IsEOF())
       return refuse(OperatorChange::Unknown, "This operator is not registered");
@@ -111,8 +116,10 @@ OperatorChange OperatorAccounts::ChangePassword(const QString& name, const QStri
 }
 
 OperatorChange OperatorAccounts::Remove(const QString& name) {
-  const QString trimmed = name.trimmed();
-  if (trimmed.isEmpty()) return refuse(OperatorChange::NoName, "Please input Operator Name");
+  QString trimmed;
+  if (const OperatorChange ready = prepare(name, trimmed); ready != OperatorChange::Done) {
+    return ready;
+  }
   return changeRows(m_databasePath, trimmed, [](CTblOperator& operators) {
     if (operators.IsEOF())
       return refuse(OperatorChange::Unknown, "This operator is not registered");

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -151,6 +150,8 @@ void CDlgBrowser::createControls() {
   connect(m_patientName, &QLineEdit::returnPressed, this, &CDlgBrowser::OnSearch);
   connect(m_accession, &QLineEdit::returnPressed, this, &CDlgBrowser::OnAccessionEntered);
   for (QWidget* edit : {m_patientId, m_patientName, m_accession}) LetEnterThrough(edit);
+  // Escape leaves the browser as its close button does; the main window stays.
+  LetEscapeClose();
   m_lists.SetFieldReader([this] { readFields(); });
 
   m_period = named(new QComboBox(this), kPeriodList);
@@ -283,20 +284,6 @@ void CDlgBrowser::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   if (m_frame != nullptr) m_frame->ClearImages();
   OnSearch();
-}
-
-bool CDlgBrowser::eventFilter(QObject* watched, QEvent* event) {
-  // Escape anywhere in the browser leaves it as the window's close button does (the skinned
-  // base would swallow it); the main window stays.
-  if (event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget != nullptr && widget->window() == this) {
-      close();
-      return true;
-    }
-  }
-  return CBaseSkinDlg::eventFilter(watched, event);
 }
 
 void CDlgBrowser::changeEvent(QEvent* event) {

@@ -117,7 +117,6 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
  protected:
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void createControls();

@@ -46,6 +46,7 @@ bool CBaseSkinDlg::eventFilter(QObject* watched, QEvent* event) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
       if (enter && m_enterTargets.contains(widget)) return QDialog::eventFilter(watched, event);
+      if (key == Qt::Key_Escape && m_escapeCloses) close();
       if (enter || key == Qt::Key_Escape) return true;
     }
   }

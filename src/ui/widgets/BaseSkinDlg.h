@@ -40,7 +40,8 @@ QString AppFontFace();
 // The base of the skinned dialogs. Enter and Escape are swallowed wherever the focus is in the
 // dialog, so a dialog of this family closes only through its buttons or the window's close box:
 // an operator typing into a field cannot end it by accident. A dialog names the few fields
-// whose Enter does something (a search field) with LetEnterThrough.
+// whose Enter does something (a search field) with LetEnterThrough; one that is a window of
+// its own rather than a question lets Escape close it (LetEscapeClose).
 class CBaseSkinDlg : public QDialog {
   Q_OBJECT
 
@@ -51,6 +52,8 @@ class CBaseSkinDlg : public QDialog {
   // Enter in widget reaches it (a line edit then emits returnPressed); it still goes no further,
   // so it never presses a button of the dialog.
   void LetEnterThrough(QWidget* widget);
+  // Escape anywhere in the dialog closes it as the window's close button does.
+  void LetEscapeClose() { m_escapeCloses = true; }
 
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -59,4 +62,5 @@ class CBaseSkinDlg : public QDialog {
  private:
   // Guarded: a field destroyed before the dialog leaves no address for another to take.
   QList<QPointer<QWidget>> m_enterTargets;
+  bool m_escapeCloses = false;
 };
