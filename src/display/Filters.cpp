@@ -379,19 +379,24 @@ void CFilterGlass::drawAt(const QPoint& centre, bool showFactor) {
   const int regionTop = regionY.begin;
   const int regionRight = regionX.end;
   const int regionBottom = regionY.end;
-  // Multiples of 4, as the resampling works on whole groups of pixels.
-  const int regionWidth = (regionRight - regionLeft) & ~3;
-  const int regionHeight = (regionBottom - regionTop) & ~3;
+  // The whole region: cutting it to a multiple of 4 pixels stretched a narrower region over
+  // the glass, a wrong magnification off its centre when the region is small.
+  const int regionWidth = regionRight - regionLeft;
+  const int regionHeight = regionBottom - regionTop;
   if (regionWidth <= 0 || regionHeight <= 0) return;
   m_sampled = QRect(regionLeft, regionTop, regionWidth, regionHeight);
   if (!m_work.CopyRectFrom(*m_source, regionLeft, regionTop, regionWidth, regionHeight)) return;
   const int enlargedWidth = std::max(1, static_cast<int>(regionWidth * glass.factor / imageFactor));
   const int enlargedHeight =
       std::max(1, static_cast<int>(regionHeight * glass.factor / imageFactor));
-  m_work.bitmap().resizeInterpolated(enlargedWidth, enlargedHeight);
+  // Scaled the way the pane scales its own picture (smoothed only where the pane smooths):
+  // smoothing what the pane shows sharp dims fine detail, and the glass would look flatter
+  // than the pane under it.
   m_work.ResetView();
+  const QRect fitted = m_work.FitToRect(QRect(0, 0, enlargedWidth, enlargedHeight));
+  m_work.CenterInRect(QRect(QPoint(0, 0), fitted.size()));
   CFilterWindowLevel::ApplyOwnWindow(m_work);
-  m_picture = QImage(m_work.bitmap().width(), m_work.bitmap().height(), QImage::Format_RGB32);
+  m_picture = QImage(fitted.size(), QImage::Format_RGB32);
   m_work.setClipRect(QRect());
   m_work.Paint(m_picture);
   m_showFactor = showFactor;

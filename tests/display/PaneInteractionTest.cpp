@@ -16,6 +16,7 @@
 #include "display/PaneTestSupport.h"
 #include "display/widgets/ImgDisp.h"
 #include "image/ImageEach.h"
+#include "image/PipelineSettings.h"
 #include "support/DicomBuilder.h"
 #include "ui/MessageSink.h"
 #include "view/widgets/ToraScanView.h"
@@ -404,28 +405,48 @@ namespace {
 
 // The glass shows the pane's own picture enlarged, through the same window: around its centre
 // each glass pixel at offset d shows what the pane shows at d / factor from the same point, on
-// real radiographs with the window of their file and after a window drag.
+// real radiographs with the window of their file and after a window drag, on images the pane
+// reduces and ones it enlarges (where a smoothed glass over a sharp pane looked flatter), with
+// smoothing off and on.
 TEST(GlassOverPane, ShowsThePanesPixelsEnlargedThroughTheSameWindow) {
+  // Point by point only where the picture is smooth at the pane's scale: on ultrasound speckle
+  // and on a small image enlarged many times, half a pixel of registration changes single
+  // points, and the contrast (the spread of grey levels) is what must agree.
   const struct {
     const char* file;
     bool windowDrag;
-  } cases[] = {{"cr_hip_1760x2140_unc.dcm", false},
-               {"cr_hip_1760x2140_unc.dcm", true},
-               {"cr_mono1_440_nopreamble.dcm", false},
-               {"mg_2394x3062_3win_voilut_jpll.dcm", false}};
+    int paneSize;
+    int interpolation;
+    bool eachPoint;
+  } cases[] = {{"cr_hip_1760x2140_unc.dcm", false, 402, 0, true},
+               {"cr_hip_1760x2140_unc.dcm", true, 402, 0, true},
+               {"cr_hip_1760x2140_unc.dcm", false, 1002, 0, true},
+               {"cr_mono1_440_nopreamble.dcm", false, 402, 0, true},
+               {"mg_2394x3062_3win_voilut_jpll.dcm", false, 402, 0, true},
+               {"us_1024x768_8bit_jpll.dcm", false, 1002, 0, false},
+               {"us_rgb_320x240_le.dcm", false, 1002, 0, false},
+               {"ct_small_signed.dcm", false, 402, 0, false},
+               {"us_rgb_320x240_le.dcm", false, 1002, 1, false},
+               {"ct_small_signed.dcm", false, 402, 1, false}};
+  const PipelineSettings saved = pipelineSettings();
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.file << (c.windowDrag ? " after a window drag" : ""));
+    SCOPED_TRACE(testing::Message()
+                 << c.file << (c.windowDrag ? " after a window drag" : "") << " in a pane of "
+                 << c.paneSize << ", interpolation " << c.interpolation);
+    PipelineSettings pipeline = saved;
+    pipeline.interpolation = c.interpolation;
+    setPipelineSettings(pipeline);
     FakePaneHost host;
     CtoraScanView view{&host};
     CImgDisp pane;
-    view.resize(600, 600);
+    view.resize(c.paneSize + 200, c.paneSize + 200);
     view.show();
     auto record = std::make_unique<CImageEach>();
     ASSERT_EQ(record->OpenDicom(QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/") + c.file, 0, 1), 0);
     record->loaded = true;
     host.images.append(std::move(record));
     view.ShowImage(0);
-    ASSERT_TRUE(pane.CreatePane(QRect(0, 0, 402, 402), &view, 5001, 0));
+    ASSERT_TRUE(pane.CreatePane(QRect(0, 0, c.paneSize, c.paneSize), &view, 5001, 0));
     pane.show();
     ASSERT_TRUE(pane.Attach());
     pane.setActive(false);
@@ -470,13 +491,16 @@ TEST(GlassOverPane, ShowsThePanesPixelsEnlargedThroughTheSameWindow) {
     const double meanPane = sumPane / count;
     const double spreadGlass = std::sqrt(squaresGlass / count - meanGlass * meanGlass);
     const double spreadPane = std::sqrt(squaresPane / count - meanPane * meanPane);
-    EXPECT_NEAR(meanGlass, meanPane, 2.0);
     EXPECT_GT(spreadPane, 5.0) << "a region with detail";
     EXPECT_NEAR(spreadGlass / spreadPane, 1.0, 0.1);
-    EXPECT_LT(differences / count, 10.0);
+    if (c.eachPoint) {
+      EXPECT_NEAR(meanGlass, meanPane, 2.0);
+      EXPECT_LT(differences / count, 10.0);
+    }
     send(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);
     panetest::endAllFilters();
   }
+  setPipelineSettings(saved);
 }
 
 }  // namespace
