@@ -188,7 +188,7 @@ struct FrameLayout {
   std::uint64_t decodedBytes = 0;  // one frame's bitmap
   bool packed422 = false;          // YBR_FULL_422 as stored: Y Y Cb Cr for two pixels
   DcmPixelData* pixelData = nullptr;
-  DcmElement* floatData = nullptr;  // Float or Double Float Pixel Data instead of Pixel Data
+  DcmElement* floatData = nullptr;       // Float or Double Float Pixel Data instead of Pixel Data
   DcmPixelSequence* sequence = nullptr;  // set for encapsulated pixel data
   // Encapsulated data: its items in order (item 0 is the Basic Offset Table), collected once
   // because DCMTK finds an item by its index by walking the list from the start; and the
@@ -229,8 +229,8 @@ DcmPixelData* pixelDataOf(DcmItem* ds) {
 
 // Float Pixel Data (4-byte values) or Double Float Pixel Data (8-byte values) with a value.
 DcmElement* floatPixelsOf(DcmItem* ds, int& bytesPerValue) {
-  for (const auto& [tag, bytes] : {std::pair{DCM_FloatPixelData, 4},
-                                   std::pair{DCM_DoubleFloatPixelData, 8}}) {
+  for (const auto& [tag, bytes] :
+       {std::pair{DCM_FloatPixelData, 4}, std::pair{DCM_DoubleFloatPixelData, 8}}) {
     DcmElement* element = nullptr;
     if (ds->findAndGetElement(tag, element).good() && element != nullptr &&
         element->getLength() > 0) {
@@ -320,7 +320,7 @@ int checkPixelModule(DcmDataset* ds, const FrameLayout& layout) {
     int bytes = 0;
     floatPixelsOf(ds, bytes);
     return p.bitsAllocated == 8 * bytes && p.samplesPerPixel == 1 && mono ? kImagingOk
-                                                                           : kErrPixelFormat;
+                                                                          : kErrPixelFormat;
   }
   if (p.bitsAllocated != 1 && p.bitsAllocated != 8 && p.bitsAllocated != 16 &&
       p.bitsAllocated != 32)
@@ -377,7 +377,8 @@ int readLayout(DcmDataset* ds, OwnSyntax own, FrameLayout& layout) {
   if (std::max(layout.frameBytes, layout.decodedBytes) > kMaxFrameBytes) return kErrNoMemory;
   if (layout.sequence != nullptr) return locateFrames(layout);
   // Native frames lie end to end: the value must hold every frame the header counts.
-  const std::uint64_t needed = (static_cast<std::uint64_t>(layout.frames) * layout.frameBits + 7) / 8;
+  const std::uint64_t needed =
+      (static_cast<std::uint64_t>(layout.frames) * layout.frameBits + 7) / 8;
   DcmElement* value = layout.floatData != nullptr ? layout.floatData : layout.pixelData;
   return value->getLength() < needed ? kErrCorrupt : kImagingOk;
 }
@@ -514,9 +515,8 @@ int storedFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::uint8
   if (layout.sequence == nullptr && (layout.floatData != nullptr || layout.packed422)) {
     colourModel = layout.pixels.photometric;
     DcmElement* value = layout.floatData != nullptr ? layout.floatData : layout.pixelData;
-    return value
-                   ->getPartialValue(dst, static_cast<Uint32>(frame * layout.frameBytes),
-                                     static_cast<Uint32>(layout.frameBytes))
+    return value->getPartialValue(dst, static_cast<Uint32>(frame * layout.frameBytes),
+                                  static_cast<Uint32>(layout.frameBytes))
                    .good()
                ? kImagingOk
                : kErrCorrupt;
@@ -731,7 +731,8 @@ bool expandSegments(const Uint16* words, unsigned long count, std::size_t entrie
       pos += 3;
     } else if (opcode == 2 && !nested) {  // indirect: `length` segments from a 32-bit offset
       if (pos + 3 >= count) return false;
-      const unsigned long offset = words[pos + 2] | (static_cast<unsigned long>(words[pos + 3]) << 16);
+      const unsigned long offset =
+          words[pos + 2] | (static_cast<unsigned long>(words[pos + 3]) << 16);
       if (offset >= count || !expandSegments(words, count, entries, out, offset, length, true))
         return false;
       pos += 4;
@@ -1068,8 +1069,7 @@ int DicomDataSet::frameCount() const {
 
 bool DicomDataSet::hasPixelData() const {
   DcmDataset* ds = m_impl->dataset();
-  return ds != nullptr &&
-         guarded(false, [&] { return hasAnyPixels(ds, ds->getOriginalXfer()); });
+  return ds != nullptr && guarded(false, [&] { return hasAnyPixels(ds, ds->getOriginalXfer()); });
 }
 
 PixelDescription DicomDataSet::pixelDescription() const {
