@@ -152,8 +152,8 @@ std::vector<std::uint8_t> exportTable(int bitsStored, int windowWidth, int windo
   return table;
 }
 
-bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int height,
-               int quality, int channels) {
+bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int height, int quality,
+               int channels) {
   FilePtr file = openForWriting(path);
   if (!file) return false;
   struct ErrorManager {
@@ -181,8 +181,8 @@ bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int h
   jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(
-        pixels + static_cast<std::size_t>(cinfo.next_scanline) * width * channels);
+    JSAMPROW row = const_cast<JSAMPROW>(pixels + static_cast<std::size_t>(cinfo.next_scanline) *
+                                                     width * channels);
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -207,8 +207,8 @@ bool writePng(const QString& path, const std::uint8_t* pixels, int width, int he
   png_set_compression_level(png, 1);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+               channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < height; ++y) {
     png_write_row(png, pixels + static_cast<std::size_t>(y) * width * channels);

@@ -34,15 +34,16 @@ class CBaseBitmap {
 std::vector<std::uint8_t> exportTable(int bitsStored, int windowWidth, int windowCentre);
 
 // Writes the image through its current window as an 8-bit grey BMP, JPEG (quality 80) or PNG
-// picture (colour images: in colour, as painted) named folder/prefix + StuID + series + image number + "." + format. The source is
-// the file at sourcePath when given, else activeImage. Returns the written path, or "" when
-// nothing was written. Opens the file with the desktop's viewer unless silent is non-zero.
+// picture (a colour image in colour, as painted) named folder/prefix + StuID + series + image
+// number + "." + format. The source is the file at sourcePath when given, else activeImage.
+// Returns the written path, or "" when nothing was written. Opens the file with the desktop's
+// viewer unless silent is non-zero.
 QString ExportImage(const QString& sourcePath, const QString& folder, const QString& prefix,
                     int silent, const QString& format, const CImageEach* activeImage = nullptr);
 
 // Encoders of top-down 8-bit pixels, grey (channels 1) or R, G, B (channels 3). False on
 // failure; a partly written file is removed.
-bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int height,
-               int quality, int channels = 1);
+bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int height, int quality,
+               int channels = 1);
 bool writePng(const QString& path, const std::uint8_t* pixels, int width, int height,
               int channels = 1);
