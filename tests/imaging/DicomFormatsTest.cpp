@@ -137,14 +137,30 @@ TEST(DecodeFormatsWide, ThirtyTwoBitAndFloatValuesComeBackThroughTheMap) {
   }
 }
 
-TEST(DecodeFormatsOwnSyntax, SyntaxesUnknownToDcmtkKeepTheirOwnUid) {
+TEST(DecodeFormatsOwnSyntax, SyntaxesUnknownToDcmtkKeepTheirOwnUidAndDecode) {
   DicomDataSet ds;
-  ASSERT_EQ(ds.load(testFile("sc_rgb_htj2k_lossless.dcm")), 0);
-  EXPECT_TRUE(ds.hasPixelData());
-  EXPECT_EQ(ds.transferSyntaxUid(), "1.2.840.10008.1.2.4.201");
   ASSERT_EQ(ds.load(testFile("seg_1bit_deflated_frames.dcm")), 0);
   EXPECT_EQ(ds.transferSyntaxUid(), "1.2.840.10008.1.2.8.1");
   EXPECT_EQ(ds.frameCount(), 3);
+  // The three High-Throughput JPEG 2000 syntaxes differ only in what the encoder promised:
+  // the real file's meta header is given each UID in turn.
+  std::ifstream in(testFile("sc_rgb_htj2k_lossless.dcm"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t at = bytes.find("1.2.840.10008.1.2.4.201");
+  ASSERT_NE(at, std::string::npos);
+  TempDir dir;
+  for (const char* uid :
+       {"1.2.840.10008.1.2.4.201", "1.2.840.10008.1.2.4.202", "1.2.840.10008.1.2.4.203"}) {
+    bytes.replace(at, 23, uid);
+    const std::string path = dir.file("htj2k.dcm");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_EQ(ds.load(path), 0) << uid;
+    EXPECT_TRUE(ds.hasPixelData()) << uid;
+    EXPECT_EQ(ds.transferSyntaxUid(), uid);
+    Bitmap out;
+    ASSERT_EQ(ds.frameImage(0, out), 0) << uid;
+    EXPECT_EQ(fnv1a(out), 0x7a53b24e32e4b063ull) << uid;
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -231,6 +247,24 @@ TEST(DecodeFormatsWide, FloatFramesShareOneScaleAndIgnoreNonFiniteValues) {
   ASSERT_EQ(ds.frameImage(1, second, &single), 0);
   EXPECT_DOUBLE_EQ(single.scale, map.scale);
   EXPECT_EQ(second.grey16()[0], 65535);
+}
+
+TEST(DecodeFormatsWide, DoubleFloatPixelDataIsScaledLikeFloat) {
+  const std::vector<Float64> values = {-0.5, 0.25, 1.5, 0.5};
+  TempDir dir;
+  const std::string path = writeDataSet(dir, "double.dcm", [&](DcmDataset* ds) {
+    putGeometry(ds, 2, 2, 1, 64);
+    ds->putAndInsertFloat64Array(DCM_DoubleFloatPixelData, values.data(), values.size());
+  });
+  DicomDataSet ds;
+  ASSERT_EQ(ds.load(path), 0);
+  Bitmap out;
+  ValueMap map;
+  ASSERT_EQ(ds.frameImage(0, out, &map), 0);
+  EXPECT_DOUBLE_EQ(map.offset, -0.5);
+  EXPECT_DOUBLE_EQ(map.scale, 2.0 / 65535);
+  const std::vector<int> expected = {0, 24576, 65535, 32768};  // 0.75 and 1.0 of 2 steps
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(out.grey16()[i], expected[i]) << i;
 }
 
 // A signed 32-bit range narrower than 16 bits keeps every value exact.
