@@ -81,6 +81,7 @@ constexpr DicomTag WindowWidth{0x0028, 0x1051};
 constexpr DicomTag RescaleIntercept{0x0028, 0x1052};
 constexpr DicomTag RescaleSlope{0x0028, 0x1053};
 constexpr DicomTag RescaleType{0x0028, 0x1054};
+constexpr DicomTag DoseGridScaling{0x3004, 0x000E};
 constexpr DicomTag LossyImageCompression{0x0028, 0x2110};
 constexpr DicomTag ModalityLutSequence{0x0028, 0x3000};
 constexpr DicomTag ViewCodeSequence{0x0054, 0x0220};

@@ -40,10 +40,14 @@ FilePtr openForWriting(const QString& path) {
   return FilePtr(std::fopen(QFile::encodeName(path).constData(), "wb"));
 }
 
-// The top-left width × height part of the image as 8-bit grey levels, as the export shows it.
+// The top-left width × height part of the image as the export shows it: 8-bit grey levels,
+// or for a colour image 8-bit R, G, B (channels() of them a pixel).
+int exportChannels(const CBaseImage& image) { return image.bitmap().bitsPerPixel() == 24 ? 3 : 1; }
+
 std::vector<std::uint8_t> exportPixels(const CBaseImage& image, int width, int height) {
   const imaging::Bitmap& bitmap = image.bitmap();
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * height);
+  const int channels = exportChannels(image);
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * height * channels);
   if (bitmap.bitsPerPixel() == 16) {
     int windowWidth = 0;
     int windowCentre = 0;
@@ -60,44 +64,45 @@ std::vector<std::uint8_t> exportPixels(const CBaseImage& image, int width, int h
   }
   const std::vector<std::uint8_t> curve =
       CBaseImage::PaintCurve(image.paintIntensity(), image.paintContrast());
-  const bool colour = bitmap.bitsPerPixel() == 24;
+  // Colour keeps its channels, each through the paint curve as the pane shows it.
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * channels;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* in = bitmap.row(y);
-    std::uint8_t* row = out.data() + static_cast<std::size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-      if (colour) {
-        const std::uint8_t* p = in + 3 * x;
-        row[x] = curve[(299 * p[0] + 587 * p[1] + 114 * p[2] + 500) / 1000];
-      } else {
-        row[x] = curve[in[x]];
-      }
-    }
+    std::uint8_t* row = out.data() + static_cast<std::size_t>(y) * rowBytes;
+    for (std::size_t i = 0; i < rowBytes; ++i) row[i] = curve[in[i]];
   }
   return out;
 }
 
 }  // namespace
 
-bool CBaseBitmap::Create(int width, int height, std::uint8_t fill) {
-  if (width <= 0 || height <= 0) return false;
+bool CBaseBitmap::Create(int width, int height, std::uint8_t fill, int channels) {
+  if (width <= 0 || height <= 0 || (channels != 1 && channels != 3)) return false;
   m_width = width;
   m_height = height;
+  m_channels = channels;
   m_bits.assign(static_cast<std::size_t>(stride()) * height, fill);
   return true;
 }
 
 bool CBaseBitmap::LoadPixels(const std::uint8_t* topDown) {
   if (m_bits.empty() || topDown == nullptr) return false;
+  const std::size_t rowBytes = static_cast<std::size_t>(m_width) * m_channels;
   for (int y = 0; y < m_height; ++y) {
-    std::memcpy(m_bits.data() + static_cast<std::size_t>(m_height - 1 - y) * stride(),
-                topDown + static_cast<std::size_t>(y) * m_width, static_cast<std::size_t>(m_width));
+    std::uint8_t* row = m_bits.data() + static_cast<std::size_t>(m_height - 1 - y) * stride();
+    std::memcpy(row, topDown + static_cast<std::size_t>(y) * rowBytes, rowBytes);
+    // A 24-bit BMP row holds blue, green, red.
+    if (m_channels == 3)
+      for (std::size_t i = 0; i < rowBytes; i += 3) std::swap(row[i], row[i + 2]);
   }
   return true;
 }
 
 bool CBaseBitmap::SaveBmp(const QString& path) const {
   if (m_bits.empty()) return false;
-  constexpr std::uint32_t kHeaderBytes = 14 + 40 + 256 * 4;
+  // Grey pictures carry a 256-level grey palette; 24-bit colour needs none.
+  const std::uint32_t paletteEntries = m_channels == 1 ? 256 : 0;
+  const std::uint32_t kHeaderBytes = 14 + 40 + paletteEntries * 4;
   std::vector<std::uint8_t> header;
   header.reserve(kHeaderBytes);
   header.push_back('B');
@@ -109,14 +114,15 @@ bool CBaseBitmap::SaveBmp(const QString& path) const {
   putLittleEndian(header, static_cast<std::uint32_t>(m_width), 4);
   putLittleEndian(header, static_cast<std::uint32_t>(m_height), 4);  // positive: bottom-up
   putLittleEndian(header, 1, 2);                                     // planes
-  putLittleEndian(header, 8, 2);                                     // bits per pixel
+  putLittleEndian(header, 8 * m_channels, 2);                        // bits per pixel
   putLittleEndian(header, 0, 4);                                     // no compression
   putLittleEndian(header, static_cast<std::uint32_t>(m_bits.size()), 4);
   putLittleEndian(header, 0, 4);    // horizontal resolution
   putLittleEndian(header, 0, 4);    // vertical resolution
-  putLittleEndian(header, 256, 4);  // colours used
-  putLittleEndian(header, 0, 4);    // important colours
-  for (std::uint32_t i = 0; i < 256; ++i) putLittleEndian(header, i | (i << 8) | (i << 16), 4);
+  putLittleEndian(header, paletteEntries, 4);  // colours used
+  putLittleEndian(header, 0, 4);               // important colours
+  for (std::uint32_t i = 0; i < paletteEntries; ++i)
+    putLittleEndian(header, i | (i << 8) | (i << 16), 4);
 
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
@@ -146,8 +152,8 @@ std::vector<std::uint8_t> exportTable(int bitsStored, int windowWidth, int windo
   return table;
 }
 
-bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int height,
-               int quality) {
+bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int height, int quality,
+               int channels) {
   FilePtr file = openForWriting(path);
   if (!file) return false;
   struct ErrorManager {
@@ -169,13 +175,14 @@ bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int h
   jpeg_stdio_dest(&cinfo, file.get());
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 1;
-  cinfo.in_color_space = JCS_GRAYSCALE;
+  cinfo.input_components = channels;
+  cinfo.in_color_space = channels == 3 ? JCS_RGB : JCS_GRAYSCALE;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(pixels + static_cast<std::size_t>(cinfo.next_scanline) * width);
+    JSAMPROW row = const_cast<JSAMPROW>(pixels + static_cast<std::size_t>(cinfo.next_scanline) *
+                                                     width * channels);
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -183,7 +190,8 @@ bool writeJpeg(const QString& path, const std::uint8_t* pixels, int width, int h
   return finishFile(file, path);
 }
 
-bool writePng(const QString& path, const std::uint8_t* pixels, int width, int height) {
+bool writePng(const QString& path, const std::uint8_t* pixels, int width, int height,
+              int channels) {
   FilePtr file = openForWriting(path);
   if (!file) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -199,11 +207,11 @@ bool writePng(const QString& path, const std::uint8_t* pixels, int width, int he
   png_set_compression_level(png, 1);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+               channels == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < height; ++y) {
-    png_write_row(png, pixels + static_cast<std::size_t>(y) * width);
+    png_write_row(png, pixels + static_cast<std::size_t>(y) * width * channels);
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
@@ -237,15 +245,17 @@ QString ExportImage(const QString& sourcePath, const QString& folder, const QStr
   const int height = bitmap.height() - bitmap.height() % 4;
   if (width <= 0 || height <= 0) return {};
   const std::vector<std::uint8_t> pixels = exportPixels(record->image, width, height);
+  const int channels = exportChannels(record->image);
 
   bool written = false;
   if (kind == QLatin1String("jpg")) {
-    written = writeJpeg(path, pixels.data(), width, height, 80);
+    written = writeJpeg(path, pixels.data(), width, height, 80, channels);
   } else if (kind == QLatin1String("png")) {
-    written = writePng(path, pixels.data(), width, height);
+    written = writePng(path, pixels.data(), width, height, channels);
   } else {
     CBaseBitmap dib;
-    written = dib.Create(width, height, 0) && dib.LoadPixels(pixels.data()) && dib.SaveBmp(path);
+    written = dib.Create(width, height, 0, channels) && dib.LoadPixels(pixels.data()) &&
+              dib.SaveBmp(path);
   }
   if (!written) return {};
   if (silent == 0) QDesktopServices::openUrl(QUrl::fromLocalFile(path));

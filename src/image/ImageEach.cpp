@@ -128,16 +128,19 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
 
   m_pixelError = 0;
   m_frames.clear();
+  // Values wider than 16 bits are scaled into the container, which then holds 16 bits.
+  const imaging::PixelDescription pixels = dataSet.pixelDescription();
+  const bool wide = pixels.isWide();
   if (dataSet.hasPixelData()) {
-    const imaging::PixelDescription pixels = dataSet.pixelDescription();
     PixelMapping mapping;
     mapping.colour = pixels.isColour();
     mapping.monochrome1 = pixels.isMonochrome1();
-    mapping.bitsStored = pixels.bitsStored;
+    mapping.bitsStored = wide ? 16 : pixels.bitsStored;
 
     imaging::Bitmap first;
+    imaging::ValueMap valueMap;
     if (frameCount > 1 && loadFrames == 1) {
-      m_pixelError = dataSet.allFrames(m_frames);
+      m_pixelError = dataSet.allFrames(m_frames, &valueMap);
       for (auto& frame : m_frames) {
         if (m_pixelError == 0 && !toContainerFormat(frame, mapping)) {
           m_pixelError = imaging::kErrNoMemory;
@@ -149,7 +152,7 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
       }
       if (m_pixelError != 0) m_frames.clear();
     } else {
-      m_pixelError = dataSet.frameImage(0, first);
+      m_pixelError = dataSet.frameImage(0, first, &valueMap);
       if (m_pixelError == 0 && !toContainerFormat(first, mapping)) {
         m_pixelError = imaging::kErrNoMemory;
       }
@@ -157,27 +160,38 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
 
     if (m_pixelError == 0 && first.isAllocated()) {
       image.bitmap() = std::move(first);
-      image.setBitsStored(pixels.bitsStored);
+      image.setBitsStored(mapping.bitsStored);
       image.ResetView();
       if (mapping.colour) {
         image.StoreWindow(0, 0);  // neutral intensity and contrast
       } else {
         // The file's window is in rescaled units; the container holds stored values made
-        // unsigned (and mirrored for MONOCHROME1), so the window follows them there, and the
-        // window shown to the operator goes the way back.
+        // unsigned, or scaled into 16 bits (valueMap), and mirrored for MONOCHROME1, so the
+        // window follows them there, and the window shown to the operator goes the way back.
         double slope = 1.0;
         double intercept = 0.0;
         read.real(tag::RescaleSlope, slope);
         read.real(tag::RescaleIntercept, intercept);
+        // An RT dose gives its stored values in units of its Dose Grid Scaling instead.
+        if (!read.has(tag::RescaleSlope)) read.real(tag::DoseGridScaling, slope);
         if (slope == 0.0) slope = 1.0;
-        const int shift = pixels.isSigned ? 1 << (pixels.bitsStored - 1) : 0;
-        image.SetFileValueScale(slope, intercept, shift, mapping.monochrome1);
+        const double valueSlope = slope * valueMap.scale;
+        const double valueIntercept = slope * valueMap.offset + intercept;
+        image.SetFileValueScale(valueSlope, valueIntercept, 0, mapping.monochrome1);
         int windowWidth = kDefaultWindowWidth;
         int windowCentre = kDefaultWindowCentre;
+        double fileWindowWidth = 0.0;
+        double fileWindowCentre = 0.0;
         const auto widthText = read.textAnywhere(tag::WindowWidth);
         const auto centreText = read.textAnywhere(tag::WindowCenter);
-        if (widthText) windowWidth = static_cast<int>(attribute::toInteger(*widthText));
-        if (centreText) windowCentre = static_cast<int>(attribute::toInteger(*centreText));
+        if (widthText) {
+          windowWidth = static_cast<int>(attribute::toInteger(*widthText));
+          fileWindowWidth = attribute::toReal(*widthText);
+        }
+        if (centreText) {
+          windowCentre = static_cast<int>(attribute::toInteger(*centreText));
+          fileWindowCentre = attribute::toReal(*centreText);
+        }
         const bool linearRescale = !read.has(tag::ModalityLutSequence);
         if (!widthText || !centreText || !linearRescale) {
           // No usable window in the file: show the whole range of values present.
@@ -185,8 +199,13 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
         } else {
           const int fileWidth = windowWidth;
           const int fileCentre = windowCentre;
-          windowCentre = roundToInt((windowCentre - intercept) / slope + shift);
-          windowWidth = roundToInt(windowWidth / std::fabs(slope));
+          // The window's fraction is cut, except over values scaled into 16 bits (float
+          // data, 32-bit doses), where a whole unit may span the whole range.
+          const bool scaled = valueMap.scale != 1.0;
+          const double centre = scaled ? fileWindowCentre : fileCentre;
+          const double width = scaled ? fileWindowWidth : fileWidth;
+          windowCentre = roundToInt((centre - valueIntercept) / valueSlope);
+          windowWidth = roundToInt(width / std::fabs(valueSlope));
           if (mapping.monochrome1)
             windowCentre = roundToInt(static_cast<double>(mapping.maxStored()) - windowCentre);
           if (fileWidth == kDefaultWindowWidth || fileCentre == kDefaultWindowCentre) {
@@ -205,7 +224,8 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
   CDPatInfo& pat = scanInfo.Pat;
   CDStuInfo& stu = scanInfo.Stu;
   CDSerInfo& ser = scanInfo.Ser;
-  if (auto bits = read.text(tag::BitsStored)) image.setBitsStored(int(attribute::toInteger(*bits)));
+  if (auto bits = read.text(tag::BitsStored); bits && !wide)
+    image.setBitsStored(int(attribute::toInteger(*bits)));
   read.text(tag::SopInstanceUid, stu.Spare);
   read.narrow(tag::PatientName, pat.PatName);
   read.narrow(tag::PatientId, pat.PatID);

@@ -18,10 +18,13 @@
 #include <dcmtk/oflog/oflog.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <type_traits>
 
@@ -161,6 +164,18 @@ int uint16Value(DcmItem* ds, const DcmTagKey& tag, int fallback) {
   return ds->findAndGetUint16(tag, v).good() ? v : fallback;
 }
 
+// Transfer syntaxes newer than this DCMTK. It reads their data sets as explicit little
+// endian and files the encapsulated Pixel Data under that syntax; the frames are decoded here.
+enum class OwnSyntax { None, HtJpeg2000, DeflatedFrames };
+
+OwnSyntax ownSyntaxOf(const OFString& uid) {
+  if (uid == "1.2.840.10008.1.2.4.201" || uid == "1.2.840.10008.1.2.4.202" ||
+      uid == "1.2.840.10008.1.2.4.203")
+    return OwnSyntax::HtJpeg2000;
+  if (uid == "1.2.840.10008.1.2.8.1") return OwnSyntax::DeflatedFrames;
+  return OwnSyntax::None;
+}
+
 // Everything frameImage needs to know about the pixel data, checked against the data.
 struct FrameLayout {
   PixelDescription pixels;
@@ -168,8 +183,12 @@ struct FrameLayout {
   int columns = 0;
   int planar = 0;
   int frames = 0;
-  std::uint64_t frameBytes = 0;
+  std::uint64_t frameBits = 0;     // one frame as stored; 1-bit frames need not end on a byte
+  std::uint64_t frameBytes = 0;    // one frame as stored (or decompressed), whole bytes
+  std::uint64_t decodedBytes = 0;  // one frame's bitmap
+  bool packed422 = false;          // YBR_FULL_422 as stored: Y Y Cb Cr for two pixels
   DcmPixelData* pixelData = nullptr;
+  DcmElement* floatData = nullptr;       // Float or Double Float Pixel Data instead of Pixel Data
   DcmPixelSequence* sequence = nullptr;  // set for encapsulated pixel data
   // Encapsulated data: its items in order (item 0 is the Basic Offset Table), collected once
   // because DCMTK finds an item by its index by walking the list from the start; and the
@@ -177,6 +196,8 @@ struct FrameLayout {
   std::vector<DcmPixelItem*> items;
   std::vector<unsigned long> frameStarts;
   E_TransferSyntax xfer = EXS_Unknown;
+  OwnSyntax own = OwnSyntax::None;
+  ValueMap map;  // for wide grey values, set by mapWideValues
 };
 
 // The pixel module as the file states it (absent Bits Stored and High Bit take their usual
@@ -206,14 +227,37 @@ DcmPixelData* pixelDataOf(DcmItem* ds) {
   return dynamic_cast<DcmPixelData*>(element);
 }
 
+// Float Pixel Data (4-byte values) or Double Float Pixel Data (8-byte values) with a value.
+DcmElement* floatPixelsOf(DcmItem* ds, int& bytesPerValue) {
+  for (const auto& [tag, bytes] :
+       {std::pair{DCM_FloatPixelData, 4}, std::pair{DCM_DoubleFloatPixelData, 8}}) {
+    DcmElement* element = nullptr;
+    if (ds->findAndGetElement(tag, element).good() && element != nullptr &&
+        element->getLength() > 0) {
+      bytesPerValue = bytes;
+      return element;
+    }
+  }
+  return nullptr;
+}
+
+// The fragments of encapsulated pixel data, filed under the syntax the data set was read in.
+DcmPixelSequence* sequenceOf(DcmPixelData* pixelData, E_TransferSyntax xfer) {
+  DcmPixelSequence* seq = nullptr;
+  if (pixelData->getEncapsulatedRepresentation(xfer, nullptr, seq).bad()) return nullptr;
+  return seq;
+}
+
 // True when a pixel data element holds something to decode (native bytes or fragments).
 bool hasPixelValue(DcmPixelData* pixelData, E_TransferSyntax xfer) {
   if (pixelData == nullptr) return false;
-  DcmPixelSequence* seq = nullptr;
-  if (DcmXfer(xfer).isEncapsulated() &&
-      pixelData->getEncapsulatedRepresentation(xfer, nullptr, seq).good() && seq != nullptr)
-    return seq->card() > 1;
+  if (DcmPixelSequence* seq = sequenceOf(pixelData, xfer)) return seq->card() > 1;
   return pixelData->getLength() > 0;
+}
+
+bool hasAnyPixels(DcmItem* ds, E_TransferSyntax xfer) {
+  int bytes = 0;
+  return hasPixelValue(pixelDataOf(ds), xfer) || floatPixelsOf(ds, bytes) != nullptr;
 }
 
 // Finds the item each frame of an encapsulated pixel sequence starts at: one fragment per
@@ -266,14 +310,55 @@ int locateFrames(FrameLayout& layout) {
   return kImagingOk;
 }
 
-int readLayout(DcmDataset* ds, FrameLayout& layout) {
+// A pixel module that contradicts itself is refused rather than guessed at: any guess
+// paints noise that looks like an image.
+int checkPixelModule(DcmDataset* ds, const FrameLayout& layout) {
+  const PixelDescription& p = layout.pixels;
+  const bool mono = p.photometric.starts_with("MONO") || p.photometric.empty();
+  const bool palette = p.photometric == "PALETTE COLOR";
+  if (layout.floatData != nullptr) {
+    int bytes = 0;
+    floatPixelsOf(ds, bytes);
+    return p.bitsAllocated == 8 * bytes && p.samplesPerPixel == 1 && mono ? kImagingOk
+                                                                          : kErrPixelFormat;
+  }
+  if (p.bitsAllocated != 1 && p.bitsAllocated != 8 && p.bitsAllocated != 16 &&
+      p.bitsAllocated != 32)
+    return kErrPixelFormat;
+  if (p.bitsStored < 1 || p.bitsStored > p.bitsAllocated) return kErrPixelFormat;
+  if (p.highBit < p.bitsStored - 1 || p.highBit >= p.bitsAllocated) return kErrPixelFormat;
+  if (uint16Value(ds, DCM_PixelRepresentation, 0) > 1) return kErrPixelFormat;
+  if (p.samplesPerPixel != 1 && p.samplesPerPixel != 3) return kErrPixelFormat;
+  if (p.samplesPerPixel == 3 && (mono || layout.planar > 1)) return kErrPixelFormat;
+  if (p.samplesPerPixel == 1 && !palette && !mono) return kErrPixelFormat;
+  if (palette && p.bitsAllocated > 16) return kErrPixelFormat;
+  // Single bits are packed end to end; only native and frame-deflated data keep them so.
+  if (p.bitsAllocated == 1 &&
+      (!mono || (layout.sequence != nullptr && layout.own != OwnSyntax::DeflatedFrames)))
+    return kErrPixelFormat;
+  // JPEG 2000 hands over at most 16 bits a grey sample here.
+  if (p.isWide() && (isJpeg2000(layout.xfer) || layout.own == OwnSyntax::HtJpeg2000))
+    return kErrPixelFormat;
+  // Stored 4:2:2 pairs two pixels of a row on one chroma pair.
+  if (layout.packed422 && (p.bitsAllocated != 8 || layout.planar != 0 || layout.columns % 2 != 0))
+    return kErrPixelFormat;
+  return kImagingOk;
+}
+
+int readLayout(DcmDataset* ds, OwnSyntax own, FrameLayout& layout) {
   layout.xfer = ds->getOriginalXfer();
+  layout.own = own;
   layout.pixelData = pixelDataOf(ds);
-  if (!hasPixelValue(layout.pixelData, layout.xfer)) return kErrNoPixelData;
-  if (DcmXfer(layout.xfer).isEncapsulated()) {
-    if (layout.pixelData->getEncapsulatedRepresentation(layout.xfer, nullptr, layout.sequence)
-            .bad())
-      return kErrCorrupt;
+  int floatBytes = 0;
+  if (hasPixelValue(layout.pixelData, layout.xfer)) {
+    layout.sequence = sequenceOf(layout.pixelData, layout.xfer);
+    const bool encapsulated = DcmXfer(layout.xfer).isEncapsulated() || own != OwnSyntax::None;
+    if (encapsulated && layout.sequence == nullptr) return kErrCorrupt;
+    // Fragments under a syntax this DCMTK reads as native: a compression it does not know.
+    if (!encapsulated && layout.sequence != nullptr) return kErrUnsupportedSyntax;
+  } else {
+    layout.floatData = floatPixelsOf(ds, floatBytes);
+    if (layout.floatData == nullptr) return kErrNoPixelData;
   }
   layout.pixels = describePixels(ds);
   layout.rows = uint16Value(ds, DCM_Rows, 0);
@@ -282,29 +367,20 @@ int readLayout(DcmDataset* ds, FrameLayout& layout) {
   layout.frames = frameCountOf(ds);
   const PixelDescription& p = layout.pixels;
   if (layout.rows < 1 || layout.columns < 1) return kErrCorrupt;
-  // A pixel module that contradicts itself is refused rather than guessed at: any guess
-  // paints noise that looks like an image.
-  if (p.bitsAllocated != 8 && p.bitsAllocated != 16) return kErrPixelFormat;
-  if (p.bitsStored < 1 || p.bitsStored > p.bitsAllocated) return kErrPixelFormat;
-  if (p.highBit < p.bitsStored - 1 || p.highBit >= p.bitsAllocated) return kErrPixelFormat;
-  if (uint16Value(ds, DCM_PixelRepresentation, 0) > 1) return kErrPixelFormat;
-  if (p.samplesPerPixel != 1 && p.samplesPerPixel != 3) return kErrPixelFormat;
-  const bool palette = p.photometric == "PALETTE COLOR";
-  if (p.samplesPerPixel == 3 &&
-      (p.bitsAllocated != 8 || p.photometric.starts_with("MONO") || layout.planar > 1))
-    return kErrPixelFormat;
-  if (p.samplesPerPixel == 1 && !palette && !p.photometric.starts_with("MONO") &&
-      !p.photometric.empty())
-    return kErrPixelFormat;
-  // Uncompressed 4:2:2 keeps two samples per pixel; only decoders hand us full YBR.
-  if (p.photometric == "YBR_FULL_422" && layout.sequence == nullptr) return kErrPixelFormat;
-  layout.frameBytes = static_cast<std::uint64_t>(layout.rows) * layout.columns *
-                      p.samplesPerPixel * (p.bitsAllocated / 8);
-  if (layout.frameBytes > kMaxFrameBytes) return kErrNoMemory;
+  layout.packed422 = p.photometric == "YBR_FULL_422" &&
+                     (layout.sequence == nullptr || own == OwnSyntax::DeflatedFrames);
+  if (int rc = checkPixelModule(ds, layout); rc != kImagingOk) return rc;
+  const std::uint64_t pixels = static_cast<std::uint64_t>(layout.rows) * layout.columns;
+  layout.frameBits = pixels * (layout.packed422 ? 2 : p.samplesPerPixel) * p.bitsAllocated;
+  layout.frameBytes = (layout.frameBits + 7) / 8;
+  layout.decodedBytes = pixels * (p.isColour() ? 3 : p.bitsAllocated > 8 ? 2 : 1);
+  if (std::max(layout.frameBytes, layout.decodedBytes) > kMaxFrameBytes) return kErrNoMemory;
   if (layout.sequence != nullptr) return locateFrames(layout);
   // Native frames lie end to end: the value must hold every frame the header counts.
-  const std::uint64_t needed = static_cast<std::uint64_t>(layout.frames) * layout.frameBytes;
-  return layout.pixelData->getLength() < needed ? kErrCorrupt : kImagingOk;
+  const std::uint64_t needed =
+      (static_cast<std::uint64_t>(layout.frames) * layout.frameBits + 7) / 8;
+  DcmElement* value = layout.floatData != nullptr ? layout.floatData : layout.pixelData;
+  return value->getLength() < needed ? kErrCorrupt : kImagingOk;
 }
 
 // Fragment range [first, last) of a frame of an encapsulated pixel sequence.
@@ -316,19 +392,21 @@ void frameFragments(const FrameLayout& layout, int frame, unsigned long& first,
                                                 : layout.items.size();
 }
 
-int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
+// The compressed bytes of one frame: straight from its fragment when it has one (the common
+// case), else its fragments joined into `joined`.
+int frameStream(const FrameLayout& layout, int frame, std::vector<std::uint8_t>& joined,
+                const Uint8*& stream, std::size_t& size) {
   unsigned long first = 0;
   unsigned long last = 0;
   frameFragments(layout, frame, first, last);
-  std::vector<std::uint8_t> joined;
-  const Uint8* stream = nullptr;
-  std::size_t size = 0;
+  stream = nullptr;
+  size = 0;
   for (unsigned long i = first; i < last; ++i) {
     DcmPixelItem* fragment = layout.items[i];
     Uint8* bytes = nullptr;
     if (fragment->getLength() == 0) continue;
     if (fragment->getUint8Array(bytes).bad() || bytes == nullptr) return kErrCorrupt;
-    if (last - first == 1) {  // the common case: decode straight from the fragment
+    if (last - first == 1) {
       stream = bytes;
       size = fragment->getLength();
     } else {
@@ -339,7 +417,35 @@ int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
     stream = joined.data();
     size = joined.size();
   }
+  return kImagingOk;
+}
+
+int decodeJpeg2000Frame(const FrameLayout& layout, int frame, Bitmap& out) {
+  std::vector<std::uint8_t> joined;
+  const Uint8* stream = nullptr;
+  std::size_t size = 0;
+  if (int rc = frameStream(layout, frame, joined, stream, size); rc != kImagingOk) return rc;
   return decodeJpeg2000(stream, size, layout.rows, layout.columns, layout.pixels, out);
+}
+
+// A frame of Deflated Image Frame Compression: a raw deflate stream that must give exactly
+// one frame, never more (dst holds frameBytes).
+int inflateFrame(const FrameLayout& layout, int frame, std::uint8_t* dst) {
+  std::vector<std::uint8_t> joined;
+  const Uint8* stream = nullptr;
+  std::size_t size = 0;
+  if (int rc = frameStream(layout, frame, joined, stream, size); rc != kImagingOk) return rc;
+  z_stream zs{};
+  if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return kErrNoMemory;
+  std::unique_ptr<z_stream, int (*)(z_stream*)> end(&zs, inflateEnd);
+  zs.next_in = const_cast<Bytef*>(stream);
+  zs.avail_in = static_cast<uInt>(size);
+  zs.next_out = dst;
+  zs.avail_out = static_cast<uInt>(layout.frameBytes);
+  const int status = inflate(&zs, Z_FINISH);
+  // Z_BUF_ERROR: the frame is full and the stream wants to go on, or the stream ran out.
+  if (status != Z_STREAM_END || zs.avail_out != 0) return kErrDecode;
+  return kImagingOk;
 }
 
 // DCMTK's RLE decoder reads the 64-byte header of a frame's first fragment and decodes from
@@ -396,6 +502,161 @@ int decodeDcmtkFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::
   return kImagingOk;
 }
 
+// The stored bytes of one frame, uncompressed, into dst (frameBytes long). 1-bit native
+// frames do not start on a byte and are read by unpackBits instead.
+int storedFrame(DcmDataset* ds, const FrameLayout& layout, int frame, std::uint8_t* dst,
+                std::string& colourModel) {
+  if (layout.own == OwnSyntax::DeflatedFrames) {
+    colourModel = layout.pixels.photometric;
+    return inflateFrame(layout, frame, dst);
+  }
+  // DCMTK sizes a native frame by Samples per Pixel alone, which stored 4:2:2 does not fill,
+  // and knows no float frames: these are read from the value directly.
+  if (layout.sequence == nullptr && (layout.floatData != nullptr || layout.packed422)) {
+    colourModel = layout.pixels.photometric;
+    DcmElement* value = layout.floatData != nullptr ? layout.floatData : layout.pixelData;
+    return value->getPartialValue(dst, static_cast<Uint32>(frame * layout.frameBytes),
+                                  static_cast<Uint32>(layout.frameBytes))
+                   .good()
+               ? kImagingOk
+               : kErrCorrupt;
+  }
+  return decodeDcmtkFrame(ds, layout, frame, dst, colourModel);
+}
+
+// Single bits (bit 0 of each byte first) from bit `start` on, as 8-bit 0 and 1.
+void unpackBits(const std::uint8_t* src, std::uint64_t start, Bitmap& out) {
+  std::uint8_t* dst = out.data();
+  const std::size_t count = out.byteSize();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t bit = start + i;
+    dst[i] = (src[bit / 8] >> (bit % 8)) & 1u;
+  }
+}
+
+int decodeBitFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& out) {
+  Bitmap bits;
+  if (!bits.createForOverwrite(layout.columns, layout.rows, 8)) return kErrNoMemory;
+  if (layout.sequence != nullptr) {
+    std::vector<std::uint8_t> stored(static_cast<std::size_t>(layout.frameBytes));
+    std::string model;
+    if (int rc = storedFrame(ds, layout, frame, stored.data(), model); rc != kImagingOk) return rc;
+    unpackBits(stored.data(), 0, bits);
+  } else {
+    Uint8* all = nullptr;
+    if (layout.pixelData->getUint8Array(all).bad() || all == nullptr) return kErrCorrupt;
+    unpackBits(all, static_cast<std::uint64_t>(frame) * layout.frameBits, bits);
+  }
+  out = std::move(bits);
+  return kImagingOk;
+}
+
+// One stored grey value of a wide frame as a double (integers cut to Bits Stored).
+template <class Each>
+void forEachWideValue(const std::uint8_t* src, std::size_t count, const FrameLayout& layout,
+                      Each&& each) {
+  const PixelDescription& p = layout.pixels;
+  if (layout.floatData != nullptr) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (p.bitsAllocated == 64) {
+        double v = 0;
+        std::memcpy(&v, src + 8 * i, 8);
+        each(i, v);
+      } else {
+        float v = 0;
+        std::memcpy(&v, src + 4 * i, 4);
+        each(i, static_cast<double>(v));
+      }
+    }
+    return;
+  }
+  const int shift = p.highBit + 1 - p.bitsStored;
+  const std::uint32_t mask = p.bitsStored >= 32 ? 0xFFFFFFFFu : (1u << p.bitsStored) - 1u;
+  const std::uint32_t sign = 1u << (p.bitsStored - 1);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t raw = 0;
+    std::memcpy(&raw, src + 4 * i, 4);
+    const std::uint32_t v = (raw >> shift) & mask;
+    // Two's complement at Bits Stored: subtracting twice the sign bit's weight sign-extends.
+    const double value = p.isSigned && (v & sign) != 0 ? static_cast<double>(v) - 2.0 * sign
+                                                       : static_cast<double>(v);
+    each(i, value);
+  }
+}
+
+// Scale of wide grey values into 16 bits, from the finite values present in every frame, so
+// that frames of one image share it. A range that fits 16 bits keeps every value exact.
+int mapWideValues(DcmDataset* ds, FrameLayout& layout) {
+  double lowest = std::numeric_limits<double>::infinity();
+  double highest = -lowest;
+  std::vector<std::uint8_t> stored(static_cast<std::size_t>(layout.frameBytes));
+  const std::size_t count = static_cast<std::size_t>(layout.rows) * layout.columns;
+  for (int f = 0; f < layout.frames; ++f) {
+    std::string model;
+    if (int rc = storedFrame(ds, layout, f, stored.data(), model); rc != kImagingOk) return rc;
+    forEachWideValue(stored.data(), count, layout, [&](std::size_t, double v) {
+      if (!std::isfinite(v)) return;
+      lowest = std::min(lowest, v);
+      highest = std::max(highest, v);
+    });
+  }
+  if (lowest > highest) lowest = highest = 0;  // nothing finite: all black
+  const double range = highest - lowest;
+  const bool integral = layout.floatData == nullptr;
+  layout.map.offset = lowest;
+  layout.map.scale = range > 65535 || (!integral && range > 0) ? range / 65535 : 1.0;
+  return kImagingOk;
+}
+
+int decodeWideFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& out) {
+  std::vector<std::uint8_t> stored(static_cast<std::size_t>(layout.frameBytes));
+  std::string model;
+  if (int rc = storedFrame(ds, layout, frame, stored.data(), model); rc != kImagingOk) return rc;
+  Bitmap grey;
+  if (!grey.createForOverwrite(layout.columns, layout.rows, 16)) return kErrNoMemory;
+  std::uint16_t* dst = grey.grey16();
+  const ValueMap& map = layout.map;
+  forEachWideValue(stored.data(), grey.byteSize() / 2, layout, [&](std::size_t i, double v) {
+    // NaN shows as the lowest value; infinities as the ends of the range.
+    const double level = std::isnan(v) ? 0.0 : std::round((v - map.offset) / map.scale);
+    dst[i] = static_cast<std::uint16_t>(std::clamp(level, 0.0, 65535.0));
+  });
+  out = std::move(grey);
+  return kImagingOk;
+}
+
+// Colour samples of 16 or 32 bits to 8: the top 8 of their stored bits, as a viewer shows
+// them. Pixel- or plane-interleaved in, pixel-interleaved out.
+void reduceColour(const std::uint8_t* src, const FrameLayout& layout, Bitmap& out) {
+  const PixelDescription& p = layout.pixels;
+  const std::size_t count = static_cast<std::size_t>(out.width()) * out.height();
+  const int bytes = p.bitsAllocated / 8;
+  const int shift = p.highBit + 1 - p.bitsStored;
+  const std::uint32_t mask = p.bitsStored >= 32 ? 0xFFFFFFFFu : (1u << p.bitsStored) - 1u;
+  const int down = std::max(p.bitsStored - 8, 0);
+  std::uint8_t* dst = out.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int c = 0; c < 3; ++c) {
+      const std::size_t index = layout.planar == 1 ? c * count + i : i * 3 + c;
+      std::uint32_t v = 0;
+      std::memcpy(&v, src + index * bytes, static_cast<std::size_t>(bytes));
+      dst[i * 3 + c] = static_cast<std::uint8_t>(((v >> shift) & mask) >> down);
+    }
+  }
+}
+
+// Stored YBR_FULL_422 (Y1 Y2 Cb Cr for two pixels of a row) to full YBR, one triple a pixel.
+void expand422(const std::uint8_t* src, Bitmap& out) {
+  std::uint8_t* dst = out.data();
+  const std::size_t pairs = static_cast<std::size_t>(out.width()) * out.height() / 2;
+  for (std::size_t i = 0; i < pairs; ++i, src += 4, dst += 6) {
+    dst[0] = src[0];
+    dst[3] = src[1];
+    dst[1] = dst[4] = src[2];
+    dst[2] = dst[5] = src[3];
+  }
+}
+
 // Stored values cut to Bits Stored (moved down when High Bit says so), signed ones offset by
 // 2^(BitsStored-1): flipping the sign bit of a two's complement value does exactly that.
 template <class T>
@@ -446,6 +707,43 @@ bool descriptorValue(DcmItem* ds, const DcmTagKey& tag, unsigned long pos, int& 
   return false;
 }
 
+// Expands the segments of a segmented palette table (discrete, linear, indirect) into at
+// most `entries` values. An indirect segment repeats segments from a word offset; one that
+// points at another indirect segment, or anything that runs past the table, is refused.
+bool expandSegments(const Uint16* words, unsigned long count, std::size_t entries,
+                    std::vector<Uint16>& out, unsigned long start = 0,
+                    unsigned long segments = ULONG_MAX, bool nested = false) {
+  unsigned long pos = start;
+  for (unsigned long done = 0; done < segments && pos < count && out.size() < entries; ++done) {
+    if (pos + 1 >= count) return false;
+    const Uint16 opcode = words[pos];
+    const unsigned long length = words[pos + 1];
+    if (opcode == 0) {  // discrete: `length` values follow
+      if (pos + 2 + length > count) return false;
+      out.insert(out.end(), words + pos + 2, words + pos + 2 + length);
+      pos += 2 + length;
+    } else if (opcode == 1) {  // linear: from the last value to the next word in `length` steps
+      if (out.empty() || pos + 2 >= count) return false;
+      const double from = out.back();
+      const double to = words[pos + 2];
+      for (unsigned long i = 1; i <= length; ++i)
+        out.push_back(static_cast<Uint16>(std::nearbyint(from + (to - from) * i / length)));
+      pos += 3;
+    } else if (opcode == 2 && !nested) {  // indirect: `length` segments from a 32-bit offset
+      if (pos + 3 >= count) return false;
+      const unsigned long offset =
+          words[pos + 2] | (static_cast<unsigned long>(words[pos + 3]) << 16);
+      if (offset >= count || !expandSegments(words, count, entries, out, offset, length, true))
+        return false;
+      pos += 4;
+    } else {
+      return false;
+    }
+  }
+  if (out.size() > entries) out.resize(entries);
+  return true;
+}
+
 // Palette indices through the three LUTs of the data set (8- or 16-bit entries) to RGB.
 int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
   static const DcmTagKey kDescriptors[3] = {DCM_RedPaletteColorLookupTableDescriptor,
@@ -454,6 +752,9 @@ int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
   static const DcmTagKey kData[3] = {DCM_RedPaletteColorLookupTableData,
                                      DCM_GreenPaletteColorLookupTableData,
                                      DCM_BluePaletteColorLookupTableData};
+  static const DcmTagKey kSegmented[3] = {DCM_SegmentedRedPaletteColorLookupTableData,
+                                          DCM_SegmentedGreenPaletteColorLookupTableData,
+                                          DCM_SegmentedBluePaletteColorLookupTableData};
   std::vector<std::uint8_t> tables[3];
   int firstMapped[3] = {0, 0, 0};
   for (int c = 0; c < 3; ++c) {
@@ -469,8 +770,17 @@ int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
     const std::size_t n = entries == 0 ? 65536 : static_cast<std::uint16_t>(entries);
     const Uint16* words = nullptr;
     unsigned long count = 0;
-    if (ds->findAndGetUint16Array(kData[c], words, &count).bad() || words == nullptr)
-      return kErrPixelFormat;
+    std::vector<Uint16> expanded;
+    if (ds->findAndGetUint16Array(kData[c], words, &count).bad() || words == nullptr) {
+      const Uint16* segments = nullptr;
+      unsigned long segmentWords = 0;
+      if (ds->findAndGetUint16Array(kSegmented[c], segments, &segmentWords).bad() ||
+          segments == nullptr)
+        return kErrPixelFormat;
+      if (!expandSegments(segments, segmentWords, n, expanded)) return kErrCorrupt;
+      words = expanded.data();
+      count = expanded.size();
+    }
     tables[c].resize(n);
     if (bits <= 8 && count < n) {  // 8-bit entries packed two to a word, low byte first
       if (2 * count < n) return kErrCorrupt;
@@ -496,11 +806,16 @@ int applyPalette(DcmItem* ds, const Bitmap& indices, Bitmap& out) {
   return kImagingOk;
 }
 
-// Colour frame as DCMTK returned it (8-bit samples, pixel or plane interleaved) into RGB.
-void colourToRgb(const std::uint8_t* src, bool planar, const std::string& model, Bitmap& out) {
+// Colour frame as stored (or as DCMTK's decoder returned it) into RGB.
+void colourToRgb(const std::uint8_t* src, const FrameLayout& layout, const std::string& model,
+                 Bitmap& out) {
   const std::size_t count = static_cast<std::size_t>(out.width()) * out.height();
   std::uint8_t* dst = out.data();
-  if (planar) {
+  if (layout.packed422) {
+    expand422(src, out);
+  } else if (layout.pixels.bitsAllocated > 8) {
+    reduceColour(src, layout, out);
+  } else if (layout.planar == 1) {
     for (int c = 0; c < 3; ++c)
       for (std::size_t i = 0; i < count; ++i) dst[i * 3 + c] = src[c * count + i];
   } else if (src != dst) {
@@ -513,8 +828,10 @@ void colourToRgb(const std::uint8_t* src, bool planar, const std::string& model,
 int decodeFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& out) {
   const PixelDescription& p = layout.pixels;
   const bool palette = p.photometric == "PALETTE COLOR";
+  if (p.bitsAllocated == 1) return decodeBitFrame(ds, layout, frame, out);
+  if (layout.floatData != nullptr || p.isWide()) return decodeWideFrame(ds, layout, frame, out);
 
-  if (isJpeg2000(layout.xfer)) {
+  if (isJpeg2000(layout.xfer) || layout.own == OwnSyntax::HtJpeg2000) {
     Bitmap decoded;
     if (int rc = decodeJpeg2000Frame(layout, frame, decoded); rc != kImagingOk) return rc;
     if (p.samplesPerPixel == 3) {
@@ -532,17 +849,17 @@ int decodeFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& ou
   if (p.samplesPerPixel == 3) {
     Bitmap rgb;
     if (!rgb.createForOverwrite(layout.columns, layout.rows, 24)) return kErrNoMemory;
-    // DCMTK hands frames over in the data set's planar configuration. Planes need
-    // reordering; pixel-interleaved frames are decoded straight into the bitmap.
-    const bool planar = layout.planar == 1;
-    std::vector<std::uint8_t> planes;
+    // DCMTK hands frames over in the data set's planar configuration. 8-bit pixel-interleaved
+    // frames are decoded straight into the bitmap; the others are rearranged from a copy.
+    const bool direct = layout.planar == 0 && p.bitsAllocated == 8 && !layout.packed422;
+    std::vector<std::uint8_t> stored;
     std::uint8_t* target = rgb.data();
-    if (planar) {
-      planes.resize(static_cast<std::size_t>(layout.frameBytes));
-      target = planes.data();
+    if (!direct) {
+      stored.resize(static_cast<std::size_t>(layout.frameBytes));
+      target = stored.data();
     }
-    if (int rc = decodeDcmtkFrame(ds, layout, frame, target, model); rc != kImagingOk) return rc;
-    colourToRgb(target, planar, model, rgb);
+    if (int rc = storedFrame(ds, layout, frame, target, model); rc != kImagingOk) return rc;
+    colourToRgb(target, layout, model, rgb);
     out = std::move(rgb);
     return kImagingOk;
   }
@@ -550,8 +867,7 @@ int decodeFrame(DcmDataset* ds, const FrameLayout& layout, int frame, Bitmap& ou
   if (!grey.createForOverwrite(layout.columns, layout.rows, p.bitsAllocated > 8 ? 16 : 8)) {
     return kErrNoMemory;
   }
-  if (int rc = decodeDcmtkFrame(ds, layout, frame, grey.data(), model); rc != kImagingOk)
-    return rc;
+  if (int rc = storedFrame(ds, layout, frame, grey.data(), model); rc != kImagingOk) return rc;
   normaliseGrey(grey, p);
   if (palette) return applyPalette(ds, grey, out);
   out = std::move(grey);
@@ -651,6 +967,8 @@ struct DicomDataSet::Impl {
   std::unique_ptr<DcmFileFormat> file;
   std::unique_ptr<TemporaryFile> inflated;  // the file's data set, when it was deflated
   E_TransferSyntax xfer = EXS_Unknown;      // as the file declares it
+  OwnSyntax own = OwnSyntax::None;          // a syntax DCMTK does not know, decoded here
+  std::string ownUid;
   DcmDataset* dataset() const { return file ? file->getDataset() : nullptr; }
   DcmElement* find(DicomTag tag, bool searchIntoSequences) const {
     DcmElement* element = nullptr;
@@ -668,6 +986,8 @@ int DicomDataSet::load(const std::string& path, Extent extent) {
   initCodecs();
   m_impl->file.reset();
   m_impl->inflated.reset();
+  m_impl->own = OwnSyntax::None;
+  m_impl->ownUid.clear();
   return guarded(kErrCorrupt, [&]() -> int {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
@@ -714,6 +1034,10 @@ int DicomDataSet::load(const std::string& path, Extent extent) {
     if (ds->card() == 0) return hasMagic ? kErrCorrupt : kErrNotDicom;
     if (!hasMagic && !parsedSomething) return kErrNotDicom;
     m_impl->xfer = inflated ? EXS_DeflatedLittleEndianExplicit : ds->getOriginalXfer();
+    OFString uid;
+    file->getMetaInfo()->findAndGetOFString(DCM_TransferSyntaxUID, uid);
+    m_impl->own = ownSyntaxOf(uid);
+    m_impl->ownUid = m_impl->own != OwnSyntax::None ? uid.c_str() : "";
     m_impl->file = std::move(file);
     m_impl->inflated = std::move(inflated);
     return kImagingOk;
@@ -745,8 +1069,7 @@ int DicomDataSet::frameCount() const {
 
 bool DicomDataSet::hasPixelData() const {
   DcmDataset* ds = m_impl->dataset();
-  return ds != nullptr &&
-         guarded(false, [&] { return hasPixelValue(pixelDataOf(ds), ds->getOriginalXfer()); });
+  return ds != nullptr && guarded(false, [&] { return hasAnyPixels(ds, ds->getOriginalXfer()); });
 }
 
 PixelDescription DicomDataSet::pixelDescription() const {
@@ -757,6 +1080,7 @@ PixelDescription DicomDataSet::pixelDescription() const {
 
 std::string DicomDataSet::transferSyntaxUid() const {
   if (!isLoaded()) return std::string();
+  if (m_impl->own != OwnSyntax::None) return m_impl->ownUid;
   const char* uid = DcmXfer(m_impl->xfer).getXferID();
   return uid ? uid : std::string();
 }
@@ -836,28 +1160,47 @@ int DicomDataSet::setValue(DicomTag tag, const std::string& value) {
   });
 }
 
-int DicomDataSet::frameImage(int frame, Bitmap& out) const {
+namespace {
+
+// The layout of the data set's pixels, with how the decoded values give back the stored ones.
+int layoutOf(DcmDataset* ds, OwnSyntax own, FrameLayout& layout) {
+  if (int rc = readLayout(ds, own, layout); rc != kImagingOk) return rc;
+  if (layout.floatData != nullptr || layout.pixels.isWide()) return mapWideValues(ds, layout);
+  // Signed values were made unsigned by adding half their range.
+  if (layout.pixels.isSigned && layout.pixels.samplesPerPixel == 1)
+    layout.map.offset = -static_cast<double>(1u << (layout.pixels.bitsStored - 1));
+  return kImagingOk;
+}
+
+}  // namespace
+
+int DicomDataSet::frameImage(int frame, Bitmap& out, ValueMap* map) const {
   DcmDataset* ds = m_impl->dataset();
   if (ds == nullptr) return kErrInvalidParameter;
   return guarded(kErrCorrupt, [&]() -> int {
     FrameLayout layout;
-    if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
+    if (int rc = layoutOf(ds, m_impl->own, layout); rc != kImagingOk) return rc;
     if (frame < 0 || frame >= layout.frames) return kErrBadFrame;
+    if (map != nullptr) *map = layout.map;
     return decodeFrame(ds, layout, frame, out);
   });
 }
 
-int DicomDataSet::allFrames(std::vector<Bitmap>& frames) const {
+int DicomDataSet::allFrames(std::vector<Bitmap>& frames, ValueMap* map) const {
   frames.clear();
   DcmDataset* ds = m_impl->dataset();
   if (ds == nullptr) return kErrInvalidParameter;
   const int code = guarded(kErrCorrupt, [&]() -> int {
     FrameLayout layout;
-    if (int rc = readLayout(ds, layout); rc != kImagingOk) return rc;
-    // Native frames are bounded by the file itself; compressed ones are not.
-    if (layout.sequence != nullptr &&
-        static_cast<std::uint64_t>(layout.frames) * layout.frameBytes > kMaxImageBytes)
+    if (int rc = layoutOf(ds, m_impl->own, layout); rc != kImagingOk) return rc;
+    // Native frames are bounded by the file itself, compressed ones are not; nor are native
+    // ones that grow when decoded (single bits).
+    if ((layout.sequence != nullptr || layout.decodedBytes > layout.frameBytes) &&
+        static_cast<std::uint64_t>(layout.frames) *
+                std::max(layout.frameBytes, layout.decodedBytes) >
+            kMaxImageBytes)
       return kErrNoMemory;
+    if (map != nullptr) *map = layout.map;
     frames.resize(static_cast<std::size_t>(layout.frames));
     for (int i = 0; i < layout.frames; ++i) {
       if (int rc = decodeFrame(ds, layout, i, frames[static_cast<std::size_t>(i)]);

@@ -36,6 +36,18 @@ struct PixelDescription {
   std::string photometric;  // "MONOCHROME2", "MONOCHROME1", "RGB", "PALETTE COLOR", "YBR_FULL", ...
   bool isColour() const;
   bool isMonochrome1() const { return photometric == "MONOCHROME1"; }
+  // Grey values wider than the 16-bit bitmap (32-bit integers, Float and Double Float Pixel
+  // Data) are scaled into it; see ValueMap.
+  bool isWide() const { return samplesPerPixel == 1 && bitsAllocated > 16; }
+};
+
+// How the 16-bit values of a decoded frame give back the values the file stores:
+// stored = bitmap value x scale + offset. Frames of 8- and 16-bit grey images hold the stored
+// values themselves, made unsigned; wider ones (see PixelDescription::isWide) are mapped
+// linearly from the range present over all frames, so that every frame shares one scale.
+struct ValueMap {
+  double scale = 1.0;
+  double offset = 0.0;
 };
 
 // A DICOM data set loaded from a file, decoded with DCMTK (every transfer syntax it
@@ -59,7 +71,8 @@ class DicomDataSet {
   int save(const std::string& path);
   bool isLoaded() const;
 
-  // Number of Frames (0028,0008); 1 for an image without it; 0 without Pixel Data.
+  // Number of Frames (0028,0008); 1 for an image without it; 0 without Pixel Data (or Float
+  // or Double Float Pixel Data).
   int frameCount() const;
   bool hasPixelData() const;
   PixelDescription pixelDescription() const;
@@ -86,11 +99,15 @@ class DicomDataSet {
   //  - grey images into a 16-bit bitmap when Bits Allocated > 8, else into an 8-bit bitmap,
   //    holding the stored values masked to Bits Stored; signed values are shifted by
   //    2^(BitsStored-1) so that every value is unsigned and the order is kept;
-  //  - colour images (RGB, YBR_*, PALETTE COLOR) into a 24-bit RGB bitmap.
+  //  - Bits Allocated 1 into an 8-bit bitmap of 0 and 1;
+  //  - wider grey values (32-bit, float) into a 16-bit bitmap through `map` (see ValueMap);
+  //  - colour images (RGB, YBR_*, PALETTE COLOR) into a 24-bit RGB bitmap, samples wider
+  //    than 8 bits reduced to their top 8 stored bits.
+  // `map`, when given, receives how the bitmap's values give back the stored ones.
   // 0 or a negative ImagingError.
-  int frameImage(int frame, Bitmap& out) const;
+  int frameImage(int frame, Bitmap& out, ValueMap* map = nullptr) const;
   // Decodes every frame (same rules). 0 or a negative ImagingError.
-  int allFrames(std::vector<Bitmap>& frames) const;
+  int allFrames(std::vector<Bitmap>& frames, ValueMap* map = nullptr) const;
 
   // The underlying DCMTK data set, for code that needs more (null when not loaded).
   DcmItem* dataset() const;

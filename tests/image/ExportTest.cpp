@@ -268,20 +268,73 @@ TEST_F(ExportTest, InvertedImageExportsItsNegative) {
   EXPECT_EQ(level(picture, 0, 0), 191);  // 750 showed 63 before: 255 - 63 - 1 by truncation
 }
 
-TEST_F(ExportTest, ColourImageExportsItsLuminance) {
+TEST_F(ExportTest, ColourImageExportsInColourInEveryFormat) {
+  // Row 0: red, green, blue, a dark mixed colour; the other rows black. The 16 x 16 picture
+  // gives JPEG flat 8 x 8 blocks on the right (red above, blue below) to keep.
   CImageEach record;
-  ASSERT_TRUE(record.image.Create(4, 4, 24));
-  const std::vector<std::uint8_t> rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
-  std::memcpy(record.image.bitmap().data(), rgb.data(), rgb.size());  // first row
+  ASSERT_TRUE(record.image.Create(16, 16, 24));
+  const std::vector<QRgb> row0 = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                  qRgb(10, 20, 30)};
+  imaging::Bitmap& bitmap = record.image.bitmap();
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      QRgb colour = qRgb(0, 0, 0);
+      if (y == 0 && x < 4) colour = row0[std::size_t(x)];
+      if (x >= 8) colour = y < 8 ? qRgb(200, 0, 0) : qRgb(0, 0, 200);
+      std::uint8_t* p = bitmap.row(y) + 3 * x;
+      p[0] = std::uint8_t(qRed(colour));
+      p[1] = std::uint8_t(qGreen(colour));
+      p[2] = std::uint8_t(qBlue(colour));
+    }
+  }
   record.image.ResetView();
   record.image.StoreWindow(0, 0);
-  const QImage picture(
-      ExportImage(QString(), dir.path(), QString(), 1, QStringLiteral("bmp"), &record));
-  ASSERT_FALSE(picture.isNull());
-  ASSERT_TRUE(picture.isGrayscale());
-  const std::vector<int> luminance = {76, 150, 29, 18};  // 0.299 R + 0.587 G + 0.114 B
-  for (int x = 0; x < 4; ++x) EXPECT_EQ(level(picture, x, 0), luminance[x]) << x;
-  EXPECT_EQ(level(picture, 0, 1), 0);
+  for (const char* format : {"bmp", "png"}) {
+    const QImage picture(
+        ExportImage(QString(), dir.path(), QString(), 1, QString::fromLatin1(format), &record));
+    ASSERT_EQ(picture.size(), QSize(16, 16)) << format;
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(picture.pixel(x, 0) & 0xFFFFFF, row0[std::size_t(x)] & 0xFFFFFF) << format << x;
+    EXPECT_EQ(picture.pixel(0, 1) & 0xFFFFFF, 0u) << format;
+    EXPECT_EQ(picture.pixel(12, 3) & 0xFFFFFF, qRgb(200, 0, 0) & 0xFFFFFF) << format;
+  }
+  const QImage jpeg(
+      ExportImage(QString(), dir.path(), QString(), 1, QStringLiteral("jpg"), &record));
+  ASSERT_EQ(jpeg.size(), QSize(16, 16));
+  EXPECT_FALSE(jpeg.isGrayscale());
+  EXPECT_NEAR(qRed(jpeg.pixel(12, 3)), 200, 12);
+  EXPECT_NEAR(qBlue(jpeg.pixel(12, 3)), 0, 12);
+  EXPECT_NEAR(qBlue(jpeg.pixel(12, 12)), 200, 12);
+  EXPECT_NEAR(qRed(jpeg.pixel(12, 12)), 0, 12);
+}
+
+// A colour file keeps its colour through the export and through the pane's painting (as the
+// command line's render paints it).
+TEST_F(ExportTest, ColourFilesStayColourInTheExportAndThePane) {
+  for (const char* name : {"us_rgb_320x240_le.dcm", "sc_rgb_16bit.dcm"}) {
+    const QString source =
+        QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/") + QString::fromLatin1(name);
+    const auto hasColour = [](const QImage& picture) {
+      for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+          if (qRed(picture.pixel(x, y)) != qGreen(picture.pixel(x, y))) return true;
+      return false;
+    };
+    for (const char* format : {"bmp", "png", "jpg"}) {
+      const QImage picture(
+          ExportImage(source, dir.path(), QString(), 1, QString::fromLatin1(format)));
+      ASSERT_FALSE(picture.isNull()) << name << " " << format;
+      EXPECT_TRUE(hasColour(picture)) << name << " " << format;
+    }
+    CImageEach record;
+    ASSERT_EQ(record.OpenDicom(source, 0, 0), 0) << name;
+    QImage pane(200, 200, QImage::Format_RGB32);
+    const QRect client(0, 0, 200, 200);
+    record.image.FitToRect(client);
+    record.image.FillBackground(pane, client, qRgb(0, 0, 0));
+    record.image.Paint(pane);
+    EXPECT_TRUE(hasColour(pane)) << name;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

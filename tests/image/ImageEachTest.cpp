@@ -858,3 +858,36 @@ TEST(SetRawImage, WithoutPixelsGivesNoMemoryCode) {
 }
 
 }  // namespace
+
+// Values wider than 16 bits are shown through the file's own window and rescale: a float map
+// with Window 0.5 / 1.0, and an RT dose without a window, in Dose Grid Scaling units, over
+// the range of its values. Pixel values from pydicom's pixel array.
+TEST(OpenDicomWide, FloatAndDoseValuesShowThroughTheFilesWindowAndRange) {
+  struct Sample {
+    int x, y;
+    double level;
+  };
+  struct Case {
+    const char* file;
+    std::vector<Sample> samples;
+  };
+  const Case cases[] = {// Window 0..1: 0.9201 -> 234.6, 0.4400 -> 112.2, 0.1200 -> 30.6.
+                        {"pm_float_pixels.dcm", {{0, 0, 234.6}, {100, 10, 112.2}, {64, 64, 30.6}}},
+                        // No window: 795000..1254000 -> 0..255; 1249000 -> 252.2, 978000 -> 101.7.
+                        {"rtdose_32bit_1frame.dcm", {{0, 0, 252.2}, {5, 5, 101.7}, {9, 9, 1.7}}}};
+  for (const Case& c : cases) {
+    CImageEach record;
+    ASSERT_EQ(
+        record.OpenDicom(
+            QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/") + QString::fromLatin1(c.file), 0, 0),
+        0)
+        << c.file;
+    ASSERT_TRUE(record.image.IsAllocated()) << c.file;
+    EXPECT_EQ(record.image.bitmap().bitsPerPixel(), 16) << c.file;
+    EXPECT_EQ(record.image.bitsStored(), 16) << c.file;
+    for (const Sample& s : c.samples) {
+      EXPECT_NEAR(tableLevel(record.image, pixel16(record.image.bitmap(), s.x, s.y)), s.level, 2)
+          << c.file << " " << s.x << "," << s.y;
+    }
+  }
+}

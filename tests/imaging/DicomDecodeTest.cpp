@@ -649,7 +649,33 @@ INSTANTIATE_TEST_SUITE_P(
         PixelHeaderCase{"High Bit below Bits Stored - 1", grey(16, 12, 10), kErrPixelFormat},
         PixelHeaderCase{"High Bit at Bits Allocated", grey(16, 12, 16), kErrPixelFormat},
         PixelHeaderCase{"8 bits allocated, High Bit 8", grey(8, 8, 8), kErrPixelFormat},
-        PixelHeaderCase{"Bits Allocated 32", grey(32, 32, 31), kErrPixelFormat},
+        PixelHeaderCase{"Bits Allocated 24", grey(24, 24, 23), kErrPixelFormat},
+        PixelHeaderCase{"single bits in colour",
+                        with(grey(1, 1, 0),
+                             [](NativeImage& i) {
+                               i.samples = 3;
+                               i.photometric = "RGB";
+                             }),
+                        kErrPixelFormat},
+        PixelHeaderCase{
+            "palette of 32-bit indices",
+            with(grey(32, 32, 31), [](NativeImage& i) { i.photometric = "PALETTE COLOR"; }),
+            kErrPixelFormat},
+        PixelHeaderCase{"stored 4:2:2 of 16-bit samples",
+                        with(grey(16, 16, 15),
+                             [](NativeImage& i) {
+                               i.samples = 3;
+                               i.photometric = "YBR_FULL_422";
+                             }),
+                        kErrPixelFormat},
+        PixelHeaderCase{"stored 4:2:2 of an odd width",
+                        with(grey(8, 8, 7),
+                             [](NativeImage& i) {
+                               i.samples = 3;
+                               i.columns = 3;
+                               i.photometric = "YBR_FULL_422";
+                             }),
+                        kErrPixelFormat},
         PixelHeaderCase{"Bits Allocated 12", grey(12, 12, 11), kErrPixelFormat},
         PixelHeaderCase{"Pixel Representation 2",
                         with(grey(16, 12, 11), [](NativeImage& i) { i.pixelRepresentation = 2; }),
@@ -660,17 +686,17 @@ INSTANTIATE_TEST_SUITE_P(
         PixelHeaderCase{"Samples per Pixel 4",
                         with(grey(8, 8, 7), [](NativeImage& i) { i.samples = 4; }),
                         kErrPixelFormat},
-        PixelHeaderCase{"Planar Configuration 2", with(grey(8, 8, 7),
-                                                       [](NativeImage& i) {
-                                                         i.samples = 3;
-                                                         i.photometric = "RGB";
-                                                         i.planar = 2;
-                                                       }),
+        PixelHeaderCase{"Planar Configuration 2",
+                        with(grey(8, 8, 7),
+                             [](NativeImage& i) {
+                               i.samples = 3;
+                               i.photometric = "RGB";
+                               i.planar = 2;
+                             }),
                         kErrPixelFormat},
         PixelHeaderCase{"Rows 0", with(grey(16, 16, 15), [](NativeImage& i) { i.rows = 0; }),
                         kErrCorrupt},
-        PixelHeaderCase{"Columns 0",
-                        with(grey(16, 16, 15), [](NativeImage& i) { i.columns = 0; }),
+        PixelHeaderCase{"Columns 0", with(grey(16, 16, 15), [](NativeImage& i) { i.columns = 0; }),
                         kErrCorrupt}));
 
 // ---------------------------------------------------------------------------------------
