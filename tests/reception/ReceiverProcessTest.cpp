@@ -5,10 +5,12 @@
 
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <optional>
+#include <random>
 
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
@@ -17,11 +19,14 @@
 #include <dcmtk/dcmjpeg/djencode.h>
 #include <dcmtk/dcmjpls/djencode.h>
 
+#include "reception/RawUpperLayer.h"
 #include "reception/ReceptionSupport.h"
 #include "support/DicomBuilder.h"
 
 namespace {
 
+using reception::DatasetBytes;
+using reception::RawAssociation;
 using reception::ReadDatasetImage;
 using reception::RunningVantrel;
 using reception::TestScu;
@@ -111,10 +116,11 @@ class VantrelReceiver : public ::testing::Test {
  protected:
   // Starts the companion from a program folder with `receiverLines` in its Vantrel.ini; fails
   // (with its error output) when it does not come up.
-  ::testing::AssertionResult start(const QByteArray& receiverLines = {}) {
+  ::testing::AssertionResult start(const QByteArray& receiverLines = {},
+                                   const QStringList& wrapper = {}) {
     companionFolder.emplace(receiverLines);
     if (!folder().isValid()) return ::testing::AssertionFailure() << "no program folder";
-    vantrel.emplace(folder());
+    vantrel.emplace(folder(), wrapper);
     if (vantrel->waitUntilReceiving()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << vantrel->errorOutput().toStdString();
   }
@@ -370,6 +376,162 @@ TEST_F(VantrelReceiver, UnusableSettingsOrABusyPortEndItWithAReason) {
     ASSERT_TRUE(process.waitForExit());
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.errorOutput().contains(c.reason));
+  }
+}
+
+// Each of these was once answered with Success and later set aside by the watcher, so the
+// modality forgot an image that never reached the archive.
+TEST_F(VantrelReceiver, DataSetsItCannotStandByGetAFailureStatusAndLeaveNoFile) {
+  ASSERT_TRUE(start());
+  const QByteArray cr = UID_ComputedRadiographyImageStorage;
+  const QByteArray uid = "1.2.3.4.600.1";
+  DicomBuilder image = crImage(uid.toStdString(), 32, 32);
+  const QByteArray good = DatasetBytes(*image.dataset());
+  ASSERT_FALSE(good.isEmpty());
+
+  std::mt19937 random(600);
+  QByteArray noise(2000, '\0');
+  for (char& byte : noise) byte = char(random());
+  DicomBuilder withoutUid = crImage("1", 32, 32);
+  withoutUid.remove(DCM_SOPInstanceUID);
+  DicomBuilder otherClass = crImage(uid.toStdString(), 32, 32);
+  otherClass.set(DCM_SOPClassUID, UID_DigitalXRayImageStorageForPresentation);
+  // Pixel Data's length said to be 2 GB, the rest as it was.
+  QByteArray hugeLength = good;
+  const qsizetype pixels = hugeLength.indexOf(QByteArray("\xE0\x7F\x10\x00OW\0\0", 8));
+  ASSERT_GT(pixels, 0);
+  hugeLength.replace(pixels + 8, 4, QByteArray("\x00\x00\x00\x80", 4));
+  // The same length as the UID it stands in for, so that every other byte stays valid.
+  const QByteArray sneaky("1.2.3\0../../x.d", 16);
+  ASSERT_EQ(sneaky.size(), uid.size() + 3);
+  DicomBuilder sneakyImage = crImage("1.2.3.4.600.1234", 32, 32);
+  QByteArray withNul = DatasetBytes(*sneakyImage.dataset());
+  withNul.replace(QByteArray("1.2.3.4.600.1234"), sneaky);
+  const QByteArray longUid = "1." + QByteArray(63, '1');
+  DicomBuilder longImage = crImage(longUid.toStdString(), 32, 32);
+
+  const struct {
+    const char* what;
+    QByteArray dataset;
+    QByteArray sopClass;
+    QByteArray sopInstance;
+    int status;
+  } cases[] = {
+      {"2,000 random bytes", noise, cr, uid, STATUS_STORE_Error_CannotUnderstand},
+      {"no SOP Instance UID", DatasetBytes(*withoutUid.dataset()), cr, uid,
+       STATUS_STORE_Error_CannotUnderstand},
+      {"cut inside the first element", good.left(20), cr, uid, STATUS_STORE_Error_CannotUnderstand},
+      {"cut inside the pixels", good.left(good.size() - 1000), cr, uid,
+       STATUS_STORE_Error_CannotUnderstand},
+      {"2 GB declared length", hugeLength, cr, uid, STATUS_STORE_Error_CannotUnderstand},
+      {"another SOP Instance UID in the command", good, cr, "1.2.3.4.600.2",
+       STATUS_STORE_Error_DataSetDoesNotMatchSOPClass},
+      {"another SOP Class UID in the data set", DatasetBytes(*otherClass.dataset()), cr, uid,
+       STATUS_STORE_Error_DataSetDoesNotMatchSOPClass},
+      {"a UID holding a NUL and ../", withNul, cr, sneaky, STATUS_STORE_Error_CannotUnderstand},
+      // The command's UID field holds 64 characters at most.
+      {"a UID of 65 characters", DatasetBytes(*longImage.dataset()), cr, longUid.left(64),
+       STATUS_STORE_Error_CannotUnderstand},
+  };
+  RawAssociation peer;
+  ASSERT_TRUE(peer.connect(folder().port()));
+  ASSERT_EQ(peer.associate(), 0x02);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(peer.store(c.dataset, c.sopClass, c.sopInstance), c.status);
+    EXPECT_EQ(dropped(), "");
+  }
+  // The association goes on, and a good image is still taken.
+  EXPECT_EQ(peer.echo(), STATUS_Success);
+  EXPECT_EQ(peer.store(good, cr, uid), STATUS_Success);
+  EXPECT_TRUE(peer.release());
+  EXPECT_EQ(dropped(), uid.toStdString() + ".dcm");
+  ASSERT_TRUE(image.save(sourcePath("good.dcm")));
+  EXPECT_TRUE(ReadDatasetImage(received(uid.toStdString())).bytes ==
+              ReadDatasetImage(sourcePath("good.dcm")).bytes);
+}
+
+TEST_F(VantrelReceiver, StorescuHearsAFailureForAUidThatLeavesItsFolder) {
+  ASSERT_TRUE(start());
+  ASSERT_TRUE(crImage("1.2.3.4.610", 16, 16).save(sourcePath("good.dcm")));
+  ASSERT_TRUE(crImage("1.2.3.4/../../610", 16, 16).save(sourcePath("escape.dcm")));
+  QByteArray output;
+  // Its exit status tells of the failure; what matters is which answer each file got.
+  runTool("storescu", QStringList{"-v", "-nh", "+sd"} + toVantrel() << sources.path(), &output);
+  EXPECT_EQ(output.count("Received Store Response (Success)"), 1) << output.toStdString();
+  EXPECT_EQ(output.count("Received Store Response (Error: CannotUnderstand)"), 1)
+      << output.toStdString();
+  EXPECT_EQ(dropped(), "1.2.3.4.610.dcm");
+}
+
+// The order of the receiver's system calls, as strace records them, for each image: the data of
+// its file reach the disk, the file takes its name, the folder reaches the disk, and only then
+// does the answer go to the sender.
+TEST_F(VantrelReceiver, AnswersSuccessOnlyOnceTheFileAndItsFolderAreOnTheDisk) {
+  QProcess probe;
+  probe.setProcessChannelMode(QProcess::MergedChannels);
+  probe.start("strace", {"-f", "-o", "/dev/null", "true"});
+  if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+      probe.exitCode() != 0)
+    GTEST_SKIP() << "strace cannot trace here: " << probe.readAll().toStdString()
+                 << probe.errorString().toStdString();
+  const QString log = sourcePath("strace.log");
+  ASSERT_TRUE(start({}, {"strace", "-f", "-qq", "-yy", "-o", log, "-e",
+                         "trace=openat,fdatasync,fsync,rename,renameat,renameat2,write,writev,"
+                         "sendto,sendmsg",
+                         "--"}));
+  const std::vector<std::string> uids = {"1.2.3.4.620.1", "1.2.3.4.620.2", "1.2.3.4.620.3"};
+  QDir().mkpath(sourcePath("images"));
+  for (const std::string& uid : uids)
+    ASSERT_TRUE(crImage(uid, 64, 64).save(sourcePath("images/" + QString::fromStdString(uid))));
+  QByteArray output;
+  ASSERT_EQ(runTool("storescu", QStringList{"+sd"} + toVantrel() << sourcePath("images"), &output),
+            0)
+      << output.toStdString();
+  // The traced companion is the first process strace names.
+  QFile trace(log);
+  ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+  const QList<QByteArray> firstLine = trace.readLine().split(' ');
+  ASSERT_GT(firstLine.value(0).toInt(), 0);
+  ASSERT_EQ(::kill(pid_t(firstLine.value(0).toInt()), SIGTERM), 0);
+  ASSERT_TRUE(vantrel->waitForExit());
+  trace.seek(0);
+  const QStringList lines = QString::fromLatin1(trace.readAll()).split('\n');
+
+  // The index of the first line at or after `from` of thread `tid` that matches.
+  const auto find = [&](qsizetype from, const QString& tid, const QRegularExpression& pattern) {
+    for (qsizetype i = from; i < lines.size(); ++i)
+      if (lines[i].startsWith(tid + ' ') && pattern.match(lines[i]).hasMatch()) return i;
+    return qsizetype(-1);
+  };
+  const QString drop = QRegularExpression::escape(folder().dropFolder());
+  for (const std::string& uid : uids) {
+    SCOPED_TRACE(uid);
+    const QRegularExpression renamed(
+        "^(\\d+) rename(?:at2?)?\\(.*\"(" + drop + "/\\.vantrel-\\d+\\.part)\".*\"" + drop + "/" +
+        QRegularExpression::escape(QString::fromStdString(uid)) + "\\.dcm\"");
+    qsizetype rename = -1;
+    QString tid, partial;
+    for (qsizetype i = 0; i < lines.size() && rename < 0; ++i) {
+      const auto match = renamed.match(lines[i]);
+      if (!match.hasMatch()) continue;
+      rename = i;
+      tid = match.captured(1);
+      partial = QRegularExpression::escape(match.captured(2));
+    }
+    ASSERT_GE(rename, 0) << "no rename of a partial file to " << uid;
+    const qsizetype opened = find(0, tid, QRegularExpression("openat\\(.*\"" + partial + "\""));
+    const qsizetype synced =
+        find(opened, tid, QRegularExpression("fdatasync\\(\\d+<" + partial + ">"));
+    const qsizetype folderSynced =
+        find(rename, tid, QRegularExpression("fsync\\(\\d+<" + drop + ">"));
+    const qsizetype answered =
+        find(opened, tid, QRegularExpression("(write|writev|sendto|sendmsg)\\(\\d+<TCP"));
+    ASSERT_GE(opened, 0);
+    EXPECT_GT(synced, opened) << "the file's data were not synced";
+    EXPECT_LT(synced, rename);
+    EXPECT_GT(folderSynced, rename) << "the folder was not synced after the rename";
+    EXPECT_GT(answered, folderSynced) << "answered before the image was on the disk";
   }
 }
 

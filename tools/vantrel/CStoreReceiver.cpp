@@ -2,15 +2,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <filesystem>
 #include <functional>
-#include <system_error>
 
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dcmlayer.h>
 #include <dcmtk/dcmnet/dcmtrans.h>
 #include <dcmtk/dcmnet/diutil.h>
 
+#include "ReceivedInstance.h"
 #include "app/CompanionSettings.h"
 
 namespace {
@@ -108,10 +107,6 @@ class StoppableTransport : public DcmTransportLayer {
   std::function<bool()> m_stopWaiting;
 };
 
-std::filesystem::path fsPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
 }  // namespace
 
 QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* config) {
@@ -204,23 +199,20 @@ OFCondition CStoreReceiver::storeInstance(T_DIMSE_C_StoreRQ& request,
     QFile::remove(partial);
     return cond;
   }
-  Uint16 status = STATUS_Success;
   const QString uid = QString::fromLatin1(request.AffectedSOPInstanceUID);
-  if (!IsSafeInstanceUid(uid)) {
-    DCMNET_WARN(
-        "Refusing an instance whose SOP Instance UID cannot name a file: " << uid.toStdString());
-    status = STATUS_STORE_Error_CannotUnderstand;
-  } else {
-    std::error_code error;
-    std::filesystem::rename(fsPath(partial), fsPath(folder.filePath(uid + QStringLiteral(".dcm"))),
-                            error);
-    if (error) {
-      DCMNET_ERROR("Cannot put " << uid.toStdString() << " into the folder: " << error.message());
-      status = STATUS_STORE_Refused_OutOfResources;
-    }
+  InstanceCheck outcome =
+      CheckReceivedInstance(partial, request.AffectedSOPClassUID, request.AffectedSOPInstanceUID);
+  if (outcome.status == STATUS_Success) {
+    outcome.reason = KeepDurably(partial, uid + QStringLiteral(".dcm"));
+    if (!outcome.reason.isEmpty()) outcome.status = STATUS_STORE_Refused_OutOfResources;
   }
-  if (status != STATUS_Success) QFile::remove(partial);
-  return sendSTOREResponse(presId, request, status);
+  if (outcome.status != STATUS_Success) {
+    DCMNET_ERROR("Refusing the instance " << uid.toStdString() << " (status 0x" << std::hex
+                                          << outcome.status << std::dec
+                                          << "): " << outcome.reason.toStdString());
+    QFile::remove(partial);
+  }
+  return sendSTOREResponse(presId, request, outcome.status);
 }
 
 OFBool CStoreReceiver::checkCallingAETitleAccepted(const OFString& callingAE) {

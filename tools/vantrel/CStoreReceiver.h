@@ -4,8 +4,9 @@
 // image storage classes, writing each instance into the drop folder the viewer watches.
 //
 // An instance is received straight into a partial file (".vantrel-N.part", hidden from the
-// watcher) and renamed to "<SOP Instance UID>.dcm" only when it is complete, so the importer
-// never sees half a file. Associations are served one after the other.
+// watcher) and renamed to "<SOP Instance UID>.dcm" only when it is complete, checked and on the
+// disk, so the importer never sees half a file and Success is only ever answered for an image
+// that is stored. Associations are served one after the other.
 
 #include <QString>
 #include <QStringList>
@@ -14,8 +15,6 @@
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/scp.h>
-
-#include "image/InstanceUid.h"
 
 class DcmTransportLayer;
 struct CompanionSettings;
