@@ -2,8 +2,8 @@
 
 // A DICOM client written byte by byte on a plain socket, for what no toolkit sends: data sets
 // that do not parse, lengths that lie, UIDs that differ between command and data set or hold a
-// NUL. It offers verification (context 1, implicit little endian) and CR storage (context 3,
-// explicit little endian), and sends each command and data set as it is given.
+// NUL. It offers verification (context 1, implicit little endian) and one storage class in one
+// syntax (context 3), and sends each command and data set as it is given.
 
 #include <QByteArray>
 #include <QtEndian>
@@ -67,15 +67,17 @@ class RawAssociation {
 
   // Sends the association request; the type of the answer's PDU (2 accepted, 3 rejected, 7
   // aborted), 0 when none came. A rejection's result, source and reason are kept.
-  int associate(const QByteArray& calledAE = "VANTREL", const QByteArray& callingAE = "RAWSCU") {
+  // The storage context offers `storageClass` in `storageSyntax`.
+  int associate(const QByteArray& calledAE = "VANTREL", const QByteArray& callingAE = "RAWSCU",
+                const char* storageClass = UID_ComputedRadiographyImageStorage,
+                const char* storageSyntax = UID_LittleEndianExplicitTransferSyntax) {
     QByteArray body;
     body += QByteArray::fromHex("00010000") + aeTitle(calledAE) + aeTitle(callingAE) +
             QByteArray(32, '\0');
     body += item(0x10, UID_StandardApplicationContext);
     body += context(kVerificationContext, UID_VerificationSOPClass,
                     UID_LittleEndianImplicitTransferSyntax);
-    body += context(kStorageContext, UID_ComputedRadiographyImageStorage,
-                    UID_LittleEndianExplicitTransferSyntax);
+    body += context(kStorageContext, storageClass, storageSyntax);
     QByteArray maxLength(4, '\0');
     qToBigEndian<quint32>(16384, maxLength.data());
     body += item(0x50, item(0x51, maxLength) + item(0x52, "1.2.826.0.1.3680043.2.1125.99.1"));

@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 #include <optional>
 #include <random>
 
@@ -533,6 +534,89 @@ TEST_F(VantrelReceiver, AnswersSuccessOnlyOnceTheFileAndItsFolderAreOnTheDisk) {
     EXPECT_GT(folderSynced, rename) << "the folder was not synced after the rename";
     EXPECT_GT(answered, folderSynced) << "answered before the image was on the disk";
   }
+}
+
+TEST_F(VantrelReceiver, OnlyItsOwnCalledAETitleIsServed) {
+  ASSERT_TRUE(start());
+  const struct {
+    QByteArray calledAE;
+    bool accepted;
+  } cases[] = {{"VANTREL", true},  {"VANTREL  ", true}, {"OTHER", false},
+               {"vantrel", false}, {"", false},         {"ANY-SCP", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.calledAE.toStdString());
+    RawAssociation peer;
+    ASSERT_TRUE(peer.connect(folder().port()));
+    if (c.accepted) {
+      EXPECT_EQ(peer.associate(c.calledAE), 0x02);
+      EXPECT_TRUE(peer.release());
+    } else {
+      EXPECT_EQ(peer.associate(c.calledAE), 0x03);
+      // Rejected for good by the service user: "Called AE Title Not Recognized".
+      EXPECT_EQ(peer.rejection().toHex().toStdString(), "010107");
+    }
+  }
+  EXPECT_NE(runTool("echoscu", {"-aec", "OTHER", "127.0.0.1", QString::number(folder().port())}),
+            0);
+  EXPECT_EQ(runTool("echoscu", toVantrel()), 0);
+}
+
+TEST_F(VantrelReceiver, ADropFolderThatDisappearsIsMadeAgainOrTheStoreFailsWithOutOfResources) {
+  ASSERT_TRUE(start());
+  TestScu scu(folder().port());
+  ASSERT_TRUE(scu.connect().good());
+  DicomBuilder first = crImage("1.2.3.4.700.1", 16, 16);
+  ASSERT_EQ(scu.store(*first.dataset()), STATUS_Success);
+
+  ASSERT_TRUE(QDir(folder().dropFolder()).removeRecursively());
+  DicomBuilder second = crImage("1.2.3.4.700.2", 16, 16);
+  EXPECT_EQ(scu.store(*second.dataset()), STATUS_Success);
+  EXPECT_EQ(dropped(), "1.2.3.4.700.2.dcm");
+
+  // A file where the folder should be: nothing can be stored, and the sender is told so.
+  ASSERT_TRUE(QDir(folder().dropFolder()).removeRecursively());
+  {
+    QFile blocker(folder().dropFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  }
+  DicomBuilder third = crImage("1.2.3.4.700.3", 256, 256);
+  EXPECT_EQ(scu.store(*third.dataset()), STATUS_STORE_Refused_OutOfResources);
+  EXPECT_TRUE(scu.sendECHORequest(0).good()) << "the association goes on";
+  ASSERT_TRUE(QFile::remove(folder().dropFolder()));
+  EXPECT_EQ(scu.store(*third.dataset()), STATUS_Success);
+  scu.releaseAssociation();
+  EXPECT_EQ(dropped(), "1.2.3.4.700.3.dcm");
+  EXPECT_TRUE(vantrel->isRunning());
+}
+
+// A JPEG 2000 data set whose encoded length is odd, sent as it is stored (a sender that does not
+// re-encode): its last fragment has an odd length, which dcmnet's DIMSE layer never takes. The
+// sender hears a failure instead of an abort, and the association goes on.
+TEST_F(VantrelReceiver, ARealDataSetOfOddLengthSentAsStoredIsAnsweredWithAStatus) {
+  ASSERT_TRUE(start());
+  const QString path = QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/cr_hand_2048x2500_j2kr.dcm");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  const QByteArray bytes = file.readAll();
+  ASSERT_EQ(bytes.mid(128, 4), "DICM");
+  const qsizetype datasetStart = 144 + qFromLittleEndian<quint32>(bytes.constData() + 140);
+  const QByteArray dataset = bytes.mid(datasetStart);
+  ASSERT_EQ(dataset.size() % 2, 1);
+  const auto original = ReadDatasetImage(path);
+  ASSERT_FALSE(original.metaInstanceUid.empty());
+
+  RawAssociation peer;
+  ASSERT_TRUE(peer.connect(folder().port()));
+  ASSERT_EQ(peer.associate("VANTREL", "RAWSCU", UID_ComputedRadiographyImageStorage,
+                           UID_JPEG2000LosslessOnlyTransferSyntax),
+            0x02);
+  const int status = peer.store(dataset, UID_ComputedRadiographyImageStorage,
+                                QByteArray::fromStdString(original.metaInstanceUid));
+  ASSERT_NE(status, -1) << "aborted without a status";
+  EXPECT_EQ(status, STATUS_STORE_Error_CannotUnderstand);
+  EXPECT_EQ(peer.echo(), STATUS_Success);
+  EXPECT_TRUE(peer.release());
+  EXPECT_EQ(dropped(), "");
 }
 
 }  // namespace

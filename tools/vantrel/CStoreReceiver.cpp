@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <cstring>
 #include <functional>
 
 #include <dcmtk/dcmdata/dcuid.h>
@@ -92,20 +93,31 @@ class StoppableConnection : public DcmTCPConnection {
 };
 
 // dcmnet's hook for the connections it accepts. Installing it makes dcmnet ask for a secure
-// handshake, which a plain connection passes as it is.
+// handshake, which a plain connection passes as it is. `accepted` hears of each connection.
 class StoppableTransport : public DcmTransportLayer {
  public:
-  explicit StoppableTransport(std::function<bool()> stopWaiting)
-      : m_stopWaiting(std::move(stopWaiting)) {}
+  StoppableTransport(std::function<bool()> stopWaiting,
+                     std::function<void(DcmTransportConnection*)> accepted)
+      : m_stopWaiting(std::move(stopWaiting)), m_accepted(std::move(accepted)) {}
 
   DcmTransportConnection* createConnection(DcmNativeSocketType socket,
                                            OFBool /*useSecureLayer*/) override {
-    return new StoppableConnection(socket, m_stopWaiting);
+    auto* connection = new StoppableConnection(socket, m_stopWaiting);
+    m_accepted(connection);
+    return connection;
   }
 
  private:
   std::function<bool()> m_stopWaiting;
+  std::function<void(DcmTransportConnection*)> m_accepted;
 };
+
+// dcmnet's DIMSE layer stops at a data set fragment of odd length, which a sender that passes a
+// stored data set of odd length on as it is sends last.
+bool isOddFragment(const OFCondition& cond) {
+  return cond.module() == OFM_dcmnet && cond.code() == DIMSEC_RECEIVEFAILED &&
+         std::strstr(cond.text(), "Odd Fragment Length") != nullptr;
+}
 
 }  // namespace
 
@@ -124,7 +136,9 @@ QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* co
 
 CStoreReceiver::CStoreReceiver(ReceiverConfig config)
     : m_config(std::move(config)),
-      m_transport(std::make_unique<StoppableTransport>([this] { return m_stop && !m_inHand; })) {
+      m_transport(std::make_unique<StoppableTransport>(
+          [this] { return m_stop && !m_inHand; },
+          [this](DcmTransportConnection* connection) { m_connection = connection; })) {
   getConfig().setTransportLayer(m_transport.get());
   setAETitle(m_config.aeTitle.toStdString().c_str());
   setPort(m_config.port);
@@ -188,18 +202,34 @@ OFCondition CStoreReceiver::handleIncomingCommand(T_DIMSE_Message* incomingMsg,
 OFCondition CStoreReceiver::storeInstance(T_DIMSE_C_StoreRQ& request,
                                           T_ASC_PresentationContextID presId) {
   const QDir folder(m_config.folder);
+  const QString uid = QString::fromLatin1(request.AffectedSOPInstanceUID);
+  // Someone may have removed the folder since the last image.
+  if (!folder.mkpath(QStringLiteral("."))) {
+    DCMNET_ERROR("Refusing the instance " << uid.toStdString() << " (status 0xa700): cannot create "
+                                          << QFile::encodeName(m_config.folder).constData());
+    // The data set follows the command whatever we make of it; here it has nowhere to go.
+    DcmDataset* dropped = nullptr;
+    const OFCondition cond = receiveSTORERequest(request, presId, dropped);
+    delete dropped;
+    if (cond.bad()) return cond;
+    return sendSTOREResponse(presId, request, STATUS_STORE_Refused_OutOfResources);
+  }
   const QString partial =
       folder.filePath(QLatin1String(kPartialPrefix) + QString::number(++m_received) +
                       QLatin1String(kPartialSuffix));
-  // The data set follows the command whatever we make of it: it is read in full (as sent, meta
-  // header added) before the answer.
+  // It is read in full (as sent, meta header added) before the answer.
   const OFCondition cond =
       receiveSTORERequest(request, presId, OFString(QFile::encodeName(partial).constData()));
   if (cond.bad()) {
     QFile::remove(partial);
-    return cond;
+    // An odd fragment that ends the data set leaves the peer waiting for an answer, which it
+    // gets; one the peer sends more after cannot be answered in step, so that ends the
+    // association.
+    if (!isOddFragment(cond) || m_connection->networkDataAvailable(1)) return cond;
+    DCMNET_ERROR("Refusing the instance " << uid.toStdString()
+                                          << " (status 0xc000): " << cond.text());
+    return sendSTOREResponse(presId, request, STATUS_STORE_Error_CannotUnderstand);
   }
-  const QString uid = QString::fromLatin1(request.AffectedSOPInstanceUID);
   InstanceCheck outcome =
       CheckReceivedInstance(partial, request.AffectedSOPClassUID, request.AffectedSOPInstanceUID);
   if (outcome.status == STATUS_Success) {
@@ -218,6 +248,10 @@ OFCondition CStoreReceiver::storeInstance(T_DIMSE_C_StoreRQ& request,
 OFBool CStoreReceiver::checkCallingAETitleAccepted(const OFString& callingAE) {
   return m_config.acceptedCallingAE.isEmpty() ||
          m_config.acceptedCallingAE.contains(QString::fromLatin1(callingAE.c_str()).trimmed());
+}
+
+OFBool CStoreReceiver::checkCalledAETitleAccepted(const OFString& calledAE) {
+  return QString::fromLatin1(calledAE.c_str()).trimmed() == m_config.aeTitle;
 }
 
 OFBool CStoreReceiver::stopAfterCurrentAssociation() { return m_stop; }

@@ -16,6 +16,7 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/scp.h>
 
+class DcmTransportConnection;
 class DcmTransportLayer;
 struct CompanionSettings;
 
@@ -53,6 +54,7 @@ class CStoreReceiver : private DcmSCP {
  private:
   OFCondition handleIncomingCommand(T_DIMSE_Message* incomingMsg,
                                     const DcmPresentationContextInfo& presInfo) override;
+  OFBool checkCalledAETitleAccepted(const OFString& calledAE) override;
   OFBool checkCallingAETitleAccepted(const OFString& callingAE) override;
   OFBool stopAfterCurrentAssociation() override;
   OFBool stopAfterConnectionTimeout() override;
@@ -62,6 +64,7 @@ class CStoreReceiver : private DcmSCP {
 
   ReceiverConfig m_config;
   std::unique_ptr<DcmTransportLayer> m_transport;
+  DcmTransportConnection* m_connection = nullptr;  // the association's, owned by dcmnet
   std::atomic<bool> m_stop{false};
   bool m_inHand = false;  // a command is being served (its data set read, its answer sent)
   quint64 m_received = 0;
