@@ -323,11 +323,12 @@ TEST_F(VantrelReceiver, SigtermEndsAnAssociationWaitingForItsNextCommand) {
 TEST_F(VantrelReceiver, ThousandAssociationsLeaveItUpWithFlatMemory) {
   ASSERT_TRUE(start());
   DicomBuilder image = crImage("1.2.3.4.500", 64, 64);
-  // One echo and one store per association; the same instance each time, so the folder keeps
-  // one file.
+  int stored = 0;
+  // One echo and one store per association, each of an instance of its own.
   const auto associations = [&](int count) {
     for (int i = 0; i < count; ++i) {
       TestScu scu(folder().port());
+      image.set(DCM_SOPInstanceUID, "1.2.3.4.500." + std::to_string(++stored));
       if (scu.connect().bad() || scu.sendECHORequest(0).bad() ||
           scu.store(*image.dataset()) != STATUS_Success || scu.releaseAssociation().bad())
         return i;
@@ -347,7 +348,9 @@ TEST_F(VantrelReceiver, ThousandAssociationsLeaveItUpWithFlatMemory) {
   if (!kAddressSanitizer) {
     EXPECT_LT(after - before, 2048) << "VmRSS " << before << " kB before, " << after << " kB after";
   }
-  EXPECT_EQ(dropped(), "1.2.3.4.500.dcm");
+  const QStringList files = folder().dropFolderEntries();
+  EXPECT_EQ(files.size(), 1100);
+  EXPECT_EQ(files.filter(QRegularExpression("^1\\.2\\.3\\.4\\.500\\.\\d+\\.dcm$")).size(), 1100);
   vantrel->terminate();
   ASSERT_TRUE(vantrel->waitForExit());
   EXPECT_EQ(vantrel->exitCode(), 0) << vantrel->errorOutput().toStdString();
@@ -509,7 +512,7 @@ TEST_F(VantrelReceiver, AnswersSuccessOnlyOnceTheFileAndItsFolderAreOnTheDisk) {
   for (const std::string& uid : uids) {
     SCOPED_TRACE(uid);
     const QRegularExpression renamed(
-        "^(\\d+) rename(?:at2?)?\\(.*\"(" + drop + "/\\.vantrel-\\d+\\.part)\".*\"" + drop + "/" +
+        "^(\\d+) +rename(?:at2?)?\\(.*\"(" + drop + "/\\.vantrel-\\d+\\.part)\".*\"" + drop + "/" +
         QRegularExpression::escape(QString::fromStdString(uid)) + "\\.dcm\"");
     qsizetype rename = -1;
     QString tid, partial;
@@ -617,6 +620,35 @@ TEST_F(VantrelReceiver, ARealDataSetOfOddLengthSentAsStoredIsAnsweredWithAStatus
   EXPECT_EQ(peer.echo(), STATUS_Success);
   EXPECT_TRUE(peer.release());
   EXPECT_EQ(dropped(), "");
+}
+
+// An MR image once vanished under a CT of the same UID that came before the watcher's pass, and
+// junk sent under a waiting image's UID destroyed it.
+TEST_F(VantrelReceiver, ImagesOfOneUidWaitSideBySideAndJunkTouchesNone) {
+  ASSERT_TRUE(start());
+  const std::string uid = "1.2.3.4.800";
+  DicomBuilder first = crImage(uid, 16, 16);
+  DicomBuilder second = crImage(uid, 16, 16);
+  second.set(DCM_PatientName, "Another^Image");
+  ASSERT_TRUE(first.save(sourcePath("first.dcm")));
+  ASSERT_TRUE(second.save(sourcePath("second.dcm")));
+
+  RawAssociation peer;
+  ASSERT_TRUE(peer.connect(folder().port()));
+  ASSERT_EQ(peer.associate(), 0x02);
+  const QByteArray cr = UID_ComputedRadiographyImageStorage;
+  const QByteArray sopInstance = QByteArray::fromStdString(uid);
+  EXPECT_EQ(peer.store(DatasetBytes(*first.dataset()), cr, sopInstance), STATUS_Success);
+  EXPECT_EQ(peer.store(DatasetBytes(*second.dataset()), cr, sopInstance), STATUS_Success);
+  EXPECT_EQ(peer.store(QByteArray(500, 'x'), cr, sopInstance), STATUS_STORE_Error_CannotUnderstand);
+  EXPECT_TRUE(peer.release());
+
+  EXPECT_EQ(dropped(), uid + ".dcm " + uid + "_2.dcm");
+  const QDir drop(folder().dropFolder());
+  EXPECT_TRUE(ReadDatasetImage(drop.filePath(QString::fromStdString(uid) + ".dcm")).bytes ==
+              ReadDatasetImage(sourcePath("first.dcm")).bytes);
+  EXPECT_TRUE(ReadDatasetImage(drop.filePath(QString::fromStdString(uid) + "_2.dcm")).bytes ==
+              ReadDatasetImage(sourcePath("second.dcm")).bytes);
 }
 
 }  // namespace

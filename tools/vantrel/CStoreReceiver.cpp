@@ -233,7 +233,7 @@ OFCondition CStoreReceiver::storeInstance(T_DIMSE_C_StoreRQ& request,
   InstanceCheck outcome =
       CheckReceivedInstance(partial, request.AffectedSOPClassUID, request.AffectedSOPInstanceUID);
   if (outcome.status == STATUS_Success) {
-    outcome.reason = KeepDurably(partial, uid + QStringLiteral(".dcm"));
+    outcome.reason = KeepDurably(partial, uid);
     if (!outcome.reason.isEmpty()) outcome.status = STATUS_STORE_Refused_OutOfResources;
   }
   if (outcome.status != STATUS_Success) {

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -21,6 +20,9 @@
 #include "imaging/DicomDataSet.h"
 
 namespace {
+
+// Images of one UID waiting side by side before the receiver gives up on a name.
+constexpr int kMaxNamesPerUid = 1000;
 
 // A UI value as it was sent, its trailing padding removed; nullopt when it is absent or empty.
 std::optional<std::string> uidOf(DcmItem& dataset, const DcmTagKey& tag) {
@@ -54,6 +56,16 @@ bool syncPath(const QString& path, int flags, int (*sync)(int)) {
   return synced;
 }
 
+// Renames unless `to` exists (errno EEXIST then). Where the file system cannot rename so, a
+// hard link does the same, and the partial name is removed after it.
+bool renameWithoutReplacing(const char* from, const char* to) {
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from, to) != 0) return false;
+  ::unlink(from);
+  return true;
+}
+
 }  // namespace
 
 InstanceCheck CheckReceivedInstance(const QString& path, const char* sopClassUid,
@@ -78,15 +90,23 @@ InstanceCheck CheckReceivedInstance(const QString& path, const char* sopClassUid
   return {};
 }
 
-QString KeepDurably(const QString& partial, const QString& name) {
+QString KeepDurably(const QString& partial, const QString& stem) {
   if (!syncPath(partial, O_RDONLY, ::fdatasync)) return systemError("cannot sync", partial);
   const QString folder = QFileInfo(partial).path();
-  const QString target = QDir(folder).filePath(name);
-  if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) !=
-      0)
-    return systemError("cannot rename to", target);
-  // The rename lives in the folder: without this a power cut may forget it.
-  if (!syncPath(folder, O_RDONLY | O_DIRECTORY, ::fsync))
-    return systemError("cannot sync the folder", folder);
-  return {};
+  const QByteArray from = QFile::encodeName(partial);
+  for (int n = 1; n <= kMaxNamesPerUid; ++n) {
+    const QString name =
+        n == 1 ? stem + QStringLiteral(".dcm") : QStringLiteral("%1_%2.dcm").arg(stem).arg(n);
+    const QByteArray to = QFile::encodeName(QDir(folder).filePath(name));
+    if (renameWithoutReplacing(from.constData(), to.constData())) {
+      // The rename lives in the folder: without this a power cut may forget it.
+      if (!syncPath(folder, O_RDONLY | O_DIRECTORY, ::fsync))
+        return systemError("cannot sync the folder", folder);
+      return {};
+    }
+    if (errno != EEXIST) return systemError("cannot rename to", QString::fromLocal8Bit(to));
+  }
+  return QStringLiteral("%1 images of the UID %2 wait in the folder already")
+      .arg(kMaxNamesPerUid)
+      .arg(stem);
 }

@@ -21,7 +21,9 @@ struct InstanceCheck {
 InstanceCheck CheckReceivedInstance(const QString& path, const char* sopClassUid,
                                     const char* sopInstanceUid);
 
-// Puts the complete file `partial` into its folder as `name`, for good: its data reach the
-// disk, then it is renamed, then the folder's entry reaches the disk. Empty on success, else
-// the reason (the partial file is left for the caller to remove).
-QString KeepDurably(const QString& partial, const QString& name);
+// Puts the complete file `partial` into its folder as "<stem>.dcm" for good: its data reach the
+// disk, then it is renamed, then the folder's entry reaches the disk. Nothing there is ever
+// replaced: when the name is taken (another image of that UID waits for the watcher) the file is
+// named "<stem>_2.dcm", "<stem>_3.dcm", ... instead. Empty on success, else the reason (a
+// partial file still there is left for the caller to remove).
+QString KeepDurably(const QString& partial, const QString& stem);
