@@ -53,10 +53,11 @@ start_vantrel() {
   "$program/Vantrel" --manager-name "bench-$$" >/dev/null &
 }
 
-# wait_for_echo PORT NAME: until whatever listens on PORT answers an echo (10 s at most).
+# wait_for_echo PORT NAME: until whatever listens on PORT answers an echo (10 s at most), called
+# by the companion's AE title (storescp answers any).
 wait_for_echo() {
   for _ in $(seq 1 100); do
-    echoscu -aec ANY 127.0.0.1 "$1" 2>/dev/null && return 0
+    echoscu -aec VANTREL 127.0.0.1 "$1" 2>/dev/null && return 0
     sleep 0.1
   done
   echo "$2 did not answer on port $1" >&2

@@ -66,7 +66,7 @@ send() {
   local start end cpu_start cpu_end
   cpu_start=$(receiver_cpu)
   start=$(date +%s.%N)
-  storescu -R +sd -aec ANY 127.0.0.1 "$2" "$work/corpus/$1" >"$work/storescu.log" 2>&1 ||
+  storescu -R +sd -aec VANTREL 127.0.0.1 "$2" "$work/corpus/$1" >"$work/storescu.log" 2>&1 ||
     { cat "$work/storescu.log" >&2; exit 1; }
   end=$(date +%s.%N)
   cpu_end=$(receiver_cpu)

@@ -6,7 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <system_error>
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcistrmf.h>
+#include <dcmtk/dcmdata/dcmetinf.h>
 
 #include "image/ImageEach.h"
 #include "image/InstanceUid.h"
@@ -30,6 +37,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// Meta header values are short; a longer one is left unread rather than allocated.
+constexpr Uint32 kMaxMetaValueLength = 4096;
 
 fs::path fsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 
@@ -59,14 +69,41 @@ bool unreadable(int code) {
          code != imaging::kErrNoMemory;
 }
 
-// The same file, or one with the same bytes.
-bool sameContent(const QString& a, const QString& b) {
+// Where a file's data set begins (after the preamble and the meta header; 0 in a file without
+// them) and its transfer syntax from the meta header; nullopt when the header cannot be read.
+struct DataSetPart {
+  qint64 start = 0;
+  std::string syntax;
+};
+std::optional<DataSetPart> dataSetPart(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  if (!file.seek(128) || file.read(4) != "DICM") return DataSetPart{};
+  DcmInputFileStream stream(QFile::encodeName(path).constData());
+  DcmMetaInfo meta;
+  meta.transferInit();
+  const OFCondition read = meta.read(stream, EXS_Unknown, EGL_noChange, kMaxMetaValueLength);
+  meta.transferEnd();
+  if (read.bad()) return std::nullopt;
+  OFString syntax;
+  meta.findAndGetOFString(DCM_TransferSyntaxUID, syntax);
+  return DataSetPart{qint64(stream.tell()), syntax.c_str()};
+}
+
+// The same file, or one that holds the same data set in the same transfer syntax. The meta
+// header is left out: it tells who sent the file (Source AE Title) and who wrote it, and an
+// image sent again by another sender is still the same image.
+bool sameDataSet(const QString& a, const QString& b) {
   std::error_code error;
   if (fs::equivalent(fsPath(a), fsPath(b), error)) return true;
+  const auto partA = dataSetPart(a);
+  const auto partB = dataSetPart(b);
   QFile first(a);
   QFile second(b);
-  if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) ||
-      first.size() != second.size())
+  if (!partA || !partB || partA->syntax != partB->syntax || !first.open(QIODevice::ReadOnly) ||
+      !second.open(QIODevice::ReadOnly) ||
+      first.size() - partA->start != second.size() - partB->start || !first.seek(partA->start) ||
+      !second.seek(partB->start))
     return false;
   constexpr qint64 kChunk = 1 << 20;
   while (!first.atEnd()) {
@@ -136,7 +173,7 @@ DropBatch CDropFolder::PollDropFolder(const std::atomic<bool>* stop) {
         batch.failed.append({name, code, QStringLiteral("indexed in the drop folder itself")});
         continue;
       }
-      if (sameContent(source, indexed)) {
+      if (sameDataSet(source, indexed)) {
         QFile::remove(source);
         ++batch.duplicates;
         continue;

@@ -217,6 +217,27 @@ TEST_F(DropFolderTest, TheSameFileTwiceIsOneRowAndAnotherFileOfThatUidIsKeptAsid
   EXPECT_EQ(bytes(archived(1, 1)), content);
 }
 
+// A receiver writes the calling AE title into the meta header: the same image sent by two
+// modalities differs there and nowhere else.
+TEST_F(DropFolderTest, TheSameImageFromAnotherSenderIsADuplicate) {
+  DicomBuilder first = image(1, 1);
+  first.setMeta(DCM_SourceApplicationEntityTitle, "MODALITY_A");
+  ASSERT_TRUE(first.save(dropped(QStringLiteral("a.dcm"))));
+  const QByteArray content = bytes(dropped(QStringLiteral("a.dcm")));
+  ASSERT_EQ(watcher.PollDropFolder().imported, 1);
+
+  DicomBuilder again = image(1, 1);
+  again.setMeta(DCM_SourceApplicationEntityTitle, "ANOTHER_SENDER");
+  ASSERT_TRUE(again.save(dropped(QStringLiteral("b.dcm"))));
+  ASSERT_NE(bytes(dropped(QStringLiteral("b.dcm"))), content);
+  const DropBatch batch = watcher.PollDropFolder();
+  EXPECT_EQ(batch.duplicates, 1);
+  EXPECT_EQ(batch.rejected.size(), 0);
+  EXPECT_EQ(dropEntries(), QStringList());
+  EXPECT_EQ(imageRows().size(), 1u);
+  EXPECT_EQ(bytes(archived(1, 1)), content);
+}
+
 TEST_F(DropFolderTest, TheSameInstanceInAnotherSeriesGetsAFileOfItsOwn) {
   drop(QStringLiteral("a.dcm"), 1, 1);
   ASSERT_EQ(watcher.PollDropFolder().imported, 1);

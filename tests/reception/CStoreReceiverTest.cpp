@@ -10,6 +10,7 @@
 
 #include "CStoreReceiver.h"
 #include "app/CompanionSettings.h"
+#include "image/InstanceUid.h"
 #include "reception/ReceptionSupport.h"
 
 namespace {

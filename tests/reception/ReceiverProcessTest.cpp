@@ -5,10 +5,13 @@
 
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 #include <optional>
+#include <random>
 
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcpixseq.h>
@@ -17,11 +20,14 @@
 #include <dcmtk/dcmjpeg/djencode.h>
 #include <dcmtk/dcmjpls/djencode.h>
 
+#include "reception/RawUpperLayer.h"
 #include "reception/ReceptionSupport.h"
 #include "support/DicomBuilder.h"
 
 namespace {
 
+using reception::DatasetBytes;
+using reception::RawAssociation;
 using reception::ReadDatasetImage;
 using reception::RunningVantrel;
 using reception::TestScu;
@@ -111,10 +117,11 @@ class VantrelReceiver : public ::testing::Test {
  protected:
   // Starts the companion from a program folder with `receiverLines` in its Vantrel.ini; fails
   // (with its error output) when it does not come up.
-  ::testing::AssertionResult start(const QByteArray& receiverLines = {}) {
+  ::testing::AssertionResult start(const QByteArray& receiverLines = {},
+                                   const QStringList& wrapper = {}) {
     companionFolder.emplace(receiverLines);
     if (!folder().isValid()) return ::testing::AssertionFailure() << "no program folder";
-    vantrel.emplace(folder());
+    vantrel.emplace(folder(), wrapper);
     if (vantrel->waitUntilReceiving()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << vantrel->errorOutput().toStdString();
   }
@@ -316,11 +323,12 @@ TEST_F(VantrelReceiver, SigtermEndsAnAssociationWaitingForItsNextCommand) {
 TEST_F(VantrelReceiver, ThousandAssociationsLeaveItUpWithFlatMemory) {
   ASSERT_TRUE(start());
   DicomBuilder image = crImage("1.2.3.4.500", 64, 64);
-  // One echo and one store per association; the same instance each time, so the folder keeps
-  // one file.
+  int stored = 0;
+  // One echo and one store per association, each of an instance of its own.
   const auto associations = [&](int count) {
     for (int i = 0; i < count; ++i) {
       TestScu scu(folder().port());
+      image.set(DCM_SOPInstanceUID, "1.2.3.4.500." + std::to_string(++stored));
       if (scu.connect().bad() || scu.sendECHORequest(0).bad() ||
           scu.store(*image.dataset()) != STATUS_Success || scu.releaseAssociation().bad())
         return i;
@@ -340,7 +348,9 @@ TEST_F(VantrelReceiver, ThousandAssociationsLeaveItUpWithFlatMemory) {
   if (!kAddressSanitizer) {
     EXPECT_LT(after - before, 2048) << "VmRSS " << before << " kB before, " << after << " kB after";
   }
-  EXPECT_EQ(dropped(), "1.2.3.4.500.dcm");
+  const QStringList files = folder().dropFolderEntries();
+  EXPECT_EQ(files.size(), 1100);
+  EXPECT_EQ(files.filter(QRegularExpression("^1\\.2\\.3\\.4\\.500\\.\\d+\\.dcm$")).size(), 1100);
   vantrel->terminate();
   ASSERT_TRUE(vantrel->waitForExit());
   EXPECT_EQ(vantrel->exitCode(), 0) << vantrel->errorOutput().toStdString();
@@ -371,6 +381,274 @@ TEST_F(VantrelReceiver, UnusableSettingsOrABusyPortEndItWithAReason) {
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.errorOutput().contains(c.reason));
   }
+}
+
+// Each of these was once answered with Success and later set aside by the watcher, so the
+// modality forgot an image that never reached the archive.
+TEST_F(VantrelReceiver, DataSetsItCannotStandByGetAFailureStatusAndLeaveNoFile) {
+  ASSERT_TRUE(start());
+  const QByteArray cr = UID_ComputedRadiographyImageStorage;
+  const QByteArray uid = "1.2.3.4.600.1";
+  DicomBuilder image = crImage(uid.toStdString(), 32, 32);
+  const QByteArray good = DatasetBytes(*image.dataset());
+  ASSERT_FALSE(good.isEmpty());
+
+  std::mt19937 random(600);
+  QByteArray noise(2000, '\0');
+  for (char& byte : noise) byte = char(random());
+  DicomBuilder withoutUid = crImage("1", 32, 32);
+  withoutUid.remove(DCM_SOPInstanceUID);
+  DicomBuilder otherClass = crImage(uid.toStdString(), 32, 32);
+  otherClass.set(DCM_SOPClassUID, UID_DigitalXRayImageStorageForPresentation);
+  // Pixel Data's length said to be 2 GB, the rest as it was.
+  QByteArray hugeLength = good;
+  const qsizetype pixels = hugeLength.indexOf(QByteArray("\xE0\x7F\x10\x00OW\0\0", 8));
+  ASSERT_GT(pixels, 0);
+  hugeLength.replace(pixels + 8, 4, QByteArray("\x00\x00\x00\x80", 4));
+  // The same length as the UID it stands in for, so that every other byte stays valid.
+  const QByteArray sneaky("1.2.3\0../../x.d", 16);
+  ASSERT_EQ(sneaky.size(), uid.size() + 3);
+  DicomBuilder sneakyImage = crImage("1.2.3.4.600.1234", 32, 32);
+  QByteArray withNul = DatasetBytes(*sneakyImage.dataset());
+  withNul.replace(QByteArray("1.2.3.4.600.1234"), sneaky);
+  const QByteArray longUid = "1." + QByteArray(63, '1');
+  DicomBuilder longImage = crImage(longUid.toStdString(), 32, 32);
+
+  const struct {
+    const char* what;
+    QByteArray dataset;
+    QByteArray sopClass;
+    QByteArray sopInstance;
+    int status;
+  } cases[] = {
+      {"2,000 random bytes", noise, cr, uid, STATUS_STORE_Error_CannotUnderstand},
+      {"no SOP Instance UID", DatasetBytes(*withoutUid.dataset()), cr, uid,
+       STATUS_STORE_Error_CannotUnderstand},
+      {"cut inside the first element", good.left(20), cr, uid, STATUS_STORE_Error_CannotUnderstand},
+      {"cut inside the pixels", good.left(good.size() - 1000), cr, uid,
+       STATUS_STORE_Error_CannotUnderstand},
+      {"2 GB declared length", hugeLength, cr, uid, STATUS_STORE_Error_CannotUnderstand},
+      {"another SOP Instance UID in the command", good, cr, "1.2.3.4.600.2",
+       STATUS_STORE_Error_DataSetDoesNotMatchSOPClass},
+      {"another SOP Class UID in the data set", DatasetBytes(*otherClass.dataset()), cr, uid,
+       STATUS_STORE_Error_DataSetDoesNotMatchSOPClass},
+      {"a UID holding a NUL and ../", withNul, cr, sneaky, STATUS_STORE_Error_CannotUnderstand},
+      // The command's UID field holds 64 characters at most.
+      {"a UID of 65 characters", DatasetBytes(*longImage.dataset()), cr, longUid.left(64),
+       STATUS_STORE_Error_CannotUnderstand},
+  };
+  RawAssociation peer;
+  ASSERT_TRUE(peer.connect(folder().port()));
+  ASSERT_EQ(peer.associate(), 0x02);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(peer.store(c.dataset, c.sopClass, c.sopInstance), c.status);
+    EXPECT_EQ(dropped(), "");
+  }
+  // The association goes on, and a good image is still taken.
+  EXPECT_EQ(peer.echo(), STATUS_Success);
+  EXPECT_EQ(peer.store(good, cr, uid), STATUS_Success);
+  EXPECT_TRUE(peer.release());
+  EXPECT_EQ(dropped(), uid.toStdString() + ".dcm");
+  ASSERT_TRUE(image.save(sourcePath("good.dcm")));
+  EXPECT_TRUE(ReadDatasetImage(received(uid.toStdString())).bytes ==
+              ReadDatasetImage(sourcePath("good.dcm")).bytes);
+}
+
+TEST_F(VantrelReceiver, StorescuHearsAFailureForAUidThatLeavesItsFolder) {
+  ASSERT_TRUE(start());
+  ASSERT_TRUE(crImage("1.2.3.4.610", 16, 16).save(sourcePath("good.dcm")));
+  ASSERT_TRUE(crImage("1.2.3.4/../../610", 16, 16).save(sourcePath("escape.dcm")));
+  QByteArray output;
+  // Its exit status tells of the failure; what matters is which answer each file got.
+  runTool("storescu", QStringList{"-v", "-nh", "+sd"} + toVantrel() << sources.path(), &output);
+  EXPECT_EQ(output.count("Received Store Response (Success)"), 1) << output.toStdString();
+  EXPECT_EQ(output.count("Received Store Response (Error: CannotUnderstand)"), 1)
+      << output.toStdString();
+  EXPECT_EQ(dropped(), "1.2.3.4.610.dcm");
+}
+
+// The order of the receiver's system calls, as strace records them, for each image: the data of
+// its file reach the disk, the file takes its name, the folder reaches the disk, and only then
+// does the answer go to the sender.
+TEST_F(VantrelReceiver, AnswersSuccessOnlyOnceTheFileAndItsFolderAreOnTheDisk) {
+  QProcess probe;
+  probe.setProcessChannelMode(QProcess::MergedChannels);
+  probe.start("strace", {"-f", "-o", "/dev/null", "true"});
+  if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+      probe.exitCode() != 0)
+    GTEST_SKIP() << "strace cannot trace here: " << probe.readAll().toStdString()
+                 << probe.errorString().toStdString();
+  const QString log = sourcePath("strace.log");
+  ASSERT_TRUE(start({}, {"strace", "-f", "-qq", "-yy", "-o", log, "-e",
+                         "trace=openat,fdatasync,fsync,rename,renameat,renameat2,write,writev,"
+                         "sendto,sendmsg",
+                         "--"}));
+  const std::vector<std::string> uids = {"1.2.3.4.620.1", "1.2.3.4.620.2", "1.2.3.4.620.3"};
+  QDir().mkpath(sourcePath("images"));
+  for (const std::string& uid : uids)
+    ASSERT_TRUE(crImage(uid, 64, 64).save(sourcePath("images/" + QString::fromStdString(uid))));
+  QByteArray output;
+  ASSERT_EQ(runTool("storescu", QStringList{"+sd"} + toVantrel() << sourcePath("images"), &output),
+            0)
+      << output.toStdString();
+  // The traced companion is the first process strace names.
+  QFile trace(log);
+  ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+  const QList<QByteArray> firstLine = trace.readLine().split(' ');
+  ASSERT_GT(firstLine.value(0).toInt(), 0);
+  ASSERT_EQ(::kill(pid_t(firstLine.value(0).toInt()), SIGTERM), 0);
+  ASSERT_TRUE(vantrel->waitForExit());
+  trace.seek(0);
+  const QStringList lines = QString::fromLatin1(trace.readAll()).split('\n');
+
+  // The index of the first line at or after `from` of thread `tid` that matches.
+  const auto find = [&](qsizetype from, const QString& tid, const QRegularExpression& pattern) {
+    for (qsizetype i = from; i < lines.size(); ++i)
+      if (lines[i].startsWith(tid + ' ') && pattern.match(lines[i]).hasMatch()) return i;
+    return qsizetype(-1);
+  };
+  const QString drop = QRegularExpression::escape(folder().dropFolder());
+  for (const std::string& uid : uids) {
+    SCOPED_TRACE(uid);
+    const QRegularExpression renamed(
+        "^(\\d+) +rename(?:at2?)?\\(.*\"(" + drop + "/\\.vantrel-\\d+\\.part)\".*\"" + drop + "/" +
+        QRegularExpression::escape(QString::fromStdString(uid)) + "\\.dcm\"");
+    qsizetype rename = -1;
+    QString tid, partial;
+    for (qsizetype i = 0; i < lines.size() && rename < 0; ++i) {
+      const auto match = renamed.match(lines[i]);
+      if (!match.hasMatch()) continue;
+      rename = i;
+      tid = match.captured(1);
+      partial = QRegularExpression::escape(match.captured(2));
+    }
+    ASSERT_GE(rename, 0) << "no rename of a partial file to " << uid;
+    const qsizetype opened = find(0, tid, QRegularExpression("openat\\(.*\"" + partial + "\""));
+    const qsizetype synced =
+        find(opened, tid, QRegularExpression("fdatasync\\(\\d+<" + partial + ">"));
+    const qsizetype folderSynced =
+        find(rename, tid, QRegularExpression("fsync\\(\\d+<" + drop + ">"));
+    const qsizetype answered =
+        find(opened, tid, QRegularExpression("(write|writev|sendto|sendmsg)\\(\\d+<TCP"));
+    ASSERT_GE(opened, 0);
+    EXPECT_GT(synced, opened) << "the file's data were not synced";
+    EXPECT_LT(synced, rename);
+    EXPECT_GT(folderSynced, rename) << "the folder was not synced after the rename";
+    EXPECT_GT(answered, folderSynced) << "answered before the image was on the disk";
+  }
+}
+
+TEST_F(VantrelReceiver, OnlyItsOwnCalledAETitleIsServed) {
+  ASSERT_TRUE(start());
+  const struct {
+    QByteArray calledAE;
+    bool accepted;
+  } cases[] = {{"VANTREL", true},  {"VANTREL  ", true}, {"OTHER", false},
+               {"vantrel", false}, {"", false},         {"ANY-SCP", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.calledAE.toStdString());
+    RawAssociation peer;
+    ASSERT_TRUE(peer.connect(folder().port()));
+    if (c.accepted) {
+      EXPECT_EQ(peer.associate(c.calledAE), 0x02);
+      EXPECT_TRUE(peer.release());
+    } else {
+      EXPECT_EQ(peer.associate(c.calledAE), 0x03);
+      // Rejected for good by the service user: "Called AE Title Not Recognized".
+      EXPECT_EQ(peer.rejection().toHex().toStdString(), "010107");
+    }
+  }
+  EXPECT_NE(runTool("echoscu", {"-aec", "OTHER", "127.0.0.1", QString::number(folder().port())}),
+            0);
+  EXPECT_EQ(runTool("echoscu", toVantrel()), 0);
+}
+
+TEST_F(VantrelReceiver, ADropFolderThatDisappearsIsMadeAgainOrTheStoreFailsWithOutOfResources) {
+  ASSERT_TRUE(start());
+  TestScu scu(folder().port());
+  ASSERT_TRUE(scu.connect().good());
+  DicomBuilder first = crImage("1.2.3.4.700.1", 16, 16);
+  ASSERT_EQ(scu.store(*first.dataset()), STATUS_Success);
+
+  ASSERT_TRUE(QDir(folder().dropFolder()).removeRecursively());
+  DicomBuilder second = crImage("1.2.3.4.700.2", 16, 16);
+  EXPECT_EQ(scu.store(*second.dataset()), STATUS_Success);
+  EXPECT_EQ(dropped(), "1.2.3.4.700.2.dcm");
+
+  // A file where the folder should be: nothing can be stored, and the sender is told so.
+  ASSERT_TRUE(QDir(folder().dropFolder()).removeRecursively());
+  {
+    QFile blocker(folder().dropFolder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  }
+  DicomBuilder third = crImage("1.2.3.4.700.3", 256, 256);
+  EXPECT_EQ(scu.store(*third.dataset()), STATUS_STORE_Refused_OutOfResources);
+  EXPECT_TRUE(scu.sendECHORequest(0).good()) << "the association goes on";
+  ASSERT_TRUE(QFile::remove(folder().dropFolder()));
+  EXPECT_EQ(scu.store(*third.dataset()), STATUS_Success);
+  scu.releaseAssociation();
+  EXPECT_EQ(dropped(), "1.2.3.4.700.3.dcm");
+  EXPECT_TRUE(vantrel->isRunning());
+}
+
+// A JPEG 2000 data set whose encoded length is odd, sent as it is stored (a sender that does not
+// re-encode): its last fragment has an odd length, which dcmnet's DIMSE layer never takes. The
+// sender hears a failure instead of an abort, and the association goes on.
+TEST_F(VantrelReceiver, ARealDataSetOfOddLengthSentAsStoredIsAnsweredWithAStatus) {
+  ASSERT_TRUE(start());
+  const QString path = QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/cr_hand_2048x2500_j2kr.dcm");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  const QByteArray bytes = file.readAll();
+  ASSERT_EQ(bytes.mid(128, 4), "DICM");
+  const qsizetype datasetStart = 144 + qFromLittleEndian<quint32>(bytes.constData() + 140);
+  const QByteArray dataset = bytes.mid(datasetStart);
+  ASSERT_EQ(dataset.size() % 2, 1);
+  const auto original = ReadDatasetImage(path);
+  ASSERT_FALSE(original.metaInstanceUid.empty());
+
+  RawAssociation peer;
+  ASSERT_TRUE(peer.connect(folder().port()));
+  ASSERT_EQ(peer.associate("VANTREL", "RAWSCU", UID_ComputedRadiographyImageStorage,
+                           UID_JPEG2000LosslessOnlyTransferSyntax),
+            0x02);
+  const int status = peer.store(dataset, UID_ComputedRadiographyImageStorage,
+                                QByteArray::fromStdString(original.metaInstanceUid));
+  ASSERT_NE(status, -1) << "aborted without a status";
+  EXPECT_EQ(status, STATUS_STORE_Error_CannotUnderstand);
+  EXPECT_EQ(peer.echo(), STATUS_Success);
+  EXPECT_TRUE(peer.release());
+  EXPECT_EQ(dropped(), "");
+}
+
+// An MR image once vanished under a CT of the same UID that came before the watcher's pass, and
+// junk sent under a waiting image's UID destroyed it.
+TEST_F(VantrelReceiver, ImagesOfOneUidWaitSideBySideAndJunkTouchesNone) {
+  ASSERT_TRUE(start());
+  const std::string uid = "1.2.3.4.800";
+  DicomBuilder first = crImage(uid, 16, 16);
+  DicomBuilder second = crImage(uid, 16, 16);
+  second.set(DCM_PatientName, "Another^Image");
+  ASSERT_TRUE(first.save(sourcePath("first.dcm")));
+  ASSERT_TRUE(second.save(sourcePath("second.dcm")));
+
+  RawAssociation peer;
+  ASSERT_TRUE(peer.connect(folder().port()));
+  ASSERT_EQ(peer.associate(), 0x02);
+  const QByteArray cr = UID_ComputedRadiographyImageStorage;
+  const QByteArray sopInstance = QByteArray::fromStdString(uid);
+  EXPECT_EQ(peer.store(DatasetBytes(*first.dataset()), cr, sopInstance), STATUS_Success);
+  EXPECT_EQ(peer.store(DatasetBytes(*second.dataset()), cr, sopInstance), STATUS_Success);
+  EXPECT_EQ(peer.store(QByteArray(500, 'x'), cr, sopInstance), STATUS_STORE_Error_CannotUnderstand);
+  EXPECT_TRUE(peer.release());
+
+  EXPECT_EQ(dropped(), uid + ".dcm " + uid + "_2.dcm");
+  const QDir drop(folder().dropFolder());
+  EXPECT_TRUE(ReadDatasetImage(drop.filePath(QString::fromStdString(uid) + ".dcm")).bytes ==
+              ReadDatasetImage(sourcePath("first.dcm")).bytes);
+  EXPECT_TRUE(ReadDatasetImage(drop.filePath(QString::fromStdString(uid) + "_2.dcm")).bytes ==
+              ReadDatasetImage(sourcePath("second.dcm")).bytes);
 }
 
 }  // namespace

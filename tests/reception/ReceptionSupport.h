@@ -36,15 +36,28 @@ namespace reception {
 // process is ended when this goes.
 class RunningVantrel {
  public:
-  explicit RunningVantrel(const testsupport::CompanionFolder& folder) {
+  // `wrapper` (a program and its arguments, such as a tracer) runs the companion when given.
+  explicit RunningVantrel(const testsupport::CompanionFolder& folder,
+                          const QStringList& wrapper = {}) {
     static int counter = 0;
     const QString managerName = QStringLiteral("toraScan-test-reception-%1-%2")
                                     .arg(QCoreApplication::applicationPid())
                                     .arg(++counter);
-    m_process.start(folder.program(), {QStringLiteral("--manager-name"), managerName});
+    const QStringList args = {QStringLiteral("--manager-name"), managerName};
+    if (wrapper.isEmpty())
+      m_process.start(folder.program(), args);
+    else
+      m_process.start(wrapper.first(), wrapper.mid(1) + QStringList{folder.program()} + args);
   }
   ~RunningVantrel() {
     if (m_process.state() == QProcess::NotRunning) return;
+    // A wrapper killed outright would leave the companion it runs behind.
+    const qint64 pid = m_process.processId();
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (children.open(QIODevice::ReadOnly)) {
+      for (const QByteArray& child : children.readAll().split(' '))
+        if (child.trimmed().toInt() > 0) ::kill(pid_t(child.trimmed().toInt()), SIGKILL);
+    }
     m_process.kill();
     m_process.waitForFinished(5000);
   }

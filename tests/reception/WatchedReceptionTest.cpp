@@ -127,4 +127,58 @@ TEST(WatchedReception, WhatStorescuSendsIsIndexedFromTheArchiveOnceAndBadFilesAr
   QSqlDatabase::removeDatabase(QStringLiteral("reception"));
 }
 
+
+// What two modalities send under one UID before the watcher looks: the same image from both is
+// indexed once, and a different image is set aside with its reason instead of replacing it.
+TEST(WatchedReception, OneUidFromTwoSendersIsIndexedOnceAndAnotherImageOfItIsKeptAside) {
+  CompanionFolder folder;
+  ASSERT_TRUE(folder.isValid());
+  RunningVantrel vantrel(folder);
+  ASSERT_TRUE(vantrel.waitUntilReceiving()) << vantrel.errorOutput().toStdString();
+  QTemporaryDir sources;
+  const std::string uid = "1.2.826.0.1.3680043.2.1125.8.900";
+  std::vector<Uint16> pixels(16 * 16, 300);
+  const auto make = [&](const char* name, const char* patient) {
+    DicomBuilder image;
+    image.set(DCM_SOPClassUID, UID_ComputedRadiographyImageStorage)
+        .set(DCM_SOPInstanceUID, uid)
+        .set(DCM_Modality, "CR")
+        .set(DCM_PatientID, "R9")
+        .set(DCM_PatientName, patient)
+        .set(DCM_StudyInstanceUID, "1.2.826.0.1.3680043.2.1125.3.900")
+        .pixels16(16, 16, pixels, 12);
+    const QString path = sources.filePath(QString::fromLatin1(name));
+    return image.save(path) ? path : QString();
+  };
+  const QString image = make("image.dcm", "First^Image");
+  const QString other = make("other.dcm", "Other^Image");
+  const auto send = [&](const char* callingAE, const QString& path) {
+    return QProcess::execute(QStringLiteral("storescu"),
+                             {"-aet", callingAE, "-aec", "VANTREL", "127.0.0.1",
+                              QString::number(folder.port()), path});
+  };
+  ASSERT_EQ(send("MODALITY_A", image), 0);
+  ASSERT_EQ(send("MODALITY_B", image), 0);
+  ASSERT_EQ(send("MODALITY_C", other), 0);
+  ASSERT_EQ(folder.dropFolderEntries().size(), 3)
+      << folder.dropFolderEntries().join(' ').toStdString();
+
+  QTemporaryDir work;
+  QProcess watch;
+  watch.start(QStringLiteral(TORASCAN_CLI), {"watch", "--db", work.filePath("Pelmora.db"),
+                                             "--folder", folder.dropFolder(), "--once"});
+  ASSERT_TRUE(watch.waitForFinished(30000));
+  const QJsonObject pass = QJsonDocument::fromJson(watch.readAllStandardOutput()).object();
+  EXPECT_EQ(pass.value("imported").toInt(), 1);
+  EXPECT_EQ(pass.value("duplicates").toInt(), 1);
+  EXPECT_EQ(pass.value("rejected").toInt(), 1);
+  EXPECT_EQ(watch.exitCode(), 0);
+  EXPECT_EQ(QDir(folder.dropFolder()).entryList(QDir::Files), QStringList());
+
+  const QDir rejected(QDir(folder.dropFolder()).filePath(QStringLiteral("rejected")));
+  const QStringList kept = rejected.entryList({QStringLiteral("*.dcm")}, QDir::Files);
+  ASSERT_EQ(kept.size(), 1);
+  EXPECT_TRUE(ReadDatasetImage(rejected.filePath(kept[0])).bytes == ReadDatasetImage(other).bytes);
+}
+
 }  // namespace

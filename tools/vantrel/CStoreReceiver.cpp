@@ -2,15 +2,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <filesystem>
+#include <cstring>
 #include <functional>
-#include <system_error>
 
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dcmlayer.h>
 #include <dcmtk/dcmnet/dcmtrans.h>
 #include <dcmtk/dcmnet/diutil.h>
 
+#include "ReceivedInstance.h"
 #include "app/CompanionSettings.h"
 
 namespace {
@@ -93,23 +93,30 @@ class StoppableConnection : public DcmTCPConnection {
 };
 
 // dcmnet's hook for the connections it accepts. Installing it makes dcmnet ask for a secure
-// handshake, which a plain connection passes as it is.
+// handshake, which a plain connection passes as it is. `accepted` hears of each connection.
 class StoppableTransport : public DcmTransportLayer {
  public:
-  explicit StoppableTransport(std::function<bool()> stopWaiting)
-      : m_stopWaiting(std::move(stopWaiting)) {}
+  StoppableTransport(std::function<bool()> stopWaiting,
+                     std::function<void(DcmTransportConnection*)> accepted)
+      : m_stopWaiting(std::move(stopWaiting)), m_accepted(std::move(accepted)) {}
 
   DcmTransportConnection* createConnection(DcmNativeSocketType socket,
                                            OFBool /*useSecureLayer*/) override {
-    return new StoppableConnection(socket, m_stopWaiting);
+    auto* connection = new StoppableConnection(socket, m_stopWaiting);
+    m_accepted(connection);
+    return connection;
   }
 
  private:
   std::function<bool()> m_stopWaiting;
+  std::function<void(DcmTransportConnection*)> m_accepted;
 };
 
-std::filesystem::path fsPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
+// dcmnet's DIMSE layer stops at a data set fragment of odd length, which a sender that passes a
+// stored data set of odd length on as it is sends last.
+bool isOddFragment(const OFCondition& cond) {
+  return cond.module() == OFM_dcmnet && cond.code() == DIMSEC_RECEIVEFAILED &&
+         std::strstr(cond.text(), "Odd Fragment Length") != nullptr;
 }
 
 }  // namespace
@@ -129,7 +136,9 @@ QString ReceiverConfigFrom(const CompanionSettings& settings, ReceiverConfig* co
 
 CStoreReceiver::CStoreReceiver(ReceiverConfig config)
     : m_config(std::move(config)),
-      m_transport(std::make_unique<StoppableTransport>([this] { return m_stop && !m_inHand; })) {
+      m_transport(std::make_unique<StoppableTransport>(
+          [this] { return m_stop && !m_inHand; },
+          [this](DcmTransportConnection* connection) { m_connection = connection; })) {
   getConfig().setTransportLayer(m_transport.get());
   setAETitle(m_config.aeTitle.toStdString().c_str());
   setPort(m_config.port);
@@ -193,39 +202,56 @@ OFCondition CStoreReceiver::handleIncomingCommand(T_DIMSE_Message* incomingMsg,
 OFCondition CStoreReceiver::storeInstance(T_DIMSE_C_StoreRQ& request,
                                           T_ASC_PresentationContextID presId) {
   const QDir folder(m_config.folder);
+  const QString uid = QString::fromLatin1(request.AffectedSOPInstanceUID);
+  // Someone may have removed the folder since the last image.
+  if (!folder.mkpath(QStringLiteral("."))) {
+    DCMNET_ERROR("Refusing the instance " << uid.toStdString() << " (status 0xa700): cannot create "
+                                          << QFile::encodeName(m_config.folder).constData());
+    // The data set follows the command whatever we make of it; here it has nowhere to go.
+    DcmDataset* dropped = nullptr;
+    const OFCondition cond = receiveSTORERequest(request, presId, dropped);
+    delete dropped;
+    if (cond.bad()) return cond;
+    return sendSTOREResponse(presId, request, STATUS_STORE_Refused_OutOfResources);
+  }
   const QString partial =
       folder.filePath(QLatin1String(kPartialPrefix) + QString::number(++m_received) +
                       QLatin1String(kPartialSuffix));
-  // The data set follows the command whatever we make of it: it is read in full (as sent, meta
-  // header added) before the answer.
+  // It is read in full (as sent, meta header added) before the answer.
   const OFCondition cond =
       receiveSTORERequest(request, presId, OFString(QFile::encodeName(partial).constData()));
   if (cond.bad()) {
     QFile::remove(partial);
-    return cond;
+    // An odd fragment that ends the data set leaves the peer waiting for an answer, which it
+    // gets; one the peer sends more after cannot be answered in step, so that ends the
+    // association.
+    if (!isOddFragment(cond) || m_connection->networkDataAvailable(1)) return cond;
+    DCMNET_ERROR("Refusing the instance " << uid.toStdString()
+                                          << " (status 0xc000): " << cond.text());
+    return sendSTOREResponse(presId, request, STATUS_STORE_Error_CannotUnderstand);
   }
-  Uint16 status = STATUS_Success;
-  const QString uid = QString::fromLatin1(request.AffectedSOPInstanceUID);
-  if (!IsSafeInstanceUid(uid)) {
-    DCMNET_WARN(
-        "Refusing an instance whose SOP Instance UID cannot name a file: " << uid.toStdString());
-    status = STATUS_STORE_Error_CannotUnderstand;
-  } else {
-    std::error_code error;
-    std::filesystem::rename(fsPath(partial), fsPath(folder.filePath(uid + QStringLiteral(".dcm"))),
-                            error);
-    if (error) {
-      DCMNET_ERROR("Cannot put " << uid.toStdString() << " into the folder: " << error.message());
-      status = STATUS_STORE_Refused_OutOfResources;
-    }
+  InstanceCheck outcome =
+      CheckReceivedInstance(partial, request.AffectedSOPClassUID, request.AffectedSOPInstanceUID);
+  if (outcome.status == STATUS_Success) {
+    outcome.reason = KeepDurably(partial, uid);
+    if (!outcome.reason.isEmpty()) outcome.status = STATUS_STORE_Refused_OutOfResources;
   }
-  if (status != STATUS_Success) QFile::remove(partial);
-  return sendSTOREResponse(presId, request, status);
+  if (outcome.status != STATUS_Success) {
+    DCMNET_ERROR("Refusing the instance " << uid.toStdString() << " (status 0x" << std::hex
+                                          << outcome.status << std::dec
+                                          << "): " << outcome.reason.toStdString());
+    QFile::remove(partial);
+  }
+  return sendSTOREResponse(presId, request, outcome.status);
 }
 
 OFBool CStoreReceiver::checkCallingAETitleAccepted(const OFString& callingAE) {
   return m_config.acceptedCallingAE.isEmpty() ||
          m_config.acceptedCallingAE.contains(QString::fromLatin1(callingAE.c_str()).trimmed());
+}
+
+OFBool CStoreReceiver::checkCalledAETitleAccepted(const OFString& calledAE) {
+  return QString::fromLatin1(calledAE.c_str()).trimmed() == m_config.aeTitle;
 }
 
 OFBool CStoreReceiver::stopAfterCurrentAssociation() { return m_stop; }

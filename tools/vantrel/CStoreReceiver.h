@@ -4,8 +4,9 @@
 // image storage classes, writing each instance into the drop folder the viewer watches.
 //
 // An instance is received straight into a partial file (".vantrel-N.part", hidden from the
-// watcher) and renamed to "<SOP Instance UID>.dcm" only when it is complete, so the importer
-// never sees half a file. Associations are served one after the other.
+// watcher) and renamed to "<SOP Instance UID>.dcm" only when it is complete, checked and on the
+// disk, so the importer never sees half a file and Success is only ever answered for an image
+// that is stored. Associations are served one after the other.
 
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,7 @@
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmnet/scp.h>
 
-#include "image/InstanceUid.h"
-
+class DcmTransportConnection;
 class DcmTransportLayer;
 struct CompanionSettings;
 
@@ -54,6 +54,7 @@ class CStoreReceiver : private DcmSCP {
  private:
   OFCondition handleIncomingCommand(T_DIMSE_Message* incomingMsg,
                                     const DcmPresentationContextInfo& presInfo) override;
+  OFBool checkCalledAETitleAccepted(const OFString& calledAE) override;
   OFBool checkCallingAETitleAccepted(const OFString& callingAE) override;
   OFBool stopAfterCurrentAssociation() override;
   OFBool stopAfterConnectionTimeout() override;
@@ -63,6 +64,7 @@ class CStoreReceiver : private DcmSCP {
 
   ReceiverConfig m_config;
   std::unique_ptr<DcmTransportLayer> m_transport;
+  DcmTransportConnection* m_connection = nullptr;  // the association's, owned by dcmnet
   std::atomic<bool> m_stop{false};
   bool m_inHand = false;  // a command is being served (its data set read, its answer sent)
   quint64 m_received = 0;
