@@ -45,20 +45,13 @@ bool toContainerFormat(imaging::Bitmap& frame, const PixelMapping& mapping) {
 }
 
 // A window of a damaged file may lie anywhere (or be NaN after a rescale of "nan"); the
-// tables take ints, so it is rounded and held inside their range.
+// tables take ints, so it is rounded (halves upwards, so that a centre of 0.5 puts the
+// threshold of a width-1 window between 0 and 1) and held inside their range.
 int roundToInt(double value) {
   if (std::isnan(value)) return 0;
   constexpr double kLow = std::numeric_limits<int>::min();
   constexpr double kHigh = std::numeric_limits<int>::max();
-  return static_cast<int>(std::lround(std::clamp(value, kLow, kHigh)));
-}
-
-void setWindowFromData(CBaseImage& image) {
-  int lowest = 0;
-  int highest = 0;
-  if (!image.bitmap().minMax(lowest, highest)) return;
-  const int width = std::max(1, highest - lowest);
-  image.SetWindow(width, lowest + width / 2);
+  return static_cast<int>(std::clamp(std::floor(value + 0.5), kLow, kHigh));
 }
 
 }  // namespace
@@ -169,24 +162,25 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
         double intercept = 0.0;
         read.real(tag::RescaleSlope, slope);
         read.real(tag::RescaleIntercept, intercept);
-        if (slope == 0.0) slope = 1.0;
+        if (slope == 0.0 || !std::isfinite(slope)) slope = 1.0;
         const int shift = pixels.isSigned ? 1 << (pixels.bitsStored - 1) : 0;
         image.SetFileValueScale(slope, intercept, shift, mapping.monochrome1);
-        int windowWidth = kDefaultWindowWidth;
-        int windowCentre = kDefaultWindowCentre;
+        // Window values are decimal numbers (DS): "1.497E+04" is 14970, not 1.
         const auto widthText = read.textAnywhere(tag::WindowWidth);
         const auto centreText = read.textAnywhere(tag::WindowCenter);
-        if (widthText) windowWidth = static_cast<int>(attribute::toInteger(*widthText));
-        if (centreText) windowCentre = static_cast<int>(attribute::toInteger(*centreText));
+        const double fileWidth = widthText ? attribute::toReal(*widthText) : kDefaultWindowWidth;
+        const double fileCentre =
+            centreText ? attribute::toReal(*centreText) : kDefaultWindowCentre;
         const bool linearRescale = !read.has(tag::ModalityLutSequence);
-        if (!widthText || !centreText || !linearRescale) {
+        // A width below 1 has no LINEAR window (nor does NaN).
+        if (!widthText || !centreText || !linearRescale || !(fileWidth >= 1.0)) {
           // No usable window in the file: show the whole range of values present.
-          setWindowFromData(image);
+          image.SetWindowFromData();
         } else {
-          const int fileWidth = windowWidth;
-          const int fileCentre = windowCentre;
-          windowCentre = roundToInt((windowCentre - intercept) / slope + shift);
-          windowWidth = roundToInt(windowWidth / std::fabs(slope));
+          // The window is in rescaled values; the container's are stored values. A width of
+          // at least 1 stays at least one stored value wide after a steep slope.
+          int windowCentre = roundToInt((fileCentre - intercept) / slope + shift);
+          const int windowWidth = std::max(1, roundToInt(fileWidth / std::fabs(slope)));
           if (mapping.monochrome1)
             windowCentre = roundToInt(static_cast<double>(mapping.maxStored()) - windowCentre);
           if (fileWidth == kDefaultWindowWidth || fileCentre == kDefaultWindowCentre) {
@@ -307,7 +301,7 @@ int CImageEach::OpenRaw(const QString& path, int rawWidth, int rawHeight, int bi
   for (int y = 0; y < rawHeight; ++y) image.bitmap().putRow(y, data.constData() + y * rowBytes, rowBytes);
   image.setBitsStored(bits);
   image.ResetView();
-  if (bits == 16) setWindowFromData(image);
+  if (bits == 16) image.SetWindowFromData();
   rawFilePath = path;
   frameCount = 1;
   m_frames.clear();
