@@ -196,13 +196,7 @@ void CFilterWindowLevel::ApplyOwnWindow(CBaseImage& image) {
   int level = 0;
   image.GetWindow(width, level);
   if (image.PixelKind() == 2) {
-    int minValue = 0;
-    int maxValue = 0;
-    if (width == 0 && level == 0 && image.bitmap().minMax(minValue, maxValue)) {
-      width = maxValue - minValue;
-      level = minValue + (maxValue - minValue) / 2;
-    }
-    image.SetWindow(width, level);
+    if (width != 0 || level != 0 || !image.SetWindowFromData()) image.SetWindow(width, level);
     return;
   }
   if (width == kNotSet && level == kNotSet) width = level = kUnsetDefault;

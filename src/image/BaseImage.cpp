@@ -74,27 +74,50 @@ void CBaseImage::SetWindow(int width, int centre) {
     return;
   }
   std::uint32_t* table = m_greyTable.get();
-  // 64-bit: a window read from a damaged file may lie near the ends of the int range.
-  const long long d = width == 0 ? 1 : std::llabs(static_cast<long long>(width));
-  const long long half = width / 2;
-  long long low = centre - half;
-  long long high = centre + half;
-  for (int v = 0; v < kTableSize; ++v) {
-    long long e = std::max(v - low, 0LL);
-    if (e >= d) e = d - 1;
-    // The bounds are corrected inside the loop on purpose: the corrected values hold for every
-    // later entry, as windows stored with earlier versions expect.
-    if (low == 0) low = 1;
-    if (high == low) high = low + 1;
-    // Clamped: with the bounds corrected above, the top entries would exceed 255 and wrap
-    // to black as a byte.
-    table[v] = greyEntry(static_cast<int>(std::clamp(e * 255 / (high - low), 0LL, 255LL)));
+  if (width == 1 || width == 2) {
+    // The linear table would leave nothing (width 1) or mid-grey (width 2) as its brightest
+    // level: a 0/1 mask would show black. LINEAR puts the threshold half a value below the
+    // centre; mirrored values put it half a value above, so that the picture stays the file's
+    // and Invert gives its exact negative.
+    const long long firstWhite = static_cast<long long>(centre) + (mirroredToFile() ? 1 : 0);
+    for (int v = 0; v < kTableSize; ++v) table[v] = greyEntry(v >= firstWhite ? 255 : 0);
+  } else {
+    // 64-bit: a window read from a damaged file may lie near the ends of the int range.
+    const long long d = width == 0 ? 1 : std::llabs(static_cast<long long>(width));
+    const long long half = width / 2;
+    long long low = centre - half;
+    long long high = centre + half;
+    for (int v = 0; v < kTableSize; ++v) {
+      long long e = std::max(v - low, 0LL);
+      if (e >= d) e = d - 1;
+      // The bounds are corrected inside the loop on purpose: the corrected values hold for
+      // every later entry, as windows stored with earlier versions expect.
+      if (low == 0) low = 1;
+      if (high == low) high = low + 1;
+      // Clamped: with the bounds corrected above, the top entries would exceed 255 and wrap
+      // to black as a byte.
+      table[v] = greyEntry(static_cast<int>(std::clamp(e * 255 / (high - low), 0LL, 255LL)));
+    }
   }
   m_tableLowBit = 0;
   m_tableHighBit = 15;
   m_tableEntries = kTableSize;
   m_windowWidth = width;
   m_windowCentre = centre;
+}
+
+bool CBaseImage::SetWindowFromData() {
+  int lowest = 0;
+  int highest = 0;
+  if (PixelKind() != 2 || !m_image.minMax(lowest, highest)) return false;
+  const int range = highest - lowest;
+  if (range <= 1) {
+    // One or two values (a mask): the threshold between them, at the lowest when mirrored.
+    SetWindow(1, mirroredToFile() ? lowest : lowest + 1);
+  } else {
+    SetWindow(range, lowest + range / 2);
+  }
+  return true;
 }
 
 void CBaseImage::SetWindowBitRange(int width, int centre) {

@@ -34,7 +34,13 @@ class CBaseImage {
   // Frees the resampled display copy; painting then uses the image bitmap until the next fit.
   void ReleaseDisplayBitmap() { m_display.free(); }
 
+  // Widths 1 and 2 follow the standard's LINEAR function, a threshold: values from the centre
+  // up show white, those below black (one value higher where the data is mirrored against
+  // the file, see SetFileValueScale). Other widths build the linear table.
   void SetWindow(int width, int centre);
+  // The window over the lowest..highest value present: the lowest shows black, the highest
+  // white. False (nothing changed) without a 16-bit grey image.
+  bool SetWindowFromData();
   void SetWindowBitRange(int width, int centre);
   void StoreWindow(int width, int centre);
   void GetWindow(int& width, int& centre) const;
@@ -108,6 +114,8 @@ class CBaseImage {
  private:
   // Largest stored value, the mirror point of Invert.
   int maxStoredValue() const;
+  // Stored values run against the file's (MONOCHROME1, or inverted by the operator).
+  bool mirroredToFile() const { return m_fileMirrored != m_inverted; }
   void buildDisplayBitmap();
   void swapViewAxes();
 

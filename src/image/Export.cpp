@@ -74,6 +74,10 @@ std::vector<std::uint8_t> exportPixels(const CBaseImage& image, int width, int h
   return out;
 }
 
+// Pictures are cut to whole multiples of 4 pixels from the top left; a side shorter than 4
+// would be cut to nothing, so it is kept whole.
+int exportSide(int side) { return side < 4 ? side : side - side % 4; }
+
 }  // namespace
 
 bool CBaseBitmap::Create(int width, int height, std::uint8_t fill, int channels) {
@@ -241,8 +245,8 @@ QString ExportImage(const QString& sourcePath, const QString& folder, const QStr
   const QString path = QDir(folder).filePath(name);
 
   const imaging::Bitmap& bitmap = record->image.bitmap();
-  const int width = bitmap.width() - bitmap.width() % 4;
-  const int height = bitmap.height() - bitmap.height() % 4;
+  const int width = exportSide(bitmap.width());
+  const int height = exportSide(bitmap.height());
   if (width <= 0 || height <= 0) return {};
   const std::vector<std::uint8_t> pixels = exportPixels(record->image, width, height);
   const int channels = exportChannels(record->image);

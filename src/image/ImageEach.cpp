@@ -45,20 +45,13 @@ bool toContainerFormat(imaging::Bitmap& frame, const PixelMapping& mapping) {
 }
 
 // A window of a damaged file may lie anywhere (or be NaN after a rescale of "nan"); the
-// tables take ints, so it is rounded and held inside their range.
+// tables take ints, so it is rounded (halves upwards, so that a centre of 0.5 puts the
+// threshold of a width-1 window between 0 and 1) and held inside their range.
 int roundToInt(double value) {
   if (std::isnan(value)) return 0;
   constexpr double kLow = std::numeric_limits<int>::min();
   constexpr double kHigh = std::numeric_limits<int>::max();
-  return static_cast<int>(std::lround(std::clamp(value, kLow, kHigh)));
-}
-
-void setWindowFromData(CBaseImage& image) {
-  int lowest = 0;
-  int highest = 0;
-  if (!image.bitmap().minMax(lowest, highest)) return;
-  const int width = std::max(1, highest - lowest);
-  image.SetWindow(width, lowest + width / 2);
+  return static_cast<int>(std::clamp(std::floor(value + 0.5), kLow, kHigh));
 }
 
 }  // namespace
@@ -174,38 +167,29 @@ int CImageEach::OpenDicom(const QString& path, int applyBitRangeLut, int loadFra
         read.real(tag::RescaleIntercept, intercept);
         // An RT dose gives its stored values in units of its Dose Grid Scaling instead.
         if (!read.has(tag::RescaleSlope)) read.real(tag::DoseGridScaling, slope);
-        if (slope == 0.0) slope = 1.0;
+        if (slope == 0.0 || !std::isfinite(slope)) slope = 1.0;
         const double valueSlope = slope * valueMap.scale;
         const double valueIntercept = slope * valueMap.offset + intercept;
         image.SetFileValueScale(valueSlope, valueIntercept, 0, mapping.monochrome1);
-        int windowWidth = kDefaultWindowWidth;
-        int windowCentre = kDefaultWindowCentre;
-        double fileWindowWidth = 0.0;
-        double fileWindowCentre = 0.0;
+        // Window values are decimal numbers (DS): "1.497E+04" is 14970, not 1.
         const auto widthText = read.textAnywhere(tag::WindowWidth);
         const auto centreText = read.textAnywhere(tag::WindowCenter);
-        if (widthText) {
-          windowWidth = static_cast<int>(attribute::toInteger(*widthText));
-          fileWindowWidth = attribute::toReal(*widthText);
-        }
-        if (centreText) {
-          windowCentre = static_cast<int>(attribute::toInteger(*centreText));
-          fileWindowCentre = attribute::toReal(*centreText);
-        }
+        const double fileWidth = widthText ? attribute::toReal(*widthText) : kDefaultWindowWidth;
+        const double fileCentre =
+            centreText ? attribute::toReal(*centreText) : kDefaultWindowCentre;
         const bool linearRescale = !read.has(tag::ModalityLutSequence);
-        if (!widthText || !centreText || !linearRescale) {
+        // A width below 1 has no LINEAR window (nor does NaN); over values scaled into 16 bits
+        // (float data, 32-bit doses) the values are no whole units and any positive width is.
+        const bool scaled = valueMap.scale != 1.0;
+        const bool usableWidth = scaled ? fileWidth > 0.0 : fileWidth >= 1.0;
+        if (!widthText || !centreText || !linearRescale || !usableWidth) {
           // No usable window in the file: show the whole range of values present.
-          setWindowFromData(image);
+          image.SetWindowFromData();
         } else {
-          const int fileWidth = windowWidth;
-          const int fileCentre = windowCentre;
-          // The window's fraction is cut, except over values scaled into 16 bits (float
-          // data, 32-bit doses), where a whole unit may span the whole range.
-          const bool scaled = valueMap.scale != 1.0;
-          const double centre = scaled ? fileWindowCentre : fileCentre;
-          const double width = scaled ? fileWindowWidth : fileWidth;
-          windowCentre = roundToInt((centre - valueIntercept) / valueSlope);
-          windowWidth = roundToInt(width / std::fabs(valueSlope));
+          // The window is in rescaled values; the container's are stored values. A width of
+          // at least 1 stays at least one stored value wide after a steep slope.
+          int windowCentre = roundToInt((fileCentre - valueIntercept) / valueSlope);
+          const int windowWidth = std::max(1, roundToInt(fileWidth / std::fabs(valueSlope)));
           if (mapping.monochrome1)
             windowCentre = roundToInt(static_cast<double>(mapping.maxStored()) - windowCentre);
           if (fileWidth == kDefaultWindowWidth || fileCentre == kDefaultWindowCentre) {
@@ -327,7 +311,7 @@ int CImageEach::OpenRaw(const QString& path, int rawWidth, int rawHeight, int bi
   for (int y = 0; y < rawHeight; ++y) image.bitmap().putRow(y, data.constData() + y * rowBytes, rowBytes);
   image.setBitsStored(bits);
   image.ResetView();
-  if (bits == 16) setWindowFromData(image);
+  if (bits == 16) image.SetWindowFromData();
   rawFilePath = path;
   frameCount = 1;
   m_frames.clear();

@@ -26,6 +26,7 @@
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <shared_mutex>
 #include <type_traits>
 
 #include <unistd.h>
@@ -59,10 +60,20 @@ void initCodecs() {
   std::call_once(once, [] {
     // Damaged files are answered with error codes; DCMTK's own warnings would only be noise.
     OFLog::configure(OFLogger::ERROR_LOG_LEVEL);
+    // Systems that did not know an attribute pass it on with VR UN; read it by the VR the
+    // dictionary gives it, or a Window Center "4394" would read as its bytes 34\33\39\34.
+    dcmEnableUnknownVRConversion.set(OFTrue);
     DJDecoderRegistration::registerCodecs();
     DJLSDecoderRegistration::registerCodecs();
     DcmRLEDecoderRegistration::registerCodecs();
   });
+}
+
+// Guards DCMTK's process-wide switch for elements stored as UN: loads read with it on, side
+// by side; the rare file read again with it off holds the switch alone.
+std::shared_mutex& unknownVrSwitch() {
+  static std::shared_mutex lock;
+  return lock;
 }
 
 // Runs a call into DCMTK. Some damaged files make it throw from deep inside (a directory
@@ -984,6 +995,21 @@ DicomDataSet::~DicomDataSet() = default;
 
 int DicomDataSet::load(const std::string& path, Extent extent) {
   initCodecs();
+  {
+    std::shared_lock converting(unknownVrSwitch());
+    const int code = read(path, extent);
+    if (code != kErrCorrupt && code != kErrNotDicom) return code;
+  }
+  // UN bytes that do not parse by their dictionary VR (an SQ of garbage) fail the whole
+  // reading; read as they are stored, the file opens as it always did.
+  std::unique_lock asStored(unknownVrSwitch());
+  dcmEnableUnknownVRConversion.set(OFFalse);
+  const int code = read(path, extent);
+  dcmEnableUnknownVRConversion.set(OFTrue);
+  return code;
+}
+
+int DicomDataSet::read(const std::string& path, Extent extent) {
   m_impl->file.reset();
   m_impl->inflated.reset();
   m_impl->own = OwnSyntax::None;

@@ -113,6 +113,9 @@ class DicomDataSet {
   DcmItem* dataset() const;
 
  private:
+  // One reading of the file with the current DCMTK switches.
+  int read(const std::string& path, Extent extent);
+
   struct Impl;
   std::unique_ptr<Impl> m_impl;
 };

@@ -66,9 +66,15 @@ INSTANTIATE_TEST_SUITE_P(
         WindowCase{"odd width from zero", 201, 100, 200, 255},
         WindowCase{"odd width from zero", 201, 100, 201, 255},
         WindowCase{"odd width from zero", 201, 100, 65535, 255},
-        // The narrowest window with a middle.
-        WindowCase{"width two", 2, 500, 499, 0}, WindowCase{"width two", 2, 500, 500, 127},
-        WindowCase{"width two", 2, 500, 501, 127},
+        // Widths 1 and 2: the standard's LINEAR function, a threshold half a value below the
+        // centre (the linear table would top out at 0 or 127: a mask would show black).
+        WindowCase{"width two", 2, 500, 499, 0}, WindowCase{"width two", 2, 500, 500, 255},
+        WindowCase{"width two", 2, 500, 501, 255}, WindowCase{"width one", 1, 1, 0, 0},
+        WindowCase{"width one", 1, 1, 1, 255}, WindowCase{"width one", 1, 1, 65535, 255},
+        WindowCase{"width one centre 0", 1, 0, 0, 255},
+        // Width 3 keeps the linear table.
+        WindowCase{"width three", 3, 500, 499, 0}, WindowCase{"width three", 3, 500, 500, 127},
+        WindowCase{"width three", 3, 500, 501, 255},
         // Low below zero.
         WindowCase{"negative low", 1000, 0, 0, 127}, WindowCase{"negative low", 1000, 0, 499, 254},
         WindowCase{"negative low", 1000, 0, 500, 254}));
@@ -109,6 +115,36 @@ TEST(SetWindow, OnAnEightBitImageSetsTheClampedPaintWindowAndLeavesTheTable) {
   EXPECT_EQ(width, 999);
   EXPECT_EQ(centre, -999);
   EXPECT_TRUE(imagetest::tableIsZero(image));
+}
+
+// The lowest value present shows black and the highest white, also for one or two values
+// (a mask) and for data mirrored against the file.
+TEST(SetWindowFromData, LowestBlackHighestWhite) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint16_t> values;
+    bool mirrored;
+    std::vector<int> levels;
+  };
+  const std::vector<Case> cases = {
+      {"mask", {0, 1, 1, 0}, false, {0, 255, 255, 0}},
+      {"mirrored mask", {65535, 65534, 65534, 65535}, true, {255, 0, 0, 255}},
+      {"one value", {7, 7, 7, 7}, false, {0, 0, 0, 0}},
+      {"mirrored one value", {7, 7, 7, 7}, true, {0, 0, 0, 0}},
+      {"range", {100, 600, 1100, 100}, false, {0, 127, 254, 0}},
+  };
+  for (const Case& c : cases) {
+    CBaseImage image;
+    makeGrey16(image, 2, 2, c.values);
+    image.SetFileValueScale(1.0, 0.0, 0, c.mirrored);
+    ASSERT_TRUE(image.SetWindowFromData()) << c.name;
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+      EXPECT_EQ(tableLevel(image, c.values[i]), c.levels[i]) << c.name << " value " << i;
+    }
+  }
+  CBaseImage colour;
+  colour.Create(2, 2, 24);
+  EXPECT_FALSE(colour.SetWindowFromData());
 }
 
 TEST(StoreWindow, KeepsThePairAndLeavesTheTableAlone) {
@@ -337,17 +373,23 @@ TEST(Invert, MirrorsDataAndCentreWithinTheStoredRange) {
 TEST(Invert, ShowsTheExactNegativeWithTheSameContrast) {
   std::vector<std::uint16_t> ramp(4096);
   for (int v = 0; v < 4096; ++v) ramp[v] = std::uint16_t(v);
-  CBaseImage image;
-  makeGrey16(image, 64, 64, ramp);
-  image.setBitsStored(12);
-  image.SetWindow(1000, 1000);
-  std::vector<int> before(4096);
-  for (int v = 0; v < 4096; ++v) before[v] = tableLevel(image, v);
-  ASSERT_TRUE(image.Invert());
-  for (int i = 0; i < 4096; ++i) {
-    const int stored = image.bitmap().grey16()[i];
-    // Integer levels truncate, so a level and its negative may sum to 254 or 255.
-    EXPECT_NEAR(tableLevel(image, stored), 255 - before[i], 1) << "value " << i;
+  for (const int width : {1000, 2, 1}) {
+    CBaseImage image;
+    makeGrey16(image, 64, 64, ramp);
+    image.setBitsStored(12);
+    image.SetWindow(width, 1000);
+    std::vector<int> before(4096);
+    for (int v = 0; v < 4096; ++v) before[v] = tableLevel(image, v);
+    for (int turn = 1; turn <= 2; ++turn) {
+      ASSERT_TRUE(image.Invert());
+      for (int i = 0; i < 4096; ++i) {
+        const int stored = image.bitmap().grey16()[i];
+        const int expected = turn == 1 ? 255 - before[i] : before[i];
+        // Integer levels truncate, so a level and its negative may sum to 254 or 255.
+        EXPECT_NEAR(tableLevel(image, stored), expected, 1)
+            << "width " << width << " turn " << turn << " value " << i;
+      }
+    }
   }
 }
 

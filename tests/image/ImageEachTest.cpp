@@ -6,12 +6,14 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "ImageTestUtil.h"
 #include "image/ImageEach.h"
 #include "imaging/ImagingError.h"
 #include "support/DicomBuilder.h"
+#include "support/UnknownElement.h"
 #include "ui/MessageSink.h"
 
 using imagetest::pixel16;
@@ -330,7 +332,7 @@ TEST_F(OpenDicomTest, WindowBeyondTheIntegerRangeIsHeldAtItsEnd) {
       // Mirrored for MONOCHROME1: 4095 - (-2147483600) does not fit into an int.
       {"mirrored centre", "MONOCHROME1", "-2147483600", "1", {100, kMax}},
       {"tiny slope", "MONOCHROME2", "1000", "1e-300", {kMax, kMax}},
-      {"slope not a number", "MONOCHROME2", "1000", "nan", {0, 0}},
+      {"slope not a number is taken as one", "MONOCHROME2", "1000", "nan", {100, 1000}},
   };
   for (const Case& c : cases) {
     DicomBuilder b;
@@ -377,13 +379,110 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WindowRule{"file window", "400", "600", false, {400, 600}, true},
         WindowRule{"first of several values", "400\\800", "600\\700", false, {400, 600}, true},
-        WindowRule{"fraction is cut", "400.9", "600.2", false, {400, 600}, true},
+        WindowRule{"fraction goes to the nearest value", "400.9", "600.2", false, {401, 600}, true},
+        WindowRule{"exponent", "4.0E+02", "6e2", false, {400, 600}, true},
         WindowRule{"width 16384 only stored", "16384", "600", false, {16384, 600}, false},
         WindowRule{"centre 8192 only stored", "400", "8192", false, {400, 8192}, false},
         // Without a usable window: min..max of the pixels (100..1100).
         WindowRule{"no window", nullptr, nullptr, false, {1000, 600}, true},
         WindowRule{"width only", "400", nullptr, false, {1000, 600}, true},
+        // LINEAR needs a width of at least 1.
+        WindowRule{"width below one", "0.5", "600", false, {1000, 600}, true},
         WindowRule{"modality table", "400", "600", true, {1000, 600}, true}));
+
+// The picture through the file's window: the brightness of one stored value, against
+// pydicom's apply_modality_lut + apply_voi_lut (pydicom 2.3, Debian 12) scaled to 0..255 and
+// turned round for MONOCHROME1. Narrow windows match exactly; wide ones within the linear
+// table's rounding (it tops out at 254).
+struct WindowEdge {
+  const char* name;
+  bool monochrome1;
+  bool isSigned;
+  int bitsStored;
+  const char* slope;
+  const char* centre;
+  const char* width;
+  int value;
+  int brightness;
+  int tolerance;
+};
+
+std::ostream& operator<<(std::ostream& out, const WindowEdge& e) {
+  return out << e.name << " value " << e.value;
+}
+
+class OpenDicomWindowEdge : public OpenDicomTest,
+                            public ::testing::WithParamInterface<WindowEdge> {};
+
+TEST_P(OpenDicomWindowEdge, PictureIsTheStandardsLinearWindow) {
+  const WindowEdge& e = GetParam();
+  DicomBuilder b;
+  if (e.isSigned) {
+    b.signedPixels16(1, 1, {std::int16_t(e.value)}, e.bitsStored);
+  } else {
+    b.pixels16(1, 1, {std::uint16_t(e.value)}, e.bitsStored);
+  }
+  b.set(DCM_PhotometricInterpretation, e.monochrome1 ? "MONOCHROME1" : "MONOCHROME2")
+      .set(DCM_RescaleSlope, e.slope)
+      .set(DCM_RescaleIntercept, "0")
+      .set(DCM_WindowCenter, e.centre)
+      .set(DCM_WindowWidth, e.width);
+  CImageEach record;
+  ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
+  EXPECT_NEAR(tableLevel(record.image, pixel16(record.image.bitmap(), 0, 0)), e.brightness,
+              e.tolerance);
+}
+
+// Name, MONOCHROME1, signed, bits stored, slope, centre, width, value, brightness, tolerance.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OpenDicomWindowEdge,
+    ::testing::Values(
+        WindowEdge{"mask w1 c0.5", false, false, 16, "1", "0.5", "1", 0, 0, 0},
+        WindowEdge{"mask w1 c0.5", false, false, 16, "1", "0.5", "1", 1, 255, 0},
+        WindowEdge{"mask w1 c1", false, false, 16, "1", "1", "1", 0, 0, 0},
+        WindowEdge{"mask w1 c1", false, false, 16, "1", "1", "1", 1, 255, 0},
+        WindowEdge{"mask w2 c1", false, false, 16, "1", "1", "2", 0, 0, 0},
+        WindowEdge{"mask w2 c1", false, false, 16, "1", "1", "2", 1, 255, 0},
+        WindowEdge{"mono1 mask w1", true, false, 16, "1", "0.5", "1", 0, 255, 0},
+        WindowEdge{"mono1 mask w1", true, false, 16, "1", "0.5", "1", 1, 0, 0},
+        WindowEdge{"mono1 mask w2", true, false, 16, "1", "1", "2", 0, 255, 0},
+        WindowEdge{"mono1 mask w2", true, false, 16, "1", "1", "2", 1, 0, 0},
+        // PET: slope below 1, window in exponent form, signed.
+        WindowEdge{"PET", false, true, 16, "0.2078", "1.497E+04", "2.994E+04", -100, 0, 2},
+        WindowEdge{"PET", false, true, 16, "0.2078", "1.497E+04", "2.994E+04", 10000, 18, 2},
+        WindowEdge{"PET", false, true, 16, "0.2078", "1.497E+04", "2.994E+04", 20000, 35, 2},
+        WindowEdge{"PET", false, true, 16, "0.2078", "1.497E+04", "2.994E+04", 32767, 58, 2},
+        // Centre 60000 and top 80000 in stored values, beyond 16 bits.
+        WindowEdge{"beyond", false, false, 16, "0.5", "30000", "20000", 40000, 0, 2},
+        WindowEdge{"beyond", false, false, 16, "0.5", "30000", "20000", 60000, 128, 2},
+        WindowEdge{"beyond", false, false, 16, "0.5", "30000", "20000", 65535, 163, 2},
+        WindowEdge{"signed", false, true, 12, "1", "-100", "400", -300, 0, 2},
+        WindowEdge{"signed", false, true, 12, "1", "-100", "400", -100, 128, 2},
+        WindowEdge{"signed", false, true, 12, "1", "-100", "400", 0, 192, 2},
+        WindowEdge{"signed", false, true, 12, "1", "-100", "400", 2047, 255, 2},
+        WindowEdge{"mono1", true, false, 12, "1", "1000", "1000", 500, 255, 2},
+        WindowEdge{"mono1", true, false, 12, "1", "1000", "1000", 1000, 127, 2},
+        WindowEdge{"mono1", true, false, 12, "1", "1000", "1000", 1250, 64, 2},
+        WindowEdge{"mono1", true, false, 12, "1", "1000", "1000", 4095, 0, 2},
+        WindowEdge{"decimal", false, false, 12, "1", "1000.5", "801", 600, 0, 2},
+        WindowEdge{"decimal", false, false, 12, "1", "1000.5", "801", 1000, 128, 2},
+        WindowEdge{"decimal", false, false, 12, "1", "1000.5", "801", 1400, 255, 2}));
+
+TEST_F(OpenDicomTest, WindowStoredAsUnknownVrIsTheFilesWindow) {
+  // Passed on by a system that did not know Window Center/Width: VR UN, the text as bytes.
+  DicomBuilder b;
+  b.pixels16(11, 1, ramp(11, 0, 800));
+  ASSERT_TRUE(testsupport::putUnknown(b.dataset(), DCM_WindowCenter, "4394"));
+  ASSERT_TRUE(testsupport::putUnknown(b.dataset(), DCM_WindowWidth, "2000"));
+  CImageEach record;
+  ASSERT_EQ(record.OpenDicom(write(b), 0, 0), 0);
+  EXPECT_EQ(window(record), std::make_pair(2000, 4394));
+  EXPECT_DOUBLE_EQ(record.scanInfo.Img.WindowCenter, 4394.0);
+  EXPECT_EQ(tableLevel(record.image, 3200), 0);
+  EXPECT_EQ(tableLevel(record.image, 4000), 77);
+  EXPECT_EQ(tableLevel(record.image, 4800), 179);
+  EXPECT_EQ(tableLevel(record.image, 5600), 254);
+}
 
 TEST_F(OpenDicomTest, WindowAndSpacingMayComeFromTheFunctionalGroups) {
   // Enhanced multi-frame files keep what all frames share in sequences, not at top level.

@@ -49,6 +49,18 @@ TEST(Cli, ExportPrintsThePathOfTheWrittenPicture) {
   EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3) << "no intermediate files left";
 }
 
+TEST(Cli, ExportWritesATinyImageWhole) {
+  // 3 x 3 colour pixels: no multiple of 4 to cut the sides to.
+  const QString tiny = QStringLiteral(TORASCAN_TESTDATA_DIR "/dicom/ot_rgb_3x3_odd.dcm");
+  QTemporaryDir out;
+  for (const QString format : {"bmp", "jpg", "png"}) {
+    const CliResult r = cli({"export", tiny, "--format", format, "--out", out.path()});
+    ASSERT_EQ(r.exitCode, 0) << format.toStdString() << ": " << r.err.toStdString();
+    const QImage picture(QString::fromLocal8Bit(r.out).trimmed());
+    EXPECT_EQ(picture.size(), QSize(3, 3)) << format.toStdString();
+  }
+}
+
 TEST(Cli, RenderFitsTheImageIntoThePane) {
   QTemporaryDir out;
   const QString png = out.filePath("pane.png");
