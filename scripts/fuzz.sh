@@ -38,6 +38,8 @@ FUZZER="$BUILD_DIR/fuzz/dicom_reader_fuzzer"
 # -max_len: the largest real seed is about 7.5 MB (an uncompressed 1760 x 2140 radiograph);
 #   8 MiB keeps it whole so that its mutations reach the pixel decoding.
 LIMITS=(-malloc_limit_mb=640 -rss_limit_mb=3072 -max_len=8388608 -timeout=10)
+# The element structure's tokens (items, delimiters, SQ/UN, undefined length, transfer syntaxes).
+DICT=(-dict=fuzz/dicom.dict)
 
 mkdir -p "$BUILD_DIR/findings" "$BUILD_DIR/corpus"
 regressions=(fuzz/regressions/*)
@@ -56,5 +58,5 @@ if [ -d "$TESTDATA" ]; then
 fi
 cp fuzz/regressions/* "$SEEDS"/ 2>/dev/null || true
 echo "fuzz: fuzzing for $RUN_SECONDS s" >&2
-"$FUZZER" "${LIMITS[@]}" -max_total_time="$RUN_SECONDS" -print_final_stats=1 \
+"$FUZZER" "${LIMITS[@]}" "${DICT[@]}" -max_total_time="$RUN_SECONDS" -print_final_stats=1 \
   -artifact_prefix="$BUILD_DIR/findings/" "$BUILD_DIR/corpus" "$SEEDS"

@@ -2,7 +2,7 @@
 # Installs every Debian package toraScan needs to build, test and run. Idempotent.
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake ninja-build ccache pkg-config git
+  build-essential cmake ninja-build ccache pkg-config git hyperfine
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql libgl-dev
   libdcmtk-dev dcmtk libopenjp2-7-dev libfreexl-dev libjpeg-dev libpng-dev
   libsodium-dev

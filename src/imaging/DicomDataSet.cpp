@@ -35,6 +35,7 @@
 #include "imaging/ImagingError.h"
 #include "imaging/JapaneseText.h"
 #include "imaging/Jpeg2000Decoder.h"
+#include "imaging/NestingScan.h"
 
 namespace imaging {
 
@@ -1031,15 +1032,22 @@ int DicomDataSet::read(const std::string& path, Extent extent) {
     const bool header = extent == Extent::Header;
     const DcmTagKey stopAt = header ? DcmTagKey(0x7FE0, 0x0011) : DCM_UndefinedTagKey;
     const Uint32 maxReadLength = header ? kMaxHeaderReadLength : kMaxReadLength;
+    // DCMTK descends into nested sequences by recursion: a data set nested too deep is refused
+    // before DCMTK reads it, in each encoding it is read in.
+    const std::uint32_t stopTag = std::uint32_t{stopAt.getGroup()} << 16 | stopAt.getElement();
     auto file = std::make_unique<DcmFileFormat>();
     std::unique_ptr<TemporaryFile> inflated;
     std::uint64_t dataSetStart = 0;
     OFCondition result;
+    if (nestsTooDeep(path, hasMagic ? 132 : 0, DataSetEncoding::Detect, stopTag))
+      return kErrCorrupt;
     if (hasMagic && isDeflated(path, dataSetStart)) {
       inflated = std::make_unique<TemporaryFile>();
       if (inflated->path().empty()) return kErrFileRead;
       if (int rc = inflateDataSet(path, dataSetStart, inflated->path()); rc != kImagingOk)
         return rc;
+      if (nestsTooDeep(inflated->path(), 0, DataSetEncoding::ExplicitLittle, stopTag))
+        return kErrCorrupt;
       result = file->loadFileUntilTag(inflated->path().c_str(), EXS_LittleEndianExplicit,
                                       EGL_noChange, maxReadLength, ERM_dataset, stopAt);
     } else {
@@ -1050,6 +1058,11 @@ int DicomDataSet::read(const std::string& path, Extent extent) {
     // A bare data set may defeat the guess of its encoding: try both little endian ones.
     for (E_TransferSyntax xfer : {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit}) {
       if (result.good() || hasMagic) break;
+      const bool implicit = xfer == EXS_LittleEndianImplicit;
+      if (nestsTooDeep(path, 0,
+                       implicit ? DataSetEncoding::ImplicitLittle : DataSetEncoding::ExplicitLittle,
+                       stopTag))
+        return kErrCorrupt;
       file = std::make_unique<DcmFileFormat>();
       result = file->loadFileUntilTag(path.c_str(), xfer, EGL_noChange, maxReadLength,
                                       ERM_dataset, stopAt);

@@ -4,8 +4,12 @@
 #include <memory>
 
 #include "CliCommands.h"
+#include "imaging/CompiledDictionary.h"
 
 int main(int argc, char* argv[]) {
+  // Before any thread exists: a short command would spend most of its time parsing DCMTK's
+  // dictionary files.
+  imaging::UseCompiledDictionary();
   // Drawing a report's text needs the fonts of a GUI application; no window is shown, so it runs
   // on the offscreen platform unless one is asked for.
   const bool drawsText = argc > 1 && qstrcmp(argv[1], "report-pdf") == 0;
