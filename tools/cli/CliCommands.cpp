@@ -152,7 +152,7 @@ void printError(const QString& message) {
   std::fprintf(stderr, "torascan-cli: %s\n", message.toLocal8Bit().constData());
 }
 
-void printUsage() {
+void printUsage(std::FILE* stream) {
   std::fputs(
       "usage: torascan-cli info FILE [--raw WxHxBITS]\n"
       "       torascan-cli export FILE --format bmp|jpg|png --out DIR [--prefix P]\n"
@@ -185,8 +185,9 @@ void printUsage() {
       "           passwd the old password and then the new one (one a line)\n"
       "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
       "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
-      "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",
-      stderr);
+      "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n"
+      "       torascan-cli --version | --help\n",
+      stream);
 }
 
 int runInfo(const QStringList& args) {
@@ -216,9 +217,8 @@ int runExport(const QStringList& args) {
   }
   CImageEach record;
   if (const int status = openImage(*options, record, true); status != kExitOk) return status;
-  const QString written = ExportImage(QString(), folder,
-                                      options->values.value(QStringLiteral("--prefix")), 1,
-                                      format, &record);
+  const QString written = ExportImage(
+      QString(), folder, options->values.value(QStringLiteral("--prefix")), 1, format, &record);
   if (written.isEmpty()) {
     printError(QStringLiteral("%1: could not write into %2").arg(options->file, folder));
     return kExitFailure;
@@ -237,8 +237,8 @@ int runRender(const QStringList& args) {
   const QString out = options->values.value(QStringLiteral("--out"));
   const int paneWidth = size.captured(1).toInt();
   const int paneHeight = size.captured(2).toInt();
-  if (!size.hasMatch() || out.isEmpty() || paneWidth <= 0 || paneHeight <= 0 ||
-      paneWidth > 20000 || paneHeight > 20000) {
+  if (!size.hasMatch() || out.isEmpty() || paneWidth <= 0 || paneHeight <= 0 || paneWidth > 20000 ||
+      paneHeight > 20000) {
     printError(QStringLiteral("render needs --size WxH (1..20000) and --out OUT.png"));
     return kExitUsage;
   }

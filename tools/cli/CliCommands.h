@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdio>
 
 // The commands of torascan-cli. Each returns the process exit status: 0 success, 1 the file
 // could not be processed, 2 the command line is wrong.
@@ -38,7 +39,8 @@ int runRenumber(const QStringList& args);
 // operator add|passwd|remove NAME --db DB, operator list --db DB: the operators who may delete.
 // add reads the password from standard input, passwd the old and then the new one.
 int runOperator(const QStringList& args);
-void printUsage();
+// The usage of every command, on standard error unless another stream is given (--help).
+void printUsage(std::FILE* stream = stderr);
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);
 
