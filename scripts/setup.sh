@@ -9,6 +9,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
   cups printer-driver-cups-pdf poppler-utils
+  lintian desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl adduser
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
