@@ -59,6 +59,15 @@ foreach(page toraScan.1 torascan-cli.1)
   install(FILES "${CMAKE_BINARY_DIR}/packaging/${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 endforeach()
 
+# The receiver as a service (not enabled by the package: the administrator chooses between it
+# and the viewer's own companion), and the script it runs.
+set(TORASCAN_SYSTEMD_UNIT_DIR "/lib/systemd/system" CACHE PATH
+  "Where systemd's units are installed (Debian 12: /lib/systemd/system)")
+install(FILES "${TORASCAN_PACKAGING_DIR}/service/torascan-receiver.service"
+  DESTINATION "${TORASCAN_SYSTEMD_UNIT_DIR}")
+install(PROGRAMS "${TORASCAN_PACKAGING_DIR}/service/torascan-receiver"
+  DESTINATION "${TORASCAN_INSTALL_PROGRAMS_DIR}")
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME torascan)
 set(CPACK_PACKAGE_VERSION "${TORASCAN_BUILD_VERSION}")
@@ -83,7 +92,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "adduser, libqt6sql6-sqlite, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, dcmtk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  "${TORASCAN_PACKAGING_DIR}/debian/postinst" "${TORASCAN_PACKAGING_DIR}/debian/postrm")
+  "${TORASCAN_PACKAGING_DIR}/debian/postinst" "${TORASCAN_PACKAGING_DIR}/debian/prerm"
+  "${TORASCAN_PACKAGING_DIR}/debian/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_OUTPUT_FILE_PREFIX "${CMAKE_BINARY_DIR}/package")
 include(CPack)

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -139,4 +140,27 @@ TEST_F(InstalledFolders, InstalledProgramsCreateGroupWritableFilesAndDatabases) 
     EXPECT_TRUE(permissions & QFileDevice::ReadGroup);
     EXPECT_FALSE(permissions & QFileDevice::WriteOther);
   }
+}
+
+// The receiver's service indexes what the station's receiver fills: the drop folder of its
+// Vantrel.ini and the database in the station's data folder, found from where the tool runs.
+TEST(StationWatch, TakesTheReceiversDropFolderAndTheStationsDatabase) {
+  QTemporaryDir station;
+  ASSERT_TRUE(station.isValid());
+  const QString cli = station.filePath("torascan-cli");
+  ASSERT_TRUE(QFile::copy(TORASCAN_CLI, cli));
+  writeAll(station.filePath("Vantrel.ini"),
+           "[RECEIVER]\nLocalPort=1300\nSavePath=" + station.filePath("dcm").toUtf8() + "\n");
+  ASSERT_TRUE(QDir().mkpath(station.filePath("dcm/CR_1300")));
+  ASSERT_TRUE(QFile::copy(TORASCAN_TESTDATA_DIR "/dicom/mr_small_le.dcm",
+                          station.filePath("dcm/CR_1300/received.dcm")));
+
+  QProcess watch;
+  watch.start(cli, {"watch", "--station", "--once"});
+  ASSERT_TRUE(watch.waitForFinished(60000));
+  const QString out = QString::fromUtf8(watch.readAllStandardOutput());
+  EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
+  EXPECT_TRUE(out.contains("\"imported\":1")) << out.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(station.filePath("Pelmora.db")));
+  EXPECT_FALSE(QFileInfo::exists(station.filePath("dcm/CR_1300/received.dcm")));
 }

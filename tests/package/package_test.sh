@@ -85,6 +85,37 @@ station_folders() {
 }
 check "group torascan, /etc/torascan and /var/lib/torascan" station_folders
 
+# The receiver service: systemd accepts its unit, and its command, run as the service's user,
+# receives an image sent with storescu and indexes it into the station's database, which the
+# operators' group can write.
+check "systemd-analyze verify accepts the unit" \
+  systemd-analyze verify /lib/systemd/system/torascan-receiver.service
+service_receives_and_indexes() {
+  setpriv --reuid torascan --regid torascan --init-groups env HOME=/var/lib/torascan \
+    /usr/lib/torascan/torascan-receiver >"$WORK/service.log" 2>&1 &
+  local service=$! answered=1 indexed=1
+  for _ in $(seq 50); do
+    echoscu -aec VANTREL 127.0.0.1 1205 2>/dev/null && answered=0 && break
+    sleep 0.2
+  done
+  if [ "$answered" = 0 ] && storescu -aet MODALITY1 -aec VANTREL 127.0.0.1 1205 "$SAMPLE"; then
+    for _ in $(seq 50); do
+      /usr/bin/torascan-cli db-stats --db /var/lib/torascan/Pelmora.db 2>/dev/null |
+        grep -q '"ImgInfo": *1' && indexed=0 && break
+      sleep 0.2
+    done
+  fi
+  kill -TERM "$service"
+  wait "$service"
+  local status=$?
+  cat "$WORK/service.log"
+  [ "$indexed" = 0 ] && [ "$status" = 143 ] &&
+    [ "$(stat -c '%U:%G %A' /var/lib/torascan/Pelmora.db)" = "torascan:torascan -rw-rw-r--" ] &&
+    find /var/lib/torascan/dcm/archive -name '*.dcm' | grep -q .
+}
+check "the unit's command as user torascan receives a storescu send and indexes it" \
+  service_receives_and_indexes
+
 # The installed viewer under a virtual X server with a home of its own, then a screenshot.
 viewer_starts() {
   HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run XDG_CONFIG_HOME=$WORK/home/.config \

@@ -21,7 +21,8 @@ int runDbStats(const QStringList& args);
 // import --db PATH [--recursive] PATH...: indexes DICOM files and folders; the outcome as JSON.
 int runImport(const QStringList& args);
 // watch --db PATH --folder DIR [--archive DIR] [--once]: indexes the files dropped into DIR,
-// moving them into the archive; a JSON line per pass that found files.
+// moving them into the archive; a JSON line per pass that found files. --station takes the
+// folder the station's receiver fills and the station's database (either may still be given).
 int runWatch(const QStringList& args);
 // db-copy --from DB --to DB [--reports-from DB --reports-to DB] [--batch ROWS]: copies the
 // image database (and the report database) into another, across engines; resumable.
