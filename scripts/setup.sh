@@ -9,7 +9,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
   cups printer-driver-cups-pdf poppler-utils
-  lintian desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl adduser
+  lintian desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl adduser systemd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -24,7 +24,7 @@ bool sameFolder(const QString& a, const QString& b) {
 
 InstallLayout InstallLayout::ProgramFolder(const QString& folder) {
   const QString path = AppSettings::normaliseProgramFolder(folder);
-  return {path, path, path, path, path, false};
+  return {path, path, path, path, path, false, QString()};
 }
 
 // The TORASCAN_INSTALL_ folders come from the build (src/CMakeLists.txt), the same that
@@ -33,9 +33,10 @@ InstallLayout InstallLayout::Installed() {
   const auto folder = [](const char* path) {
     return AppSettings::normaliseProgramFolder(QString::fromUtf8(path));
   };
-  return {folder(TORASCAN_INSTALL_COMMANDS),  folder(TORASCAN_INSTALL_PROGRAMS),
-          folder(TORASCAN_INSTALL_RESOURCES), folder(TORASCAN_INSTALL_SETTINGS),
-          folder(TORASCAN_INSTALL_DATA),      true};
+  return {folder(TORASCAN_INSTALL_COMMANDS),       folder(TORASCAN_INSTALL_PROGRAMS),
+          folder(TORASCAN_INSTALL_RESOURCES),      folder(TORASCAN_INSTALL_SETTINGS),
+          folder(TORASCAN_INSTALL_DATA),           true,
+          QStringLiteral("/run/torascan/receiver")};
 }
 
 InstallLayout InstallLayout::ForExecutable(const QString& executableFolder,

@@ -18,6 +18,8 @@ struct InstallLayout {
   QString settings;   // Pelmora.ini, Vantrel.ini
   QString data;       // Pelmora.db, toraScan.db
   bool installed = false;
+  // The socket the station's receiver service answers on (empty in the program folder).
+  QString receiverService;
 
   // Everything in one folder: the build's program folder.
   static InstallLayout ProgramFolder(const QString& folder);

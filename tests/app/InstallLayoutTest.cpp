@@ -36,8 +36,13 @@ class InstalledFolders : public ::testing::Test {
       EXPECT_TRUE(QDir().mkpath(tmp.filePath(name)));
       return tmp.filePath(name) + QLatin1Char('/');
     };
-    installed = {folder("usr/bin"),      folder("usr/lib/torascan"), folder("usr/share/torascan"),
-                 folder("etc/torascan"), folder("var/lib/torascan"), true};
+    installed = {folder("usr/bin"),
+                 folder("usr/lib/torascan"),
+                 folder("usr/share/torascan"),
+                 folder("etc/torascan"),
+                 folder("var/lib/torascan"),
+                 true,
+                 QString()};
   }
   QTemporaryDir tmp;
   InstallLayout installed;

@@ -151,6 +151,7 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
           &CMainFrame::HandOverRawImage);
   m_handOver->listen();
   m_companion = new CompanionManager(companion::kManagerServerName, this);
+  m_companion->SetStationService(layout.receiverService);
   m_companion->LaunchManager(settings.companionFolder, settings.wholeSpineType);
 
   m_started = true;
