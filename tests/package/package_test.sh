@@ -41,7 +41,7 @@ purge() {
 cleanup() {
   purge
   TORASCAN_PURGE_DATA=yes dpkg --purge torascan >/dev/null 2>&1 || true
-  rm -rf /var/lib/torascan "$WORK"
+  rm -rf /var/lib/torascan /run/torascan "$WORK"
 }
 trap cleanup EXIT
 
@@ -87,13 +87,24 @@ check "group torascan, /etc/torascan and /var/lib/torascan" station_folders
 
 # The receiver service: systemd accepts its unit, and its command, run as the service's user,
 # receives an image sent with storescu and indexes it into the station's database, which the
-# operators' group can write.
+# operators' group can write. A viewer started meanwhile finds the service and starts no
+# receiver of its own.
 check "systemd-analyze verify accepts the unit" \
   systemd-analyze verify /lib/systemd/system/torascan-receiver.service
+viewer_without_own_companion() {
+  HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run xvfb-run -a bash -c '
+    /usr/bin/toraScan & viewer=$!
+    sleep 6
+    own=$(pgrep -P "$viewer" -x Vantrel)
+    kill "$viewer"; wait "$viewer"
+    [ -z "$own" ]'
+}
 service_receives_and_indexes() {
+  # What the unit's RuntimeDirectory= makes: the folder of the receiver's socket.
+  install -d -o torascan -g torascan -m 0755 /run/torascan
   setpriv --reuid torascan --regid torascan --init-groups env HOME=/var/lib/torascan \
     /usr/lib/torascan/torascan-receiver >"$WORK/service.log" 2>&1 &
-  local service=$! answered=1 indexed=1
+  local service=$! answered=1 indexed=1 alone=1
   for _ in $(seq 50); do
     echoscu -aec VANTREL 127.0.0.1 1205 2>/dev/null && answered=0 && break
     sleep 0.2
@@ -105,15 +116,19 @@ service_receives_and_indexes() {
       sleep 0.2
     done
   fi
+  viewer_without_own_companion && alone=0
   kill -TERM "$service"
   wait "$service"
   local status=$?
+  rm -rf /run/torascan
   cat "$WORK/service.log"
-  [ "$indexed" = 0 ] && [ "$status" = 143 ] &&
+  echo "indexed: $indexed, viewer without its own receiver: $alone, service status: $status"
+  [ "$indexed" = 0 ] && [ "$alone" = 0 ] && [ "$status" = 143 ] &&
     [ "$(stat -c '%U:%G %A' /var/lib/torascan/Pelmora.db)" = "torascan:torascan -rw-rw-r--" ] &&
     find /var/lib/torascan/dcm/archive -name '*.dcm' | grep -q .
 }
-check "the unit's command as user torascan receives a storescu send and indexes it" \
+mkdir -p "$WORK/home" "$WORK/run" && chmod 700 "$WORK/run"
+check "the unit's command as user torascan receives a storescu send and indexes it; a viewer then starts no receiver" \
   service_receives_and_indexes
 
 # The installed viewer under a virtual X server with a home of its own, then a screenshot.
@@ -131,7 +146,6 @@ viewer_starts() {
   [ "$(convert "$OUT/viewer.png" -format '%[fx:standard_deviation>0.01]' info:)" = 1 ] &&
     [ "$(stat -c '%G %A' /var/lib/torascan/toraScan.db | cut -c1-17)" = "torascan -rw-rw-r" ]
 }
-mkdir -p "$WORK/home" "$WORK/run" && chmod 700 "$WORK/run"
 check "the installed viewer starts under Xvfb (out/package/viewer.png)" viewer_starts
 
 check "desktop-file-validate" desktop-file-validate /usr/share/applications/torascan.desktop
