@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
   cups printer-driver-cups-pdf poppler-utils
   strace
+  lintian desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl adduser systemd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

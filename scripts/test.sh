@@ -19,5 +19,10 @@ eval "$PRINT_ENV"
 TORASCAN_PG_SERVER=$(scripts/pg-server.sh start "$PG_DIR")
 export TORASCAN_PG_SERVER
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
+# The Debian package, installed into this system and purged again: alone, after the tests
+# (skipped unless root, and for the sanitizer build, whose programs are not what ships).
+if [ "$BUILD_DIR" = build ]; then
+  tests/package/package_test.sh
+fi
 # The DICOM reader under the fuzzer for a minute: the regression inputs, then fresh mutations.
 scripts/fuzz.sh 60

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/CompanionSettings.h"
+#include "app/InstallLayout.h"
 #include "app/TextNumbers.h"
 #include "db/ImageDatabase.h"
 #include "db/Query.h"
@@ -93,12 +94,17 @@ QString AppSettings::discWorkingFolder() const {
          QLatin1String(kDiscFolderName);
 }
 
-bool AppSettings::load(const QString& folder) {
+bool AppSettings::load(const QString& folder) { return load(InstallLayout::ProgramFolder(folder)); }
+
+bool AppSettings::load(const InstallLayout& layout) {
   // Steps 5 and 7: paths.
-  programFolder = normaliseProgramFolder(folder);
-  imageDatabasePath = programFolder + QLatin1String(kImageDatabaseFile);
-  reportDatabasePath = programFolder + QLatin1String(kReportDatabaseFile);
-  iniPath = programFolder + QLatin1String(kIniFile);
+  programFolder = normaliseProgramFolder(layout.resources);
+  settingsFolder = normaliseProgramFolder(layout.settings);
+  dataFolder = normaliseProgramFolder(layout.data);
+  companionFolder = normaliseProgramFolder(layout.programs);
+  imageDatabasePath = dataFolder + QLatin1String(kImageDatabaseFile);
+  reportDatabasePath = dataFolder + QLatin1String(kReportDatabaseFile);
+  iniPath = settingsFolder + QLatin1String(kIniFile);
   ini.SetPath(iniPath);
   theIniFile().SetPath(iniPath);
   // An archive shared by several workstations lives on a database server; the password comes
@@ -178,7 +184,7 @@ bool AppSettings::prepareDiscWorkingCopy() {
     if (!QFile::remove(imageDatabasePath)) return false;
   }
 
-  const QString source = programFolder + QLatin1String(kImageDatabaseFile);
+  const QString source = dataFolder + QLatin1String(kImageDatabaseFile);
   // The program folder built here carries the schema, not a database file: without
   // Pelmora.db there the working copy starts absent and the database layer creates it from
   // the schema (the earlier copy is gone, as an overwrite would have made it).
@@ -210,7 +216,7 @@ QString AppSettings::SaveReceiverSettings(CompanionSettings receiver) {
   systemEntries += previousPathEntries(previous);
   // Both files or neither: the receiver and the watcher must agree on the drop folder.
   QString failed;
-  if (!CIniFile::WriteTogether({receiver.Entries(programFolder), {ini.Path(), systemEntries}},
+  if (!CIniFile::WriteTogether({receiver.Entries(settingsFolder), {ini.Path(), systemEntries}},
                                &failed))
     return cannotWrite(failed);
   previousWholeSpinePaths = previous;

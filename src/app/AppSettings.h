@@ -19,6 +19,7 @@
 
 class QSettings;
 struct CompanionSettings;
+struct InstallLayout;
 
 inline constexpr int RunModeEmbedded = 1;
 inline constexpr int RunModeStation = 2;
@@ -58,6 +59,10 @@ class AppSettings {
   // Returns false only when that preparation fails: start-up then shows
   // "Can't run this software." (caption "toraScan") and ends.
   bool load(const QString& programFolder);
+  // The same with the folders of `layout`: the read-only files from its resources (the
+  // program folder), the settings files from its settings and the databases from its data
+  // folder. load(folder) is load(InstallLayout::ProgramFolder(folder)).
+  bool load(const InstallLayout& layout);
 
   // The run-mode rule: IstoraScan 1 → embedded; else WholeSpineType 1 → station; else disc.
   static int decideRunMode(int istoraScan, int wholeSpineType);
@@ -113,22 +118,25 @@ class AppSettings {
   // The folders no recursive delete may remove, nor any folder holding them: the program folder
   // and the storage root (the root and the home folder are guarded besides). In the disc mode
   // the storage root is the working folder, which only the clean-up at exit removes.
-  QStringList protectedFolders() const { return {programFolder, dataRoot}; }
+  QStringList protectedFolders() const { return {programFolder, dataFolder, dataRoot}; }
 
   // The companion manager starts with the main window whenever WholeSpineType is non-zero
   // (even in RunModeEmbedded).
   bool startsCompanion() const { return wholeSpineType != 0; }
 
   // ---- paths
-  QString programFolder;  // ends in "/"
-  QString dataRoot;       // storage root
-  // programFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db". With
+  QString programFolder;    // ends in "/"; the read-only files (installed: /usr/share/torascan)
+  QString settingsFolder;   // ends in "/"; Pelmora.ini and Vantrel.ini (installed: /etc/torascan)
+  QString dataFolder;       // ends in "/"; the databases (installed: /var/lib/torascan)
+  QString companionFolder;  // ends in "/"; the companion program (installed: /usr/lib/torascan)
+  QString dataRoot;         // storage root
+  // dataFolder + "Pelmora.db"; disc mode: working folder + "/Pelmora.db". With
   // [DATABASE] Engine=postgresql (station and embedded modes) the server's URL instead.
   QString imageDatabasePath;
-  // The report database: toraScan.db in the program folder, or a database on the image
+  // The report database: toraScan.db in the data folder, or a database on the image
   // database's server ([DATABASE] ReportName) when the archive is shared.
   QString reportDatabasePath;
-  QString iniPath;       // programFolder + "Pelmora.ini"
+  QString iniPath;       // settingsFolder + "Pelmora.ini"
   QString skinFilePath;  // programFolder + "Skins/" + SkinType
   CIniFile ini;          // on iniPath (the global theIniFile() gets the same path)
 

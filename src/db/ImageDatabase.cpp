@@ -16,6 +16,7 @@
 #include <QUrlQuery>
 
 #include "app/AppSettings.h"
+#include "app/InstallLayout.h"
 #include "db/SqlDialect.h"
 
 namespace imagedb {
@@ -39,7 +40,8 @@ QString newConnectionName() {
 // one of them creates the tables.
 bool ensureServerSchema(QSqlDatabase& db, const QString& schemaFile, QString* error) {
   const SqlDialect& dialect = SqlDialect::forDriver(db.driverName());
-  const QStringList statements = schemaStatements(schemaText(engineSchemaFile(dialect, schemaFile)));
+  const QStringList statements =
+      schemaStatements(schemaText(engineSchemaFile(dialect, schemaFile)));
   const QStringList tables = schemaTables(statements);
   if (tables.isEmpty()) {
     if (error) *error = QStringLiteral("No database schema found");
@@ -155,9 +157,9 @@ bool createDatabase(const QString& path, QString* error, const QString& schemaFi
     releaseConnection(db);
   }
   if (!built) return false;
-  // A temporary file is private to its owner; the database is read like any document.
-  temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+  // A temporary file is private to its owner; the database is shared like any document (an
+  // installed station's group writes it too). SQLite gives its journals the same permissions.
+  temporary.setPermissions(DocumentPermissions());
   // A hard link puts the file in place only where none is: two programs creating the database
   // at once must not replace the one the other is already writing (their "-wal" files share the
   // name, and the loser's writes would land in the winner's file).

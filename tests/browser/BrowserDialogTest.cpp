@@ -309,8 +309,8 @@ TEST_F(BrowserDialog, MainWindowAndBrowserAtTheScreensSizeStayOnTheScreen) {
 // strip, the image count and the series' count follow, and the image's file is gone.
 TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
   addOperator();
-  const QString savedProgramFolder = theAppSettings().programFolder;
-  theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
+  const QString savedDataFolder = theAppSettings().dataFolder;
+  theAppSettings().dataFolder = dir.path() + QLatin1Char('/');  // the images' storage
   CMainFrame frame;
   CDlgBrowser* browser = showBrowser(frame);
   // DEL. and File Export are shown beside VIEW and MINIMIZE, overlapping nothing; the other
@@ -355,7 +355,7 @@ TEST_F(BrowserDialog, AnOperatorDeletesOneImageFromTheStripsMenu) {
                                thumbnail->mapToGlobal(QPoint(20, 20)));
   QApplication::sendEvent(thumbnail, &rightClick);
   operatorHands.stop();
-  theAppSettings().programFolder = savedProgramFolder;
+  theAppSettings().dataFolder = savedDataFolder;
 
   EXPECT_EQ(seen, (QStringList{"Delete Image", "Operator"}));
   EXPECT_EQ(sink.texts(), QStringList{"Do you delete selected image?(Y/N)\r\n1 image(s)"});
@@ -386,8 +386,8 @@ TEST_F(BrowserDialog, DeleteImageTakesExactlyTheChosenImage) {
   addImage(series, 2, twinFile, QStringLiteral("1.2.99"));
   ASSERT_TRUE(CdbDatabase(path).Execute(
       QStringLiteral("UPDATE ImgInfo SET ImageNo = 0 WHERE ImgSeq = %1").arg(imageKeys[0])));
-  const QString savedProgramFolder = theAppSettings().programFolder;
-  theAppSettings().programFolder = dir.path() + QLatin1Char('/');  // the images' storage
+  const QString savedDataFolder = theAppSettings().dataFolder;
+  theAppSettings().dataFolder = dir.path() + QLatin1Char('/');  // the images' storage
   CMainFrame frame;
   frame.show();
   frame.ShowBrowser();
@@ -428,7 +428,7 @@ TEST_F(BrowserDialog, DeleteImageTakesExactlyTheChosenImage) {
     EXPECT_TRUE(QFileInfo::exists(d.kept));
   }
   operatorHands.stop();
-  theAppSettings().programFolder = savedProgramFolder;
+  theAppSettings().dataFolder = savedDataFolder;
   EXPECT_EQ(sink.count(), 2) << sink.texts().join(" | ").toStdString();
 }
 

@@ -272,6 +272,37 @@ TEST_F(CompanionTest, AReceiverThatCannotTakeItsPortIsToldWithTheReason) {
   EXPECT_EQ(sink.messages()[0].style, MB_ICONEXCLAMATION);
 }
 
+// An installed station's receiver service answers on a socket of its own: the viewer then
+// starts no companion (which could not take the port) and leaves the service running at exit.
+TEST_F(CompanionTest, AStationServiceThatAnswersIsUsedAndLeftRunning) {
+  QTemporaryDir run;
+  const QString service = run.filePath("receiver");
+  QProcess running;
+  running.start(vantrel, {QStringLiteral("--manager-name"), service});
+  ASSERT_TRUE(running.waitForStarted());
+  const auto serviceAnswers = [&service] {
+    QLocalSocket probe;
+    probe.connectToServer(service);
+    return probe.waitForConnected(200);
+  };
+  for (int i = 0; i < 50 && !serviceAnswers(); ++i) running.waitForFinished(100);
+  ASSERT_TRUE(serviceAnswers());
+
+  RecordingMessageSink sink;
+  ScopedMessageSink bound(&sink);
+  CompanionManager manager(managerName);
+  manager.SetStationService(service);
+  manager.LaunchManager(programFolder, 1);
+  EXPECT_EQ(sink.count(), 0) << sink.messages()[0].text.toStdString();
+  EXPECT_FALSE(manager.isKnown());
+  EXPECT_EQ(manager.processId(), 0);
+  EXPECT_FALSE(answers());
+  manager.Stop();
+  EXPECT_FALSE(running.waitForFinished(500));
+  running.terminate();
+  EXPECT_TRUE(running.waitForFinished(5000));
+}
+
 class VantrelSendTest : public HandOverTest {
  protected:
   // Runs Vantrel with the receiver's names after `args`; returns its exit code.

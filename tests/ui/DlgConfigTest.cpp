@@ -28,17 +28,20 @@ class ProgramSettingsOfTheStation {
   explicit ProgramSettingsOfTheStation(const AppSettings& station)
       : m_app(theAppSettings()),
         m_folder(m_app.programFolder),
+        m_settingsFolder(m_app.settingsFolder),
         m_ini(m_app.ini.Path()),
         m_runMode(m_app.RunMode),
         m_dropFolder(m_app.wholeSpinePath),
         m_dataRoot(m_app.dataRoot),
         m_drainFolders(m_app.previousWholeSpinePaths) {
     m_app.programFolder = station.programFolder;
+    m_app.settingsFolder = station.settingsFolder;
     m_app.ini.SetPath(station.iniPath);
     m_app.RunMode = RunModeStation;
   }
   ~ProgramSettingsOfTheStation() {
     m_app.programFolder = m_folder;
+    m_app.settingsFolder = m_settingsFolder;
     m_app.ini.SetPath(m_ini);
     m_app.RunMode = m_runMode;
     m_app.wholeSpinePath = m_dropFolder;
@@ -49,6 +52,7 @@ class ProgramSettingsOfTheStation {
  private:
   AppSettings& m_app;
   const QString m_folder;
+  const QString m_settingsFolder;
   const QString m_ini;
   const int m_runMode;
   const QString m_dropFolder;

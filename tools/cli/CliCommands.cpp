@@ -152,7 +152,7 @@ void printError(const QString& message) {
   std::fprintf(stderr, "torascan-cli: %s\n", message.toLocal8Bit().constData());
 }
 
-void printUsage() {
+void printUsage(std::FILE* stream) {
   std::fputs(
       "usage: torascan-cli info FILE [--raw WxHxBITS]\n"
       "       torascan-cli export FILE --format bmp|jpg|png --out DIR [--prefix P]\n"
@@ -169,9 +169,11 @@ void printUsage() {
       "           stopped; refused when both name one database or the target holds other rows\n"
       "       torascan-cli import --db DB [--recursive] PATH...\n"
       "       torascan-cli watch --db DB --folder DIR [--archive DIR] [--once]\n"
+      "       torascan-cli watch --station [--db DB] [--archive DIR] [--once]\n"
       "           indexes the files dropped into DIR and moves them into the archive\n"
       "           (default: \"archive\" beside DIR), one folder per study; unreadable ones\n"
-      "           go to DIR/rejected with the reason in DIR/rejected/rejected.log\n"
+      "           go to DIR/rejected with the reason in DIR/rejected/rejected.log;\n"
+      "           --station: the station receiver's drop folder (Vantrel.ini) and database\n"
       "       torascan-cli report-pdf --db PATH --uid SOPUID --out FILE.pdf\n"
       "       torascan-cli delete --db DB --operator NAME (--patient ID | --study STUSEQ |\n"
       "           --series SERSEQ | --image SERSEQ:IMAGENO | --all) [--storage DIR]...\n"
@@ -185,8 +187,9 @@ void printUsage() {
       "           passwd the old password and then the new one (one a line)\n"
       "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
       "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
-      "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",
-      stderr);
+      "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n"
+      "       torascan-cli --version | --help\n",
+      stream);
 }
 
 int runInfo(const QStringList& args) {
@@ -216,9 +219,8 @@ int runExport(const QStringList& args) {
   }
   CImageEach record;
   if (const int status = openImage(*options, record, true); status != kExitOk) return status;
-  const QString written = ExportImage(QString(), folder,
-                                      options->values.value(QStringLiteral("--prefix")), 1,
-                                      format, &record);
+  const QString written = ExportImage(
+      QString(), folder, options->values.value(QStringLiteral("--prefix")), 1, format, &record);
   if (written.isEmpty()) {
     printError(QStringLiteral("%1: could not write into %2").arg(options->file, folder));
     return kExitFailure;
@@ -237,8 +239,8 @@ int runRender(const QStringList& args) {
   const QString out = options->values.value(QStringLiteral("--out"));
   const int paneWidth = size.captured(1).toInt();
   const int paneHeight = size.captured(2).toInt();
-  if (!size.hasMatch() || out.isEmpty() || paneWidth <= 0 || paneHeight <= 0 ||
-      paneWidth > 20000 || paneHeight > 20000) {
+  if (!size.hasMatch() || out.isEmpty() || paneWidth <= 0 || paneHeight <= 0 || paneWidth > 20000 ||
+      paneHeight > 20000) {
     printError(QStringLiteral("render needs --size WxH (1..20000) and --out OUT.png"));
     return kExitUsage;
   }

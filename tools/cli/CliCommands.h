@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdio>
 
 // The commands of torascan-cli. Each returns the process exit status: 0 success, 1 the file
 // could not be processed, 2 the command line is wrong.
@@ -20,7 +21,8 @@ int runDbStats(const QStringList& args);
 // import --db PATH [--recursive] PATH...: indexes DICOM files and folders; the outcome as JSON.
 int runImport(const QStringList& args);
 // watch --db PATH --folder DIR [--archive DIR] [--once]: indexes the files dropped into DIR,
-// moving them into the archive; a JSON line per pass that found files.
+// moving them into the archive; a JSON line per pass that found files. --station takes the
+// folder the station's receiver fills and the station's database (either may still be given).
 int runWatch(const QStringList& args);
 // db-copy --from DB --to DB [--reports-from DB --reports-to DB] [--batch ROWS]: copies the
 // image database (and the report database) into another, across engines; resumable.
@@ -38,7 +40,8 @@ int runRenumber(const QStringList& args);
 // operator add|passwd|remove NAME --db DB, operator list --db DB: the operators who may delete.
 // add reads the password from standard input, passwd the old and then the new one.
 int runOperator(const QStringList& args);
-void printUsage();
+// The usage of every command, on standard error unless another stream is given (--help).
+void printUsage(std::FILE* stream = stderr);
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);
 

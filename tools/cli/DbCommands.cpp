@@ -22,7 +22,9 @@
 
 #include "CliCommands.h"
 #include "app/AppSettings.h"
+#include "app/CompanionSettings.h"
 #include "app/IniFile.h"
+#include "app/InstallLayout.h"
 #include "browser/DropFolder.h"
 #include "browser/ImportImage.h"
 #include "db/DRImgInfo.h"
@@ -475,22 +477,33 @@ int runWatch(const QStringList& args) {
   for (const char* name : {"db", "folder", "archive"})
     parser.addOption({QLatin1String(name), QLatin1String(name), QStringLiteral("value")});
   parser.addOption({QStringLiteral("once"), QStringLiteral("once")});
+  parser.addOption({QStringLiteral("station"), QStringLiteral("station")});
   if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
     printError(parser.errorText());
     return kExitUsage;
   }
-  if (!parser.isSet(QStringLiteral("db")) || !parser.isSet(QStringLiteral("folder")) ||
-      !parser.positionalArguments().isEmpty()) {
-    printError(QStringLiteral("usage: watch --db PATH --folder DIR [--archive DIR] [--once]"));
+  // --station: the folder this station's receiver fills (its Vantrel.ini) and the station's
+  // image database, where the running program's layout keeps them (the receiver's service).
+  const bool station = parser.isSet(QStringLiteral("station"));
+  const InstallLayout layout = InstallLayout::ForThisProcess();
+  const auto value = [&](const QString& name, const QString& stationValue) {
+    return parser.isSet(name) || !station ? parser.value(name) : stationValue;
+  };
+  const QString db =
+      value(QStringLiteral("db"), layout.data + QLatin1String(AppSettings::kImageDatabaseFile));
+  const QString folder =
+      value(QStringLiteral("folder"), CompanionSettings::Read(layout.settings).wholeSpinePath());
+  if (db.isEmpty() || folder.isEmpty() || !parser.positionalArguments().isEmpty()) {
+    printError(QStringLiteral(
+        "usage: watch (--db PATH --folder DIR | --station [--db PATH]) [--archive DIR] [--once]"));
     return kExitUsage;
   }
-  const QString folder = parser.value(QStringLiteral("folder"));
   if (!QDir().mkpath(folder)) {
     printError(QStringLiteral("%1: cannot create the folder").arg(folder));
     return kExitFailure;
   }
   CDaoDatabase database;
-  if (!openForWriting(parser.value(QStringLiteral("db")), database)) return kExitFailure;
+  if (!openForWriting(db, database)) return kExitFailure;
   CDropFolder drop(database, folder,
                    parser.isSet(QStringLiteral("archive"))
                        ? parser.value(QStringLiteral("archive"))

@@ -1,9 +1,12 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QStringList>
+#include <cstdio>
 #include <memory>
 
 #include "CliCommands.h"
+#include "app/InstallLayout.h"
+#include "app/ProgramInfo.h"
 #include "imaging/CompiledDictionary.h"
 
 int main(int argc, char* argv[]) {
@@ -19,6 +22,7 @@ int main(int argc, char* argv[]) {
   const std::unique_ptr<QCoreApplication> app =
       drawsText ? std::make_unique<QGuiApplication>(argc, argv)
                 : std::make_unique<QCoreApplication>(argc, argv);
+  InstallLayout::ForThisProcess().ShareFilesWithGroup();
   QStringList args = app->arguments();
   args.removeFirst();
   if (args.isEmpty()) {
@@ -26,6 +30,14 @@ int main(int argc, char* argv[]) {
     return cli::kExitUsage;
   }
   const QString command = args.takeFirst();
+  if (command == QLatin1String("--version")) {
+    std::fputs(qPrintable(VersionLine(QStringLiteral("torascan-cli"))), stdout);
+    return cli::kExitOk;
+  }
+  if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+    cli::printUsage(stdout);
+    return cli::kExitOk;
+  }
   if (command == QLatin1String("info")) return cli::runInfo(args);
   if (command == QLatin1String("export")) return cli::runExport(args);
   if (command == QLatin1String("render")) return cli::runRender(args);

@@ -13,6 +13,7 @@
 
 #include "CStoreReceiver.h"
 #include "app/CompanionSettings.h"
+#include "app/InstallLayout.h"
 #include "app/StopSignals.h"
 #include "frame/CompanionProtocol.h"
 
@@ -52,8 +53,8 @@ int RunManager(const QString& serverName) {
   // dcmnet tells of every association at the info level; warnings and errors are enough here.
   OFLog::configure(OFLogger::WARN_LOG_LEVEL);
   ReceiverConfig config;
-  QString problem =
-      ReceiverConfigFrom(CompanionSettings::Read(QCoreApplication::applicationDirPath()), &config);
+  QString problem = ReceiverConfigFrom(
+      CompanionSettings::Read(InstallLayout::ForThisProcess().settings), &config);
   CStoreReceiver receiver(config);
   if (problem.isEmpty()) problem = receiver.open();
   if (!problem.isEmpty()) {

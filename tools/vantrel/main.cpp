@@ -1,6 +1,7 @@
 // The companion program: serves as the acquisition manager that the viewer starts and stops,
-// receiving images from the modality over DICOM into the drop folder (Vantrel.ini beside it),
-// and hands raw images over to a running viewer the way an acquisition would.
+// receiving images from the modality over DICOM into the drop folder (Vantrel.ini in the
+// settings folder: beside it in the program folder), and hands raw images over to a running
+// viewer the way an acquisition would.
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
@@ -9,6 +10,7 @@
 
 #include "ManagerServer.h"
 #include "RawSender.h"
+#include "app/InstallLayout.h"
 #include "frame/CompanionProtocol.h"
 
 namespace {
@@ -113,6 +115,7 @@ int send(const Options& options) {
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
+  InstallLayout::ForThisProcess().ShareFilesWithGroup();
   Options options;
   if (const QString problem = parse(app.arguments(), options); !problem.isEmpty())
     return usage(problem);

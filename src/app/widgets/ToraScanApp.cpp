@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "app/AppSettings.h"
+#include "app/InstallLayout.h"
 #include "app/LanguageTable.h"
 #include "app/StopSignals.h"
 #include "app/WorkingFolder.h"
@@ -115,14 +116,15 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
   QApplication::setOrganizationName(AppSettings::title());
   QApplication::setApplicationVersion(AppSettings::version());
 
-  const QString programFolder = QCoreApplication::applicationDirPath();
-  QDir::setCurrent(programFolder);
+  const InstallLayout layout = InstallLayout::ForThisProcess();
+  layout.ShareFilesWithGroup();
+  QDir::setCurrent(layout.resources);
   AppSettings& settings = theAppSettings();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect available = screen->availableGeometry();
     settings.setScreenSize(available.width(), available.height());
   }
-  const bool prepared = settings.load(programFolder);
+  const bool prepared = settings.load(layout);
   LoadLanguageTable(settings.programFolder);
   LoadSkin(settings.skinFilePath);
   BindMsgBoxExSink();
@@ -149,7 +151,8 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
           &CMainFrame::HandOverRawImage);
   m_handOver->listen();
   m_companion = new CompanionManager(companion::kManagerServerName, this);
-  m_companion->LaunchManager(settings.programFolder, settings.wholeSpineType);
+  m_companion->SetStationService(layout.receiverService);
+  m_companion->LaunchManager(settings.companionFolder, settings.wholeSpineType);
 
   m_started = true;
   m_mainFrame->OpenCommandLine(absoluteArguments);

@@ -466,7 +466,7 @@ bool CDlgBrowser::confirmed(const QString& question) {
 
 RecordChange CDlgBrowser::runOperation(
     const std::function<RecordChange(CRecordOperations&)>& operation) {
-  QStringList storage{theAppSettings().programFolder};
+  QStringList storage{theAppSettings().dataFolder};
   if (m_dropFolder) storage.append(m_dropFolder->archiveFolder());
   for (const auto& folder : m_drainFolders) storage.append(folder->archiveFolder());
   CRecordOperations operations(m_lists.database(), storage);

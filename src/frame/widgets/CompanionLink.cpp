@@ -85,9 +85,9 @@ CompanionManager::~CompanionManager() { Stop(); }
 
 qint64 CompanionManager::processId() const { return m_process ? m_process->processId() : 0; }
 
-bool CompanionManager::companionAnswers() const {
+bool CompanionManager::answers(const QString& serverName) {
   QLocalSocket probe;
-  probe.connectToServer(m_serverName);
+  probe.connectToServer(serverName);
   const bool answers = probe.waitForConnected(100);
   probe.abort();
   return answers;
@@ -104,6 +104,7 @@ void CompanionManager::sendCloseRequest() const {
 
 void CompanionManager::LaunchManager(const QString& programFolder, int wholeSpineType) {
   if (wholeSpineType == 0 || m_known) return;
+  if (!m_stationService.isEmpty() && answers(m_stationService)) return;
   const QString path = QDir(programFolder).filePath(QString::fromLatin1(companion::kProgramName));
   if (!QFileInfo(path).isFile()) return;
   if (companionAnswers()) {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "frame/CompanionProtocol.h"
@@ -60,6 +61,10 @@ class CompanionManager : public QObject {
   // answers. A companion that cannot be started, or ends before it answers (its port taken,
   // say), is told under the caption "Main control" with the reason it gives.
   void LaunchManager(const QString& programFolder, int wholeSpineType);
+  // The socket of the station's receiver service (an installed station's; empty: none). While
+  // it answers, the station receives without a companion of ours: LaunchManager starts none
+  // and Stop leaves the service alone.
+  void SetStationService(QString socketPath) { m_stationService = std::move(socketPath); }
   // Terminates a companion we started, asks one we found to close; then forgets it.
   void Stop();
 
@@ -70,11 +75,13 @@ class CompanionManager : public QObject {
   static constexpr int startTimeoutMs = 5000;
 
  private:
-  bool companionAnswers() const;
+  static bool answers(const QString& serverName);
+  bool companionAnswers() const { return answers(m_serverName); }
   void sendCloseRequest() const;
   void reportNotStarted(QString reason) const;
 
   QString m_serverName;
+  QString m_stationService;
   QProcess* m_process = nullptr;
   bool m_known = false;
 };

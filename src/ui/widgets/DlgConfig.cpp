@@ -19,7 +19,7 @@ QRect dialogUnits(int x, int y, int width, int height) {
 CDlgConfig::CDlgConfig(QWidget* parent, AppSettings& settings)
     : QDialog(parent),
       m_settings(settings),
-      m_receiver(CompanionSettings::Read(settings.programFolder)) {
+      m_receiver(CompanionSettings::Read(settings.settingsFolder)) {
   setWindowTitle(QStringLiteral("Config"));
   setFixedSize(dialogUnits(0, 0, 303, 172).size());
   const QFont font = SkinFont(QStringLiteral("Arial"), 16, 700);
