@@ -183,6 +183,13 @@ void printUsage() {
       "       torascan-cli operator list --db DB\n"
       "           the operators who may delete; add reads the password from standard input,\n"
       "           passwd the old password and then the new one (one a line)\n"
+      "       torascan-cli node add --db DB --name NAME --ae AE --host HOST --port PORT\n"
+      "           [--use send,query]\n"
+      "       torascan-cli node edit --db DB --name NAME [--new-name NAME] [--ae AE]\n"
+      "           [--host HOST] [--port PORT] [--use send,query]\n"
+      "       torascan-cli node remove|echo --db DB --name NAME\n"
+      "       torascan-cli node list --db DB\n"
+      "           the DICOM nodes images are sent to (JSON); echo asks the node for a C-ECHO\n"
       "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
       "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
       "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",

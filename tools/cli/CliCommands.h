@@ -38,6 +38,9 @@ int runRenumber(const QStringList& args);
 // operator add|passwd|remove NAME --db DB, operator list --db DB: the operators who may delete.
 // add reads the password from standard input, passwd the old and then the new one.
 int runOperator(const QStringList& args);
+// node add|edit|remove|list|echo --db DB [--name NAME] [--ae AE --host HOST --port PORT
+// --use send,query] [--new-name NAME]: the DICOM nodes of the archive; echo sends a C-ECHO.
+int runNode(const QStringList& args);
 void printUsage();
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);

@@ -1,0 +1,146 @@
+// The network commands of torascan-cli: the DICOM nodes of an archive, and sending images to
+// them through the send queue.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+#include "CliCommands.h"
+#include "db/DaoDatabase.h"
+#include "db/SqlDialect.h"
+#include "net/Association.h"
+#include "net/DicomNodes.h"
+
+namespace cli {
+
+namespace {
+
+void printJson(const QJsonDocument& document) {
+  std::fputs(document.toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+  std::fflush(stdout);
+}
+
+// Parses args into parser (the program name added); false after saying why.
+bool parseArgs(QCommandLineParser& parser, const QStringList& args) {
+  if (parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) return true;
+  printError(parser.errorText());
+  return false;
+}
+
+// Opens an existing archive for writing; false after saying why.
+bool openArchive(const QString& path, CDaoDatabase& database) {
+  if (!SqlDialect::isServerLocation(path) && !QFileInfo::exists(path)) {
+    printError(QStringLiteral("%1: no such database").arg(path));
+    return false;
+  }
+  QString error;
+  if (!database.Open(path, &error)) {
+    printError(error);
+    return false;
+  }
+  if (database.isReadOnly()) {
+    printError(QStringLiteral("%1: the database cannot be written").arg(path));
+    return false;
+  }
+  return true;
+}
+
+void addOptions(QCommandLineParser& parser, const QStringList& names) {
+  for (const QString& name : names) parser.addOption({name, name, QStringLiteral("value")});
+}
+
+// The node the options describe, on top of `node` (an edit keeps what is not given). False
+// after saying why.
+bool nodeFromOptions(const QCommandLineParser& parser, DicomNode& node) {
+  if (parser.isSet(QStringLiteral("ae"))) node.aeTitle = parser.value(QStringLiteral("ae"));
+  if (parser.isSet(QStringLiteral("host"))) node.host = parser.value(QStringLiteral("host"));
+  if (parser.isSet(QStringLiteral("port"))) {
+    bool ok = false;
+    node.port = parser.value(QStringLiteral("port")).trimmed().toInt(&ok);
+    if (!ok) node.port = -1;  // refused by the check with the port's message
+  }
+  if (parser.isSet(QStringLiteral("use"))) {
+    const auto uses = CDicomNodes::ParseUses(parser.value(QStringLiteral("use")));
+    if (!uses) {
+      printError(QStringLiteral("--use takes send, query or send,query, not \"%1\"")
+                     .arg(parser.value(QStringLiteral("use"))));
+      return false;
+    }
+    node.uses = *uses;
+  }
+  return true;
+}
+
+int done(const QString& problem, const QJsonObject& json) {
+  if (!problem.isEmpty()) {
+    printError(problem);
+    return kExitFailure;
+  }
+  printJson(QJsonDocument(json));
+  return kExitOk;
+}
+
+}  // namespace
+
+int runNode(const QStringList& args) {
+  QCommandLineParser parser;
+  addOptions(parser, {QStringLiteral("db"), QStringLiteral("name"), QStringLiteral("new-name"),
+                      QStringLiteral("ae"), QStringLiteral("host"), QStringLiteral("port"),
+                      QStringLiteral("use")});
+  parser.addPositionalArgument(QStringLiteral("action"),
+                               QStringLiteral("add|edit|remove|list|echo"));
+  if (!parseArgs(parser, args)) return kExitUsage;
+  const QStringList words = parser.positionalArguments();
+  const QString action = words.value(0);
+  const QStringList actions{QStringLiteral("add"), QStringLiteral("edit"), QStringLiteral("remove"),
+                            QStringLiteral("list"), QStringLiteral("echo")};
+  const bool named = action != QLatin1String("list");
+  if (words.size() != 1 || !actions.contains(action) || !parser.isSet(QStringLiteral("db")) ||
+      named != parser.isSet(QStringLiteral("name")) ||
+      (action == QLatin1String("add") &&
+       !(parser.isSet(QStringLiteral("ae")) && parser.isSet(QStringLiteral("host")) &&
+         parser.isSet(QStringLiteral("port"))))) {
+    printUsage();
+    return kExitUsage;
+  }
+  CDaoDatabase database;
+  if (!openArchive(parser.value(QStringLiteral("db")), database)) return kExitFailure;
+  CDicomNodes nodes(database);
+  const QString name = parser.value(QStringLiteral("name"));
+  if (action == QLatin1String("list")) {
+    QJsonArray list;
+    const QList<DicomNode> all = nodes.List();
+    if (!nodes.LastError().isEmpty()) return done(nodes.LastError(), {});
+    for (const DicomNode& node : all) list.append(node.toJson());
+    printJson(QJsonDocument(list));
+    return kExitOk;
+  }
+  if (action == QLatin1String("add")) {
+    DicomNode node;
+    node.name = name;
+    if (!nodeFromOptions(parser, node)) return kExitUsage;
+    return done(nodes.Add(node), node.toJson());
+  }
+  if (action == QLatin1String("remove"))
+    return done(nodes.Remove(name), {{QStringLiteral("removed"), name.trimmed()}});
+  std::optional<DicomNode> node = nodes.Find(name);
+  if (!node) return done(QStringLiteral("There is no node \"%1\".").arg(name.trimmed()), {});
+  if (action == QLatin1String("edit")) {
+    if (parser.isSet(QStringLiteral("new-name")))
+      node->name = parser.value(QStringLiteral("new-name"));
+    if (!nodeFromOptions(parser, *node)) return kExitUsage;
+    return done(nodes.Edit(name, *node), node->toJson());
+  }
+  const QString problem =
+      EchoNode(*node, NetworkOptions::FromProgramFolder(QCoreApplication::applicationDirPath()));
+  QJsonObject json = node->toJson();
+  json.insert(QStringLiteral("echo"), problem.isEmpty() ? QStringLiteral("success") : problem);
+  printJson(QJsonDocument(json));
+  return problem.isEmpty() ? kExitOk : kExitFailure;
+}
+
+}  // namespace cli
