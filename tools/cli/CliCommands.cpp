@@ -190,6 +190,11 @@ void printUsage() {
       "       torascan-cli node remove|echo --db DB --name NAME\n"
       "       torascan-cli node list --db DB\n"
       "           the DICOM nodes images are sent to (JSON); echo asks the node for a C-ECHO\n"
+      "       torascan-cli send --db DB --node NAME (--patient ID | --study UID |\n"
+      "           --series SERSEQ | --image SOPUID)... [--max-tries N] [--retry-pause S]\n"
+      "           queues the images for the node and sends them now; the job as JSON\n"
+      "       torascan-cli send-queue --db DB [--once] [--max-tries N] [--retry-pause S]\n"
+      "           works the send queue until SIGTERM (--once: the jobs due now)\n"
       "  DB (--db): a SQLite file's path, or a PostgreSQL database's URL\n"
       "  postgresql://USER@HOST:PORT/NAME (postgresql://USER@/NAME?host=SOCKETDIR for a\n"
       "  local socket); the password comes from PGPASSWORD or ~/.pgpass\n",

@@ -41,6 +41,13 @@ int runOperator(const QStringList& args);
 // node add|edit|remove|list|echo --db DB [--name NAME] [--ae AE --host HOST --port PORT
 // --use send,query] [--new-name NAME]: the DICOM nodes of the archive; echo sends a C-ECHO.
 int runNode(const QStringList& args);
+// send --db DB --node NAME (--patient ID | --study UID | --series SERSEQ | --image SOPUID)...
+// [--max-tries N] [--retry-pause S]: queues the images for the node and sends them at once;
+// progress on stderr, the job as JSON; 0 when every image arrived.
+int runSend(const QStringList& args);
+// send-queue --db DB [--once] [--max-tries N] [--retry-pause S]: works the send queue until
+// SIGTERM (with --once: the jobs due now); a JSON line per try.
+int runSendQueue(const QStringList& args);
 void printUsage();
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);

@@ -7,6 +7,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 #include "CliCommands.h"
@@ -14,6 +17,7 @@
 #include "db/SqlDialect.h"
 #include "net/Association.h"
 #include "net/DicomNodes.h"
+#include "net/SendWorker.h"
 
 namespace cli {
 
@@ -84,6 +88,37 @@ int done(const QString& problem, const QJsonObject& json) {
   return kExitOk;
 }
 
+// The retry options of send and send-queue; false after saying why.
+bool retryFromOptions(const QCommandLineParser& parser, RetryPolicy& retry) {
+  const auto number = [&parser](const char* option, int& into, int least) {
+    if (!parser.isSet(QLatin1String(option))) return true;
+    bool ok = false;
+    const int value = parser.value(QLatin1String(option)).toInt(&ok);
+    if (ok && value >= least) {
+      into = value;
+      return true;
+    }
+    printError(
+        QStringLiteral("--%1 takes a number of at least %2").arg(QLatin1String(option)).arg(least));
+    return false;
+  };
+  return number("max-tries", retry.maxTries, 1) &&
+         number("retry-pause", retry.firstPauseSeconds, 0);
+}
+
+NetworkOptions stationOptions() {
+  return NetworkOptions::FromProgramFolder(QCoreApplication::applicationDirPath());
+}
+
+std::atomic<bool> stopSending{false};
+
+void requestStop(int) { stopSending = true; }
+
+// Sleeps up to ms, waking early on a stop request.
+void pause(qint64 ms) {
+  for (qint64 slept = 0; slept < ms && !stopSending; slept += 100) QThread::msleep(100);
+}
+
 }  // namespace
 
 int runNode(const QStringList& args) {
@@ -141,6 +176,103 @@ int runNode(const QStringList& args) {
   json.insert(QStringLiteral("echo"), problem.isEmpty() ? QStringLiteral("success") : problem);
   printJson(QJsonDocument(json));
   return problem.isEmpty() ? kExitOk : kExitFailure;
+}
+
+int runSend(const QStringList& args) {
+  QCommandLineParser parser;
+  addOptions(parser, {QStringLiteral("db"), QStringLiteral("node"), QStringLiteral("patient"),
+                      QStringLiteral("study"), QStringLiteral("series"), QStringLiteral("image"),
+                      QStringLiteral("max-tries"), QStringLiteral("retry-pause")});
+  if (!parseArgs(parser, args)) return kExitUsage;
+  SendSelection selection{
+      parser.values(QStringLiteral("patient")), parser.values(QStringLiteral("study")),
+      parser.values(QStringLiteral("series")), parser.values(QStringLiteral("image"))};
+  RetryPolicy retry;
+  // In the foreground nobody waits for a node that stays away.
+  retry.unreachableCounts = true;
+  if (!parser.isSet(QStringLiteral("db")) || !parser.isSet(QStringLiteral("node")) ||
+      !parser.positionalArguments().isEmpty() ||
+      selection.patients.size() + selection.studies.size() + selection.series.size() +
+              selection.images.size() ==
+          0) {
+    printUsage();
+    return kExitUsage;
+  }
+  if (!retryFromOptions(parser, retry)) return kExitUsage;
+  CDaoDatabase database;
+  if (!openArchive(parser.value(QStringLiteral("db")), database)) return kExitFailure;
+  const QString nodeName = parser.value(QStringLiteral("node"));
+  const std::optional<DicomNode> node = CDicomNodes(database).Find(nodeName);
+  if (!node || !node->sendsTo()) {
+    printError(QStringLiteral("There is no node \"%1\" to send to.").arg(nodeName));
+    return kExitFailure;
+  }
+  CSendWorker worker(database, stationOptions(), retry);
+  const QList<SendImage> images = worker.queue().Select(selection);
+  if (images.isEmpty()) {
+    printError(QStringLiteral("The selection holds no images."));
+    return kExitFailure;
+  }
+  const long id = worker.queue().Enqueue(node->name, images);
+  if (!id) {
+    printError(worker.queue().LastError());
+    return kExitFailure;
+  }
+  worker.onProgress = [](const SendJob& job) {
+    std::fprintf(stderr, "job %ld: %d/%d sent\n", job.id, job.sent, job.images);
+  };
+  std::optional<SendJob> job = worker.queue().Job(id);
+  while (job && job->state != QLatin1String(CSendQueue::kDone) &&
+         job->state != QLatin1String(CSendQueue::kFailed)) {
+    if (worker.WorkOne(id)) {
+      job = worker.queue().Job(id);
+      if (job && job->state == QLatin1String(CSendQueue::kQueued))
+        std::fprintf(stderr, "job %ld: try %d: %s\n", id, job->tries,
+                     job->lastError.toLocal8Bit().constData());
+    } else {
+      pause(1000);
+    }
+  }
+  if (!job) return kExitFailure;
+  printJson(QJsonDocument(job->toJson()));
+  return job->state == QLatin1String(CSendQueue::kDone) ? kExitOk : kExitFailure;
+}
+
+int runSendQueue(const QStringList& args) {
+  QCommandLineParser parser;
+  addOptions(parser,
+             {QStringLiteral("db"), QStringLiteral("max-tries"), QStringLiteral("retry-pause")});
+  parser.addOption({QStringLiteral("once"), QStringLiteral("once")});
+  if (!parseArgs(parser, args)) return kExitUsage;
+  if (!parser.isSet(QStringLiteral("db")) || !parser.positionalArguments().isEmpty()) {
+    printUsage();
+    return kExitUsage;
+  }
+  RetryPolicy retry;
+  if (!retryFromOptions(parser, retry)) return kExitUsage;
+  CDaoDatabase database;
+  if (!openArchive(parser.value(QStringLiteral("db")), database)) return kExitFailure;
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  CSendWorker worker(database, stationOptions(), retry);
+  worker.stopRequested = [] { return bool(stopSending); };
+  const bool once = parser.isSet(QStringLiteral("once"));
+  bool anyFailed = false;
+  while (!stopSending) {
+    if (const std::optional<SendJob> job = worker.WorkOne()) {
+      anyFailed = anyFailed || job->state == QLatin1String(CSendQueue::kFailed);
+      printJson(QJsonDocument(job->toJson()));
+      continue;
+    }
+    if (once) break;
+    // Jobs queued by others (the viewer, send) are found within a second.
+    const qint64 due = worker.queue().MsUntilDue();
+    pause(due < 0 ? 1000 : std::clamp<qint64>(due, 100, 1000));
+  }
+  return anyFailed ? kExitFailure : kExitOk;
 }
 
 }  // namespace cli

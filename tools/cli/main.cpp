@@ -35,6 +35,8 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("renumber")) return cli::runRenumber(args);
   if (command == QLatin1String("operator")) return cli::runOperator(args);
   if (command == QLatin1String("node")) return cli::runNode(args);
+  if (command == QLatin1String("send")) return cli::runSend(args);
+  if (command == QLatin1String("send-queue")) return cli::runSendQueue(args);
   cli::printUsage();
   return cli::kExitUsage;
 }
