@@ -5,6 +5,7 @@
 #include "app/CompanionSettings.h"
 #include "db/DaoDatabase.h"
 #include "db/DbDatabase.h"
+#include "net/SendQueue.h"
 
 namespace {
 
@@ -133,6 +134,8 @@ QString CDicomNodes::Edit(const QString& name, const DicomNode& node) {
                  QStringLiteral("UPDATE DicomNode SET NodeName = ?, AETitle = ?, Host = ?, "
                                 "Port = ?, Uses = ? WHERE NodeName = ?"),
                  nodeValues(node) << name.trimmed()) ||
+             // Queued jobs name their node: they follow it to its new name.
+             !CSendQueue(m_db).RenameNode(name.trimmed(), node.name.trimmed()) ||
              !m_db.CommitTrans()) {
     problem = m_db.LastError();
   } else {

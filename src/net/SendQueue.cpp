@@ -308,6 +308,14 @@ bool CSendQueue::Remove(long id) {
   return fail({});
 }
 
+bool CSendQueue::RenameNode(const QString& from, const QString& to) {
+  return from == to ||
+         (ensureTables() &&
+          CdbDatabase(&m_db).Execute(
+              QStringLiteral("UPDATE SendJob SET NodeName = ? WHERE NodeName = ?"), {to, from})) ||
+         fail({});
+}
+
 qint64 CSendQueue::MsUntilDue() {
   if (!ensureTables()) return -1;
   CdbDatabase rows(&m_db);

@@ -93,6 +93,8 @@ class CSendQueue {
   // A failed job queued again with its tries reset; false for another state.
   bool Retry(long id);
   bool Remove(long id);
+  // The jobs of a node that was renamed (inside the caller's transaction).
+  bool RenameNode(const QString& from, const QString& to);
   // Milliseconds until the next queued job is due (0: one is), -1 when none is queued.
   qint64 MsUntilDue();
 

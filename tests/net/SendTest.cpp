@@ -123,6 +123,23 @@ TEST_F(SendQueueTable, TakesUpAJobWhoseWorkerDied) {
   EXPECT_FALSE(queue.Claim(QStringLiteral("elsewhere:1"), id));
 }
 
+TEST_F(SendQueueTable, JobsFollowTheirNodeToItsNewName) {
+  CDicomNodes nodes(db);
+  DicomNode pacs;
+  pacs.name = QStringLiteral("PACS");
+  pacs.aeTitle = QStringLiteral("MAIN");
+  pacs.host = QStringLiteral("pacs.example");
+  pacs.port = 104;
+  ASSERT_EQ(nodes.Add(pacs), QString());
+  CSendQueue queue(db);
+  const long id = queue.Enqueue(QStringLiteral("PACS"), someImages(1));
+  const long other = queue.Enqueue(QStringLiteral("OTHER"), someImages(1));
+  pacs.name = QStringLiteral("Main PACS");
+  ASSERT_EQ(nodes.Edit(QStringLiteral("PACS"), pacs), QString());
+  EXPECT_EQ(queue.Job(id)->node, QStringLiteral("Main PACS"));
+  EXPECT_EQ(queue.Job(other)->node, QStringLiteral("OTHER"));
+}
+
 // The archive of a test: images made with DCMTK and indexed by the tool, a node called PACS.
 class SendCommand : public ::testing::Test {
  protected:
