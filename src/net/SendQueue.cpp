@@ -212,9 +212,7 @@ QList<SendImage> CSendQueue::Unsent(long id) {
 }
 
 std::optional<SendJob> CSendQueue::Claim(const QString& owner, long onlyJob) {
-  if (!ensureTables() || !m_db.BeginTrans()) return std::nullopt;
   const QString time = now();
-  CdbDatabase rows(&m_db);
   QString sql = QStringLiteral(
                     "SELECT %1, Owner FROM SendJob WHERE (State = ? OR State = ?) AND NextTry <= ?")
                     .arg(kJobColumns);
@@ -223,6 +221,16 @@ std::optional<SendJob> CSendQueue::Claim(const QString& owner, long onlyJob) {
     sql += QStringLiteral(" AND JobId = ?");
     values.append(qint64(onlyJob));
   }
+  {
+    // A look without the write lock first, quiet while the archive has no queue yet: an idle
+    // worker looks every second and must neither hold up writers nor raise messages.
+    CdbDatabase probe(&m_db);
+    probe.SetQuiet(true);
+    if (!probe.Open(CGMDaoRecordset::dbOpenSnapshot, sql, values) || probe.IsEOF())
+      return std::nullopt;
+  }
+  if (!ensureTables() || !m_db.BeginTrans()) return std::nullopt;
+  CdbDatabase rows(&m_db);
   std::optional<SendJob> claimed;
   if (rows.Open(CGMDaoRecordset::dbOpenSnapshot, sql + QStringLiteral(" ORDER BY JobId"), values)) {
     for (; !rows.IsEOF() && !claimed; rows.MoveNext()) {
