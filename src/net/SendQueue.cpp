@@ -146,6 +146,16 @@ long CSendQueue::Enqueue(const QString& node, const QList<SendImage>& images) {
   if (!ensureTables()) return 0;
   if (images.isEmpty()) return fail(QStringLiteral("no images to send")), 0;
   if (!m_db.BeginTrans()) return fail({}), 0;
+  const long id = EnqueueWithin(node, images);
+  if (id && m_db.CommitTrans()) return id;
+  fail({});
+  m_db.Rollback();
+  return 0;
+}
+
+long CSendQueue::EnqueueWithin(const QString& node, const QList<SendImage>& images) {
+  if (!ensureTables()) return 0;
+  if (images.isEmpty()) return fail(QStringLiteral("no images to send")), 0;
   // The writing transaction holds the engine's write lock, so the next key is ours alone.
   CdbDatabase rows(&m_db);
   long id = 0;
@@ -166,9 +176,8 @@ long CSendQueue::Enqueue(const QString& node, const QList<SendImage>& images) {
                                        "VALUES (?, ?, ?, ?)"),
                         {qint64(id), int(i) + 1, images[i].path, images[i].uid});
   }
-  if (ok && m_db.CommitTrans()) return id;
+  if (ok) return id;
   fail({});
-  m_db.Rollback();
   return 0;
 }
 

@@ -76,6 +76,9 @@ class CSendQueue {
   // Queues a job of the images for node in one transaction; its id, 0 on failure (the reason
   // in LastError()).
   long Enqueue(const QString& node, const QList<SendImage>& images);
+  // The same inside the caller's writing transaction (an import's: the image's rows and its
+  // forwarding commit together).
+  long EnqueueWithin(const QString& node, const QList<SendImage>& images);
 
   QList<SendJob> Jobs();
   std::optional<SendJob> Job(long id);

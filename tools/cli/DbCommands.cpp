@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "CliCommands.h"
+#include "net/AutoForward.h"
 #include "app/AppSettings.h"
 #include "app/IniFile.h"
 #include "browser/DropFolder.h"
@@ -472,7 +473,7 @@ int runImport(const QStringList& args) {
 
 int runWatch(const QStringList& args) {
   QCommandLineParser parser;
-  for (const char* name : {"db", "folder", "archive"})
+  for (const char* name : {"db", "folder", "archive", "forward-to"})
     parser.addOption({QLatin1String(name), QLatin1String(name), QStringLiteral("value")});
   parser.addOption({QStringLiteral("once"), QStringLiteral("once")});
   if (!parser.parse(QStringList{QStringLiteral("torascan-cli")} + args)) {
@@ -481,7 +482,8 @@ int runWatch(const QStringList& args) {
   }
   if (!parser.isSet(QStringLiteral("db")) || !parser.isSet(QStringLiteral("folder")) ||
       !parser.positionalArguments().isEmpty()) {
-    printError(QStringLiteral("usage: watch --db PATH --folder DIR [--archive DIR] [--once]"));
+    printError(QStringLiteral(
+        "usage: watch --db PATH --folder DIR [--archive DIR] [--forward-to NODE,...] [--once]"));
     return kExitUsage;
   }
   const QString folder = parser.value(QStringLiteral("folder"));
@@ -495,6 +497,11 @@ int runWatch(const QStringList& args) {
                    parser.isSet(QStringLiteral("archive"))
                        ? parser.value(QStringLiteral("archive"))
                        : CDropFolder::DefaultArchiveFolder(folder));
+  // ForwardTo of the companion's settings unless the command line names the nodes.
+  ForwardIndexedImages(drop, database,
+                       parser.isSet(QStringLiteral("forward-to"))
+                           ? ParseNodeList(parser.value(QStringLiteral("forward-to")))
+                           : ForwardNodes(QCoreApplication::applicationDirPath()));
   if (!parser.isSet(QStringLiteral("once"))) return watchUntilStopped(drop);
   QElapsedTimer timer;
   timer.start();

@@ -26,6 +26,7 @@
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
 #include "frame/widgets/MainFrame.h"
+#include "net/AutoForward.h"
 #include "net/DicomNodes.h"
 #include "net/SendService.h"
 #include "net/widgets/DlgSendQueue.h"
@@ -105,6 +106,11 @@ void CDlgBrowser::StartDropFolder(const QString& dropFolder, const QString& arch
     m_drainFolders.push_back(std::make_unique<CDropFolder>(
         m_lists.database(), folder, CDropFolder::DefaultArchiveFolder(folder)));
   }
+  // What arrives goes on to the nodes of ForwardTo by itself.
+  const QStringList forwardTo = ForwardNodes(theAppSettings().programFolder);
+  ForwardIndexedImages(*m_dropFolder, m_lists.database(), forwardTo);
+  for (const auto& folder : m_drainFolders)
+    ForwardIndexedImages(*folder, m_lists.database(), forwardTo);
   m_dropFolderTimer.start(kFirstPollMs);
 }
 
@@ -124,6 +130,7 @@ void CDlgBrowser::PollDropFolder() {
       return !pass(*folder) && theAppSettings().ForgetDrainFolder(folder->dropFolder());
     });
     if (indexed) {
+      if (m_sendService) m_sendService->Wake();
       // The lists keep the operator's patients and studies; the strip its picks and place.
       const CDlgWndBrowser::Choice choice = m_strip->CurrentChoice();
       m_lists.ListPatientsAfterImport();
