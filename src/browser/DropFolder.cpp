@@ -218,6 +218,7 @@ QString CDropFolder::Place(const QString& source, const CDStuInfo& study, const 
   QFile::remove(target);
   if (!addName(source, target, reason)) return {};
   m_placed = target;
+  if (m_placedHook && !m_placedHook(target, image, reason)) return {};
   return target;
 }
 

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 
 #include "browser/ImportImage.h"
 
@@ -51,6 +52,13 @@ class CDropFolder : private CImportPlacement {
   // The names of the files a pass would take now, in name order.
   QStringList WaitingFiles() const;
 
+  // Called for each new image inside its import's transaction, with its archive path and row;
+  // false (the reason set) undoes the import, and the file waits for the next pass. So work
+  // written there (auto-forwarding's send jobs) and the image's rows are committed together.
+  using PlacedHook =
+      std::function<bool(const QString& path, const CDImgInfo& image, QString& reason)>;
+  void SetPlacedHook(PlacedHook hook) { m_placedHook = std::move(hook); }
+
   // One pass over the files present now. Stops before the next file once `stop` is set.
   DropBatch PollDropFolder(const std::atomic<bool>* stop = nullptr);
 
@@ -67,4 +75,5 @@ class CDropFolder : private CImportPlacement {
   QString m_drop;
   QString m_archive;
   QString m_placed;  // what Place put into the archive during the current import
+  PlacedHook m_placedHook;
 };

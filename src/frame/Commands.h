@@ -25,5 +25,7 @@ constexpr int Config = 32794;
 constexpr int Invert = 32795;
 constexpr int Layout1x2 = 32796;
 constexpr int Operators = 32797;
+constexpr int DicomNodes = 32798;
+constexpr int SendQueue = 32799;
 constexpr int Exit = 57665;
 }  // namespace command

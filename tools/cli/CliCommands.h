@@ -40,6 +40,16 @@ int runRenumber(const QStringList& args);
 // operator add|passwd|remove NAME --db DB, operator list --db DB: the operators who may delete.
 // add reads the password from standard input, passwd the old and then the new one.
 int runOperator(const QStringList& args);
+// node add|edit|remove|list|echo --db DB [--name NAME] [--ae AE --host HOST --port PORT
+// --use send,query] [--new-name NAME]: the DICOM nodes of the archive; echo sends a C-ECHO.
+int runNode(const QStringList& args);
+// send --db DB --node NAME (--patient ID | --study UID | --series SERSEQ | --image SOPUID)...
+// [--max-tries N] [--retry-pause S]: queues the images for the node and sends them at once;
+// progress on stderr, the job as JSON; 0 when every image arrived.
+int runSend(const QStringList& args);
+// send-queue --db DB [--once] [--max-tries N] [--retry-pause S]: works the send queue until
+// SIGTERM (with --once: the jobs due now); a JSON line per try.
+int runSendQueue(const QStringList& args);
 // The usage of every command, on standard error unless another stream is given (--help).
 void printUsage(std::FILE* stream = stderr);
 // "torascan-cli: message" on standard error.

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "CliCommands.h"
+#include "net/AutoForward.h"
 #include "app/AppSettings.h"
 #include "app/CompanionSettings.h"
 #include "app/IniFile.h"
@@ -474,7 +475,7 @@ int runImport(const QStringList& args) {
 
 int runWatch(const QStringList& args) {
   QCommandLineParser parser;
-  for (const char* name : {"db", "folder", "archive"})
+  for (const char* name : {"db", "folder", "archive", "forward-to"})
     parser.addOption({QLatin1String(name), QLatin1String(name), QStringLiteral("value")});
   parser.addOption({QStringLiteral("once"), QStringLiteral("once")});
   parser.addOption({QStringLiteral("station"), QStringLiteral("station")});
@@ -495,7 +496,8 @@ int runWatch(const QStringList& args) {
       value(QStringLiteral("folder"), CompanionSettings::Read(layout.settings).wholeSpinePath());
   if (db.isEmpty() || folder.isEmpty() || !parser.positionalArguments().isEmpty()) {
     printError(QStringLiteral(
-        "usage: watch (--db PATH --folder DIR | --station [--db PATH]) [--archive DIR] [--once]"));
+        "usage: watch (--db PATH --folder DIR | --station [--db PATH]) [--archive DIR]\n"
+        "       [--forward-to NODE,...] [--once]"));
     return kExitUsage;
   }
   if (!QDir().mkpath(folder)) {
@@ -508,6 +510,11 @@ int runWatch(const QStringList& args) {
                    parser.isSet(QStringLiteral("archive"))
                        ? parser.value(QStringLiteral("archive"))
                        : CDropFolder::DefaultArchiveFolder(folder));
+  // ForwardTo of the companion's settings unless the command line names the nodes.
+  ForwardIndexedImages(drop, database,
+                       parser.isSet(QStringLiteral("forward-to"))
+                           ? ParseNodeList(parser.value(QStringLiteral("forward-to")))
+                           : ForwardNodes(layout.settings));
   if (!parser.isSet(QStringLiteral("once"))) return watchUntilStopped(drop);
   QElapsedTimer timer;
   timer.start();

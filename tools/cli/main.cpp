@@ -50,6 +50,9 @@ int main(int argc, char* argv[]) {
   if (command == QLatin1String("delete")) return cli::runDelete(args);
   if (command == QLatin1String("renumber")) return cli::runRenumber(args);
   if (command == QLatin1String("operator")) return cli::runOperator(args);
+  if (command == QLatin1String("node")) return cli::runNode(args);
+  if (command == QLatin1String("send")) return cli::runSend(args);
+  if (command == QLatin1String("send-queue")) return cli::runSendQueue(args);
   cli::printUsage();
   return cli::kExitUsage;
 }

@@ -26,6 +26,10 @@
 #include "browser/widgets/DlgWndBrowser.h"
 #include "browser/widgets/MyListCtrl.h"
 #include "frame/widgets/MainFrame.h"
+#include "net/AutoForward.h"
+#include "net/DicomNodes.h"
+#include "net/SendService.h"
+#include "net/widgets/DlgSendQueue.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/ExposureProgressDlg.h"
 #include "ui/widgets/FileDialogEx.h"
@@ -80,7 +84,14 @@ CDlgBrowser::~CDlgBrowser() = default;
 
 bool CDlgBrowser::OpenDatabase(const QString& path) {
   QString error;
-  if (m_lists.OpenDatabase(path, &error)) return true;
+  if (m_lists.OpenDatabase(path, &error)) {
+    // Never on this thread: a send waits for the network. A read-only archive queues nothing.
+    if (m_lists.database().isReadOnly()) return true;
+    m_sendService = std::make_unique<CSendService>(
+        path, NetworkOptions::FromSettingsFolder(theAppSettings().settingsFolder), RetryPolicy{});
+    m_sendService->Start();
+    return true;
+  }
   ShowMessage(error, kBrowser, MB_ICONEXCLAMATION);
   return false;
 }
@@ -95,6 +106,11 @@ void CDlgBrowser::StartDropFolder(const QString& dropFolder, const QString& arch
     m_drainFolders.push_back(std::make_unique<CDropFolder>(
         m_lists.database(), folder, CDropFolder::DefaultArchiveFolder(folder)));
   }
+  // What arrives goes on to the nodes of ForwardTo by itself.
+  const QStringList forwardTo = ForwardNodes(theAppSettings().settingsFolder);
+  ForwardIndexedImages(*m_dropFolder, m_lists.database(), forwardTo);
+  for (const auto& folder : m_drainFolders)
+    ForwardIndexedImages(*folder, m_lists.database(), forwardTo);
   m_dropFolderTimer.start(kFirstPollMs);
 }
 
@@ -114,6 +130,7 @@ void CDlgBrowser::PollDropFolder() {
       return !pass(*folder) && theAppSettings().ForgetDrainFolder(folder->dropFolder());
     });
     if (indexed) {
+      if (m_sendService) m_sendService->Wake();
       // The lists keep the operator's patients and studies; the strip its picks and place.
       const CDlgWndBrowser::Choice choice = m_strip->CurrentChoice();
       m_lists.ListPatientsAfterImport();
@@ -604,11 +621,68 @@ void CDlgBrowser::showListMenu(CMyListCtrl* list, const QPoint& position) {
   QMenu menu(this);
   if (list == m_patientList) {
     menu.addAction(GetLabel(141), this, &CDlgBrowser::OnDeletePatients);
+    AddSendToMenu(menu, [this] {
+      SendSelection selection;
+      for (int row : CBrowserLists::SelectedRows(m_lists.patientSelection()))
+        selection.patients.append(m_lists.patients().text(row, CBrowserLists::kPatID));
+      return selection;
+    });
   } else {
     menu.addAction(QStringLiteral("Delete Study"), this, &CDlgBrowser::OnDeleteStudies);
     menu.addAction(QStringLiteral("Delete All"), this, &CDlgBrowser::OnDeleteAll);
+    AddSendToMenu(menu, [this] {
+      SendSelection selection;
+      for (int row : CBrowserLists::SelectedRows(m_lists.studySelection())) {
+        if (const CDStuInfo* study = m_lists.studyOf(row))
+          selection.studies.append(QString::number(study->StuSeq));
+      }
+      return selection;
+    });
   }
   menu.exec(list->viewport()->mapToGlobal(position));
+}
+
+void CDlgBrowser::AddSendToMenu(QMenu& menu, const std::function<SendSelection()>& selection) {
+  QMenu* sendTo = menu.addMenu(QStringLiteral("Send to"));
+  sendTo->setObjectName(QStringLiteral("sendTo"));
+  for (const DicomNode& node : CDicomNodes(m_lists.database()).List()) {
+    if (!node.sendsTo()) continue;
+    const QString name = node.name;
+    sendTo->addAction(name, this, [this, name, selection] { SendTo(name, selection()); });
+  }
+  sendTo->setEnabled(!sendTo->isEmpty());
+}
+
+long CDlgBrowser::SendTo(const QString& node, const SendSelection& selection) {
+  CSendQueue queue(m_lists.database());
+  const QList<SendImage> images = queue.Select(selection);
+  if (images.isEmpty()) {
+    ShowMessage(QStringLiteral("Please select image(s)."), kBrowser);
+    return 0;
+  }
+  const long job = queue.Enqueue(node, images);
+  if (job == 0) {
+    ShowMessage(queue.LastError(), kBrowser, MB_ICONEXCLAMATION);
+    return 0;
+  }
+  if (m_sendService) m_sendService->Wake();
+  ShowSendQueue()->Refresh();
+  return job;
+}
+
+CDlgSendQueue* CDlgBrowser::ShowSendQueue() {
+  if (m_sendQueue == nullptr) {
+    m_sendQueue = new CDlgSendQueue(m_lists.database().path(), this);
+    if (m_sendService) {
+      connect(m_sendService.get(), &CSendService::jobChanged, m_sendQueue,
+              &CDlgSendQueue::OnJobChanged);
+      connect(m_sendQueue, &CDlgSendQueue::retried, m_sendService.get(),
+              [this] { m_sendService->Wake(); });
+    }
+  }
+  m_sendQueue->show();
+  m_sendQueue->raise();
+  return m_sendQueue;
 }
 
 void CDlgBrowser::ImageMenu(const CBrwsrImgElement& element, const QPoint& globalPos) {
@@ -620,6 +694,14 @@ void CDlgBrowser::ImageMenu(const CBrwsrImgElement& element, const QPoint& globa
   QAction* fileExport = menu.addAction(GetLabel(142));
   // Copied before the menu runs: a delete refills the strip and frees its elements.
   const CBrwsrImgElement image(element.imageInfo);
+  AddSendToMenu(menu, [this, uid = image.imageInfo.SOPInstanceUID] {
+    // The selected thumbnails, or the one under the mouse when none is.
+    SendSelection selection;
+    for (const CBrwsrImgElement* selected : m_strip->SelectedElements())
+      selection.images.append(selected->imageInfo.SOPInstanceUID);
+    if (selection.images.isEmpty()) selection.images.append(uid);
+    return selection;
+  });
   QAction* chosen = menu.exec(globalPos);
   if (chosen == deleteImage) {
     DeleteImages({&image});

@@ -7,10 +7,14 @@
 #include "browser/BrowserLists.h"
 #include "browser/RecordOperations.h"
 #include "browser/StripOwner.h"
+#include "net/SendQueue.h"
 #include "ui/widgets/BaseSkinDlg.h"
 
 class CBrwsrImgElement;
+class CDlgSendQueue;
 class CDropFolder;
+class CSendService;
+class QMenu;
 
 class CMainFrame;
 class CMyListCtrl;
@@ -106,6 +110,16 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void OnDeleteAll();
   // File Export: the selected thumbnails' images as pictures, through the file dialog.
   void OnFileExport();
+  // ---- sending
+  // "Send to" on menu: a submenu of the send nodes; choosing one queues the images of
+  // selection() for it.
+  void AddSendToMenu(QMenu& menu, const std::function<SendSelection()>& selection);
+  // Queues the selection's images for the node as one job (one transaction), wakes the sender
+  // and shows the queue; the job, 0 after a message.
+  long SendTo(const QString& node, const SendSelection& selection);
+  // The Send Queue window, made on first use.
+  CDlgSendQueue* ShowSendQueue();
+  CSendService* sendService() const { return m_sendService.get(); }
   // CStripOwner: an image's commands (delete it, its series or the selected images; export).
   void ImageMenu(const CBrwsrImgElement& element, const QPoint& globalPos) override;
 
@@ -155,6 +169,9 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   QCheckBox* m_invert = nullptr;
   QPushButton* m_imageCount = nullptr;
   QLabel* m_logo = nullptr;
+  // Works the send queue on threads of its own while the database is open.
+  std::unique_ptr<CSendService> m_sendService;
+  CDlgSendQueue* m_sendQueue = nullptr;
   std::unique_ptr<CDropFolder> m_dropFolder;
   std::vector<std::unique_ptr<CDropFolder>> m_drainFolders;
   QTimer m_dropFolderTimer;

@@ -19,6 +19,7 @@
 #include "login/widgets/DlgChangeUser.h"
 #include "login/widgets/DlgOperators.h"
 #include "login/widgets/LoginDlg.h"
+#include "net/widgets/DlgNodes.h"
 #include "reports/widgets/DlgtoraScan.h"
 #include "ui/MessageSink.h"
 #include "ui/widgets/DlgConfig.h"
@@ -88,6 +89,8 @@ void CMainFrame::createMenus() {
   QMenu* file = menuBar()->addMenu(MenuLabel(QStringLiteral("File")));
   addCommand(file, command::Browser, QStringLiteral("Browser..."), QStringLiteral("Ctrl+B"));
   addCommand(file, command::Config, QStringLiteral("Config..."), QString());
+  addCommand(file, command::DicomNodes, QStringLiteral("DICOM Nodes..."), QString());
+  addCommand(file, command::SendQueue, QStringLiteral("Send Queue..."), QString());
   file->addSeparator();
   addCommand(file, command::ChangeUser, QStringLiteral("User Login..."), QString());
   addCommand(file, command::CreateUser, QStringLiteral("Add User..."), QString());
@@ -169,6 +172,11 @@ void CMainFrame::applyRunMode() {
   auto removeButtons = [&](int from, int to) {
     for (int i = to; i >= from && i < buttons.size(); --i) m_toolBar->removeAction(buttons[i]);
   };
+  if (runMode == RunModeEmbedded || runMode == RunModeDisc) {
+    // A station's network: not for a viewer embedded in another program or run from a disc.
+    m_actions.value(command::DicomNodes)->setVisible(false);
+    m_actions.value(command::SendQueue)->setVisible(false);
+  }
   if (runMode == RunModeEmbedded) {
     m_actions.value(command::Browser)->setVisible(false);
     m_reportMenu->menuAction()->setVisible(false);
@@ -405,6 +413,20 @@ bool CMainFrame::OnCommand(int id) {
       return true;
     case command::Exit:
       close();
+      return true;
+    case command::DicomNodes:
+      if (runMode != RunModeEmbedded && runMode != RunModeDisc) {
+        CDlgNodes(theAppSettings().imageDatabasePath,
+                  NetworkOptions::FromSettingsFolder(theAppSettings().settingsFolder), this)
+            .exec();
+      }
+      return true;
+    case command::SendQueue:
+      // The queue window belongs to the browser, whose sender works the queue.
+      if (runMode != RunModeEmbedded && runMode != RunModeDisc) {
+        if (m_browser == nullptr) ShowBrowser();
+        m_browser->ShowSendQueue();
+      }
       return true;
     case command::Operators:
       // Only an operator may change who may delete.
