@@ -2,7 +2,6 @@
 // them through the send queue.
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
