@@ -146,6 +146,9 @@ bool AppSettings::load(const InstallLayout& layout) {
   windowHeight = ini.ReadInt(kSystem, QStringLiteral("toraScanHeigth"), m_screenHeight);
   isVet = ini.ReadInt(kSystem, QStringLiteral("IsVet"), 0);
   interpolation = ini.ReadInt(kSystem, QStringLiteral("Interpolation"), 0);
+  sendMaxTries = std::max(1, ini.ReadInt(QStringLiteral("SEND"), QStringLiteral("MaxTries"), 10));
+  sendFirstPauseSeconds =
+      std::max(1, ini.ReadInt(QStringLiteral("SEND"), QStringLiteral("RetryPause"), 10));
 
   // Read by the main frame when it is created and by report printing;
   // read here once, with the rest.

@@ -155,6 +155,11 @@ class AppSettings {
   int isVet = 0;
   int interpolation = 0;
 
+  // ---- section "SEND": the send queue's retries (tries before a job fails, first pause in
+  // seconds, doubling after each try)
+  int sendMaxTries = 10;
+  int sendFirstPauseSeconds = 10;
+
   // ---- section "VA": overlay text groups (non-zero shows the group)
   int isPatientInfo = 1;
   int isAcquisitionInfo = 1;

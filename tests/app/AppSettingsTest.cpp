@@ -127,7 +127,8 @@ TEST_F(AppSettingsTest, StationModeReadsEveryKeyOfTheTable) {
       "IsVet=1\nInterpolation=2\n"
       "[VA]\nIsPatientInfo=0\nIsAcquisitionInfo=0\nIsHospitalInfo=0\nIsXrayParamInfo=0\n"
       "IsAnatomicalInfo=0\nIsSeriesInfo=0\nIsWindowLevel=0\n"
-      "[PRTRPT]\nSmall=10\nMiddle=20\nLarge=30\n");
+      "[PRTRPT]\nSmall=10\nMiddle=20\nLarge=30\n"
+      "[SEND]\nMaxTries=3\nRetryPause=60\n");
   ASSERT_TRUE(settings.load(program()));
   EXPECT_EQ(settings.RunMode, RunModeStation);
   EXPECT_EQ(settings.dispOrder, 1);
@@ -148,6 +149,8 @@ TEST_F(AppSettingsTest, StationModeReadsEveryKeyOfTheTable) {
   EXPECT_EQ(settings.printFontSmall, 10);
   EXPECT_EQ(settings.printFontMiddle, 20);
   EXPECT_EQ(settings.printFontLarge, 30);
+  EXPECT_EQ(settings.sendMaxTries, 3);
+  EXPECT_EQ(settings.sendFirstPauseSeconds, 60);
   EXPECT_EQ(settings.imageDatabasePath, program() + "/Pelmora.db");
   EXPECT_FALSE(QFileInfo::exists(work()));  // no working folder outside the disc mode
   EXPECT_EQ(theIniFile().Path(), program() + "/Pelmora.ini");

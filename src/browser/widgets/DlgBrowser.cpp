@@ -87,8 +87,12 @@ bool CDlgBrowser::OpenDatabase(const QString& path) {
   if (m_lists.OpenDatabase(path, &error)) {
     // Never on this thread: a send waits for the network. A read-only archive queues nothing.
     if (m_lists.database().isReadOnly()) return true;
+    const AppSettings& settings = theAppSettings();
+    RetryPolicy retry;
+    retry.maxTries = settings.sendMaxTries;
+    retry.firstPauseSeconds = settings.sendFirstPauseSeconds;
     m_sendService = std::make_unique<CSendService>(
-        path, NetworkOptions::FromSettingsFolder(theAppSettings().settingsFolder), RetryPolicy{});
+        path, NetworkOptions::FromSettingsFolder(settings.settingsFolder), retry);
     m_sendService->Start();
     return true;
   }
