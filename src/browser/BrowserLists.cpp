@@ -1,5 +1,7 @@
 #include "browser/BrowserLists.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <algorithm>
 
 #include "app/AppSettings.h"
@@ -54,7 +56,21 @@ CBrowserLists::CBrowserLists(QObject* parent) : QObject(parent) {
 }
 
 bool CBrowserLists::OpenDatabase(const QString& path, QString* error) {
-  return m_db.Open(path, error);
+  if (!m_db.Open(path, error)) return false;
+  m_newestImage = 0;
+  ImagesAdded();
+  return true;
+}
+
+bool CBrowserLists::ImagesAdded() {
+  QSqlError error;
+  QSqlQuery* query = m_db.Prepared(QStringLiteral("SELECT max(ImgSeq) FROM ImgInfo"), &error);
+  if (query == nullptr || !query->exec() || !query->next()) return false;
+  const qlonglong newest = query->value(0).toLongLong();
+  query->finish();
+  if (newest == m_newestImage) return false;
+  m_newestImage = newest;
+  return true;
 }
 
 QList<int> CBrowserLists::SelectedRows(const QItemSelectionModel& selection) {

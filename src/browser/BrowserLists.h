@@ -59,6 +59,11 @@ class CBrowserLists : public QObject {
   // the patients and studies that were selected and still exist stay selected, with their
   // series and images (nothing is selected when nothing was).
   void ListPatientsAfterImport();
+  // Whether images were indexed since the last call or the opening, through this connection or
+  // by another process into the same database (the receiver service's watcher). The highest
+  // image key tells, as keys are never reused: one look-up in the key's index, cheap enough
+  // for every pass of the drop folder's timer whatever the archive's size.
+  bool ImagesAdded();
   // The studies of the last selected patient, all selected, and their series.
   void StudySearch();
   // A period entry chosen at the moment now: its dates, then the patient search. True when the
@@ -126,6 +131,7 @@ class CBrowserLists : public QObject {
   static void selectAll(QItemSelectionModel& selection);
 
   CDaoDatabase m_db;
+  qlonglong m_newestImage = 0;  // the highest ImgSeq ImagesAdded saw
   CMyListModel m_patients;
   CMyListModel m_studies;
   CMyListModel m_series;

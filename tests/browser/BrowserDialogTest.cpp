@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -225,6 +226,57 @@ TEST_F(BrowserDialog, ADropFolderPassKeepsTheChosenPatientStudyAndThumbnails) {
   EXPECT_EQ(lists.studies().rowCount(), 0);
   EXPECT_EQ(strip->ElementCount(), 0);
   EXPECT_EQ(browser->findChild<QPushButton*>(QStringLiteral("ctl2206"))->text(), "0 image(s)");
+}
+
+// The receiver service's watcher indexes into the same database from a process of its own: the
+// shown browser lists what it added at its next pass, though its own drop folder stays empty,
+// and keeps the operator's choice.
+TEST_F(BrowserDialog, ImagesAnotherProcessIndexedAreListedAtTheNextPass) {
+  const QString savedDrop = theAppSettings().wholeSpinePath;
+  const int savedRunMode = theAppSettings().RunMode;
+  theAppSettings().wholeSpinePath = dir.filePath(QStringLiteral("save/CR_1205"));
+  theAppSettings().RunMode = RunModeStation;
+  CMainFrame frame;
+  CDlgBrowser* browser = showBrowser(frame);
+  theAppSettings().wholeSpinePath = savedDrop;
+  theAppSettings().RunMode = savedRunMode;
+  CBrowserLists& lists = browser->lists();
+  ASSERT_EQ(lists.patients().rowCount(), 2);
+  clickRow(browser->patientList(), 1);  // P1
+
+  const auto indexElsewhere = [&](const char* uid, const char* patient) {
+    testsupport::DicomBuilder file;
+    file.set(DCM_SOPInstanceUID, uid)
+        .set(DCM_PatientID, patient)
+        .set(DCM_StudyInstanceUID, "1.2.3.7")
+        .set(DCM_StudyDate, "20240305");
+    const QString image = dir.filePath(QString::fromLatin1(uid) + ".dcm");
+    ASSERT_TRUE(file.save(image));
+    QProcess cli;
+    cli.start(QStringLiteral(TORASCAN_CLI), {"import", "--db", path, image});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  };
+  ASSERT_NO_FATAL_FAILURE(indexElsewhere("1.2.3.7.1", "P5"));
+  browser->PollDropFolder();
+  ASSERT_EQ(lists.patients().rowCount(), 3);
+  QStringList listed;
+  for (int row = 0; row < 3; ++row) listed << lists.patients().text(row, 0);
+  EXPECT_TRUE(listed.contains("P5")) << listed.join(',').toStdString();
+  const QList<int> chosen = CBrowserLists::SelectedRows(lists.patientSelection());
+  ASSERT_EQ(chosen.size(), 1);
+  EXPECT_EQ(lists.patients().text(chosen[0], 0), "P1");
+
+  // Only a change relists: a pass after nothing came leaves the lists as they are.
+  lists.patientSelection().clearSelection();
+  browser->PollDropFolder();
+  EXPECT_TRUE(CBrowserLists::SelectedRows(lists.patientSelection()).isEmpty());
+  EXPECT_EQ(lists.studies().rowCount(), 1) << "P1's study still listed";
+
+  // A second image into a study already listed counts as well.
+  ASSERT_NO_FATAL_FAILURE(indexElsewhere("1.2.3.7.2", "P5"));
+  browser->PollDropFolder();
+  EXPECT_EQ(lists.studies().rowCount(), 0) << "listed again: nothing chosen, nothing below";
 }
 
 // The operator moved the receiver's folder in Config while images were still arriving: the

@@ -3,20 +3,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "app/InstallLayout.h"
 #include "app/LanguageTable.h"
 #include "app/StopSignals.h"
 #include "app/WorkingFolder.h"
+#include "app/widgets/InstanceHandOver.h"
 #include "db/Query.h"
 #include "frame/Commands.h"
 #include "frame/widgets/CompanionLink.h"
@@ -61,32 +61,29 @@ QString CtoraScanApp::instanceServerName() {
   return AppSettings::title() + QStringLiteral(" Class");
 }
 
-bool CtoraScanApp::RegisterInstance() {
+bool CtoraScanApp::RegisterInstance(const QStringList& arguments) {
   m_instanceLock = std::make_unique<QLockFile>(instanceLockPath());
   m_instanceLock->setStaleLockTime(0);
   if (!m_instanceLock->tryLock(100)) {
-    // Another copy runs: ask it to restore and raise its window, then end silently.
-    QLocalSocket socket;
-    socket.connectToServer(instanceServerName());
-    if (socket.waitForConnected(kConnectTimeoutMs)) {
-      socket.write("raise");
-      socket.waitForBytesWritten(kConnectTimeoutMs);
-    }
+    // Another copy runs: it comes to the front and opens our files; we end silently.
+    InstanceHandOver::Send(instanceServerName(), arguments, kConnectTimeoutMs);
     return false;
   }
-  QLocalServer::removeServer(instanceServerName());
-  m_instanceServer = new QLocalServer(this);
-  connect(m_instanceServer, &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = m_instanceServer->nextPendingConnection()) {
-      socket->deleteLater();
-      if (!m_mainFrame) continue;
-      m_mainFrame->setWindowState(m_mainFrame->windowState() & ~Qt::WindowMinimized);
-      m_mainFrame->show();
-      m_mainFrame->raise();
-      m_mainFrame->activateWindow();
-    }
-  });
-  m_instanceServer->listen(instanceServerName());
+  m_instanceServer = new InstanceHandOver(instanceServerName(), this);
+  connect(m_instanceServer, &InstanceHandOver::argumentsReceived, this,
+          [this](const QStringList& handed) {
+            if (!m_started) {
+              // Still starting: opened after the command line's own files.
+              m_handedArguments << handed;
+              return;
+            }
+            m_mainFrame->setWindowState(m_mainFrame->windowState() & ~Qt::WindowMinimized);
+            m_mainFrame->show();
+            m_mainFrame->raise();
+            m_mainFrame->activateWindow();
+            m_mainFrame->OpenCommandLine(handed);
+          });
+  m_instanceServer->Listen();
   return true;
 }
 
@@ -102,16 +99,16 @@ void CtoraScanApp::ExitOnSignal() {
 }
 
 bool CtoraScanApp::StartUp(const QStringList& arguments) {
-  if (!RegisterInstance()) return false;
-  // Killed by SIGTERM or SIGINT, the viewer still stops the companion it started.
-  new StopSignals([this] { ExitOnSignal(); }, this);
   // File names on the command line are relative to where the user started us, not to the
-  // program folder start-up moves into.
+  // program folder start-up moves into, nor to a copy already running that opens them.
   QStringList absoluteArguments;
   for (const QString& argument : arguments) {
     const bool path = !argument.startsWith(QLatin1Char('-')) && QFileInfo::exists(argument);
     absoluteArguments << (path ? QFileInfo(argument).absoluteFilePath() : argument);
   }
+  if (!RegisterInstance(absoluteArguments)) return false;
+  // Killed by SIGTERM or SIGINT, the viewer still stops the companion it started.
+  new StopSignals([this] { ExitOnSignal(); }, this);
   QApplication::setApplicationName(AppSettings::title());
   QApplication::setOrganizationName(AppSettings::title());
   QApplication::setApplicationVersion(AppSettings::version());
@@ -156,6 +153,8 @@ bool CtoraScanApp::StartUp(const QStringList& arguments) {
 
   m_started = true;
   m_mainFrame->OpenCommandLine(absoluteArguments);
+  for (const QStringList& handed : std::exchange(m_handedArguments, {}))
+    m_mainFrame->OpenCommandLine(handed);
   // For timing the start: end as soon as the window is up.
   if (m_exitRequested || arguments.contains(QStringLiteral("--exit-when-shown"))) {
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);

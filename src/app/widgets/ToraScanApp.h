@@ -7,7 +7,7 @@
 
 class CMainFrame;
 class CompanionManager;
-class QLocalServer;
+class InstanceHandOver;
 class RawHandOverReceiver;
 
 // The application object: brings the system up (single instance, program folder, settings,
@@ -26,7 +26,7 @@ class CtoraScanApp : public QObject {
   CMainFrame* mainFrame() const { return m_mainFrame.get(); }
 
   // The single-instance names: the lock file in the user's runtime folder and the local
-  // server a second copy asks to raise the first window.
+  // server a second copy hands its command line to (InstanceHandOver).
   static QString instanceServerName();
 
   // SIGTERM and SIGINT: open dialogs closed, then the Exit command, and the event loop left;
@@ -34,11 +34,12 @@ class CtoraScanApp : public QObject {
   void ExitOnSignal();
 
  private:
-  bool RegisterInstance();
-  // Opens the files of the command line: FILE ... and --raw WxHxBITS FILE.
+  // The first copy listens for later ones; a later copy hands arguments to it and gets false.
+  bool RegisterInstance(const QStringList& arguments);
 
   std::unique_ptr<QLockFile> m_instanceLock;
-  QLocalServer* m_instanceServer = nullptr;
+  InstanceHandOver* m_instanceServer = nullptr;
+  QList<QStringList> m_handedArguments;  // handed over before the main window was up
   std::unique_ptr<CMainFrame> m_mainFrame;
   RawHandOverReceiver* m_handOver = nullptr;
   CompanionManager* m_companion = nullptr;

@@ -133,7 +133,9 @@ void CDlgBrowser::PollDropFolder() {
     std::erase_if(m_drainFolders, [&pass](const std::unique_ptr<CDropFolder>& folder) {
       return !pass(*folder) && theAppSettings().ForgetDrainFolder(folder->dropFolder());
     });
-    if (indexed) {
+    // Images another process indexed into the database (the receiver service's) count too.
+    const bool added = m_lists.ImagesAdded();
+    if (indexed || added) {
       if (m_sendService) m_sendService->Wake();
       // The lists keep the operator's patients and studies; the strip its picks and place.
       const CDlgWndBrowser::Choice choice = m_strip->CurrentChoice();

@@ -72,8 +72,9 @@ class CDlgBrowser : public CBaseSkinDlg, public CStripOwner {
   void StartDropFolder(const QString& dropFolder, const QString& archiveFolder,
                        const QStringList& drainFolders = {});
   // Timer 1002: while the browser is shown, one pass over the drop folder and those drained
-  // (wait cursor while files are there), then, when any image came in, the patients listed
-  // again; the selected patients, studies and thumbnails that still exist stay selected.
+  // (wait cursor while files are there), then, when any image came in (through these passes or
+  // indexed by another process, such as the receiver service), the patients listed again; the
+  // selected patients, studies and thumbnails that still exist stay selected.
   void PollDropFolder();
 
   CBrowserLists& lists() { return m_lists; }
