@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@
 #include <dcmtk/dcmdata/dcistrmf.h>
 #include <dcmtk/dcmdata/dcmetinf.h>
 
+#include "app/DurableFiles.h"
 #include "image/ImageEach.h"
 #include "image/InstanceUid.h"
 #include "imaging/ImagingError.h"
@@ -25,14 +28,18 @@
 //   1. the import's transaction begins and writes the patient, study and series rows;
 //   2. Place() hard-links the dropped file under its archive name (a copy where the archive
 //      lies on another file system): the file now has two names, the dropped one untouched;
-//   3. the image row, naming the archive path, is written and the transaction commits;
+//      the file's data and the archive folder's entry are synced to the disk;
+//   3. the image row, naming the archive path, is written and the transaction commits, the
+//      commit synced to the disk as well;
 //   4. only then is the dropped name removed.
 //
 // Killed before 3 commits, the engine rolls the rows back: the file is still in the drop folder
 // and at most an archive name that no row names is left, which the next pass replaces. Killed
 // between 3 and 4, the row names an existing file and the dropped copy is still there: the next
 // pass finds the image indexed, sees the same file and removes the dropped name. So every file
-// is in the drop folder or indexed (or both for a moment), and no row names a missing file.
+// is in the drop folder or indexed (or both for a moment), and no row names a missing file. The
+// syncs make the same hold after a power cut: the dropped name, the last copy on the disk,
+// goes only once the archive name and its row are there for good.
 
 namespace {
 
@@ -112,16 +119,27 @@ bool sameDataSet(const QString& a, const QString& b) {
   return true;
 }
 
-// The file under a second name: a hard link, or a copy completed under a partial name and then
-// renamed where links cannot be made (another file system, or one without links).
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// The file under a second name, its data on the disk: a hard link, or a copy completed under a
+// partial name and then renamed where links cannot be made (another file system, or one without
+// links). The one who dropped the file may not have synced it.
 bool addName(const QString& source, const QString& target, QString& reason) {
   std::error_code error;
   fs::create_hard_link(fsPath(source), fsPath(target), error);
-  if (!error) return true;
+  if (!error) {
+    if (SyncFileData(target)) return true;
+    reason = QStringLiteral("cannot sync %1: %2").arg(target, systemError());
+    QFile::remove(target);
+    return false;
+  }
   const QString partial = target + QStringLiteral(".part");
   QFile::remove(partial);
   if (QFile::copy(source, partial)) {
-    fs::rename(fsPath(partial), fsPath(target), error);
+    if (!SyncFileData(partial))
+      error = std::error_code(errno, std::generic_category());
+    else
+      fs::rename(fsPath(partial), fsPath(target), error);
     if (!error) return true;
     QFile::remove(partial);
   }
@@ -139,7 +157,8 @@ QString CDropFolder::DefaultArchiveFolder(const QString& dropFolder) {
 
 CDropFolder::CDropFolder(CDaoDatabase& database, const QString& dropFolder,
                          const QString& archiveFolder)
-    : m_import(database),
+    : m_database(database),
+      m_import(database),
       m_images(&database),
       m_drop(QDir::cleanPath(QDir(dropFolder).absolutePath())),
       m_archive(QDir::cleanPath(QDir(archiveFolder).absolutePath())) {
@@ -156,7 +175,15 @@ QStringList CDropFolder::WaitingFiles() const {
 DropBatch CDropFolder::PollDropFolder(const std::atomic<bool>* stop) {
   DropBatch batch;
   const QDir drop(m_drop);
-  for (const QString& name : WaitingFiles()) {
+  const QStringList waiting = WaitingFiles();
+  if (waiting.isEmpty()) return batch;
+  // The commit that lets a dropped name go must be on the disk before the name goes.
+  if (!m_database.SetDurableCommits(true)) {
+    for (const QString& name : waiting)
+      batch.failed.append({name, kImportDatabaseError, m_database.LastError()});
+    return batch;
+  }
+  for (const QString& name : waiting) {
     if (stop != nullptr && stop->load()) break;
     const QString source = drop.filePath(name);
     m_placed.clear();
@@ -195,14 +222,15 @@ DropBatch CDropFolder::PollDropFolder(const std::atomic<bool>* stop) {
       }
     }
   }
+  m_database.SetDurableCommits(false);
   return batch;
 }
 
 QString CDropFolder::Place(const QString& source, const CDStuInfo& study, const CDImgInfo& image,
                            QString& reason) {
   const QString folder = m_archive + QLatin1Char('/') + nameOf(study.StuInstanceUID);
-  if (!QDir().mkpath(folder)) {
-    reason = QStringLiteral("cannot create the folder %1").arg(folder);
+  if (!MakeFolderDurably(folder)) {
+    reason = QStringLiteral("cannot create the folder %1: %2").arg(folder, systemError());
     return {};
   }
   // The instance's name, or one with a number when a row of another series names that file.
@@ -218,6 +246,10 @@ QString CDropFolder::Place(const QString& source, const CDStuInfo& study, const 
   QFile::remove(target);
   if (!addName(source, target, reason)) return {};
   m_placed = target;
+  if (!SyncFolder(folder)) {
+    reason = QStringLiteral("cannot sync the folder %1: %2").arg(folder, systemError());
+    return {};
+  }
   if (m_placedHook && !m_placedHook(target, image, reason)) return {};
   return target;
 }

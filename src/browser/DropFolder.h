@@ -26,8 +26,8 @@ struct DropFileOutcome {
 
 // What one pass did.
 struct DropBatch {
-  long imported = 0;    // new images, now in the archive
-  long duplicates = 0;  // already indexed: the dropped copy is gone
+  long imported = 0;                // new images, now in the archive
+  long duplicates = 0;              // already indexed: the dropped copy is gone
   QList<DropFileOutcome> rejected;  // unreadable: moved to "rejected"
   QList<DropFileOutcome> failed;    // left in the drop folder for the next pass
   bool indexedAny() const { return imported + duplicates > 0; }
@@ -70,6 +70,7 @@ class CDropFolder : private CImportPlacement {
   // stays.
   bool Reject(const QString& name, const QString& reason);
 
+  CDaoDatabase& m_database;
   CImageImport m_import;
   CDRImgInfo m_images;
   QString m_drop;

@@ -75,5 +75,10 @@ bool CDaoDatabase::RollbackToSavepoint(const QString& name) {
          run(QStringLiteral("RELEASE SAVEPOINT ") + name);
 }
 
+bool CDaoDatabase::SetDurableCommits(bool durable) {
+  const SqlDialect& dialect = SqlDialect::forDriver(m_db.driverName());
+  return run(durable ? dialect.durableCommits : dialect.usualCommits);
+}
+
 bool CDaoDatabase::CommitTrans() { return reported(m_db.commit(), errorText(m_db.lastError())); }
 bool CDaoDatabase::Rollback() { return reported(m_db.rollback(), errorText(m_db.lastError())); }

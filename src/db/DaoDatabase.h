@@ -39,6 +39,9 @@ class CDaoDatabase {
   bool BeginTrans();
   bool CommitTrans();
   bool Rollback();
+  // Whether each later commit waits until it is on the disk (SqlDialect::durableCommits).
+  // Outside a transaction; false after a "DBException" message when the engine refuses.
+  bool SetDurableCommits(bool durable);
   // Savepoints inside a transaction: a part of it undone without the rest. RollbackToSavepoint
   // also releases the savepoint.
   bool Savepoint(const QString& name);

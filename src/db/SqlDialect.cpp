@@ -25,7 +25,12 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
       QStringLiteral("Pelmora.sql"),
       1,
       QStringLiteral("%1 COLLATE BINARY"),
-      QString()};
+      QString(),
+      QString(),
+      QString(),
+      QString(),
+      QStringLiteral("PRAGMA synchronous=FULL"),
+      QStringLiteral("PRAGMA synchronous=NORMAL")};
   // On the server the searched texts' indexes hold lower(column): the conditions compare that.
   // A plan made for any value cannot know that a pattern starts with text, so each query is
   // planned for its own values (a few hundred microseconds) and a prefix search uses its index.
@@ -51,7 +56,9 @@ const SqlDialect& SqlDialect::forDriver(const QString& driverName) {
                      "false) FROM %1"),
       QStringLiteral("SELECT pg_advisory_lock(7406212)"),
       QStringLiteral("SELECT pg_advisory_unlock(7406212)"),
-      QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM json_populate_recordset(NULL::%1, ?)")};
+      QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM json_populate_recordset(NULL::%1, ?)"),
+      QStringLiteral("SET synchronous_commit = on"),
+      QStringLiteral("RESET synchronous_commit")};
   return driverName == postgres.driverName ? postgres : sqlite;
 }
 

@@ -66,6 +66,12 @@ class SqlDialect {
   // types. Binding thousands of values one by one cost the client more than the server's
   // whole insert. Empty: rows go as bound values (insertRows).
   QString rowsFromJson = QString();
+  // Makes every later commit of the connection wait until it is on the disk, and the way back
+  // to the engine's usual commits (run outside a transaction). The watcher removes a dropped
+  // file once the commit indexing its archive copy returns, so that commit must outlast a power
+  // cut; SQLite's NORMAL synchronisation leaves the write-ahead log unsynced at a commit.
+  QString durableCommits = QString();
+  QString usualCommits = QString();
 
   // An identifier as it goes into SQL: reserved words ("Index", "user", "default") quoted, the
   // rest as written.

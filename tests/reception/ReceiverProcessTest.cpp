@@ -472,13 +472,8 @@ TEST_F(VantrelReceiver, StorescuHearsAFailureForAUidThatLeavesItsFolder) {
 // its file reach the disk, the file takes its name, the folder reaches the disk, and only then
 // does the answer go to the sender.
 TEST_F(VantrelReceiver, AnswersSuccessOnlyOnceTheFileAndItsFolderAreOnTheDisk) {
-  QProcess probe;
-  probe.setProcessChannelMode(QProcess::MergedChannels);
-  probe.start("strace", {"-f", "-o", "/dev/null", "true"});
-  if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
-      probe.exitCode() != 0)
-    GTEST_SKIP() << "strace cannot trace here: " << probe.readAll().toStdString()
-                 << probe.errorString().toStdString();
+  if (const QString why = reception::StraceUnavailable(); !why.isEmpty())
+    GTEST_SKIP() << "strace cannot trace here: " << why.toStdString();
   const QString log = sourcePath("strace.log");
   ASSERT_TRUE(start({}, {"strace", "-f", "-qq", "-yy", "-o", log, "-e",
                          "trace=openat,fdatasync,fsync,rename,renameat,renameat2,write,writev,"
@@ -499,8 +494,7 @@ TEST_F(VantrelReceiver, AnswersSuccessOnlyOnceTheFileAndItsFolderAreOnTheDisk) {
   ASSERT_GT(firstLine.value(0).toInt(), 0);
   ASSERT_EQ(::kill(pid_t(firstLine.value(0).toInt()), SIGTERM), 0);
   ASSERT_TRUE(vantrel->waitForExit());
-  trace.seek(0);
-  const QStringList lines = QString::fromLatin1(trace.readAll()).split('\n');
+  const QStringList lines = reception::TraceLines(log);
 
   // The index of the first line at or after `from` of thread `tid` that matches.
   const auto find = [&](qsizetype from, const QString& tid, const QRegularExpression& pattern) {

@@ -98,6 +98,24 @@ class RunningVantrel {
   QByteArray m_output;
 };
 
+// Empty when strace can trace a program here, else why not (a container may forbid it).
+inline QString StraceUnavailable() {
+  QProcess probe;
+  probe.setProcessChannelMode(QProcess::MergedChannels);
+  probe.start(QStringLiteral("strace"), {"-f", "-o", "/dev/null", "true"});
+  if (probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit &&
+      probe.exitCode() == 0)
+    return {};
+  return QString::fromLocal8Bit(probe.readAll()) + probe.errorString();
+}
+
+// The lines of a trace strace wrote to `path`.
+inline QStringList TraceLines(const QString& path) {
+  QFile trace(path);
+  if (!trace.open(QIODevice::ReadOnly)) return {};
+  return QString::fromLocal8Bit(trace.readAll()).split(QLatin1Char('\n'));
+}
+
 struct TcpSocket {
   int fd;
   quint16 localPort;

@@ -6,12 +6,15 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QThread>
+#include <algorithm>
 #include <functional>
 #include <map>
 
+#include "browser/DropFolder.h"
 #include "reception/ReceptionSupport.h"
 #include "support/DicomBuilder.h"
 
@@ -60,11 +63,10 @@ TEST(WatchedReception, WhatStorescuSendsIsIndexedFromTheArchiveOnceAndBadFilesAr
   }
 
   QProcess watch;
-  watch.start(QStringLiteral(TORASCAN_CLI),
-              {"watch", "--db", db, "--folder", folder.dropFolder()});
+  watch.start(QStringLiteral(TORASCAN_CLI), {"watch", "--db", db, "--folder", folder.dropFolder()});
   ASSERT_TRUE(watch.waitForStarted());
-  const QStringList storescu = {"+sd", "-aec", "VANTREL", "127.0.0.1",
-                                QString::number(folder.port()), sources.path()};
+  const QStringList storescu = {
+      "+sd", "-aec", "VANTREL", "127.0.0.1", QString::number(folder.port()), sources.path()};
   ASSERT_EQ(QProcess::execute(QStringLiteral("storescu"), storescu), 0);
 
   QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "reception");
@@ -127,7 +129,6 @@ TEST(WatchedReception, WhatStorescuSendsIsIndexedFromTheArchiveOnceAndBadFilesAr
   QSqlDatabase::removeDatabase(QStringLiteral("reception"));
 }
 
-
 // What two modalities send under one UID before the watcher looks: the same image from both is
 // indexed once, and a different image is set aside with its reason instead of replacing it.
 TEST(WatchedReception, OneUidFromTwoSendersIsIndexedOnceAndAnotherImageOfItIsKeptAside) {
@@ -153,9 +154,9 @@ TEST(WatchedReception, OneUidFromTwoSendersIsIndexedOnceAndAnotherImageOfItIsKep
   const QString image = make("image.dcm", "First^Image");
   const QString other = make("other.dcm", "Other^Image");
   const auto send = [&](const char* callingAE, const QString& path) {
-    return QProcess::execute(QStringLiteral("storescu"),
-                             {"-aet", callingAE, "-aec", "VANTREL", "127.0.0.1",
-                              QString::number(folder.port()), path});
+    return QProcess::execute(
+        QStringLiteral("storescu"),
+        {"-aet", callingAE, "-aec", "VANTREL", "127.0.0.1", QString::number(folder.port()), path});
   };
   ASSERT_EQ(send("MODALITY_A", image), 0);
   ASSERT_EQ(send("MODALITY_B", image), 0);
@@ -179,6 +180,80 @@ TEST(WatchedReception, OneUidFromTwoSendersIsIndexedOnceAndAnotherImageOfItIsKep
   const QStringList kept = rejected.entryList({QStringLiteral("*.dcm")}, QDir::Files);
   ASSERT_EQ(kept.size(), 1);
   EXPECT_TRUE(ReadDatasetImage(rejected.filePath(kept[0])).bytes == ReadDatasetImage(other).bytes);
+}
+
+// The order of the watcher's system calls under strace, for each image: the archive name is
+// made, its data and its folder reach the disk, the commit indexing it reaches the disk, and only
+// then does the dropped name go. Otherwise a power cut could leave a row that names nothing, or
+// no copy at all.
+TEST(WatchedReception, ADroppedNameGoesOnlyOnceItsArchiveCopyAndItsRowAreOnTheDisk) {
+  if (const QString why = reception::StraceUnavailable(); !why.isEmpty())
+    GTEST_SKIP() << "strace cannot trace here: " << why.toStdString();
+  QTemporaryDir work;
+  const QString drop = work.filePath(QStringLiteral("save/CR_1205"));
+  ASSERT_TRUE(QDir().mkpath(drop));
+  // Two studies, so that a study folder is made for the second while the first exists.
+  const QStringList names = {"a.dcm", "b.dcm", "c.dcm"};
+  std::vector<Uint16> pixels(8 * 8, 100);
+  for (int i = 0; i < names.size(); ++i) {
+    DicomBuilder image;
+    image.set(DCM_SOPClassUID, UID_ComputedRadiographyImageStorage)
+        .set(DCM_SOPInstanceUID, "1.2.826.0.1.3680043.2.1125.8.95" + std::to_string(i))
+        .set(DCM_Modality, "CR")
+        .set(DCM_PatientID, "S1")
+        .set(DCM_StudyInstanceUID, "1.2.826.0.1.3680043.2.1125.3.95" + std::to_string(i / 2))
+        .pixels16(8, 8, pixels, 12);
+    ASSERT_TRUE(image.save(QDir(drop).filePath(names[i])));
+  }
+  const QString db = work.filePath(QStringLiteral("Pelmora.db"));
+  const QString log = work.filePath(QStringLiteral("strace.log"));
+  QProcess watch;
+  watch.setProcessChannelMode(QProcess::MergedChannels);
+  watch.start(
+      QStringLiteral("strace"),
+      {"-f", "-qq", "-yy", "-o", log, "-e",
+       "trace=openat,fdatasync,fsync,link,linkat,rename,renameat,renameat2,unlink,unlinkat", "--",
+       QStringLiteral(TORASCAN_CLI), "watch", "--db", db, "--folder", drop, "--once"});
+  ASSERT_TRUE(watch.waitForFinished(60000));
+  ASSERT_EQ(watch.exitCode(), 0) << watch.readAll().toStdString();
+  ASSERT_EQ(QDir(drop).entryList(QDir::Files), QStringList());
+  const QStringList lines = reception::TraceLines(log);
+
+  const auto find = [&](qsizetype from, const QString& pattern) {
+    const QRegularExpression expression(pattern);
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < lines.size(); ++i)
+      if (expression.match(lines[i]).hasMatch()) return i;
+    return qsizetype(-1);
+  };
+  const QString archive = QRegularExpression::escape(CDropFolder::DefaultArchiveFolder(drop));
+  const QString wal = QRegularExpression::escape(db + QStringLiteral("-wal"));
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.toStdString());
+    const QString dropped = QRegularExpression::escape(QDir(drop).filePath(name));
+    const qsizetype removed = find(0, "unlink(?:at)?\\(.*\"" + dropped + "\"");
+    ASSERT_GE(removed, 0) << "the dropped name was never removed";
+    // The archive name made for it: the last link of the dropped name before its removal.
+    const QRegularExpression linked("link(?:at)?\\(.*\"" + dropped + "\".*\"((" + archive +
+                                    "/[^/\"]+)/[^/\"]+\\.dcm)\"");
+    qsizetype link = -1;
+    QString target, folder;
+    for (qsizetype i = 0; i < removed; ++i) {
+      const auto match = linked.match(lines[i]);
+      if (!match.hasMatch()) continue;
+      link = i;
+      target = QRegularExpression::escape(match.captured(1));
+      folder = QRegularExpression::escape(match.captured(2));
+    }
+    ASSERT_GE(link, 0) << "no archive name made";
+    const qsizetype dataSynced = find(link, "f(?:data)?sync\\(\\d+<" + target + ">");
+    const qsizetype folderSynced = find(link, "fsync\\(\\d+<" + folder + ">");
+    const qsizetype committed = find(folderSynced, "f(?:data)?sync\\(\\d+<" + wal + ">");
+    EXPECT_GE(dataSynced, 0) << "the archive copy's data were not synced";
+    EXPECT_LT(dataSynced, removed);
+    ASSERT_GE(folderSynced, 0) << "the archive folder was not synced";
+    ASSERT_GE(committed, 0) << "no commit reached the disk after the archive folder's sync";
+    EXPECT_LT(committed, removed) << "the dropped name went before its row was on the disk";
+  }
 }
 
 }  // namespace

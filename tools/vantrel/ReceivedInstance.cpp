@@ -16,6 +16,7 @@
 #include <dcmtk/dcmdata/dcitem.h>
 #include <dcmtk/dcmnet/dimse.h>
 
+#include "app/DurableFiles.h"
 #include "image/InstanceUid.h"
 #include "imaging/DicomDataSet.h"
 
@@ -43,17 +44,6 @@ InstanceCheck failed(Uint16 status, const QString& reason) { return {status, rea
 QString systemError(const char* what, const QString& path) {
   return QStringLiteral("%1 %2: %3")
       .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-// fsync or fdatasync of the file or folder at `path`.
-bool syncPath(const QString& path, int flags, int (*sync)(int)) {
-  const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = sync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return synced;
 }
 
 // Renames unless `to` exists (errno EEXIST then). Where the file system cannot rename so, a
@@ -91,7 +81,7 @@ InstanceCheck CheckReceivedInstance(const QString& path, const char* sopClassUid
 }
 
 QString KeepDurably(const QString& partial, const QString& stem) {
-  if (!syncPath(partial, O_RDONLY, ::fdatasync)) return systemError("cannot sync", partial);
+  if (!SyncFileData(partial)) return systemError("cannot sync", partial);
   const QString folder = QFileInfo(partial).path();
   const QByteArray from = QFile::encodeName(partial);
   for (int n = 1; n <= kMaxNamesPerUid; ++n) {
@@ -100,8 +90,7 @@ QString KeepDurably(const QString& partial, const QString& stem) {
     const QByteArray to = QFile::encodeName(QDir(folder).filePath(name));
     if (renameWithoutReplacing(from.constData(), to.constData())) {
       // The rename lives in the folder: without this a power cut may forget it.
-      if (!syncPath(folder, O_RDONLY | O_DIRECTORY, ::fsync))
-        return systemError("cannot sync the folder", folder);
+      if (!SyncFolder(folder)) return systemError("cannot sync the folder", folder);
       return {};
     }
     if (errno != EEXIST) return systemError("cannot rename to", QString::fromLocal8Bit(to));
