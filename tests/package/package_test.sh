@@ -131,9 +131,13 @@ mkdir -p "$WORK/home" "$WORK/run" && chmod 700 "$WORK/run"
 check "the unit's command as user torascan receives a storescu send and indexes it; a viewer then starts no receiver" \
   service_receives_and_indexes
 
-# The installed viewer under a virtual X server with a home of its own, then a screenshot.
+# The installed viewer under a virtual X server with a home of its own, then a screenshot. Its
+# runtime and temporary folders are its own too: the single-instance lock of a viewer started
+# before (the service check's) must not make this one hand over and quit.
 viewer_starts() {
-  HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run XDG_CONFIG_HOME=$WORK/home/.config \
+  mkdir -p "$WORK/run-viewer" "$WORK/tmp-viewer" && chmod 700 "$WORK/run-viewer"
+  HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run-viewer TMPDIR=$WORK/tmp-viewer \
+    XDG_CONFIG_HOME=$WORK/home/.config \
     xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
       /usr/bin/toraScan & viewer=$!
       sleep 8
