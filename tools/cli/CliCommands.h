@@ -5,6 +5,8 @@
 
 // The commands of torascan-cli. Each returns the process exit status: 0 success, 1 the file
 // could not be processed, 2 the command line is wrong.
+class CDaoDatabase;
+
 namespace cli {
 
 constexpr int kExitOk = 0;
@@ -54,5 +56,7 @@ int runSendQueue(const QStringList& args);
 void printUsage(std::FILE* stream = stderr);
 // "torascan-cli: message" on standard error.
 void printError(const QString& message);
+// Opens (or creates) the image database at path for writing; false after saying why.
+bool openForWriting(const QString& path, CDaoDatabase& database);
 
 }  // namespace cli

@@ -236,19 +236,6 @@ bool isSkipped(int code) {
   return code == imaging::kErrNotDicom || code == kImportNoInstanceUid || code == kImportDirectory;
 }
 
-// Opens (or creates) the image database at path for an import; false after saying why.
-bool openForWriting(const QString& path, CDaoDatabase& database) {
-  QString error;
-  if (!database.Open(path, &error)) {
-    printError(error);
-    return false;
-  }
-  if (database.isReadOnly()) {
-    printError(QStringLiteral("%1: the database cannot be written").arg(path));
-    return false;
-  }
-  return true;
-}
 
 void printJsonLine(const QJsonObject& json) {
   std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
@@ -342,6 +329,20 @@ QJsonObject countsJson(CdbDatabase& db) {
 }
 
 }  // namespace
+
+// Opens (or creates) the image database at path for an import; false after saying why.
+bool openForWriting(const QString& path, CDaoDatabase& database) {
+  QString error;
+  if (!database.Open(path, &error)) {
+    printError(error);
+    return false;
+  }
+  if (database.isReadOnly()) {
+    printError(QStringLiteral("%1: the database cannot be written").arg(path));
+    return false;
+  }
+  return true;
+}
 
 int runDbFill(const QStringList& args) {
   const auto values =

@@ -41,16 +41,7 @@ bool openArchive(const QString& path, CDaoDatabase& database) {
     printError(QStringLiteral("%1: no such database").arg(path));
     return false;
   }
-  QString error;
-  if (!database.Open(path, &error)) {
-    printError(error);
-    return false;
-  }
-  if (database.isReadOnly()) {
-    printError(QStringLiteral("%1: the database cannot be written").arg(path));
-    return false;
-  }
-  return true;
+  return openForWriting(path, database);
 }
 
 void addOptions(QCommandLineParser& parser, const QStringList& names) {
