@@ -1,6 +1,28 @@
-# Shared by the receiving benchmarks (sourced): a free port, a corpus made with DCMTK, the
-# companion started from a program folder of its own. The caller sets `work` (a temporary
-# folder) and `vantrel_built` (the built Vantrel).
+# Shared by the network benchmarks (sourced): their setting up, a free port, a corpus made with
+# DCMTK, the companion started from a program folder of its own. bench_setup makes `work` (a
+# temporary folder); the receiving benchmark sets `vantrel_built` (the built Vantrel).
+
+# bench_setup NAME: checks for DCMTK's programs, makes the temporary folder `work`, removed at
+# exit together with the receiver whose pid is in `receiver_pid`, and turns Nagle's delay off
+# for DCMTK's programs.
+bench_setup() {
+  local tool
+  for tool in dump2dcm dcmodify storescu storescp echoscu; do
+    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)" >&2; exit 2; }
+  done
+  work=$(mktemp -d "${TMPDIR:-/tmp}/$1-XXXXXX")
+  receiver_pid=""
+  trap bench_cleanup EXIT
+  export TCP_NODELAY=1
+}
+
+bench_cleanup() {
+  if [ -n "$receiver_pid" ]; then
+    kill "$receiver_pid" 2>/dev/null || true
+    wait "$receiver_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
 
 # A port that nothing on this machine answers on, below the range the system hands out to
 # outgoing connections: a port there may still be held by a closed connection of an earlier

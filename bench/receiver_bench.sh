@@ -19,20 +19,9 @@ large=${LARGE:-200}
 rounds=${ROUNDS:-3}
 vantrel_built="$build_dir/program/Vantrel"
 [ -x "$vantrel_built" ] || { echo "no $vantrel_built: build the target Vantrel first" >&2; exit 2; }
-for tool in dump2dcm dcmodify storescu storescp echoscu; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)" >&2; exit 2; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/receiver-bench-XXXXXX")
-receiver_pid=""
-cleanup() {
-  if [ -n "$receiver_pid" ]; then kill "$receiver_pid" 2>/dev/null || true; wait "$receiver_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export TCP_NODELAY=1
 # shellcheck source=bench/bench_lib.sh
 . "$(dirname "$0")/bench_lib.sh"
+bench_setup receiver-bench
 
 # start_receiver KIND PORT OUT: starts Vantrel (from a program folder of its own) or storescp,
 # receiving into OUT, and waits until it answers an echo.

@@ -19,20 +19,9 @@ large=${LARGE:-100}
 rounds=${ROUNDS:-3}
 cli="$build_dir/program/torascan-cli"
 [ -x "$cli" ] || { echo "no $cli: build the target torascan-cli first" >&2; exit 2; }
-for tool in dump2dcm dcmodify storescu storescp echoscu; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/setup.sh installs it)" >&2; exit 2; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/send-bench-XXXXXX")
-receiver_pid=""
-cleanup() {
-  if [ -n "$receiver_pid" ]; then kill "$receiver_pid" 2>/dev/null || true; wait "$receiver_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export TCP_NODELAY=1
 # shellcheck source=bench/bench_lib.sh
 . "$(dirname "$0")/bench_lib.sh"
+bench_setup send-bench
 
 echo "corpus: $small files of ~24 KB, $large files of ~7.5 MB (in $work)"
 make_set small "$small" 110 110
