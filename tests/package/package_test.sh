@@ -136,19 +136,24 @@ check "the unit's command as user torascan receives a storescu send and indexes 
 # before (the service check's) must not make this one hand over and quit.
 viewer_starts() {
   mkdir -p "$WORK/run-viewer" "$WORK/tmp-viewer" && chmod 700 "$WORK/run-viewer"
+  # Up to 30 s for the window to be drawn: a machine still busy is slow to start it.
   HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run-viewer TMPDIR=$WORK/tmp-viewer \
     XDG_CONFIG_HOME=$WORK/home/.config \
     xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
+      drawn() { [ "$(convert "$1" -format "%[fx:standard_deviation>0.01]" info: 2>/dev/null)" = 1 ]; }
       /usr/bin/toraScan & viewer=$!
-      sleep 8
-      import -window root "$1"
-      alive=0; kill -0 "$viewer" 2>/dev/null && alive=1
+      for _ in $(seq 30); do
+        sleep 1
+        kill -0 "$viewer" 2>/dev/null || { echo "the viewer ended by itself" >&2; exit 1; }
+        import -window root "$1" 2>/dev/null && drawn "$1" && break
+      done
       kill "$viewer" 2>/dev/null; wait "$viewer" 2>/dev/null
-      [ "$alive" = 1 ]' viewer "$OUT/viewer.png" || return 1
-  # The window drew something (not one flat colour), and its databases went to the data
-  # folder, writable by the station's group.
-  [ "$(convert "$OUT/viewer.png" -format '%[fx:standard_deviation>0.01]' info:)" = 1 ] &&
-    [ "$(stat -c '%G %A' /var/lib/torascan/toraScan.db | cut -c1-17)" = "torascan -rw-rw-r" ]
+      drawn "$1" || { echo "nothing drawn within 30 s" >&2; exit 1; }' viewer "$OUT/viewer.png" ||
+    return 1
+  # Its databases went to the data folder, writable by the station's group.
+  local mode
+  mode=$(stat -c '%G %A' /var/lib/torascan/toraScan.db 2>&1 | cut -c1-17)
+  [ "$mode" = "torascan -rw-rw-r" ] || { echo "toraScan.db: $mode" >&2; return 1; }
 }
 check "the installed viewer starts under Xvfb (out/package/viewer.png)" viewer_starts
 
