@@ -21,8 +21,11 @@ export TORASCAN_PG_SERVER
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
 # The Debian package, installed into this system and purged again: alone, after the tests
 # (skipped unless root, and for the sanitizer build, whose programs are not what ships).
-# It runs as an administrator would, without the test suite's print service and database
-# server in its environment.
+# It runs as an administrator would: the test suite's print service and database server are
+# stopped first (with the private print service running, the installed viewer drew no window).
+scripts/print-service.sh stop "$PRINT_DIR"
+scripts/pg-server.sh stop "$PG_DIR"
+trap 'rm -rf "$PRINT_DIR" 2>/dev/null || true' EXIT
 if [ "$BUILD_DIR" = build ]; then
   env -u CUPS_SERVER -u TORASCAN_TEST_PRINT_OUT -u TORASCAN_PG_SERVER tests/package/package_test.sh
 fi
